@@ -1,0 +1,3 @@
+#include "analysis/CWorkMemory.h"
+CWorkMemory::CWorkMemory() = default;
+CWorkMemory::~CWorkMemory() = default;

@@ -1,0 +1,6 @@
+#pragma once
+class CWorkMemory {
+public:
+    CWorkMemory();
+    virtual ~CWorkMemory();
+};

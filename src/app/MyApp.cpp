@@ -1,0 +1,36 @@
+#include "app/MyApp.h"
+
+#include <wx/image.h>
+
+#include "app/MyFrame.h"
+
+// The creation function and wxGetApp(); main() itself lives in main.cpp so the
+// test program can run its own loop around the same application class.
+wxIMPLEMENT_APP_NO_MAIN(MyApp);
+
+MyApp::MyApp() : m_allThreadsDone(0, 0), m_waitingForThreads(false) {}
+
+bool MyApp::OnInit() {
+    createMainFrame(startupPath(argv.GetArguments()));
+    return true;
+}
+
+wxString MyApp::startupPath(const wxArrayString& args) {
+    // args[0] is the program itself.
+    return args.size() == 2 ? args[1] : wxString();
+}
+
+MyFrame* MyApp::createMainFrame(const wxString& path) {
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) {
+        auto* png = new wxPNGHandler;
+        png->SetName("PNG file");
+        png->SetExtension("png");
+        png->SetType(wxBITMAP_TYPE_PNG);
+        png->SetMimeType("image/png");
+        wxImage::AddHandler(png);
+    }
+    auto* frame = new MyFrame("Vocalith");
+    frame->Show(true);
+    frame->init(path);
+    return frame;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <wx/app.h>
+#include <wx/dynarray.h>
+#include <wx/thread.h>
+
+class MyFrame;
+
+WX_DEFINE_ARRAY_PTR(wxThread*, wxArrayThread);
+
+class MyApp : public wxApp {
+public:
+    MyApp();
+    bool OnInit() override;
+
+    // The file to open at start-up: the argument when there is exactly one, else none.
+    static wxString startupPath(const wxArrayString& args);
+
+    // Memo-tour threads that are running; guarded by m_threadsLock.
+    wxArrayThread m_threads;
+    wxMutex m_threadsLock;
+    // Serialises work on the frame's data between the GUI thread and the tour.
+    wxMutex m_dataLock;
+    // Posted by the last exiting tour thread when m_waitingForThreads is set.
+    wxSemaphore m_allThreadsDone;
+    bool m_waitingForThreads;
+
+protected:
+    // Creates, shows and initialises the main window; tests reuse it.
+    MyFrame* createMainFrame(const wxString& path);
+};
+
+wxDECLARE_APP(MyApp);

@@ -1,0 +1,211 @@
+#pragma once
+
+#include <atomic>
+
+#include <wx/wx.h>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/frame.h>
+#include <wx/list.h>
+#include <wx/listbox.h>
+#include <wx/panel.h>
+#include <wx/progdlg.h>
+#include <wx/sizer.h>
+#include <wx/slider.h>
+#include <wx/sound.h>
+#include <wx/textctrl.h>
+#include <wx/thread.h>
+#include <wx/timer.h>
+
+#include "app/IProcMemoListener.h"
+#include "display/myCanvasPanel.h"
+
+class CWavPara;
+class CWorkMemory;
+class LboxLogger;
+
+// Window and command IDs; fixed numbers that the event table and the threads share.
+enum {
+    ID_Quit = 5006,
+    ID_About = 5014,
+    ID_Read = 5016,
+    ID_Save = 5017,
+    ID_Restore = 5018,
+    ID_Confirm = 5019,
+    ID_CalcSSFT = 5020,
+    ID_ExportWav = 5021,
+    ID_SearchLeft = 5022,
+    ID_SearchRigth = 5023,
+    ID_LLLeft = 5024,
+    ID_LLeft = 5025,
+    ID_Left = 5026,
+    ID_Rigth = 5027,
+    ID_RRigth = 5028,
+    ID_RRRigth = 5029,
+    ID_MostLLLLeft = 5030,
+    ID_LLLLeft = 5031,
+    ID_RRRRigth = 5032,
+    ID_Slider = 5033,
+    ID_PlayNonMute = 5036,
+    ID_Stop = 5038,
+    ID_LockMemo = 5041,
+    ID_MemoTour = 5042,
+    ID_MemoTourCont = 5043,
+    ID_WorkerEvent = 5045,
+    ID_MoveToMemoSsft = 5046,
+    ID_MoveToMemo = 5047,
+    ID_RefreshTimer = 5048,
+};
+
+// The main window. Declared here once; implemented in one file per subsystem,
+// named under each banner. Handler names keep their historical spelling
+// ("Rigth"): the event table and saved habits depend on them.
+class MyFrame : public wxFrame, public IProcMemoListener {
+public:
+    explicit MyFrame(const wxString& title);
+    ~MyFrame() override;
+
+    // Start-up and window — src/app/MyFrame.cpp
+    void init(wxString path);
+    void OnQuit(wxCommandEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnSize(wxSizeEvent& event);
+    bool GetContainSsft() const { return m_cachedContainSsft; }
+    bool GetContainBlank() const { return m_cachedContainBlank; }
+    bool GetPlayMute() const { return m_cachedPlayMute; }
+
+    // Commands not built yet — src/app/PendingHandlers.cpp
+    // Opening files and the parameter block
+    void OnRead(wxCommandEvent& event);
+    void OnConfirm(wxCommandEvent& event);
+    // Voiceprint
+    void OnCalcSSFT(wxCommandEvent& event);
+    void OnWorkerEvent(wxCommandEvent& event);
+    // Memo files and navigation
+    void OnSave(wxCommandEvent& event);
+    void OnRestore(wxCommandEvent& event);
+    void OnSearchLeft(wxCommandEvent& event);
+    void OnSearchRigth(wxCommandEvent& event);
+    void moveToMemoSsftFromEvent(wxCommandEvent& event);
+    void moveToMemoFromEvent(wxCommandEvent& event);
+    // Playback, tour, export, time navigation
+    void OnExportWav(wxCommandEvent& event);
+    void OnLLLeft(wxCommandEvent& event);
+    void OnLLeft(wxCommandEvent& event);
+    void OnLeft(wxCommandEvent& event);
+    void OnRigth(wxCommandEvent& event);
+    void OnRRigth(wxCommandEvent& event);
+    void OnRRRigth(wxCommandEvent& event);
+    void OnMostLLLLeft(wxCommandEvent& event);
+    void OnLLLLeft(wxCommandEvent& event);
+    void OnRRRRigth(wxCommandEvent& event);
+    void OnSlider(wxScrollEvent& event);
+    void OnPlayNonMute(wxCommandEvent& event);
+    void OnStop(wxCommandEvent& event);
+    void OnLockMemo(wxCommandEvent& event);
+    void OnMemoTour(wxCommandEvent& event);
+    void OnMemoTourCont(wxCommandEvent& event);
+    void OnRefreshInfo(wxTimerEvent& event);
+
+    // IProcMemoListener, in slot order — not built yet, src/app/PendingHandlers.cpp
+    void saveMemoPos() override;
+    void loadMemoPos() override;
+    void moveToMemo(int title) override;
+    void moveToLatestMemo() override;
+    void moveNextMemo(int title) override;
+    void movePreviousMemo(int title) override;
+    void restoreMemo(int title) override;
+    void replaceMemo(int title) override;
+    void addMemo(int x, int y, wxString text) override;
+    void editMemo(int title, int term) override;
+    void deleteMemo(int title, int term) override;
+    void sortMemoByTime() override;
+    void moveMemoToFirst(int title) override;
+    void moveMemoToLast(int title) override;
+    void toPlay() override;
+    void toStop() override;
+    void toRedraw() override;
+    void toSaveMemoToFile() override;
+    void toHammingWindow() override;
+    void toWidebandPhase() override;
+    void setRange() override;
+    void unsetRange() override;
+    void toVoiceprint() override;
+    void setProirSubTitle(int title, DragShape::DispPrior prior) override;
+    void calcPriorStats() override;
+    void calcPitch() override;
+
+    // Windows, owned by the toolkit as children of m_panel.
+    wxPanel* m_panel = nullptr;
+    wxBoxSizer* m_sizerFrame = nullptr;
+    wxTextCtrl* m_text = nullptr;
+    wxTextCtrl* m_postext = nullptr;
+    wxTextCtrl* m_filenametext = nullptr;
+    wxTextCtrl* m_jumptext = nullptr;
+    wxTextCtrl* m_searchtext = nullptr;
+    wxSlider* m_slider = nullptr;
+    myCanvasPanel* m_canvasPanelUp = nullptr;
+    myCanvasPanel* m_canvasPanel = nullptr;
+    myCanvasPanel* m_canvasPanelSub = nullptr;
+    myCanvasPanel* m_canvasPanelSub2 = nullptr;
+    wxListBox* m_lboxLog = nullptr;
+    wxCheckBox* m_playRepeat = nullptr;
+    wxCheckBox* m_playNoSpect = nullptr;
+    wxCheckBox* m_playMute = nullptr;
+    wxCheckBox* m_containSsft = nullptr;
+    wxCheckBox* m_containBlank = nullptr;
+    wxChoice* m_priorlimit = nullptr;
+
+    // Objects the frame owns for the life of the window.
+    CWavPara* m_wavePara = nullptr;
+    CWorkMemory* m_workPara = nullptr;
+    wxTimer* m_refreshTimer = nullptr;
+    LboxLogger* m_logger = nullptr;
+
+    // The memo list: three parallel lists of owned records, index = title slot.
+    wxList m_titleSubList;
+    wxList m_titleTermLists;
+    wxList m_paramMemoList;
+
+    // Voiceprint computation.
+    wxMutex m_cancelMutex;
+    bool m_cancelled = false;
+    wxProgressDialog* m_dlgProgress = nullptr;
+
+    // Playback.
+    wxMutex m_refreshLock;
+    wxSound* m_sound = nullptr;
+    int m_playRemain = 0;
+    int m_playPos = 0;
+    int m_playStep = 0;
+
+    // Memo groups shown now and before (-1: none).
+    int m_curTitle = -1;
+    int m_prevTitle = -1;
+
+    // The open file.
+    wxString m_waveFileName;
+    wxString m_chosenFileName;
+    wxString m_baseFileName;
+    int m_fileKind = 0;
+
+    // The parameter block as last applied, and the stretch it analyses.
+    wxString m_paramBackup;
+    double m_executionSec = 0.0;
+
+    // Memo-tour options, copied from the check boxes when a tour starts.
+    bool m_cachedContainSsft = false;
+    bool m_cachedContainBlank = false;
+    bool m_cachedPlayMute = false;
+    int m_priorLimit = 0;
+    // Set while a memo tour, memo search or other long command runs; read by the tour thread.
+    std::atomic<bool> m_tourRunning{false};
+
+private:
+    void buildLayout();
+    void buildMenus();
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,3 @@
+#include "app/MyApp.h"
+
+wxIMPLEMENT_WXWIN_MAIN;

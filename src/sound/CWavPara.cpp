@@ -1,0 +1,3 @@
+#include "sound/CWavPara.h"
+CWavPara::CWavPara(int) {}
+CWavPara::~CWavPara() = default;

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/testing.h>
+
+#include "app/MyApp.h"
+#include "app/MyFrame.h"
+
+// The test application: a real MyApp whose event loop runs the tests.
+class GuiTestApp : public MyApp {
+public:
+    bool OnInit() override;
+    int OnRun() override;
+    MyFrame* openFrame(const wxString& path) { return createMainFrame(path); }
+
+private:
+    int m_result = 1;
+};
+
+// Handles events until the predicate holds; false when the deadline passed first.
+bool pumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds deadline = std::chrono::seconds(20));
+// Handles what is pending now, including idle processing.
+void pumpEvents();
+
+// Text of the log list's lines, without their time stamps.
+std::vector<std::string> logLines(const wxListBox* list);
+
+// A real main window, shown, as start-up makes it.
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::vector<std::string> log() const;
+
+    MyFrame* frame = nullptr;
+};
