@@ -1,0 +1,135 @@
+// The default view of a 10-second 44.1 kHz sound: 853 frames of 4096 samples, hop 512.
+//   BM_Voiceprint/<fine>/<threads>: frame loop plus whole-plane dB conversion
+//   BM_VoiceprintDb: the dB conversion alone
+//   BM_PitchDetection: one detection pass over the 853 frames
+
+#include "analysis/CWorkMemory.h"
+#include "analysis/Pitch.h"
+#include "analysis/Voiceprint.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr long kRate = 44100;
+constexpr long kWindow = 441000;
+constexpr long kSsft = 4096;
+constexpr long kHop = 512;
+constexpr long kFrames = (kWindow - 1 - kSsft) / kHop; // 853, as a freshly read sound
+constexpr double kNoise = 0.0005;
+
+// Speech-like: a harmonic voice whose pitch glides between 100 and 250 Hz, shaped by two
+// formants, with pauses of faint noise every second.
+const std::vector<double>& sound() {
+    static const std::vector<double> v = [] {
+        std::vector<double> s(kWindow);
+        uint32_t rng = 7;
+        double phase = 0.0;
+        for (long i = 0; i < kWindow; ++i) {
+            rng = rng * 1664525u + 1013904223u;
+            const double noise = double(rng >> 8) / 16777216.0 - 0.5;
+            const double t = double(i) / kRate;
+            const double f0 = 175.0 + 75.0 * std::sin(2.0 * M_PI * 0.3 * t);
+            phase += 2.0 * M_PI * f0 / kRate;
+            double x = 20.0 * noise;
+            if (std::fmod(t, 1.0) < 0.8) {
+                for (int h = 1; h * f0 < 5000.0; ++h) {
+                    const double f = h * f0;
+                    const double formants = 1.0 / (1.0 + std::pow((f - 700.0) / 150.0, 2)) +
+                                            0.5 / (1.0 + std::pow((f - 1200.0) / 200.0, 2));
+                    x += 6000.0 * (0.05 + formants) / h * std::sin(h * phase);
+                }
+            }
+            s[i] = std::max(-32768.0, std::min(32767.0, std::round(x)));
+        }
+        return s;
+    }();
+    return v;
+}
+
+bool prepare(CWorkMemory& w, CWorkMemory::senseMode mode) {
+    if (w.setSize(kSsft, kWindow, mode, kHop, kFrames) != CWorkMemory::resultOk)
+        return false;
+    std::copy(sound().begin(), sound().begin() + w.m_excutionSize, w.m_wave);
+    return true;
+}
+
+void BM_Voiceprint(benchmark::State& state) {
+    CWorkMemory w;
+    const auto mode = state.range(0) ? CWorkMemory::senseFine : CWorkMemory::senseNormal;
+    if (!prepare(w, mode)) {
+        state.SkipWithError("work memory");
+        return;
+    }
+    const unsigned threads = unsigned(state.range(1));
+    for (auto _ : state) {
+        if (computeVoiceprint(w, kNoise, {}, {}, threads) != voiceprintFinished ||
+            !convertVoiceprintToDb(w)) {
+            state.SkipWithError("voiceprint");
+            return;
+        }
+        benchmark::DoNotOptimize(w.m_restoreDbMap[0]);
+    }
+    state.counters["frames"] = double(w.m_repeatTimes);
+}
+
+void BM_VoiceprintDb(benchmark::State& state) {
+    CWorkMemory w;
+    if (!prepare(w, CWorkMemory::senseNormal) || computeVoiceprint(w, kNoise) != 0) {
+        state.SkipWithError("voiceprint");
+        return;
+    }
+    const size_t n = size_t(kFrames) * (kSsft / 2);
+    const std::vector<double> ham(w.m_hamPowMap, w.m_hamPowMap + n);
+    const std::vector<double> restore(w.m_restorePowMap, w.m_restorePowMap + n);
+    const std::vector<double> rect(w.m_rectPowMap, w.m_rectPowMap + n);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::copy(ham.begin(), ham.end(), w.m_hamPowMap);
+        std::copy(restore.begin(), restore.end(), w.m_restorePowMap);
+        std::copy(rect.begin(), rect.end(), w.m_rectPowMap);
+        state.ResumeTiming();
+        convertVoiceprintToDb(w);
+        benchmark::DoNotOptimize(w.m_restoreDbMap[0]);
+    }
+}
+
+void BM_PitchDetection(benchmark::State& state) {
+    CWorkMemory w;
+    if (!prepare(w, CWorkMemory::senseNormal) || computeVoiceprint(w, kNoise) != 0 ||
+        !convertVoiceprintToDb(w)) {
+        state.SkipWithError("voiceprint");
+        return;
+    }
+    long voiced = 0;
+    for (auto _ : state) {
+        const PitchSeries s =
+            detectPitch(w.m_restoreDbMap, w.m_hamDbMap, w.m_repeatTimes, w.m_ssftSize, kRate, true);
+        voiced =
+            long(std::count_if(s.pitch.begin(), s.pitch.end(), [](double p) { return p > 0; }));
+        benchmark::DoNotOptimize(s.pitch.data());
+    }
+    state.counters["voiced"] = double(voiced);
+}
+
+const long kCores = std::max(1L, long(std::thread::hardware_concurrency()));
+
+} // namespace
+
+BENCHMARK(BM_Voiceprint)
+    ->ArgNames({"fine", "threads"})
+    ->Args({0, 1})
+    ->Args({0, kCores})
+    ->Args({1, 1})
+    ->Args({1, kCores})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+BENCHMARK(BM_VoiceprintDb)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PitchDetection)->Unit(benchmark::kMillisecond)->UseRealTime();

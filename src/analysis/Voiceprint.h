@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+#include <thread>
+
+class CWorkMemory;
+
+// The voiceprint of the analysed stretch: for every frame t of the work memory (S = m_ssftSize
+// samples from m_wave[t * m_interval]) three power spectra of H = S / 2 bins, written to row t
+// of the planes:
+//   m_hamPowMap     Hamming window
+//   m_restorePowMap wideband phase restoration (rows are phases in fine sense mode)
+//   m_rectPowMap    no window
+// with bin 0 of each set to 0. Then convertVoiceprintToDb turns them into the dB planes.
+
+enum resultVoiceprint {
+    voiceprintFinished = 0,  // every frame computed
+    voiceprintCancelled = 1, // stopped by the cancel predicate; later rows keep what they held
+    voiceprintNotSized = 2,  // the work memory has no buffers, or a frame would not fit in m_wave
+    voiceprintFailed = 3     // a transform could not get its memory; the planes are incomplete
+};
+
+// Called with the progress in percent, (i * 100) / T, once for every frame i that is started, in
+// frame order.
+using VoiceprintProgress = std::function<void(int percent)>;
+// Returns true to stop: no frame starts after it has returned true.
+using VoiceprintCancelled = std::function<bool()>;
+
+// Computes every frame of the voiceprint into the three power planes. noise is the restoration's
+// noise gate (the wave parameters' m_noiseParameter).
+//
+// Frames run on `threads` threads (0 counts as 1); the planes are bit-identical whatever the
+// count. With one thread everything runs on the calling thread, in frame order: before frame i,
+// cancelled() is asked, then progress(i * 100 / T) is called. With more, worker threads take
+// frames in order while the calling thread only watches: it reports every started frame in frame
+// order and asks cancelled() before the first frame, whenever a frame starts and at least every
+// few milliseconds, so a cancel lets only the frames already running finish. progress and
+// cancelled are only ever called on the calling thread; either may be empty.
+//
+// With one thread the work memory's frame buffers (m_re, m_im, m_restore, m_restoreSum) are the
+// scratch; with more, each worker has its own. m_pow and m_phs are not used: each frame's powers
+// go straight into its plane row and no phase is read. The work memory must not be resized while
+// this runs.
+resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise,
+                                   const VoiceprintCancelled& cancelled = {},
+                                   const VoiceprintProgress& progress = {},
+                                   unsigned threads = std::thread::hardware_concurrency());
+
+// Turns the power planes into the dB planes, each over the whole plane (the loudest bin of the
+// whole voiceprint is 0 dB): calc_dB of m_hamPowMap and m_restorePowMap into m_hamDbMap and
+// m_restoreDbMap, then adjustRestoreDbBottomLineByPowerDb, then su_calc_dB of m_rectPowMap into
+// m_rectDbMap. The power planes are overwritten (normalised). With threads > 1 the unwindowed
+// plane is converted on a second thread (same bits). Nothing happens, and false is returned, when
+// the planes are absent.
+bool convertVoiceprintToDb(CWorkMemory& work,
+                           unsigned threads = std::thread::hardware_concurrency());
+
+// The level spectrum of the single frame that starts at m_wave[start], for the level panel:
+// the Hamming power (bins 0 .. H-1, phases into m_phs) is copied into the first row of
+// m_hamPowMap, m_pow gets ln(1 + power), the frame is restored into m_restore (bin 0 set to 0)
+// and copied into the first row of m_restorePowMap, and calc_dB gives m_hamDb and m_restoreDb.
+//   levelOfStretch: the restoration follows the sense mode, and the unwindowed spectrum is also
+//                   computed (first row of m_rectPowMap, su_calc_dB into m_rectDb). Used when a
+//                   sound has been read and when the analysed stretch moves or is resized.
+//   levelDuringPlayback: the restoration always takes real parts (wide = 0) and the unwindowed
+//                   spectrum is skipped (the playback cursor's spectrum, in normal mode only).
+// The first rows of the power planes are scratch here; a voiceprint overwrites them.
+// It writes the work memory's frame buffers and planes, so it must not run while a voiceprint is
+// being computed on the same work memory. voiceprintNotSized when a buffer is absent or the frame
+// does not lie inside m_wave.
+enum levelSpectrumKind { levelOfStretch = 0, levelDuringPlayback = 1 };
+resultVoiceprint computeLevelSpectrum(CWorkMemory& work, long start, double noise,
+                                      levelSpectrumKind kind);

@@ -1,0 +1,398 @@
+#include "cli/Cli.h"
+
+#include "analysis/CWorkMemory.h"
+#include "analysis/Pitch.h"
+#include "analysis/Voiceprint.h"
+#include "cli/CliFiles.h"
+#include "sound/CWavPara.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cfloat>
+#include <chrono>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <thread>
+
+namespace {
+
+const char* const kUsage =
+    "usage: vocalith-cli info FILE.wav\n"
+    "       vocalith-cli voiceprint FILE.wav [options] [--npy DIR] [--png FILE]\n"
+    "       vocalith-cli pitch FILE.wav [options] [--hamming]\n"
+    "\n"
+    "  info        the sound's format and the analysis parameters that opening it sets\n"
+    "  voiceprint  the voiceprint of the analysed stretch, computed as the program does;\n"
+    "              prints the time taken. --npy DIR writes the dB planes hamDbMap.npy,\n"
+    "              restoreDbMap.npy and rectDbMap.npy (float64, frames x bins) and the level\n"
+    "              spectra of the stretch's first frame hamDb.npy, restoreDb.npy and\n"
+    "              rectDb.npy (bins); --png FILE writes the restored voiceprint in grey over\n"
+    "              the frequency and dB ranges (one column per frame, one row per bin)\n"
+    "  pitch       CSV, one line per frame: frame,time_s,pitch_hz,pitch_level,power,harmonics\n"
+    "              (time_s: the frame's first sample in seconds; pitch 0 where none)\n"
+    "\n"
+    "options (defaults are those of opening the file; values are checked as a confirmed\n"
+    "parameter block is, and the frames are fitted into the window):\n"
+    "  --start SAMPLE  first sample of the analysed stretch, 0 to window length - ExcutionSize\n"
+    "  --fine          fine sense mode (default normal)\n"
+    "  --ssft N        [SsftSize]: 256, 512, 1024, 2048, 4096, 8192, 16384 or 32768\n"
+    "  --interval N    [Interval]: samples between frames\n"
+    "  --frames N      [RepeatTimes]: number of frames\n"
+    "  --noise X       [NoiseParameter]\n"
+    "  --threads N     threads of the frame loop, 1 to 1024 (default: every core)\n"
+    "  --hamming       pitch: judge harmonics on the Hamming voiceprint (default: restored)\n";
+
+struct Options {
+    std::string command;
+    std::string file;
+    std::optional<std::string> start, ssft, interval, frames, noise, threads;
+    bool fine = false;
+    bool hamming = false;
+    std::string npyDir, pngFile;
+
+    bool changesParameters() const { return fine || ssft || interval || frames || noise; }
+};
+
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+    char buf[128];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
+
+// A whole decimal integer, as the parameter block reads one.
+bool parseLong(const std::string& s, long& v) {
+    if (s.empty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    v = std::strtol(s.c_str(), &end, 10);
+    return errno == 0 && end && *end == '\0';
+}
+
+bool parseDouble(const std::string& s, double& v) {
+    if (s.empty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    v = std::strtod(s.c_str(), &end);
+    return errno == 0 && end && *end == '\0' && std::isfinite(v);
+}
+
+int usageError(std::ostream& err, const std::string& message) {
+    err << "vocalith-cli: " << message << "\n" << kUsage;
+    return 1;
+}
+
+// Splits the command line; returns an empty string or the reason it is wrong.
+std::string parseArguments(int argc, const char* const* argv, Options& o) {
+    o.command = argv[1];
+    const bool analysis = o.command != "info";
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i] ? argv[i] : "";
+        auto value = [&](std::optional<std::string>& slot) {
+            if (i + 1 >= argc || !argv[i + 1])
+                return false;
+            slot = argv[++i];
+            return true;
+        };
+        std::optional<std::string> path;
+        bool ok = true;
+        if (a.size() > 1 && a[0] == '-' && !analysis)
+            return "info takes no options.";
+        if (a == "--start")
+            ok = value(o.start);
+        else if (a == "--ssft")
+            ok = value(o.ssft);
+        else if (a == "--interval")
+            ok = value(o.interval);
+        else if (a == "--frames")
+            ok = value(o.frames);
+        else if (a == "--noise")
+            ok = value(o.noise);
+        else if (a == "--threads")
+            ok = value(o.threads);
+        else if (a == "--fine")
+            o.fine = true;
+        else if (a == "--hamming" && o.command == "pitch")
+            o.hamming = true;
+        else if ((a == "--npy" || a == "--png") && o.command == "voiceprint") {
+            ok = value(path);
+            if (ok)
+                (a == "--npy" ? o.npyDir : o.pngFile) = *path;
+        } else if (a.size() > 1 && a[0] == '-')
+            return "unknown option " + a + " for " + o.command + ".";
+        else if (o.file.empty())
+            o.file = a;
+        else
+            return "only one file, please.";
+        if (!ok)
+            return a + " needs a value.";
+    }
+    if (o.file.empty())
+        return "no file given.";
+    return std::string();
+}
+
+// Reads the file and sets what opening it in the program sets: the normal-mode defaults, the
+// work memory sized for them, the ranges and the window at the start of the sound. Failures are
+// reported with the program's own log lines.
+bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err) {
+    switch (wave.setSizeFromWav(path.c_str())) {
+    case CWavPara::resultOK:
+        break;
+    case CWavPara::resultChannelCount:
+        err << "wave file reading failed.\nchannel count 1 or 2.\n";
+        return false;
+    case CWavPara::resultQuantBit:
+        err << "wave file reading failed.\nquat bit 16.\n";
+        return false;
+    default:
+        err << "wave file reading failed.\n";
+        return false;
+    }
+    if (wave.m_sampleFreq < 16000)
+        err << "too low SamplFreq to play sound.\n";
+    wave.m_cursor = 0;
+    wave.m_windowStart = 0;
+    wave.m_noiseParameter = 0.0005f;
+    const bool lowRate = wave.m_sampleFreq <= 22049;
+    const long ssft = lowRate ? 2048 : 4096;
+    const long repeat = (long(wave.m_windowLen) - 1 - ssft) / 512;
+    if (work.setSize(ssft, wave.m_windowLen, CWorkMemory::senseNormal, 512, repeat) !=
+        CWorkMemory::resultOk) {
+        err << "memory allocation failed.\n";
+        return false;
+    }
+    if (wave.setRangeXY(0, lowRate ? 6000 : 8000, lowRate ? -130.0 : -160.0, 0.0) !=
+        CWavPara::resultOK) {
+        err << "parameter wrong.\n";
+        return false;
+    }
+    wave.m_cursorRange = wave.m_windowLen - work.m_excutionSize;
+    wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
+    if (!wave.setSiii()) {
+        err << "wave file reading failed.\n";
+        return false;
+    }
+    return true;
+}
+
+// The options as a confirmed parameter block: checked in the block's order with its messages,
+// the frames fitted into the window, the work memory rebuilt when anything changed.
+bool applyOptions(const Options& o, CWavPara& wave, CWorkMemory& work, std::ostream& err) {
+    if (!o.changesParameters())
+        return true;
+    const CWorkMemory::senseMode mode = o.fine ? CWorkMemory::senseFine : work.m_senseMode;
+    long ssft = work.m_ssftSize;
+    if (o.ssft && !parseLong(*o.ssft, ssft)) {
+        err << "[SsftSize] wrong, back parameter.\n";
+        return false;
+    }
+    if (ssft < 256 || ssft > 32768 || (ssft & (ssft - 1)) != 0) {
+        err << "[SsftSize] wrong, must 256 512 1024 2048 4096\n"
+               "8192 16384 or 32768, back parameter.\n";
+        return false;
+    }
+    long interval = work.m_interval;
+    if (o.interval &&
+        (!parseLong(*o.interval, interval) || interval < 1 || interval > 0x7FFFFFFF)) {
+        err << "[Interval] wrong, back parameter.\n";
+        return false;
+    }
+    long repeat = work.m_repeatTimes;
+    if (o.frames && (!parseLong(*o.frames, repeat) || repeat < 1 || repeat > 0x7FFFFFFF)) {
+        err << "[RepeatTimes] wrong, back parameter.\n";
+        return false;
+    }
+    double noise = wave.m_noiseParameter;
+    // The parameter is kept as a float: larger values cannot be stored.
+    if (o.noise && (!parseDouble(*o.noise, noise) || std::fabs(noise) > FLT_MAX)) {
+        err << "[NoiseParameter] wrong, back parameter.\n";
+        return false;
+    }
+    if (work.checkSize(ssft, wave.m_windowLen, interval, &repeat) != CWorkMemory::resultOk) {
+        err << "[ExcutionSize] wrong, back parameter.\n";
+        return false;
+    }
+    wave.m_noiseParameter = float(noise);
+    if (ssft != work.m_ssftSize || interval != work.m_interval || repeat != work.m_repeatTimes ||
+        mode != work.m_senseMode) {
+        if (work.setSize(ssft, wave.m_windowLen, mode, interval, repeat) != CWorkMemory::resultOk) {
+            err << "memory allocation failed.\n";
+            return false;
+        }
+    }
+    wave.m_cursorRange = wave.m_windowLen - work.m_excutionSize;
+    wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
+    return true;
+}
+
+// The parameter block's items, one per line.
+void printInfo(const CWavPara& w, const CWorkMemory& m, std::ostream& out) {
+    const double freq = w.m_sampleFreq; // positive: opening refused anything else
+    out << format("[SampleFreq]=%ld\n", long(w.m_sampleFreq))
+        << format("[QuantBit]=%ld\n", long(w.m_quantBit))
+        << format("[ChannelCount]=%d\n", int(w.m_channelCount))
+        << format("[TotalLength]=%ld\n", long(w.m_totalSamples))
+        << format("[TotalSec]=%0.03lf[s]\n", w.m_totalSamples / freq)
+        << format("[SenseMode(normal or fine)]= %s\n",
+                  m.m_senseMode == CWorkMemory::senseFine ? "fine" : "normal")
+        << format("[SsftSize]=%ld\n", long(m.m_ssftSize))
+        << format("[SsftSec]=%0.03lf[s]\n", m.m_ssftSize / freq)
+        << format("[Interval]=%ld\n", long(m.m_interval))
+        << format("[RepeatTimes]=%ld\n", long(m.m_repeatTimes))
+        << format("[NoiseParameter]=%12.10lf\n", double(w.m_noiseParameter))
+        << format("[ExcutionSize]=%ld\n", long(m.m_excutionSize))
+        << format("[ExcutionSec]=%0.03lf[s]\n", m.m_excutionSize / freq)
+        << format("[FreqrRnage]=[%ld,%ld]\n", long(w.m_freqLow), long(w.m_freqHigh))
+        << format("[dBRnage]=[%.1lf,%.1lf]\n", w.m_dbLow, w.m_dbHigh);
+}
+
+bool makeDirectory(const std::string& dir) {
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    return mkdir(dir.c_str(), 0777) == 0;
+}
+
+bool writeOutputs(const Options& o, const CWavPara& w, const CWorkMemory& m, std::ostream& out,
+                  std::ostream& err) {
+    const long frames = m.m_repeatTimes;
+    const long bins = m.m_ssftSize / 2;
+    if (!o.npyDir.empty()) {
+        if (!makeDirectory(o.npyDir)) {
+            err << "vocalith-cli: cannot create directory " << o.npyDir << ".\n";
+            return false;
+        }
+        const struct {
+            const char* name;
+            const double* data;
+            long rows;
+        } arrays[] = {
+            {"hamDbMap", m.m_hamDbMap, frames},   {"restoreDbMap", m.m_restoreDbMap, frames},
+            {"rectDbMap", m.m_rectDbMap, frames}, {"hamDb", m.m_hamDb, -1},
+            {"restoreDb", m.m_restoreDb, -1},     {"rectDb", m.m_rectDb, -1}};
+        for (const auto& a : arrays) {
+            const std::string path = o.npyDir + "/" + a.name + ".npy";
+            if (!writeNpy(path, a.data, a.rows, bins)) {
+                err << "vocalith-cli: cannot write " << path << ".\n";
+                return false;
+            }
+            out << "wrote " << path << "\n";
+        }
+    }
+    if (!o.pngFile.empty()) {
+        const GreyPicture pic = voiceprintPicture(m.m_restoreDbMap, frames, bins, w.m_sampleFreq,
+                                                  w.m_freqLow, w.m_freqHigh, w.m_dbLow, w.m_dbHigh);
+        if (!writeGreyPng(o.pngFile, pic.pixels, pic.width, pic.height)) {
+            err << "vocalith-cli: cannot write " << o.pngFile << ".\n";
+            return false;
+        }
+        out << "wrote " << o.pngFile << "\n";
+    }
+    return true;
+}
+
+void printPitch(const PitchSeries& p, const CWavPara& w, const CWorkMemory& m, std::ostream& out) {
+    out << "frame,time_s,pitch_hz,pitch_level,power,harmonics\n";
+    for (size_t t = 0; t < p.pitch.size(); ++t) {
+        const double first = double(w.m_windowStart) + w.m_cursor + double(t) * m.m_interval;
+        out << format("%zu,%.6f,%.6f,%.6f,%.6f,%.6f\n", t, first / w.m_sampleFreq, p.pitch[t],
+                      p.pitchPower[t], p.power[t], p.harmonicsPower[t]);
+    }
+}
+
+int runAnalysis(const Options& o, CWavPara& wave, CWorkMemory& work, std::ostream& out,
+                std::ostream& err) {
+    unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    if (o.threads) {
+        long n = 0;
+        if (!parseLong(*o.threads, n) || n < 1 || n > 1024)
+            return usageError(err, "--threads needs a number from 1 to 1024.");
+        threads = unsigned(n);
+    }
+    if (!applyOptions(o, wave, work, err))
+        return 1;
+    long start = 0;
+    if (o.start && (!parseLong(*o.start, start) || start < 0 || start > wave.m_cursorRange)) {
+        err << format("vocalith-cli: --start must be a sample from 0 to %ld.\n",
+                      long(wave.m_cursorRange));
+        return 1;
+    }
+    wave.m_cursor = int32_t(start);
+    std::copy(wave.m_window + wave.m_cursor, wave.m_window + wave.m_cursor + work.m_excutionSize,
+              work.m_wave);
+    const double noise = wave.m_noiseParameter; // a float in the program, widened
+
+    // The level spectrum first: it uses the planes' first rows as scratch.
+    const auto begin = std::chrono::steady_clock::now();
+    resultVoiceprint r = computeLevelSpectrum(work, 0, noise, levelOfStretch);
+    if (r == voiceprintFinished)
+        r = computeVoiceprint(work, noise, {}, {}, threads);
+    if (r != voiceprintFinished || !convertVoiceprintToDb(work)) {
+        err << "memory allocation failed.\n";
+        return 1;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+
+    if (o.command == "pitch") {
+        const PitchSeries p = detectPitch(work.m_restoreDbMap, work.m_hamDbMap, work.m_repeatTimes,
+                                          work.m_ssftSize, wave.m_sampleFreq, !o.hamming);
+        if (p.pitch.size() != size_t(work.m_repeatTimes)) {
+            err << "vocalith-cli: pitch detection failed.\n";
+            return 1;
+        }
+        printPitch(p, wave, work, out);
+        return 0;
+    }
+    out << format(
+        "voiceprint: %ld frames x %ld bins (SsftSize %ld, Interval %ld, %s, from "
+        "sample %ld) in %.3f s on %u thread%s\n",
+        long(work.m_repeatTimes), long(work.m_ssftSize / 2), long(work.m_ssftSize),
+        long(work.m_interval), work.m_senseMode == CWorkMemory::senseFine ? "fine" : "normal",
+        long(wave.m_windowStart) + wave.m_cursor, seconds, threads, threads == 1 ? "" : "s");
+    return writeOutputs(o, wave, work, out, err) ? 0 : 1;
+}
+
+} // namespace
+
+int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    if (argc < 2 || !argv || !argv[1]) {
+        err << kUsage;
+        return 1;
+    }
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return 0;
+    }
+    if (command != "info" && command != "voiceprint" && command != "pitch")
+        return usageError(err, "unknown command " + command + ".");
+    Options o;
+    const std::string problem = parseArguments(argc, argv, o);
+    if (!problem.empty())
+        return usageError(err, problem);
+
+    CWavPara wave;
+    CWorkMemory work;
+    if (!openSound(o.file, wave, work, err))
+        return 1;
+    if (o.command == "info") {
+        printInfo(wave, work, out);
+        return 0;
+    }
+    return runAnalysis(o, wave, work, out, err);
+}

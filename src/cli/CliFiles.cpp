@@ -1,0 +1,134 @@
+#include "cli/CliFiles.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+void putBig32(std::string& s, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        s.push_back(char((v >> shift) & 0xFF));
+}
+
+// One PNG chunk: length, type, data, CRC over type and data.
+void putChunk(std::string& png, const char* type, const std::string& data) {
+    putBig32(png, uint32_t(data.size()));
+    std::string body(type, 4);
+    body += data;
+    png += body;
+    putBig32(png,
+             uint32_t(crc32(0L, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+}
+
+} // namespace
+
+bool writeNpy(const std::string& path, const double* data, long rows, long cols) {
+    if (!data || cols < 0)
+        return false;
+    const std::string shape = rows < 0
+                                  ? "(" + std::to_string(cols) + ",)"
+                                  : "(" + std::to_string(rows) + ", " + std::to_string(cols) + ")";
+    std::string header = "{'descr': '<f8', 'fortran_order': False, 'shape': " + shape + ", }";
+    // Magic, version and length take 10 bytes; the header ends in a newline and the data
+    // starts on a 64-byte boundary.
+    const size_t total = (10 + header.size() + 1 + 63) / 64 * 64;
+    header.append(total - 10 - header.size() - 1, ' ');
+    header.push_back('\n');
+    std::string head("\x93NUMPY\x01\x00", 8);
+    head.push_back(char(header.size() & 0xFF));
+    head.push_back(char(header.size() >> 8));
+    head += header;
+
+    File f(std::fopen(path.c_str(), "wb"));
+    if (!f || std::fwrite(head.data(), 1, head.size(), f.get()) != head.size())
+        return false;
+    const size_t count = size_t(rows < 0 ? 1 : rows) * size_t(cols);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t v;
+        std::memcpy(&v, &data[i], 8);
+        v = __builtin_bswap64(v);
+        if (std::fwrite(&v, 8, 1, f.get()) != 1)
+            return false;
+    }
+#else
+    if (std::fwrite(data, sizeof(double), count, f.get()) != count)
+        return false;
+#endif
+    return std::fclose(f.release()) == 0;
+}
+
+bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& grey, int width,
+                  int height) {
+    if (width < 1 || height < 1 || grey.size() != size_t(width) * size_t(height))
+        return false;
+    // Every row starts with filter type 0 (none).
+    std::string raw;
+    raw.reserve(size_t(height) * (size_t(width) + 1));
+    for (int y = 0; y < height; ++y) {
+        raw.push_back('\0');
+        raw.append(reinterpret_cast<const char*>(&grey[size_t(y) * size_t(width)]), size_t(width));
+    }
+    uLongf packedLen = compressBound(uLong(raw.size()));
+    std::string packed(packedLen, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedLen,
+                  reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()), 6) != Z_OK)
+        return false;
+    packed.resize(packedLen);
+
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    std::string ihdr;
+    putBig32(ihdr, uint32_t(width));
+    putBig32(ihdr, uint32_t(height));
+    ihdr += std::string("\x08\x00\x00\x00\x00", 5); // 8-bit grey, deflate, no filter, no interlace
+    putChunk(png, "IHDR", ihdr);
+    putChunk(png, "IDAT", packed);
+    putChunk(png, "IEND", std::string());
+
+    File f(std::fopen(path.c_str(), "wb"));
+    if (!f || std::fwrite(png.data(), 1, png.size(), f.get()) != png.size())
+        return false;
+    return std::fclose(f.release()) == 0;
+}
+
+GreyPicture voiceprintPicture(const double* plane, long frames, long bins, long sampleFreq,
+                              long freqLow, long freqHigh, double dbLow, double dbHigh) {
+    GreyPicture pic;
+    if (!plane || frames < 1 || bins < 1 || sampleFreq <= 0 || frames > 0x7FFFFFFF)
+        return pic;
+    const double hzPerBin = sampleFreq * 0.5 / double(bins);
+    const long first = long(std::max(0L, freqLow) / hzPerBin);
+    const long last = std::min(bins - 1, long(std::max(0L, freqHigh) / hzPerBin));
+    if (last < first)
+        return pic;
+    pic.width = int(frames);
+    pic.height = int(last - first + 1);
+    pic.pixels.resize(size_t(pic.width) * size_t(pic.height));
+    const double span = dbHigh - dbLow;
+    for (int y = 0; y < pic.height; ++y) {
+        const long bin = last - y;
+        for (long t = 0; t < frames; ++t) {
+            const double v = plane[t * bins + bin];
+            int g;
+            if (span > 0.0) {
+                const double level = (v - dbLow) * 255.0 / span;
+                g = level > 255.0 ? 255 : (level >= 0.0 ? int(level) : 0); // NaN is black
+            } else {
+                g = v >= dbHigh ? 255 : 0;
+            }
+            pic.pixels[size_t(y) * size_t(pic.width) + size_t(t)] = (unsigned char)g;
+        }
+    }
+    return pic;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// File formats vocalith-cli writes: NumPy arrays of doubles and grey-scale PNG pictures.
+
+// Writes a .npy file (format 1.0, little-endian float64, C order): shape (rows, cols), or
+// (cols,) when rows is negative. False when the file cannot be written.
+bool writeNpy(const std::string& path, const double* data, long rows, long cols);
+
+// Writes an 8-bit grey-scale PNG of width x height pixels, row by row from the top.
+bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& grey, int width,
+                  int height);
+
+// A grey picture of a dB plane (frame-major, frames x bins): one column per frame, one row per
+// bin from freqLow to freqHigh (low frequencies at the bottom), with dbHigh white and dbLow and
+// below black, as the voiceprint panel maps levels: grey = (v - dbLow) * 255 / (dbHigh - dbLow),
+// clamped and truncated.
+struct GreyPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> pixels;
+};
+GreyPicture voiceprintPicture(const double* plane, long frames, long bins, long sampleFreq,
+                              long freqLow, long freqHigh, double dbLow, double dbHigh);

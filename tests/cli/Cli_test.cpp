@@ -1,0 +1,226 @@
+#include "cli/Cli.h"
+
+#include "analysis/CWorkMemory.h"
+#include "analysis/Voiceprint.h"
+#include "support/TestWav.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+using testwav::TempFile;
+
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "vocalith-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    const int status = runCli(int(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// 200 Hz with six harmonics, 1 s at 16 kHz.
+std::vector<int16_t> voice() {
+    std::vector<int16_t> s(16000);
+    for (size_t i = 0; i < s.size(); ++i) {
+        double v = 0;
+        for (int k = 1; k <= 6; ++k)
+            v += std::sin(2 * M_PI * 200 * k * double(i) / 16000) / k;
+        s[i] = int16_t(4000 * v);
+    }
+    return s;
+}
+
+// The data of a .npy file after checking its header's shape.
+std::vector<double> npy(const std::string& path, const std::string& shape) {
+    const std::string f = slurp(path);
+    if (f.size() < 10 || f.compare(0, 6, "\x93NUMPY") != 0)
+        return {};
+    const size_t start = 10 + (uint8_t(f[8]) | uint8_t(f[9]) << 8);
+    EXPECT_EQ(start % 64, 0u);
+    EXPECT_NE(f.find("'shape': " + shape), std::string::npos) << f.substr(0, start);
+    std::vector<double> v((f.size() - start) / 8);
+    std::memcpy(v.data(), f.data() + start, v.size() * 8);
+    return v;
+}
+
+} // namespace
+
+TEST(Cli, UsageAndBadArguments) {
+    EXPECT_EQ(cli({}).status, 1);
+    CliRun help = cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: vocalith-cli info FILE.wav", 0), 0u);
+    for (auto args : std::vector<std::vector<std::string>>{{"frobnicate", "a.wav"},
+                                                           {"voiceprint"},
+                                                           {"voiceprint", "a.wav", "--bogus"},
+                                                           {"pitch", "a.wav", "--ssft"},
+                                                           {"info", "a.wav", "--fine"},
+                                                           {"voiceprint", "a.wav", "--hamming"},
+                                                           {"info", "a.wav", "b.wav"}}) {
+        CliRun r = cli(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_NE(r.err.find("usage:"), std::string::npos) << args[0];
+    }
+}
+
+TEST(Cli, InfoShowsWhatOpeningSets) {
+    TempFile tenSeconds(testwav::wav(std::vector<int16_t>(441000)));
+    CliRun r = cli({"info", tenSeconds.path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "[SampleFreq]=44100\n[QuantBit]=16\n[ChannelCount]=1\n[TotalLength]=441000\n"
+                     "[TotalSec]=10.000[s]\n[SenseMode(normal or fine)]= normal\n"
+                     "[SsftSize]=4096\n[SsftSec]=0.093[s]\n[Interval]=512\n[RepeatTimes]=853\n"
+                     "[NoiseParameter]=0.0005000000\n[ExcutionSize]=440320\n"
+                     "[ExcutionSec]=9.985[s]\n[FreqrRnage]=[0,8000]\n[dBRnage]=[-160.0,0.0]\n");
+
+    TempFile slow(testwav::wav(std::vector<int16_t>(8000), 1, 8000));
+    r = cli({"info", slow.path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "too low SamplFreq to play sound.\n");
+    EXPECT_NE(r.out.find("[SsftSize]=2048\n"), std::string::npos);
+    EXPECT_NE(r.out.find("[FreqrRnage]=[0,4000]\n[dBRnage]=[-130.0,0.0]\n"), std::string::npos);
+
+    testwav::Format eightBit;
+    eightBit.bits = 8;
+    testwav::Format threeChannels;
+    threeChannels.channels = 3;
+    const std::pair<std::string, std::string> failures[] = {
+        {testwav::header(eightBit, 0), "wave file reading failed.\nquat bit 16.\n"},
+        {testwav::header(threeChannels, 0), "wave file reading failed.\nchannel count 1 or 2.\n"},
+        {"RIFF", "wave file reading failed.\n"},
+        {testwav::wav(std::vector<int16_t>(1000)), "memory allocation failed.\n"},
+        {testwav::wav(std::vector<int16_t>(5000), 1, 0),
+         "too low SamplFreq to play sound.\nparameter wrong.\n"},
+    };
+    for (const auto& f : failures) {
+        TempFile file(f.first);
+        r = cli({"info", file.path});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, f.second);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+// The planes must be those of the engine's own loop on the stretch the options select, with the
+// noise parameter rounded to float as the program keeps it.
+TEST(Cli, VoiceprintWritesTheProgramsPlanes) {
+    const std::vector<int16_t> samples = voice();
+    TempFile wav(testwav::wav(samples, 1, 16000));
+    const std::string dir = wav.path + ".npy";
+    const std::string png = wav.path + ".png";
+    struct Cleanup {
+        std::string dir, png;
+        ~Cleanup() {
+            for (const char* name :
+                 {"hamDbMap", "restoreDbMap", "rectDbMap", "hamDb", "restoreDb", "rectDb"})
+                std::remove((dir + "/" + name + ".npy").c_str());
+            std::remove(dir.c_str());
+            std::remove(png.c_str());
+        }
+    } cleanup{dir, png};
+    CliRun r = cli({"voiceprint", wav.path, "--start", "600", "--noise", "0.001", "--threads", "2",
+                    "--npy", dir, "--png", png});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("voiceprint: 27 frames x 1024 bins (SsftSize 2048, Interval 512, "
+                          "normal, from sample 600) in ",
+                          0),
+              0u);
+
+    CWorkMemory ref;
+    ASSERT_EQ(ref.setSize(2048, 16000, CWorkMemory::senseNormal, 512, 27), CWorkMemory::resultOk);
+    for (int i = 0; i < ref.m_excutionSize; ++i)
+        ref.m_wave[i] = samples[size_t(600 + i)];
+    ASSERT_EQ(computeVoiceprint(ref, double(0.001f), {}, {}, 1), voiceprintFinished);
+    ASSERT_TRUE(convertVoiceprintToDb(ref));
+    const std::vector<double> restored = npy(dir + "/restoreDbMap.npy", "(27, 1024)");
+    ASSERT_EQ(restored.size(), 27u * 1024u);
+    EXPECT_EQ(std::memcmp(restored.data(), ref.m_restoreDbMap, restored.size() * 8), 0);
+    EXPECT_EQ(npy(dir + "/hamDbMap.npy", "(27, 1024)").size(), 27u * 1024u);
+    EXPECT_EQ(npy(dir + "/restoreDb.npy", "(1024,)").size(), 1024u);
+
+    // One column per frame, bins 0 .. 6000 Hz / 7.8125 Hz = 768 upwards, -130 dB black.
+    const std::string p = slurp(png);
+    ASSERT_GT(p.size(), 41u);
+    ASSERT_EQ(p.compare(12, 4, "IHDR"), 0);
+    EXPECT_EQ(p.substr(16, 8), std::string("\0\0\0\x1B\0\0\x03\x01", 8));
+    std::vector<unsigned char> raw(769 * 28);
+    uLongf rawLen = raw.size();
+    const uint32_t idatLen = uint32_t(uint8_t(p[33])) << 24 | uint8_t(p[34]) << 16 |
+                             uint8_t(p[35]) << 8 | uint8_t(p[36]);
+    ASSERT_EQ(
+        uncompress(raw.data(), &rawLen, reinterpret_cast<const Bytef*>(p.data() + 41), idatLen),
+        Z_OK);
+    ASSERT_EQ(rawLen, raw.size());
+    for (int t : {0, 7, 26})
+        for (int bin : {0, 25, 26, 51, 768}) {
+            const double level = (restored[size_t(t * 1024 + bin)] + 130.0) * 255.0 / 130.0;
+            const int grey = level > 255 ? 255 : level < 0 ? 0 : int(level);
+            EXPECT_EQ(raw[size_t(768 - bin) * 28 + 1 + size_t(t)], grey) << t << " " << bin;
+        }
+}
+
+TEST(Cli, OptionsAreCheckedAsTheParameterBlock) {
+    TempFile wav(testwav::wav(voice(), 1, 16000));
+    const std::pair<std::vector<std::string>, std::string> failures[] = {
+        {{"--ssft", "3000"},
+         "[SsftSize] wrong, must 256 512 1024 2048 4096\n8192 16384 or 32768, back parameter.\n"},
+        {{"--ssft", "2k"}, "[SsftSize] wrong, back parameter.\n"},
+        {{"--interval", "0"}, "[Interval] wrong, back parameter.\n"},
+        {{"--frames", "-3"}, "[RepeatTimes] wrong, back parameter.\n"},
+        {{"--noise", "x"}, "[NoiseParameter] wrong, back parameter.\n"},
+        {{"--ssft", "16384"}, "[ExcutionSize] wrong, back parameter.\n"},
+        {{"--start", "641"}, "vocalith-cli: --start must be a sample from 0 to 640.\n"},
+    };
+    for (const auto& f : failures) {
+        std::vector<std::string> args = {"voiceprint", wav.path};
+        args.insert(args.end(), f.first.begin(), f.first.end());
+        CliRun r = cli(args);
+        EXPECT_EQ(r.status, 1) << f.first[0];
+        EXPECT_EQ(r.err, f.second);
+    }
+    // Too many frames are fitted: (16000 - 2048 - 1) / 256 = 54.
+    CliRun r = cli({"voiceprint", wav.path, "--frames", "2000", "--interval", "256", "--fine"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.out.rfind("voiceprint: 54 frames x 1024 bins (SsftSize 2048, Interval 256, fine", 0), 0u);
+}
+
+TEST(Cli, PitchFollowsTheTone) {
+    TempFile wav(testwav::wav(voice(), 1, 16000));
+    CliRun r = cli({"pitch", wav.path, "--hamming"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "frame,time_s,pitch_hz,pitch_level,power,harmonics");
+    int frames = 0;
+    while (std::getline(lines, line)) {
+        int frame = -1;
+        double time = -1, pitch = -1;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d,%lf,%lf", &frame, &time, &pitch), 3) << line;
+        EXPECT_EQ(frame, frames);
+        EXPECT_NEAR(time, frame * 512 / 16000.0, 5e-7);
+        EXPECT_NEAR(pitch, 200.0, 7.8125) << line; // within one bin of the tone
+        ++frames;
+    }
+    EXPECT_EQ(frames, 27); // (16000 - 1 - 2048) / 512
+}
