@@ -16,6 +16,8 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVOCALITH_TESTS=OFF
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Opens the bundled demo recording unless RUN_ARGS names another file.
+RUN_ARGS ?= $(BUILD_DIR)/demo/demo.wav
 run: build
 	$(BUILD_DIR)/vocalith $(RUN_ARGS)
 
@@ -31,6 +33,7 @@ bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DVOCALITH_TESTS=OFF -DVOCALITH_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	$(BENCH_DIR)/bench/engine_bench
+	GDK_BACKEND=x11 NO_AT_BRIDGE=1 $(XVFB) $(BENCH_DIR)/bench/gui_bench
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_DIR) $(BENCH_DIR)

@@ -10,8 +10,7 @@ LboxLogger::~LboxLogger() {
     wxLog::SetActiveTarget(current == this ? m_previousTarget : current);
 }
 
-void LboxLogger::DoLogRecord(wxLogLevel level, const wxString& msg,
-                             const wxLogRecordInfo& info) {
+void LboxLogger::DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo& info) {
     DoLog(level, msg.utf8_str(), static_cast<time_t>(info.timestampMS / 1000));
 }
 

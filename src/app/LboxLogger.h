@@ -19,10 +19,9 @@ public:
     virtual void DoLogString(const char* msg, time_t t);
 
 protected:
-    void DoLogRecord(wxLogLevel level, const wxString& msg,
-                     const wxLogRecordInfo& info) override;
+    void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo& info) override;
 
 private:
-    wxListBox* m_listBox;     // not owned
-    wxLog* m_previousTarget;  // not owned, may be null
+    wxListBox* m_listBox;    // not owned
+    wxLog* m_previousTarget; // not owned, may be null
 };

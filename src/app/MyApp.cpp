@@ -3,6 +3,7 @@
 #include <wx/image.h>
 
 #include "app/MyFrame.h"
+#include "playback/AlsaSoundBackend.h"
 
 // The creation function and wxGetApp(); main() itself lives in main.cpp so the
 // test program can run its own loop around the same application class.
@@ -11,6 +12,7 @@ wxIMPLEMENT_APP_NO_MAIN(MyApp);
 MyApp::MyApp() : m_allThreadsDone(0, 0), m_waitingForThreads(false) {}
 
 bool MyApp::OnInit() {
+    installAlsaSoundBackend();
     createMainFrame(startupPath(argv.GetArguments()));
     return true;
 }

@@ -43,28 +43,28 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_MENU(ID_MoveToMemo, MyFrame::moveToMemoFromEvent)
     EVT_TIMER(ID_RefreshTimer, MyFrame::OnRefreshInfo)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-namespace {
+    namespace {
 
-wxButton* addButton(wxWindow* parent, wxSizer* sizer, int id, const wxString& label, wxSize min,
-                    int flags) {
-    auto* button = new wxButton(parent, id, label);
-    VOCALITH_REQUIRE(button, "wxButton");
-    button->SetMinSize(min);
-    sizer->Add(button, 0, flags);
-    return button;
-}
-
-// Check boxes of the lower boxes have a fixed size and a small margin left and right.
-wxCheckBox* makeCheckBox(wxWindow* parent, const wxString& label, wxSize size) {
-    auto* box = new wxCheckBox(parent, wxID_ANY, label);
-    if (box) {
-        box->SetMinSize(size);
-        box->SetMaxSize(size);
+    wxButton* addButton(wxWindow * parent, wxSizer * sizer, int id, const wxString& label,
+                        wxSize min, int flags) {
+        auto* button = new wxButton(parent, id, label);
+        VOCALITH_REQUIRE(button, "wxButton");
+        button->SetMinSize(min);
+        sizer->Add(button, 0, flags);
+        return button;
     }
-    return box;
-}
+
+    // Check boxes of the lower boxes have a fixed size and a small margin left and right.
+    wxCheckBox* makeCheckBox(wxWindow * parent, const wxString& label, wxSize size) {
+        auto* box = new wxCheckBox(parent, wxID_ANY, label);
+        if (box) {
+            box->SetMinSize(size);
+            box->SetMaxSize(size);
+        }
+        return box;
+    }
 
 } // namespace
 
@@ -93,8 +93,13 @@ MyFrame::MyFrame(const wxString& title) : wxFrame(nullptr, wxID_ANY, title) {
 }
 
 MyFrame::~MyFrame() {
-    // The log list dies with the window; a logger left active would write into it.
-    delete m_logger; // puts the previous target back
+    stopVoiceprintForGood(); // a worker must not outlive the work memory it writes
+    // The log list dies with the window; a logger left active would write into it. At exit
+    // the toolkit may have deleted the active target (ours) already: then it is not ours to free.
+    wxLog* active = wxLog::SetActiveTarget(nullptr);
+    wxLog::SetActiveTarget(active);
+    if (active == m_logger)
+        delete m_logger; // puts the previous target back
     if (m_refreshTimer)
         m_refreshTimer->Stop();
     delete m_refreshTimer;
@@ -165,8 +170,8 @@ void MyFrame::buildLayout() {
     addButton(p, sizerCtrlBtns, ID_RRRRigth, ">>>>", wxSize(60, 25), 0);
 
     // Row 3: the slider over the file.
-    m_slider = new wxSlider(p, ID_Slider, 0, 0, 1000, wxDefaultPosition, wxDefaultSize,
-                            wxSL_HORIZONTAL);
+    m_slider =
+        new wxSlider(p, ID_Slider, 0, 0, 1000, wxDefaultPosition, wxDefaultSize, wxSL_HORIZONTAL);
     VOCALITH_REQUIRE(m_slider, "m_slider");
 
     // Row 7: play controls, log list, memo search, memo tour.
@@ -204,13 +209,13 @@ void MyFrame::buildLayout() {
 
     auto* sizerSearchMemo = new wxStaticBoxSizer(wxVERTICAL, p, "&SearchPanel");
     VOCALITH_REQUIRE(sizerSearchMemo, "sizerSearchMemo");
-    auto* searchRight = addButton(p, sizerSearchMemo, ID_SearchRigth, "|>>>>>", wxSize(120, 20),
-                                  wxEXPAND);
+    auto* searchRight =
+        addButton(p, sizerSearchMemo, ID_SearchRigth, "|>>>>>", wxSize(120, 20), wxEXPAND);
     m_searchtext = new wxTextCtrl(p, wxID_ANY, "", wxDefaultPosition, wxSize(120, 20));
     VOCALITH_REQUIRE(m_searchtext, "m_searchtext");
     sizerSearchMemo->Add(m_searchtext, 1, wxEXPAND);
-    auto* searchLeft = addButton(p, sizerSearchMemo, ID_SearchLeft, "<<<<<|", wxSize(120, 20),
-                                 wxEXPAND);
+    auto* searchLeft =
+        addButton(p, sizerSearchMemo, ID_SearchLeft, "<<<<<|", wxSize(120, 20), wxEXPAND);
     m_playMute = makeCheckBox(p, "Mute", playSize);
     VOCALITH_REQUIRE(m_playMute, "m_playMute");
     sizerSearchMemo->Add(m_playMute, 0, wxLEFT | wxRIGHT, 5);
@@ -289,9 +294,12 @@ void MyFrame::buildMenus() {
 }
 
 void MyFrame::init(wxString path) {
-    // Panels whose shapes are memos; the scales are drawn once the panels can draw.
+    m_canvasPanelUp->drawScale();
     m_canvasPanel->m_memoPanel = 1;
+    m_canvasPanel->drawScale();
     m_canvasPanelSub->m_memoPanel = 1;
+    m_canvasPanelSub->drawScale();
+    m_canvasPanelSub2->drawScale();
     if (path.IsEmpty())
         return;
     wxLogMessage("command line param = %s", path);
@@ -308,8 +316,8 @@ void MyFrame::OnAbout(wxCommandEvent&) {
     wxMessageBox("Vocalith\n\nLook at, listen to and annotate recorded speech:\n"
                  "a voiceprint by the Hamming window and by wideband phase restoration,\n"
                  "pitch detection, memos, memo tours and export of the sound under them.",
-                 "About Sound Spectrogram with wideband phase restoration", wxOK | wxICON_INFORMATION,
-                 this);
+                 "About Sound Spectrogram with wideband phase restoration",
+                 wxOK | wxICON_INFORMATION, this);
 }
 
 void MyFrame::OnSize(wxSizeEvent&) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include <wx/wx.h>
 
@@ -21,10 +22,12 @@
 
 #include "app/IProcMemoListener.h"
 #include "display/myCanvasPanel.h"
+#include "sound/ParameterBlock.h"
 
 class CWavPara;
 class CWorkMemory;
 class LboxLogger;
+struct VoiceprintLink;
 
 // Window and command IDs; fixed numbers that the event table and the threads share.
 enum {
@@ -76,13 +79,58 @@ public:
     bool GetContainBlank() const { return m_cachedContainBlank; }
     bool GetPlayMute() const { return m_cachedPlayMute; }
 
-    // Commands not built yet — src/app/PendingHandlers.cpp
-    // Opening files and the parameter block
+    // Playback — src/playback/Playback.cpp (also toPlay and toStop of the listener)
+    // Plays the top panel's selection; OnPlay plays nothing while "Mute" is checked.
+    void OnPlay(wxCommandEvent& event);
+    void OnPlayNonMute(wxCommandEvent& event);
+    void OnStop(wxCommandEvent& event);
+    void OnRefreshInfo(wxTimerEvent& event);
+    // Builds the play image of the selection and creates sound from it; false when the
+    // selection is empty or lies outside the window.
+    bool CreateSound(wxSound& sound) const;
+    // The image the last CreateSound built (header and samples) and its size in bytes.
+    static const unsigned char* playImage(size_t* bytes);
+    // "&NonDispSpectrum" as it was when playing started.
+    bool m_noSpectrum = false;
+    // Owns the sound m_sound points to; deleted with the frame or by the next play.
+    std::unique_ptr<wxSound> m_soundOwner;
+
+    // Opening files — src/sound/FileOpening.cpp
     void OnRead(wxCommandEvent& event);
+    int readCommon();
+    // Memo-list and transcript reading — src/app/PendingHandlers.cpp until built
+    void readMemo();
+    void readTrn();
+
+    // The parameter block — src/sound/ParameterBlockFrame.cpp
+    void readBase();
+    void readBasePart();
+    void confirmBase();
     void OnConfirm(wxCommandEvent& event);
-    // Voiceprint
+    // The values the block shows, from the wave parameters and the work memory.
+    ParameterValues currentParameters() const;
+    // Copies the analysed stretch out of the window and computes its first frame's spectrum.
+    void analyseStretch();
+    // The level spectrum of the analysed stretch on the main panel, in the block's ranges.
+    void drawLevelSpectrum();
+
+    // The voiceprint and its display — src/analysis/VoiceprintWorker.cpp
+    // (also toVoiceprint, toHammingWindow and toWidebandPhase of the listener)
     void OnCalcSSFT(wxCommandEvent& event);
+    void calcSSFTBase();
+    bool Cancelled();
     void OnWorkerEvent(wxCommandEvent& event);
+    // Draws one of the voiceprint planes with the block's ranges.
+    void drawVoiceprint(double* plane, int method);
+    // Cancels a running computation and waits until it no longer touches the work memory;
+    // for the window's end.
+    void stopVoiceprintForGood();
+
+    // Pitch detection — src/analysis/PitchDetection.cpp (also calcPitch of the listener)
+    void calcPitchBase(CWorkMemory* work, myCanvasPanel* panel);
+
+    // Commands not built yet — src/app/PendingHandlers.cpp
+    void reAddMemo();
     // Memo files and navigation
     void OnSave(wxCommandEvent& event);
     void OnRestore(wxCommandEvent& event);
@@ -102,12 +150,9 @@ public:
     void OnLLLLeft(wxCommandEvent& event);
     void OnRRRRigth(wxCommandEvent& event);
     void OnSlider(wxScrollEvent& event);
-    void OnPlayNonMute(wxCommandEvent& event);
-    void OnStop(wxCommandEvent& event);
     void OnLockMemo(wxCommandEvent& event);
     void OnMemoTour(wxCommandEvent& event);
     void OnMemoTourCont(wxCommandEvent& event);
-    void OnRefreshInfo(wxTimerEvent& event);
 
     // IProcMemoListener, in slot order — not built yet, src/app/PendingHandlers.cpp
     void saveMemoPos() override;
@@ -173,6 +218,8 @@ public:
     wxMutex m_cancelMutex;
     bool m_cancelled = false;
     wxProgressDialog* m_dlgProgress = nullptr;
+    bool m_voiceprintRunning = false; // from the start until the completion event is handled
+    std::shared_ptr<VoiceprintLink> m_workerLink; // shared with the running worker
 
     // Playback.
     wxMutex m_refreshLock;
@@ -189,7 +236,9 @@ public:
     wxString m_waveFileName;
     wxString m_chosenFileName;
     wxString m_baseFileName;
-    int m_fileKind = 0;
+    int m_fileKind = 0;           // 0 WAV, 1 memo list, 2 old memo text, 3 transcript
+    int m_requestedWindowLen = 0; // window length a memo file asks for; 0 for the default
+    int m_zoomOffset = 0;         // where a zoomed view started inside the window
 
     // The parameter block as last applied, and the stretch it analyses.
     wxString m_paramBackup;

@@ -3,10 +3,6 @@
 // Commands whose behaviour is still to be built. Each moves to its subsystem's
 // file when it is written; until then the IDs are routed and do nothing.
 
-void MyFrame::OnRead(wxCommandEvent&) {}
-void MyFrame::OnConfirm(wxCommandEvent&) {}
-void MyFrame::OnCalcSSFT(wxCommandEvent&) {}
-void MyFrame::OnWorkerEvent(wxCommandEvent&) {}
 void MyFrame::OnSave(wxCommandEvent&) {}
 void MyFrame::OnRestore(wxCommandEvent&) {}
 void MyFrame::OnSearchLeft(wxCommandEvent&) {}
@@ -23,13 +19,9 @@ void MyFrame::OnRRRigth(wxCommandEvent&) {}
 void MyFrame::OnMostLLLLeft(wxCommandEvent&) {}
 void MyFrame::OnLLLLeft(wxCommandEvent&) {}
 void MyFrame::OnRRRRigth(wxCommandEvent&) {}
-void MyFrame::OnPlayNonMute(wxCommandEvent&) {}
-void MyFrame::OnStop(wxCommandEvent&) {}
-void MyFrame::OnLockMemo(wxCommandEvent&) {}
 void MyFrame::OnMemoTour(wxCommandEvent&) {}
 void MyFrame::OnMemoTourCont(wxCommandEvent&) {}
 void MyFrame::OnSlider(wxScrollEvent&) {}
-void MyFrame::OnRefreshInfo(wxTimerEvent&) {}
 
 void MyFrame::saveMemoPos() {}
 void MyFrame::loadMemoPos() {}
@@ -45,15 +37,24 @@ void MyFrame::deleteMemo(int, int) {}
 void MyFrame::sortMemoByTime() {}
 void MyFrame::moveMemoToFirst(int) {}
 void MyFrame::moveMemoToLast(int) {}
-void MyFrame::toPlay() {}
-void MyFrame::toStop() {}
 void MyFrame::toRedraw() {}
 void MyFrame::toSaveMemoToFile() {}
-void MyFrame::toHammingWindow() {}
-void MyFrame::toWidebandPhase() {}
 void MyFrame::setRange() {}
 void MyFrame::unsetRange() {}
-void MyFrame::toVoiceprint() {}
 void MyFrame::setProirSubTitle(int, DragShape::DispPrior) {}
 void MyFrame::calcPriorStats() {}
-void MyFrame::calcPitch() {}
+
+// Memo lists arrive with the memo work; until then a file opens with none.
+void MyFrame::readMemo() {
+    m_requestedWindowLen = 0;
+}
+void MyFrame::readTrn() {}
+void MyFrame::reAddMemo() {}
+
+// Until the memo tour exists, the memo-lock command only stops playing and drops the
+// busy flag, which is all a cancelled voiceprint needs of it.
+void MyFrame::OnLockMemo(wxCommandEvent&) {
+    wxCommandEvent stop;
+    OnStop(stop);
+    m_tourRunning = false;
+}

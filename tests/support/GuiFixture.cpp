@@ -1,4 +1,5 @@
 #include "support/GuiFixture.h"
+#include "support/RecordingSoundBackend.h"
 
 #include <wx/evtloop.h>
 #include <wx/modalhook.h>
@@ -29,8 +30,13 @@ bool GuiTestApp::OnInit() {
     wxSetAssertHandler(failOnAssert);
     // Tests open and close frames; the loop must outlive each of them.
     SetExitOnFrameDelete(false);
+    // Panels are tested without a frame; pictures are read and written as the program does.
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+        wxImage::AddHandler(new wxPNGHandler);
     // A plain target below the frames' log lists; deleted by the toolkit at exit.
     delete wxLog::SetActiveTarget(new wxLogStderr);
+    // Nothing a test plays reaches a device; tests that look at it install their own recorder.
+    delete replaceSoundBackend(new RecordingSoundBackend);
     static UnexpectedDialogHook hook;
     hook.Register();
     CallAfter([this] {

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include <wx/thread.h>
+
+class CWavPara;
+class CWorkMemory;
+class MyFrame;
+
+// What a running worker and its frame share. The frame may be destroyed while the worker
+// runs (the window closed, a test ends): it then cancels, waits until the frame loop has
+// let go of the work memory, and clears `frame`, so the worker posts nothing more.
+struct VoiceprintLink {
+    std::mutex lock;
+    std::condition_variable changed;
+    MyFrame* frame = nullptr; // guarded by lock
+    bool done = false;        // the frame loop has ended; guarded by lock
+    bool finished = false;    // the worker has posted its last event; guarded by lock
+};
+
+// The detached thread that computes one voiceprint. It only adapts the engine's frame
+// loop: progress and the end are posted to the frame as command events 5045 (0..99,
+// then -1); cancelling is read through MyFrame::Cancelled(). It never touches a window.
+class MyWorkerThread : public wxThread {
+public:
+    MyWorkerThread(MyFrame* frame, std::shared_ptr<VoiceprintLink> link);
+
+    void* Entry() override;
+    void OnExit() override {}
+
+    MyFrame* m_frame;
+    CWavPara* m_wavePara;
+    CWorkMemory* m_workPara;
+
+private:
+    void post(int value);
+    void postLocked(int value); // with m_link->lock held
+    bool cancelled();
+
+    std::shared_ptr<VoiceprintLink> m_link;
+};
+
+namespace voiceprint_detail {
+// Replaces how the worker thread is created (null restores wxThread::Create), so tests can
+// make it fail; the system cannot be made to refuse a thread on demand.
+using ThreadCreator = wxThreadError (*)(wxThread& thread);
+void setThreadCreator(ThreadCreator creator);
+} // namespace voiceprint_detail

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <wx/sound.h>
+
+#include "playback/AlsaSoundBackend.h"
+
+// Stands in for the sound device: keeps what each Play was given and counts Stop calls.
+class RecordingSoundBackend : public wxSoundBackend {
+public:
+    struct Played {
+        unsigned flags = 0;
+        unsigned channels = 0;
+        unsigned samplingRate = 0;
+        unsigned bitsPerSample = 0;
+        std::string samples; // the sample bytes as they would reach the device
+    };
+
+    wxString GetName() const override { return "recording"; }
+    int GetPriority() const override { return 0; }
+    bool IsAvailable() const override { return true; }
+    bool HasNativeAsyncPlayback() const override { return true; }
+    bool Play(wxSoundData* data, unsigned flags, volatile wxSoundPlaybackStatus*) override {
+        Played p;
+        p.flags = flags;
+        p.channels = data->m_channels;
+        p.samplingRate = data->m_samplingRate;
+        p.bitsPerSample = data->m_bitsPerSample;
+        size_t bytes = 0;
+        const unsigned char* s = soundSampleBytes(*data, &bytes);
+        if (s)
+            p.samples.assign(reinterpret_cast<const char*>(s), bytes);
+        plays.push_back(p);
+        return true;
+    }
+    void Stop() override { ++stops; }
+    bool IsPlaying() const override { return false; }
+
+    std::vector<Played> plays;
+    int stops = 0;
+};
+
+// Puts a recording backend in wxSound's place for one scope, then the previous one back.
+class ScopedRecordingSound {
+public:
+    ScopedRecordingSound() : m_previous(replaceSoundBackend(&recorder)) {}
+    ~ScopedRecordingSound() { replaceSoundBackend(m_previous); }
+    ScopedRecordingSound(const ScopedRecordingSound&) = delete;
+    ScopedRecordingSound& operator=(const ScopedRecordingSound&) = delete;
+
+    RecordingSoundBackend recorder;
+
+private:
+    wxSoundBackend* m_previous;
+};
