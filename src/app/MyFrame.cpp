@@ -305,7 +305,7 @@ void MyFrame::init(wxString path) {
     wxLogMessage("command line param = %s", path);
     m_waveFileName = path;
     m_chosenFileName = path;
-    // Opening by extension arrives with the file-reading work.
+    readCommon();
 }
 
 void MyFrame::OnQuit(wxCommandEvent&) {

@@ -243,6 +243,7 @@ TEST(Startup, OneArgumentIsLoggedFirst) {
     const auto lines = logLines(frame->m_lboxLog);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "command line param = /nowhere/talk.wav");
+    EXPECT_EQ(lines.back(), "wave file reading failed.") << "opened as the file dialog would";
     EXPECT_EQ(frame->m_waveFileName, "/nowhere/talk.wav");
     EXPECT_EQ(frame->m_chosenFileName, "/nowhere/talk.wav");
     frame->Destroy();
