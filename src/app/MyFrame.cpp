@@ -105,10 +105,7 @@ MyFrame::~MyFrame() {
     delete m_refreshTimer;
     delete m_workPara;
     delete m_wavePara;
-    // The lists own their records. The per-group term lists are released by the memo
-    // code that creates them.
-    m_titleSubList.DeleteContents(true);
-    m_paramMemoList.DeleteContents(true);
+    clearMemoList();
 }
 
 void MyFrame::buildLayout() {

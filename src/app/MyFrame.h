@@ -24,10 +24,14 @@
 #include "display/myCanvasPanel.h"
 #include "sound/ParameterBlock.h"
 
+class CArchMemo;
 class CWavPara;
 class CWorkMemory;
 class LboxLogger;
 struct VoiceprintLink;
+
+// One slot's term list per element of MyFrame::m_titleTermLists.
+WX_DECLARE_LIST(wxList, MemoTermLists);
 
 // Window and command IDs; fixed numbers that the event table and the threads share.
 enum {
@@ -129,6 +133,17 @@ public:
     // Pitch detection — src/analysis/PitchDetection.cpp (also calcPitch of the listener)
     void calcPitchBase(CWorkMemory* work, myCanvasPanel* panel);
 
+    // The memo list's slots — src/memo/MemoList.cpp
+    size_t memoSlotCount() const { return m_titleTermLists.GetCount(); }
+    // The element of a slot, or null when the slot or its record is missing.
+    CArchMemo* subMemoAt(size_t slot) const;
+    wxList* termListAt(size_t slot) const;
+    CArchMemo* paramMemoAt(size_t slot) const;
+    // The last slot whose title memo carries the title number (lookups take the last), or -1.
+    int slotOfTitle(int titleNo) const;
+    // Deletes every record, term list and memo shape; no group is current afterwards.
+    void clearMemoList();
+
     // Commands not built yet — src/app/PendingHandlers.cpp
     void reAddMemo();
     // Memo files and navigation
@@ -209,9 +224,12 @@ public:
     wxTimer* m_refreshTimer = nullptr;
     LboxLogger* m_logger = nullptr;
 
-    // The memo list: three parallel lists of owned records, index = title slot.
+    // The memo list: three parallel lists, index = title slot, plus the overview panel's
+    // shapes. m_titleSubList and m_paramMemoList hold CArchMemo*, m_titleTermLists one
+    // heap-allocated wxList of CArchMemo* per slot (title memo first). The frame owns every
+    // element; whoever removes one deletes it (see clearMemoList and the memo editing code).
     wxList m_titleSubList;
-    wxList m_titleTermLists;
+    MemoTermLists m_titleTermLists;
     wxList m_paramMemoList;
 
     // Voiceprint computation.

@@ -46,9 +46,12 @@ void MyFrame::calcPriorStats() {}
 
 // Memo lists arrive with the memo work; until then a file opens with none.
 void MyFrame::readMemo() {
+    clearMemoList();
     m_requestedWindowLen = 0;
 }
-void MyFrame::readTrn() {}
+void MyFrame::readTrn() {
+    clearMemoList();
+}
 void MyFrame::reAddMemo() {}
 
 // Until the memo tour exists, the memo-lock command only stops playing and drops the

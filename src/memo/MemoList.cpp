@@ -1,0 +1,68 @@
+#include "app/MyFrame.h"
+#include "memo/CArchMemo.h"
+#include "memo/DragShape.h"
+
+// After the list declarations: it turns the next macro into the list's implementation.
+#include <wx/listimpl.cpp>
+
+WX_DEFINE_LIST(MemoTermLists);
+
+namespace {
+
+template <typename List> wxObject* itemAt(const List& list, size_t slot) {
+    if (slot >= list.GetCount())
+        return nullptr;
+    return list.Item(slot)->GetData();
+}
+
+void deleteRecords(wxList& list) {
+    for (wxObject* record : list)
+        delete record;
+    list.Clear();
+}
+
+} // namespace
+
+CArchMemo* MyFrame::subMemoAt(size_t slot) const {
+    return static_cast<CArchMemo*>(itemAt(m_titleSubList, slot));
+}
+
+wxList* MyFrame::termListAt(size_t slot) const {
+    if (slot >= m_titleTermLists.GetCount())
+        return nullptr;
+    return m_titleTermLists.Item(slot)->GetData();
+}
+
+CArchMemo* MyFrame::paramMemoAt(size_t slot) const {
+    return static_cast<CArchMemo*>(itemAt(m_paramMemoList, slot));
+}
+
+int MyFrame::slotOfTitle(int titleNo) const {
+    int found = -1;
+    int slot = 0;
+    for (wxList* terms : m_titleTermLists) {
+        const auto* title = terms && !terms->IsEmpty()
+                                ? static_cast<CArchMemo*>(terms->GetFirst()->GetData())
+                                : nullptr;
+        if (title && title->m_titleNo == titleNo)
+            found = slot;
+        ++slot;
+    }
+    return found;
+}
+
+void MyFrame::clearMemoList() {
+    deleteRecords(m_titleSubList);
+    deleteRecords(m_paramMemoList);
+    for (wxList* terms : m_titleTermLists) {
+        if (terms)
+            deleteRecords(*terms);
+        delete terms;
+    }
+    m_titleTermLists.Clear();
+    if (m_canvasPanelSub)
+        m_canvasPanelSub->ClearShapes();
+    if (m_canvasPanel)
+        m_canvasPanel->ClearShapes();
+    m_curTitle = -1;
+}
