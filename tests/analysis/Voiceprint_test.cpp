@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +15,10 @@ namespace {
 
 constexpr double kNoise = 0.0005;
 constexpr long H = 256; // every work memory here has S = 512
+
+std::array<double*, 3> planes(const CWorkMemory& w) {
+    return {w.m_hamPowMap, w.m_rectPowMap, w.m_restorePowMap};
+}
 
 // S = 512, hop 128, T frames of a 16 kHz sound: harmonics of 180 Hz with a little noise, a
 // silent stretch (samples 1200 ... 1999, within a range below 5), then louder. Planes hold -7.
@@ -28,112 +33,90 @@ void prepare(CWorkMemory& w, CWorkMemory::senseMode mode, long T) {
             x += 3000.0 / h * std::sin(2.0 * M_PI * 180.0 * h * i / 16000.0 + h);
         w.m_wave[i] = std::round(i < 1200 ? x : i < 2000 ? 4.0 * noise : 2.0 * x);
     }
-    for (double* p : {w.m_hamPowMap, w.m_restorePowMap, w.m_rectPowMap})
+    for (double* p : planes(w))
         std::fill(p, p + T * H, -7.0);
 }
 
-bool sameRow(const double* a, const double* b) {
-    return std::memcmp(a, b, H * sizeof(double)) == 0;
+bool same(const double* a, const double* b, long rows = 1) {
+    return std::memcmp(a, b, size_t(rows) * H * sizeof(double)) == 0;
 }
 
-bool samePlanes(const CWorkMemory& a, const CWorkMemory& b) {
-    const size_t n = size_t(a.m_repeatTimes) * H * sizeof(double);
-    return std::memcmp(a.m_hamPowMap, b.m_hamPowMap, n) == 0 &&
-           std::memcmp(a.m_restorePowMap, b.m_restorePowMap, n) == 0 &&
-           std::memcmp(a.m_rectPowMap, b.m_rectPowMap, n) == 0;
-}
-
-// Power of frame t by the plain transcription (phases of every bin, tables per call), DC at 0.
-std::vector<double> referencePower(const CWorkMemory& w, long t, bool window) {
+// Row t of planes(w)[kind] by the plain transcription of the frame loop (phases of every bin,
+// tables per call), DC at 0: Hamming power, power without a window, restoration.
+std::vector<double> referenceRow(const CWorkMemory& w, long t, int kind, int wide) {
     const double* frame = w.m_wave + t * w.m_interval;
     std::vector<double> re(frame, frame + 512), im(512, 0.0), pow(512), phs(512);
-    if (window)
-        ref::hamming(re.data(), 512);
-    ref::fft(re.data(), im.data(), 512, 0);
-    ref::PowAndPhs(re.data(), im.data(), pow.data(), phs.data(), 512);
+    if (kind == 2) {
+        ref::restore(frame, 512, w.m_letSize, w.m_letHigh, w.m_letLow, pow.data(), phs.data(),
+                     kNoise, wide);
+    } else {
+        if (kind == 0)
+            ref::hamming(re.data(), 512);
+        ref::fft(re.data(), im.data(), 512, 0);
+        ref::PowAndPhs(re.data(), im.data(), pow.data(), phs.data(), 512);
+    }
     pow[0] = 0.0;
     return pow;
 }
 
-std::vector<double> referenceRestore(const CWorkMemory& w, long t, int wide) {
-    std::vector<double> out(512), sum(512);
-    ref::restore(w.m_wave + t * w.m_interval, 512, w.m_letSize, w.m_letHigh, w.m_letLow, out.data(),
-                 sum.data(), kNoise, wide);
-    out[0] = 0.0;
-    return out;
-}
-
 } // namespace
 
+// A voiced frame, a silent one (samples 1280 ... 1791) and the last against the transcription;
+// every plane the same bits on 1, 2 and 3 threads, in both sense modes.
 TEST(Voiceprint, PlanesAreTheSameBitsOnAnyNumberOfThreads) {
     for (auto mode : {CWorkMemory::senseNormal, CWorkMemory::senseFine}) {
         SCOPED_TRACE(mode);
         CWorkMemory one;
         prepare(one, mode, 24);
         ASSERT_EQ(computeVoiceprint(one, kNoise, {}, {}, 1), voiceprintFinished);
-        // A voiced frame, a silent one (samples 1280 ... 1791) and the last, against the
-        // transcription of the frame loop.
-        for (long t : {0L, 10L, 23L}) {
-            EXPECT_TRUE(sameRow(referencePower(one, t, true).data(), one.m_hamPowMap + t * H));
-            EXPECT_TRUE(sameRow(referencePower(one, t, false).data(), one.m_rectPowMap + t * H));
-            EXPECT_TRUE(
-                sameRow(referenceRestore(one, t, mode).data(), one.m_restorePowMap + t * H));
-        }
+        for (long t : {0L, 10L, 23L})
+            for (int kind = 0; kind < 3; ++kind)
+                EXPECT_TRUE(
+                    same(referenceRow(one, t, kind, mode).data(), planes(one)[kind] + t * H))
+                    << t << " " << kind;
         EXPECT_EQ(one.m_restorePowMap[10 * H + 1], -1.0); // the silent mark
         for (unsigned threads : {2u, 3u}) {
             CWorkMemory many;
             prepare(many, mode, 24);
             ASSERT_EQ(computeVoiceprint(many, kNoise, {}, {}, threads), voiceprintFinished);
-            EXPECT_TRUE(samePlanes(one, many)) << threads << " threads";
+            for (int kind = 0; kind < 3; ++kind)
+                EXPECT_TRUE(same(planes(one)[kind], planes(many)[kind], 24))
+                    << threads << " " << kind;
         }
     }
     CWorkMemory empty;
     EXPECT_EQ(computeVoiceprint(empty, kNoise), voiceprintNotSized);
 }
 
+// Progress is (i * 100) / T for every started frame, in order. Cancel before the first frame
+// writes nothing; cancel at the first report lets the frames already started complete (all of
+// them reported) and starts no later one. Fine mode, so a frame takes long next to the watching
+// thread's reaction.
 TEST(Voiceprint, ReportsEveryFrameInOrderAndStopsOnCancel) {
-    for (unsigned threads : {1u, 2u, 3u}) {
-        SCOPED_TRACE(threads);
-        for (long T : {3L, 4L}) {
-            CWorkMemory w;
-            prepare(w, CWorkMemory::senseNormal, T);
-            std::vector<int> seen;
-            EXPECT_EQ(
-                computeVoiceprint(
-                    w, kNoise, [] { return false; }, [&](int p) { seen.push_back(p); }, threads),
-                voiceprintFinished);
-            EXPECT_EQ(seen,
-                      T == 4 ? std::vector<int>({0, 25, 50, 75}) : std::vector<int>({0, 33, 66}));
-        }
-    }
-
-    // Fine mode, so that a frame takes long next to the watching thread's reaction.
     const long T = 30;
     CWorkMemory full;
     prepare(full, CWorkMemory::senseFine, T);
     ASSERT_EQ(computeVoiceprint(full, kNoise, {}, {}, 1), voiceprintFinished);
-    for (unsigned threads : {1u, 2u}) {
+    for (unsigned threads : {1u, 3u}) {
         SCOPED_TRACE(threads);
         CWorkMemory w;
-        prepare(w, CWorkMemory::senseFine, T);
+        prepare(w, CWorkMemory::senseFine, 3);
         std::vector<int> seen;
         auto note = [&](int p) { seen.push_back(p); };
-        EXPECT_EQ(computeVoiceprint(
-                      w, kNoise, [] { return true; }, note, threads),
-                  voiceprintCancelled);
-        EXPECT_TRUE(seen.empty());
-        EXPECT_EQ(w.m_hamPowMap[1], -7.0);
-
-        // Cancel pressed at the first report: the frames already started complete and were all
-        // reported; no later one starts.
-        EXPECT_EQ(computeVoiceprint(
-                      w, kNoise, [&] { return !seen.empty(); }, note, threads),
-                  voiceprintCancelled);
+        const VoiceprintCancelled never = [] { return false; }, always = [] { return true; };
+        auto atFirstReport = [&] { return !seen.empty(); };
+        EXPECT_EQ(computeVoiceprint(w, kNoise, never, note, threads), voiceprintFinished);
+        EXPECT_EQ(seen, std::vector<int>({0, 33, 66}));
+        seen.clear();
+        prepare(w, CWorkMemory::senseFine, T);
+        EXPECT_EQ(computeVoiceprint(w, kNoise, always, note, threads), voiceprintCancelled);
+        EXPECT_TRUE(seen.empty() && w.m_hamPowMap[1] == -7.0);
+        EXPECT_EQ(computeVoiceprint(w, kNoise, atFirstReport, note, threads), voiceprintCancelled);
         const long started = long(seen.size());
         EXPECT_TRUE(threads == 1 ? started == 1 : started >= 1 && started < T) << started;
         for (long t = 0; t < T; ++t) {
             const double* row = w.m_restorePowMap + t * H;
-            EXPECT_TRUE(t < started ? sameRow(row, full.m_restorePowMap + t * H) : row[5] == -7.0)
+            EXPECT_TRUE(t < started ? same(row, full.m_restorePowMap + t * H) : row[5] == -7.0)
                 << t;
         }
     }
@@ -168,8 +151,11 @@ TEST(Voiceprint, DbConversionNormalisesOverTheWholePlaneAndAligns) {
     EXPECT_FALSE(convertVoiceprintToDb(empty));
 }
 
+// A tone on bin 20 of 512 up to sample 640, then one on bin 40: the spectrum follows start; the
+// unwindowed one is skipped during playback; frames outside the samples are refused. In fine mode
+// the stretch's spectrum restores from phases, the playback one from real parts (m_restore keeps
+// the raw restored frame).
 TEST(Voiceprint, LevelSpectrumOfOneFrame) {
-    // A tone on bin 20 of 512 up to sample 640, then one on bin 40: the spectrum follows start.
     CWorkMemory w;
     ASSERT_EQ(w.setSize(512, 100000, CWorkMemory::senseNormal, 128, 8), CWorkMemory::resultOk);
     for (long i = 0; i < w.m_excutionSize; ++i)
@@ -177,23 +163,17 @@ TEST(Voiceprint, LevelSpectrumOfOneFrame) {
     auto peak = [](const double* db) { return std::max_element(db, db + H) - db; };
     std::fill(w.m_rectDb, w.m_rectDb + 512, 1.0);
     ASSERT_EQ(computeLevelSpectrum(w, 0, kNoise, levelDuringPlayback), voiceprintFinished);
-    EXPECT_EQ(peak(w.m_hamDb), 20);
-    EXPECT_EQ(peak(w.m_restoreDb), 20);
-    EXPECT_EQ(w.m_rectDb[20], 1.0); // no unwindowed spectrum during playback
+    EXPECT_TRUE(peak(w.m_hamDb) == 20 && peak(w.m_restoreDb) == 20 && w.m_rectDb[20] == 1.0);
     ASSERT_EQ(computeLevelSpectrum(w, 640, kNoise, levelOfStretch), voiceprintFinished);
-    EXPECT_EQ(w.m_hamDb[40], 0.0);
-    EXPECT_EQ(peak(w.m_restoreDb), 40);
-    EXPECT_EQ(w.m_rectDb[40], 0.0);
+    EXPECT_TRUE(w.m_hamDb[40] == 0.0 && peak(w.m_restoreDb) == 40 && w.m_rectDb[40] == 0.0);
     EXPECT_EQ(computeLevelSpectrum(w, w.m_excutionSize - 511, kNoise, levelOfStretch),
               voiceprintNotSized);
     EXPECT_EQ(computeLevelSpectrum(w, -1, kNoise, levelDuringPlayback), voiceprintNotSized);
-
-    // Fine mode: the stretch's spectrum restores from phases, the playback one from real parts
-    // (m_restore keeps the raw restored frame).
     CWorkMemory f;
     prepare(f, CWorkMemory::senseFine, 4);
-    ASSERT_EQ(computeLevelSpectrum(f, 384, kNoise, levelOfStretch), voiceprintFinished);
-    EXPECT_TRUE(sameRow(f.m_restore, referenceRestore(f, 3, 1).data()));
-    ASSERT_EQ(computeLevelSpectrum(f, 384, kNoise, levelDuringPlayback), voiceprintFinished);
-    EXPECT_TRUE(sameRow(f.m_restore, referenceRestore(f, 3, 0).data()));
+    for (int wide : {1, 0}) {
+        ASSERT_EQ(computeLevelSpectrum(f, 384, kNoise, wide ? levelOfStretch : levelDuringPlayback),
+                  voiceprintFinished);
+        EXPECT_TRUE(same(f.m_restore, referenceRow(f, 3, 2, wide).data())) << wide;
+    }
 }
