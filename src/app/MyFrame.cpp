@@ -94,6 +94,7 @@ MyFrame::MyFrame(const wxString& title) : wxFrame(nullptr, wxID_ANY, title) {
 
 MyFrame::~MyFrame() {
     stopVoiceprintForGood(); // a worker must not outlive the work memory it writes
+    stopTourForGood();       // nor a memo tour the memo list it reads
     // The log list dies with the window; a logger left active would write into it. At exit
     // the toolkit may have deleted the active target (ours) already: then it is not ours to free.
     wxLog* active = wxLog::SetActiveTarget(nullptr);

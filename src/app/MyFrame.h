@@ -28,6 +28,8 @@ class CArchMemo;
 class CWavPara;
 class CWorkMemory;
 class LboxLogger;
+class MyThread;
+struct TourLink;
 struct VoiceprintLink;
 
 // One slot's term list per element of MyFrame::m_titleTermLists.
@@ -99,12 +101,49 @@ public:
     // Owns the sound m_sound points to; deleted with the frame or by the next play.
     std::unique_ptr<wxSound> m_soundOwner;
 
+    // Time navigation and zoom — src/playback/TimeNavigation.cpp
+    // (also setRange, unsetRange and toRedraw of the listener)
+    void OnLLLeft(wxCommandEvent& event);
+    void OnLLeft(wxCommandEvent& event);
+    void OnLeft(wxCommandEvent& event);
+    void OnRigth(wxCommandEvent& event);
+    void OnRRigth(wxCommandEvent& event);
+    void OnRRRigth(wxCommandEvent& event);
+    void OnMostLLLLeft(wxCommandEvent& event);
+    void OnLLLLeft(wxCommandEvent& event);
+    void OnRRRRigth(wxCommandEvent& event);
+    void OnSlider(wxScrollEvent& event);
+    // Moves the analysed stretch to a window offset, clamped to 0 .. m_cursorRange, and redraws
+    // everything that depends on it (waveforms, marks, level spectrum, slider).
+    void shiftSliderPos(long cursor);
+    void sliderPositionMove();
+    void sliderPositionChange();
+    void setRange() override;
+    void unsetRange() override;
+    void toRedraw() override;
+    // 1 after the program moved the slider: the next thumb-track event is its echo.
+    int m_sliderSetByProgram = 0;
+
+    // WAV export — src/playback/ExportWav.cpp
+    void OnExportWav(wxCommandEvent& event);
+
     // Opening files — src/sound/FileOpening.cpp
     void OnRead(wxCommandEvent& event);
     int readCommon();
-    // Memo-list and transcript reading — src/app/PendingHandlers.cpp until built
+
+    // Memo-list file — src/memo/MemoFile.cpp (also toSaveMemoToFile of the listener)
+    // Saves the memo list to the sound's base name + ".vlh", replacing the old file only once
+    // the new one is complete; asks first when the list was imported (m_fileKind 2 or 3).
+    void OnSave(wxCommandEvent& event);
+    void toSaveMemoToFile() override;
+    // Replaces the memo list by the sound's memo-list file or old memo text (by m_fileKind)
+    // and sets m_requestedWindowLen; the overview gets one "+" per group, the main panel none.
     void readMemo();
-    void readTrn();
+    // A group's view as the open sound can show it: `start` and `cursor` receive the param
+    // memo's view start and cursor clamped into the sound and the window (fitMemoView), to be
+    // used in place of the stored values when a group is moved to, played or exported. False
+    // when something had to be clamped, or no sound is open (then both are 0).
+    bool memoViewFits(const CArchMemo& param, int32_t& start, int32_t& cursor) const;
 
     // The parameter block — src/sound/ParameterBlockFrame.cpp
     void readBase();
@@ -144,38 +183,34 @@ public:
     // Deletes every record, term list and memo shape; no group is current afterwards.
     void clearMemoList();
 
-    // Commands not built yet — src/app/PendingHandlers.cpp
-    void reAddMemo();
-    // Memo files and navigation
-    void OnSave(wxCommandEvent& event);
-    void OnRestore(wxCommandEvent& event);
-    void OnSearchLeft(wxCommandEvent& event);
-    void OnSearchRigth(wxCommandEvent& event);
-    void moveToMemoSsftFromEvent(wxCommandEvent& event);
-    void moveToMemoFromEvent(wxCommandEvent& event);
-    // Playback, tour, export, time navigation
-    void OnExportWav(wxCommandEvent& event);
-    void OnLLLeft(wxCommandEvent& event);
-    void OnLLeft(wxCommandEvent& event);
-    void OnLeft(wxCommandEvent& event);
-    void OnRigth(wxCommandEvent& event);
-    void OnRRigth(wxCommandEvent& event);
-    void OnRRRigth(wxCommandEvent& event);
-    void OnMostLLLLeft(wxCommandEvent& event);
-    void OnLLLLeft(wxCommandEvent& event);
-    void OnRRRRigth(wxCommandEvent& event);
-    void OnSlider(wxScrollEvent& event);
-    void OnLockMemo(wxCommandEvent& event);
-    void OnMemoTour(wxCommandEvent& event);
-    void OnMemoTourCont(wxCommandEvent& event);
+    // Transcript import — src/memo/TranscriptImport.cpp
+    // Replaces the memo list by the groups of the transcript beside the sound (base name +
+    // ".trn"); called after the sound was read. True when the file was read to its end.
+    bool readTrn();
 
-    // IProcMemoListener, in slot order — not built yet, src/app/PendingHandlers.cpp
-    void saveMemoPos() override;
-    void loadMemoPos() override;
-    void moveToMemo(int title) override;
-    void moveToLatestMemo() override;
-    void moveNextMemo(int title) override;
-    void movePreviousMemo(int title) override;
+    // Image memos — src/memo/ImageMemo.cpp
+    // A memo text holding "[ImageMemo]=name" shows the picture m_baseFileName + "-" + name.
+    // Appends its shape to the main panel at (x, y); a text without the marker is logged and
+    // gets no shape.
+    void readImageMemo(const wxString& text, int x, int y, int titleNo, int termNo,
+                       DragShape::DispPrior prior);
+    // Puts the shape of the text into the node in place of the old shape (whose priority,
+    // place and numbers it takes) and deletes the old one; nothing happens for a null node.
+    void replaceImageMemo(wxList::compatibility_iterator shapeNode, const wxString& text);
+
+    // Memo editing — src/memo/MemoEditing.cpp (also the listener's memo editing operations)
+    // True while a memo tour, a move between memo groups, a memo search or another long
+    // command runs. Every editing, saving, navigation and opening command asks it first and
+    // does nothing while it holds.
+    bool busy() const;
+    // A new group at (x, y) of the main panel, made current; its "+" goes on the overview.
+    void addTitle(const wxString& text, int x, int y);
+    // A term memo in the current group; it gets a shape only on the voiceprint (or as a picture).
+    void addTerm(const wxString& text, int x, int y);
+    // Whether the group in the slot passes the priority limit m_priorLimit.
+    bool isExecByMemoPrior(int slot) const;
+    // Rebuilds the main panel's shapes from the current group's records.
+    void reAddMemo();
     void restoreMemo(int title) override;
     void replaceMemo(int title) override;
     void addMemo(int x, int y, wxString text) override;
@@ -184,17 +219,54 @@ public:
     void sortMemoByTime() override;
     void moveMemoToFirst(int title) override;
     void moveMemoToLast(int title) override;
+    void setProirSubTitle(int title, DragShape::DispPrior prior) override; // sic: name kept
+    void calcPriorStats() override;
+
+    // Memo navigation and search — src/memo/MemoNavigation.cpp
+    // Shows the group with the title number: its parameter block and view (clamped into the
+    // sound), its title and picture memos on the main panel, its view on the overview.
+    void moveToBase(int title);
+    // The moves play the view once afterwards, whatever "&Repeat" says.
+    void moveToMemo(int title) override;
+    void moveToLatestMemo() override;
+    // The next or previous slot, wrapping, that passes the priority limit.
+    void moveNextMemo(int title) override;
+    void movePreviousMemo(int title) override;
+    // Tour events (5047, 5046): the move under m_dataLock; in the voiceprint case the lock
+    // stays with the computation the move starts.
+    void moveToMemoFromEvent(wxCommandEvent& event);
+    void moveToMemoSsftFromEvent(wxCommandEvent& event);
+    void OnSearchLeft(wxCommandEvent& event);
+    void OnSearchRigth(wxCommandEvent& event);
+    void saveMemoPos() override;
+    void loadMemoPos() override;
+    void OnRestore(wxCommandEvent& event);
+    // m_priorLimit from the "Priority" choice; 0 (High only) without a choice or selection.
+    void readPriorLimit();
+
+    // Memo tour — src/playback/MemoTour.cpp
+    // A tour thread for the frame starting at the slot, created and listed but not running;
+    // null (logged) when the system refuses a thread.
+    MyThread* CreateThread(long start);
+    MyThread* CreateThread();
+    void OnMemoTour(wxCommandEvent& event);
+    void OnMemoTourCont(wxCommandEvent& event);
+    // "&Stop": ends a tour at once; it never waits for the tour thread.
+    void OnLockMemo(wxCommandEvent& event);
+    // A move event of a tour that has been stopped or replaced since it was posted.
+    bool tourEventStale(const wxCommandEvent& event);
+    // Tells the tour that posted the event that the frame has handled it.
+    void tourMoveHandled(const wxCommandEvent& event);
+    // Ends a running tour's hold on the frame; for the window's end.
+    void stopTourForGood();
+    std::shared_ptr<TourLink> m_tourLink; // shared with the current tour thread
+
+    // IProcMemoListener operations implemented elsewhere (see the banners above)
     void toPlay() override;
     void toStop() override;
-    void toRedraw() override;
-    void toSaveMemoToFile() override;
     void toHammingWindow() override;
     void toWidebandPhase() override;
-    void setRange() override;
-    void unsetRange() override;
     void toVoiceprint() override;
-    void setProirSubTitle(int title, DragShape::DispPrior prior) override;
-    void calcPriorStats() override;
     void calcPitch() override;
 
     // Windows, owned by the toolkit as children of m_panel.
@@ -260,7 +332,7 @@ public:
 
     // The parameter block as last applied, and the stretch it analyses.
     wxString m_paramBackup;
-    double m_executionSec = 0.0;
+    std::atomic<double> m_executionSec{0.0}; // also read by the memo tour's thread
 
     // Memo-tour options, copied from the check boxes when a tour starts.
     bool m_cachedContainSsft = false;

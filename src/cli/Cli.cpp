@@ -4,6 +4,8 @@
 #include "analysis/Pitch.h"
 #include "analysis/Voiceprint.h"
 #include "cli/CliFiles.h"
+#include "memo/DemoMemos.h"
+#include "memo/MemoListFile.h"
 #include "sound/CWavPara.h"
 #include "sound/DemoVoice.h"
 #include "sound/WavHeader.h"
@@ -39,7 +41,9 @@ const char* const kUsage =
     "              spectra of the stretch's first frame hamDb.npy, restoreDb.npy and\n"
     "              rectDb.npy (bins); --png FILE writes the restored voiceprint in grey over\n"
     "              the frequency and dB ranges (one column per frame, one row per bin)\n"
-    "  demo        writes the synthetic voice of the demo recording (24 s, 44.1 kHz)\n"
+    "  demo        writes the synthetic voice of the demo recording (24 s, 44.1 kHz) and its\n"
+    "              memo list beside it (OUT's base name + .vlh)\n"
+    "              and its transcript (.trn) with the picture a memo shows (-figure.png)\n"
     "  pitch       CSV, one line per frame: frame,time_s,pitch_hz,pitch_level,power,harmonics\n"
     "              (time_s: the frame's first sample in seconds; pitch 0 where none)\n"
     "\n"
@@ -371,6 +375,41 @@ int runAnalysis(const Options& o, CWavPara& wave, CWorkMemory& work, std::ostrea
     return writeOutputs(o, wave, work, out, err) ? 0 : 1;
 }
 
+// The demo recording's memo list beside it (base name + ".vlh"), so that opening the recording
+// shows memos at once. The groups are made for the parameters opening it sets.
+int writeDemoMemos(const char* wavPath, std::ostream& err) {
+    CWavPara wave;
+    CWorkMemory work;
+    if (!openSound(wavPath, wave, work, err))
+        return 1;
+    ParameterValues opened;
+    opened.sampleFreq = wave.m_sampleFreq;
+    opened.quantBit = wave.m_quantBit;
+    opened.channelCount = wave.m_channelCount;
+    opened.totalSamples = wave.m_totalSamples;
+    opened.senseMode = work.m_senseMode;
+    opened.ssftSize = work.m_ssftSize;
+    opened.interval = work.m_interval;
+    opened.repeatTimes = work.m_repeatTimes;
+    opened.noiseParameter = wave.m_noiseParameter;
+    opened.freqLow = wave.m_freqLow;
+    opened.freqHigh = wave.m_freqHigh;
+    opened.dbLow = wave.m_dbLow;
+    opened.dbHigh = wave.m_dbHigh;
+    const std::vector<MemoSlot> slots = demoMemoSlots(opened, wave.m_windowLen);
+    std::string bytes;
+    formatMemoList(memoSlotRefs(slots), bytes);
+    const std::string wav = wavPath;
+    const size_t ext = wav.rfind(".wav");
+    const std::string memoPath = (ext == std::string::npos ? wav : wav.substr(0, ext)) + ".vlh";
+    std::string temporary;
+    if (slots.empty() || replaceFileContents(memoPath, bytes, temporary) != memoSaveOk) {
+        err << "vocalith-cli: cannot write " << memoPath << ".\n";
+        return 1;
+    }
+    return 0;
+}
+
 // The demo recording, written in one go; a file that could not be written whole is removed.
 int writeDemo(const char* path, std::ostream& err) {
     const std::vector<int16_t> samples = synthesizeDemoVoice(44100, 24.0);
@@ -391,6 +430,63 @@ int writeDemo(const char* path, std::ostream& err) {
         err << "vocalith-cli: cannot write " << path << ".\n";
         return 1;
     }
+    return writeDemoMemos(path, err);
+}
+
+// The demo recording's transcript (base name + ".trn"), one range per phrase of the synthetic
+// voice, and the picture one of its terms shows (base name + "-figure.png"): the five vowels'
+// first two formants as dots, F2 from 2400 Hz (left) to 800 Hz, F1 from 250 Hz (top) to 800 Hz.
+int writeDemoTranscript(const char* wavPath, std::ostream& err) {
+    const std::string wav = wavPath;
+    const size_t ext = wav.rfind(".wav");
+    const std::string base = ext == std::string::npos ? wav : wav.substr(0, ext);
+
+    const char* const vowels[] = {"a", "i", "u", "e", "o"}; // the synthesiser's order
+    std::string text = "% Transcript of the demo recording: eight phrases of synthetic vowels, "
+                       "0.3 s each.\n"
+                       "% A range line is \"number start-end label\"; the line after it is the "
+                       "title, the others are terms.\n";
+    for (int p = 0; p < 8; ++p) {
+        std::string label;
+        for (int s = 0; s < 8; ++s)
+            label += std::string(s ? "-" : "") + vowels[(s + p) % 5];
+        const int low = 95 + 25 * (p % 3);
+        // Phrases start every 3 s and last 2.4 s; integers keep the locale out of the times.
+        text += format("%d %d.0-%d.4 %s\nphrase %d\npitch falls from about %d Hz to %d Hz\n", p + 1,
+                       3 * p, 3 * p + 2, label.c_str(), p + 1, low + 40, low);
+        if (p == 0)
+            text += "vowel chart of the five vowels\n[ImageMemo]=figure.png\n";
+    }
+
+    const int width = 160, height = 80;
+    std::vector<unsigned char> chart(size_t(width) * height, 255);
+    for (int x = 0; x < width; ++x)
+        chart[x] = chart[size_t(height - 1) * width + x] = 0;
+    for (int y = 0; y < height; ++y)
+        chart[size_t(y) * width] = chart[size_t(y) * width + width - 1] = 0;
+    const int formants[][2] = {{730, 1090}, {270, 2290}, {300, 870}, {530, 1840}, {570, 840}};
+    for (const auto& f : formants) {
+        const int cx = 8 + (2400 - f[1]) * (width - 16) / 1600;
+        const int cy = 8 + (f[0] - 250) * (height - 16) / 550;
+        for (int y = cy - 2; y <= cy + 2; ++y)
+            for (int x = cx - 2; x <= cx + 2; ++x)
+                chart[size_t(y) * width + x] = 0;
+    }
+
+    const std::string trnPath = base + ".trn";
+    FILE* f = std::fopen(trnPath.c_str(), "wb");
+    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f)
+        ok = std::fclose(f) == 0 && ok;
+    if (!ok) {
+        std::remove(trnPath.c_str());
+        err << "vocalith-cli: cannot write " << trnPath << ".\n";
+        return 1;
+    }
+    if (!writeGreyPng(base + "-figure.png", chart, width, height)) {
+        err << "vocalith-cli: cannot write " << base << "-figure.png.\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -406,8 +502,12 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         out << kUsage;
         return 0;
     }
-    if (command == "demo")
-        return argc == 3 ? writeDemo(argv[2], err) : usageError(err, "demo needs one file name.");
+    if (command == "demo") {
+        if (argc != 3)
+            return usageError(err, "demo needs one file name.");
+        const int written = writeDemo(argv[2], err);
+        return written != 0 ? written : writeDemoTranscript(argv[2], err);
+    }
     if (command != "info" && command != "voiceprint" && command != "pitch")
         return usageError(err, "unknown command " + command + ".");
     Options o;

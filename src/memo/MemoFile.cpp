@@ -1,0 +1,215 @@
+// Memo-list file — src/memo/MemoFile.cpp
+// The frame's side of the memo-list file: the lists in and out of the engine's codec
+// (memo/MemoListFile.h), the overview marks, the questions and the log lines.
+
+#include <cstdio>
+
+#include <wx/msgdlg.h>
+
+#include "app/MyFrame.h"
+#include "memo/CArchMemo.h"
+#include "memo/DragShape.h"
+#include "memo/MemoListFile.h"
+#include "sound/CWavPara.h"
+
+namespace {
+
+std::string pathOf(const wxString& name) {
+    const wxScopedCharBuffer bytes = name.utf8_str();
+    return std::string(bytes.data(), bytes.length());
+}
+
+bool canRead(const wxString& name) {
+    FILE* f = std::fopen(pathOf(name).c_str(), "rb");
+    if (!f)
+        return false;
+    std::fclose(f);
+    return true;
+}
+
+// Where a fraction of the overview lands, truncated as every panel position is.
+wxPoint overviewPoint(const wxSize& size, float relX, float relY) {
+    return wxPoint(int(size.GetWidth() * double(clampRelative(relX))),
+                   int(size.GetHeight() * double(clampRelative(relY))));
+}
+
+} // namespace
+
+void MyFrame::toSaveMemoToFile() {
+    wxCommandEvent none;
+    OnSave(none);
+}
+
+void MyFrame::OnSave(wxCommandEvent&) {
+    if (m_waveFileName.IsEmpty() || busy())
+        return;
+    const size_t count = m_paramMemoList.GetCount();
+    if (m_titleTermLists.GetCount() != count || m_titleSubList.GetCount() != count) {
+        wxLogMessage("memo list wrong, quit to save.");
+        return;
+    }
+    const size_t wavPos = m_waveFileName.rfind(".wav");
+    if (wavPos == wxString::npos) {
+        wxLogMessage("ext name not .wav");
+        return;
+    }
+    const wxString memoName = m_waveFileName.substr(0, wavPos) + ".vlh";
+
+    // An imported list (old memo text or transcript) must not silently replace a memo list.
+    if (m_fileKind == 2 || m_fileKind == 3) {
+        if (canRead(memoName)) {
+            wxMessageDialog ask(
+                this,
+                memoName + " is exist.\n current memo list is inported from .txt or "
+                           ".trn file.  \n Do you want to overwrite? ",
+                "Confirm to overwrite", wxYES_NO | wxNO_DEFAULT | wxICON_INFORMATION);
+            switch (ask.ShowModal()) {
+            case wxID_YES:
+                break;
+            case wxID_NO:
+                wxLogStatus("quit to save");
+                return;
+            default:
+                wxLogError("Unexpected choice, quit to save");
+                return;
+            }
+        }
+        m_fileKind = 1;
+    }
+
+    // The three lists side by side in one walk; indexing them would be quadratic.
+    std::vector<MemoSlotRef> slots(count);
+    auto param = m_paramMemoList.GetFirst();
+    auto sub = m_titleSubList.GetFirst();
+    auto terms = m_titleTermLists.GetFirst();
+    for (MemoSlotRef& slot : slots) {
+        slot.param = static_cast<const CArchMemo*>(param->GetData());
+        slot.sub = static_cast<const CArchMemo*>(sub->GetData());
+        const wxList* list = terms->GetData();
+        slot.hasTermList = list != nullptr;
+        if (list) {
+            slot.terms.reserve(list->GetCount());
+            for (const wxObject* memo : *list)
+                slot.terms.push_back(static_cast<const CArchMemo*>(memo));
+        }
+        param = param->GetNext();
+        sub = sub->GetNext();
+        terms = terms->GetNext();
+    }
+    std::string bytes;
+    if (!formatMemoList(slots, bytes)) {
+        wxLogMessage("memo list wrong, quit to save.");
+        return;
+    }
+
+    std::string temporary;
+    switch (replaceFileContents(pathOf(memoName), bytes, temporary)) {
+    case memoSaveOk:
+        m_fileKind = 1;
+        wxLogMessage("%s memo list saved.", memoName);
+        break;
+    case memoSaveKeptTemporary:
+        wxLogMessage("memo list save failed.");
+        wxLogMessage("save %s , temporary", wxString::FromUTF8(temporary.c_str()));
+        break;
+    default:
+        wxLogMessage("memo list save failed.");
+        break;
+    }
+}
+
+void MyFrame::readMemo() {
+    if (m_waveFileName.IsEmpty())
+        return;
+    m_requestedWindowLen = 0;
+    // Every record goes, whatever state the lists are in; no group is current afterwards.
+    clearMemoList();
+
+    const size_t wavPos = m_waveFileName.rfind(".wav");
+    if (wavPos == wxString::npos) {
+        wxLogMessage("ext name not .wav");
+        return;
+    }
+    const wxString base = m_waveFileName.substr(0, wavPos);
+    const wxString memoName = base + ".vlh";
+    const wxString textName = base + ".txt";
+    wxString name;
+    MemoListRead list;
+    switch (m_fileKind) {
+    case 0:
+        name = memoName;
+        list = readMemoListFile(pathOf(name));
+        if (list.result == MemoListRead::readOpenFailed) {
+            name = textName;
+            list = readMemoListFile(pathOf(name));
+        }
+        break;
+    case 1:
+        name = memoName;
+        list = readMemoListFile(pathOf(name));
+        break;
+    case 2:
+        name = textName;
+        list = readMemoListFile(pathOf(name));
+        break;
+    default:
+        wxLogMessage("memo list read failed.");
+        return;
+    }
+    if (list.result == MemoListRead::readOpenFailed) {
+        wxLogMessage("memo list read failed.");
+        return;
+    }
+    if (list.result == MemoListRead::readBadHeader) {
+        wxLogMessage("memo list uncorrect ( internal error ).");
+        return;
+    }
+
+    // A "+" looks the same in every slot of a priority: render it once per priority and share
+    // the bitmap, which keeps reading a long list quick.
+    const wxSize overview = m_canvasPanelSub->GetSize();
+    const DragShape* rendered[3] = {};
+    int titleNo = 0;
+    for (MemoSlot& slot : list.slots) {
+        const DragShape::DispPrior prior = DragShape::FromMemoPrior(slot.sub->GetMemoPrior());
+        DragShape* mark;
+        if (const DragShape* same = rendered[prior]) {
+            mark = new DragShape(same->m_bitmap, prior);
+            mark->m_shapeText = same->m_shapeText;
+        } else {
+            mark = new DragShape(wxString("+"), prior);
+            rendered[prior] = mark;
+        }
+        mark->m_pos = overviewPoint(overview, slot.sub->m_relX, slot.sub->m_relY);
+        mark->m_titleNo = titleNo++;
+        mark->m_termNo = 0;
+
+        m_paramMemoList.Append(slot.param.release());
+        m_titleSubList.Append(slot.sub.release());
+        m_canvasPanelSub->m_shapeList.Append(mark);
+        auto* terms = new wxList;
+        for (auto& memo : slot.terms)
+            terms->Append(memo.release());
+        m_titleTermLists.Append(terms);
+    }
+    m_requestedWindowLen = list.requestedWindowLen;
+
+    // A damaged file keeps the groups read before the damage, but says it failed.
+    if (list.result == MemoListRead::readDamaged)
+        wxLogMessage("memo list read failed.");
+    else
+        wxLogMessage("%s : memo list read.", name);
+}
+
+bool MyFrame::memoViewFits(const CArchMemo& param, int32_t& start, int32_t& cursor) const {
+    start = 0;
+    cursor = 0;
+    if (!m_wavePara || m_wavePara->m_totalSamples <= 0)
+        return false;
+    const MemoView view =
+        fitMemoView(param.m_viewStart, param.m_viewCursor, m_wavePara->m_totalSamples,
+                    m_wavePara->m_windowLen, m_wavePara->m_cursorRange);
+    start = view.start;
+    cursor = view.cursor;
+    return view.exact;
+}

@@ -1,0 +1,152 @@
+#include "support/MemoGroups.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class MemoNavTest : public MemoGroupTest {
+protected:
+    void searchFor(const wxString& text, bool forward) {
+        frame->m_searchtext->SetValue(text);
+        wxCommandEvent press(wxEVT_BUTTON, forward ? ID_SearchRigth : ID_SearchLeft);
+        frame->ProcessWindowEvent(press);
+    }
+};
+
+} // namespace
+
+TEST_F(MemoNavTest, NextAndPreviousVisitTheirOrdersAndPlayOnce) {
+    ScopedRecordingSound sound;
+    // With the limit MID only slots 1 and 3 pass.
+    addGroup(0, "a", CArchMemo::Low);
+    addGroup(4000, "b", CArchMemo::High);
+    addGroup(8000, "c", CArchMemo::Low);
+    addGroup(12000, "d", CArchMemo::Mid);
+    frame->m_playRepeat->SetValue(true);
+
+    std::vector<int> titles;
+    const auto move = [&](bool next, int from) {
+        next ? frame->moveNextMemo(from) : frame->movePreviousMemo(from);
+        titles.push_back(frame->m_curTitle);
+    };
+    frame->m_priorlimit->SetSelection(2);
+    move(false, 99); // no current slot: 0 first
+    frame->m_priorlimit->SetSelection(1);
+    move(true, 99);  // no current slot: 0, 1
+    move(false, 99); // no current slot: 0, 3
+    move(true, 1);   // 2, 3
+    move(true, 3);   // 0, 1 (wraps)
+    move(false, 1);  // 0, 3 (wraps)
+    move(false, 3);  // 2, 1
+    EXPECT_EQ(titles, (std::vector<int>{0, 1, 3, 3, 1, 3, 1}));
+    EXPECT_EQ(frame->m_prevTitle, 3);
+    EXPECT_FALSE(frame->m_tourRunning);
+    EXPECT_EQ(playedStarts(sound.recorder),
+              (std::vector<int>{0, 4000, 12000, 12000, 4000, 12000, 4000}));
+    for (const auto& p : sound.recorder.plays)
+        EXPECT_EQ(p.flags, unsigned(wxSOUND_ASYNC)); // once, not looped
+    EXPECT_TRUE(frame->m_playRepeat->GetValue());
+
+    // High only: the current group is the one that passes, and nothing else does.
+    frame->m_priorlimit->SetSelection(0);
+    frame->moveNextMemo(1);
+    EXPECT_EQ(frame->m_curTitle, 1);
+    EXPECT_EQ(frame->m_prevTitle, 1);
+    frame->subMemoAt(1)->SetMemoPrior(CArchMemo::Mid);
+    newLog();
+    frame->moveNextMemo(1);
+    frame->movePreviousMemo(1);
+    searchFor("b", true);
+    EXPECT_EQ(newLog(), (Lines{"memo not found.", "memo not found.", "b : not found."}));
+}
+
+TEST_F(MemoNavTest, SearchMovesToTheFirstSlotWithAHitInItsOrder) {
+    ScopedRecordingSound sound;
+    frame->m_priorlimit->SetSelection(2);
+    addGroup(0, "alpha");
+    frame->addTerm("beta zero", 50, 50);
+    addGroup(4000, "gamma");
+    frame->addTerm("beta one", 50, 50);
+    frame->addTerm("beta two", 60, 60);
+    addGroup(8000, "delta");
+    frame->moveToMemo(0);
+    newLog();
+    sound.recorder.plays.clear();
+
+    searchFor("beta", true); // from slot 0: 1 (two hits), 2, 0
+    EXPECT_EQ(frame->m_curTitle, 1);
+    EXPECT_EQ(playedStarts(sound.recorder), (std::vector<int>{4000}));
+    const Lines found = newLog();
+    EXPECT_EQ(std::count(found.begin(), found.end(), "beta : found."), 1);
+
+    searchFor("gamma", true);
+    searchFor("Gamma", false);
+    searchFor("", true);
+    EXPECT_EQ(newLog(), (Lines{"gamma : found, but same title. not move.", "Gamma : not found."}));
+    EXPECT_EQ(frame->m_curTitle, 1);
+
+    searchFor("beta", false); // from slot 1 backward: 0 first
+    EXPECT_EQ(frame->m_curTitle, 0);
+    searchFor("a", false); // from slot 0 backward: 2 ("delta") before 1 ("gamma")
+    EXPECT_EQ(frame->m_curTitle, 2);
+    EXPECT_FALSE(frame->m_tourRunning);
+}
+
+TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
+    const int title = addGroup(20000, "vowel a");
+    frame->addTerm("low", 300, 300);
+    auto* term = static_cast<CArchMemo*>(frame->termListAt(0)->Item(1)->GetData());
+    term->m_freq = 1500;
+    addGroup(0, "other");
+
+    frame->moveToMemo(title);
+    EXPECT_EQ(frame->m_curTitle, title);
+    EXPECT_EQ(frame->m_wavePara->m_cursor, 20000);
+    // The title alone, centred on three quarters of the 600 x 400 panel; the text term waits
+    // for the voiceprint, its height following its frequency: (6000 - 1500) / 6000.
+    ASSERT_EQ(frame->m_canvasPanel->m_shapeList.GetCount(), 1u);
+    auto* shape = static_cast<DragShape*>(frame->m_canvasPanel->m_shapeList.GetFirst()->GetData());
+    const wxSize b(shape->m_bitmap.GetWidth(), shape->m_bitmap.GetHeight());
+    EXPECT_EQ(shape->m_pos, wxPoint(300 - b.x / 2, 300 - b.y / 2));
+    ASSERT_EQ(frame->m_wavePara->m_freqHigh, 6000);
+    EXPECT_EQ(term->m_relY, 0.75f);
+
+    // A dragged title is stored (the term without a shape is reported) and "&Redraw" puts it
+    // back from the record.
+    frame->m_canvasPanel->m_plotKind = 2;
+    shape->m_pos = wxPoint(150, 100);
+    newLog();
+    frame->saveMemoPos();
+    EXPECT_EQ(newLog(), (Lines{"memo list wrong, position not saved."}));
+    const auto* titleMemo = static_cast<CArchMemo*>(frame->termListAt(0)->Item(0)->GetData());
+    EXPECT_EQ(titleMemo->m_relX, 0.25f);
+    EXPECT_EQ(titleMemo->m_freq, 4500); // 0 + 6000 * (1 - 0.25)
+    shape->m_pos = wxPoint(0, 0);
+    wxCommandEvent redraw(wxEVT_BUTTON, ID_Restore);
+    frame->ProcessWindowEvent(redraw);
+    EXPECT_EQ(shape->m_pos, wxPoint(150, 100));
+    EXPECT_EQ(newLog().back(), "redraw.");
+
+    // A view from a damaged or foreign list lands inside the sound; an empty frequency range
+    // keeps the stored height.
+    CArchMemo* param = frame->paramMemoAt(0);
+    param->m_viewStart = 5000000;
+    param->m_viewCursor = -7;
+    std::string block = param->m_memoText.utf8_string();
+    const size_t at = block.find("[FreqrRnage]=");
+    block.replace(at, block.find(']', at + 13) + 1 - at, "[FreqrRnage]=[1500,1500]");
+    param->m_memoText = wxString::FromUTF8(block);
+    term->m_relY = 0.3f;
+    frame->moveToMemo(title);
+    EXPECT_EQ(frame->m_curTitle, title);
+    EXPECT_EQ(frame->m_wavePara->m_windowStart, 0);
+    EXPECT_EQ(frame->m_wavePara->m_cursor, 32000);
+    EXPECT_EQ(frame->m_wavePara->m_freqLow, 1500);
+    EXPECT_EQ(term->m_relY, 0.3f);
+
+    newLog();
+    frame->moveToMemo(42);
+    EXPECT_EQ(newLog(), (Lines{"memo not found."}));
+    EXPECT_EQ(frame->m_curTitle, -1);
+    EXPECT_EQ(frame->m_prevTitle, title);
+}

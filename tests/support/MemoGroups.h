@@ -1,0 +1,74 @@
+#pragma once
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "analysis/CWorkMemory.h"
+#include "memo/CArchMemo.h"
+#include "memo/DragShape.h"
+#include "sound/CWavPara.h"
+#include "sound/ParameterBlock.h"
+#include "support/GuiFixture.h"
+#include "support/RecordingSoundBackend.h"
+#include "support/SoundFiles.h"
+
+// A frame on a 4-second ramp at 16 kHz (sample i = i), analysing 2.0 s stretches
+// (2048-point frames every 256 samples, 118 frames = 32000 samples), with memo groups made as
+// a user would: the stretch moved to a cursor, then a title memo added there.
+class MemoGroupTest : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        frame->m_waveFileName = dir.file("talk.wav", testwav::wav(testwav::ramp(64000), 1, 16000));
+        frame->m_chosenFileName = "talk.wav";
+        frame->readCommon();
+        pumpEvents();
+        frame->m_canvasPanel->SetSize(600, 400);
+        frame->m_canvasPanelSub->SetSize(400, 100);
+        ParameterValues v = frame->currentParameters();
+        v.ssftSize = 2048;
+        v.interval = 256;
+        v.repeatTimes = 118;
+        setBlock(formatParameterBlock(v));
+        ASSERT_EQ(frame->m_workPara->m_excutionSize, 32000);
+        ASSERT_EQ(double(frame->m_executionSec), 2.0);
+        mark = log().size();
+    }
+
+    void setBlock(const std::string& block) {
+        frame->m_text->SetValue(wxString::FromUTF8(block));
+        wxCommandEvent confirm;
+        frame->OnConfirm(confirm);
+        frame->m_paramBackup = frame->m_text->GetValue();
+    }
+
+    // A new group whose stretch starts at the cursor; returns its title number.
+    int addGroup(int cursor, const wxString& text, CArchMemo::MemoPrior prior = CArchMemo::High) {
+        frame->shiftSliderPos(cursor);
+        frame->m_curTitle = -1;
+        frame->addTitle(text, 100, 100);
+        frame->subMemoAt(frame->memoSlotCount() - 1)->SetMemoPrior(prior);
+        return frame->m_curTitle;
+    }
+
+    // The first sample of each play: the ramp's value at the stretch's start.
+    static std::vector<int> playedStarts(const RecordingSoundBackend& rec) {
+        std::vector<int> starts;
+        for (const auto& p : rec.plays)
+            if (p.samples.size() >= 2)
+                starts.push_back(int(uint8_t(p.samples[0]) | uint8_t(p.samples[1]) << 8));
+        return starts;
+    }
+
+    // Log lines since the last call.
+    std::vector<std::string> newLog() {
+        const std::vector<std::string> all = log();
+        std::vector<std::string> lines(all.begin() + std::min(mark, all.size()), all.end());
+        mark = all.size();
+        return lines;
+    }
+
+    ScratchDir dir;
+    size_t mark = 0;
+};
