@@ -91,6 +91,9 @@ public:
     void OnPlayNonMute(wxCommandEvent& event);
     void OnStop(wxCommandEvent& event);
     void OnRefreshInfo(wxTimerEvent& event);
+    // Redraws the panels whose size changed, and the memo shapes; before playing, stopping,
+    // and on "&Redraw".
+    void redrawPanels();
     // Builds the play image of the selection and creates sound from it; false when the
     // selection is empty or lies outside the window.
     bool CreateSound(wxSound& sound) const;
@@ -203,6 +206,9 @@ public:
     // command runs. Every editing, saving, navigation and opening command asks it first and
     // does nothing while it holds.
     bool busy() const;
+    // Moving through the sound or the memos waits while the frame is busy, and while a
+    // voiceprint runs: it owns the work memory those moves rewrite.
+    bool navigationBlocked() const { return busy() || m_voiceprintRunning; }
     // A new group at (x, y) of the main panel, made current; its "+" goes on the overview.
     void addTitle(const wxString& text, int x, int y);
     // A term memo in the current group; it gets a shape only on the voiceprint (or as a picture).

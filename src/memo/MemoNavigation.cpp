@@ -17,11 +17,6 @@ const char kInternalError[] = "memo list uncorrect ( internal error ).";
 const char kNotSaved[] = "memo list wrong, position not saved.";
 const char kNotLoaded[] = "memo list wrong, position not loaded.";
 
-// A running voiceprint owns the work memory that a move rewrites.
-bool navigationBlocked(const MyFrame& f) {
-    return f.busy() || f.m_voiceprintRunning;
-}
-
 // The moves between groups and the searches hold the busy flag, so that editing waits for
 // them, and drop it on every way out.
 class BusyScope {
@@ -71,7 +66,7 @@ CArchMemo* recordOf(wxObject* item) {
 }
 
 void moveStep(MyFrame& f, int title, bool forward) {
-    if (navigationBlocked(f) || f.m_titleTermLists.IsEmpty())
+    if (f.navigationBlocked() || f.m_titleTermLists.IsEmpty())
         return;
     BusyScope busy(f);
     f.readPriorLimit();
@@ -91,7 +86,7 @@ void moveStep(MyFrame& f, int title, bool forward) {
 }
 
 void search(MyFrame& f, bool forward) {
-    if (navigationBlocked(f))
+    if (f.navigationBlocked())
         return;
     const wxString text = f.m_searchtext ? f.m_searchtext->GetValue() : wxString();
     if (text.IsEmpty() || f.m_titleTermLists.IsEmpty())
@@ -387,16 +382,11 @@ void MyFrame::loadMemoPos() {
 }
 
 void MyFrame::OnRestore(wxCommandEvent&) {
-    if (m_wavePara->m_totalSamples == 0 || navigationBlocked(*this))
+    if (m_wavePara->m_totalSamples == 0 || navigationBlocked())
         return;
     wxCommandEvent stop;
     OnStop(stop);
-    m_canvasPanelUp->redrawWave();
-    m_canvasPanel->redrawdB();
-    loadMemoPos();
-    m_canvasPanel->DrawShapes();
-    m_canvasPanelSub->redrawWaveSub();
-    m_canvasPanelSub2->redrawWave();
+    redrawPanels();
     Refresh(true);
     Update();
     wxLogMessage("redraw.");

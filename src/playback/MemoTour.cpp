@@ -297,12 +297,7 @@ void MyFrame::OnLockMemo(wxCommandEvent&) {
         return;
     }
     wxLogMessage("memo tour end.");
-    m_canvasPanelUp->redrawWave();
-    m_canvasPanel->redrawdB();
-    loadMemoPos();
-    m_canvasPanel->DrawShapes();
-    m_canvasPanelSub->redrawWaveSub();
-    m_canvasPanelSub2->redrawWave();
+    redrawPanels();
 
     bool asked = false;
     {

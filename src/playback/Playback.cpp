@@ -35,23 +35,13 @@ unsigned char* imageFor(size_t bytes) {
     return g_bigImage.get();
 }
 
-// What playing and stopping redraw first: panels whose size changed, and the memo shapes.
-void redrawPanels(MyFrame& f) {
-    f.m_canvasPanelUp->redrawWave();
-    f.m_canvasPanel->redrawdB();
-    f.loadMemoPos();
-    f.m_canvasPanel->DrawShapes();
-    f.m_canvasPanelSub->redrawWaveSub();
-    f.m_canvasPanelSub2->redrawWave();
-}
-
 void play(MyFrame& f, bool obeyMute) {
     const long n = f.m_canvasPanelUp->m_selLength;
     // Files below 16 kHz were reported when read; the sound device is not offered them.
     if (n <= 0 || !f.m_wavePara || f.m_wavePara->m_sampleFreq < 16000)
         return;
     f.m_noSpectrum = f.m_playNoSpect ? f.m_playNoSpect->GetValue() : false;
-    redrawPanels(f);
+    f.redrawPanels();
     if (obeyMute && f.m_playMute && f.m_playMute->GetValue())
         return;
 
@@ -90,6 +80,15 @@ void endCountdown(MyFrame& f) {
 }
 
 } // namespace
+
+void MyFrame::redrawPanels() {
+    m_canvasPanelUp->redrawWave();
+    m_canvasPanel->redrawdB();
+    loadMemoPos();
+    m_canvasPanel->DrawShapes();
+    m_canvasPanelSub->redrawWaveSub();
+    m_canvasPanelSub2->redrawWave();
+}
 
 bool MyFrame::CreateSound(wxSound& sound) const {
     const CWavPara& wave = *m_wavePara;
@@ -141,7 +140,7 @@ void MyFrame::toPlay() {
 }
 
 void MyFrame::OnStop(wxCommandEvent&) {
-    redrawPanels(*this);
+    redrawPanels();
     if (m_refreshTimer)
         endCountdown(*this);
     wxSound::Stop();

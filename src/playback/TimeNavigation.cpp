@@ -13,12 +13,6 @@ wxString fromUtf8(const std::string& text) {
     return wxString::FromUTF8(text.data(), text.size());
 }
 
-// Navigation waits while the frame is busy; a running voiceprint also owns the work memory
-// that every command here rewrites or resizes.
-bool navigationBlocked(const MyFrame& f) {
-    return f.busy() || f.m_voiceprintRunning;
-}
-
 // The stretch fits the window only when the analysis sizes and the window agree; otherwise
 // nothing may be copied out of the window.
 bool stretchFits(const MyFrame& f) {
@@ -71,7 +65,7 @@ void leaveView(MyFrame& f) {
 }
 
 void step(MyFrame& f, long samples) {
-    if (navigationBlocked(f))
+    if (f.navigationBlocked())
         return;
     leaveView(f);
     f.shiftSliderPos(long(f.m_wavePara->m_cursor) + samples);
@@ -188,7 +182,7 @@ void MyFrame::shiftSliderPos(long cursor) {
 }
 
 void MyFrame::OnSlider(wxScrollEvent& event) {
-    if (navigationBlocked(*this))
+    if (navigationBlocked())
         return;
     const wxEventType type = event.GetEventType();
     if (type == wxEVT_SCROLL_THUMBTRACK)
@@ -234,7 +228,7 @@ void MyFrame::sliderPositionChange() {
 }
 
 void MyFrame::OnRRRRigth(wxCommandEvent&) {
-    if (navigationBlocked(*this))
+    if (navigationBlocked())
         return;
     long d = 0;
     if (!jumpDistance(*this, &d))
@@ -259,7 +253,7 @@ void MyFrame::OnRRRRigth(wxCommandEvent&) {
 }
 
 void MyFrame::OnLLLLeft(wxCommandEvent&) {
-    if (navigationBlocked(*this))
+    if (navigationBlocked())
         return;
     long d = 0;
     if (!jumpDistance(*this, &d))
@@ -277,7 +271,7 @@ void MyFrame::OnLLLLeft(wxCommandEvent&) {
 }
 
 void MyFrame::OnMostLLLLeft(wxCommandEvent&) {
-    if (navigationBlocked(*this))
+    if (navigationBlocked())
         return;
     leaveView(*this);
     CWavPara& wave = *m_wavePara;
@@ -292,7 +286,7 @@ void MyFrame::OnMostLLLLeft(wxCommandEvent&) {
 }
 
 void MyFrame::setRange() {
-    if (navigationBlocked(*this))
+    if (navigationBlocked())
         return;
     CWavPara& wave = *m_wavePara;
     CWorkMemory& work = *m_workPara;
@@ -327,7 +321,7 @@ void MyFrame::setRange() {
 }
 
 void MyFrame::unsetRange() {
-    if (navigationBlocked(*this))
+    if (navigationBlocked())
         return;
     CWavPara& wave = *m_wavePara;
     CWorkMemory& work = *m_workPara;
@@ -352,16 +346,11 @@ void MyFrame::unsetRange() {
 }
 
 void MyFrame::toRedraw() {
-    if (m_wavePara->m_totalSamples == 0 || navigationBlocked(*this))
+    if (m_wavePara->m_totalSamples == 0 || navigationBlocked())
         return;
     wxCommandEvent stop;
     OnStop(stop);
-    m_canvasPanelUp->redrawWave();
-    m_canvasPanel->redrawdB();
-    loadMemoPos();
-    m_canvasPanel->DrawShapes();
-    m_canvasPanelSub->redrawWaveSub();
-    m_canvasPanelSub2->redrawWave();
+    redrawPanels();
     Refresh();
     Update();
     wxLogMessage("redraw.");

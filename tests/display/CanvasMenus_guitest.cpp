@@ -3,47 +3,9 @@
 #include <wx/textdlg.h>
 
 #include "display/CanvasPanelFixture.h"
-
-// The memo text dialog: types the value and presses the given button.
-template <> class wxExpectModal<wxTextEntryDialog> : public wxExpectModalBase<wxTextEntryDialog> {
-public:
-    explicit wxExpectModal(const wxString& value, int id = wxID_OK) : m_value(value), m_id(id) {}
-
-protected:
-    int OnInvoked(wxTextEntryDialog* dlg) const override {
-        EXPECT_EQ(dlg->GetTitle(), "Input memo ");
-        EXPECT_EQ(dlg->GetValue(), "") << "no default text";
-        dlg->SetValue(m_value);
-        return m_id;
-    }
-
-    wxString m_value;
-    int m_id;
-};
+#include "support/Dialogs.h"
 
 namespace {
-
-// A message box expectation that also keeps what the box asked.
-struct Asked {
-    wxString message, caption;
-    long style = 0;
-};
-class ExpectQuestion : public wxExpectModalBase<wxMessageDialog, ExpectQuestion> {
-public:
-    ExpectQuestion(int answer, Asked* asked) : m_answer(answer), m_asked(asked) {}
-
-protected:
-    int OnInvoked(wxMessageDialog* dlg) const override {
-        m_asked->message = dlg->GetMessage();
-        m_asked->caption = dlg->GetTitle();
-        m_asked->style = dlg->GetMessageDialogStyle();
-        return m_answer;
-    }
-
-private:
-    int m_answer;
-    Asked* m_asked;
-};
 
 // Items top to bottom, "—" for a separator, each with its command id.
 Lines itemsOf(const wxMenu* menu) {
@@ -261,15 +223,16 @@ TEST_F(CanvasMenuTest, CommandsWithoutAMemoCallTheirOperation) {
 TEST_F(CanvasMenuTest, AddingAMemoAsksForItsText) {
     makeVoiceprintPanel();
     panel->m_menuPos = wxPoint(120, 80);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo), wxExpectModal<wxTextEntryDialog>("a vowel"));
+    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo),
+                  ExpectTextEntry("Input memo ", "", "a vowel"));
     EXPECT_EQ(takeCalls(), Lines{"addMemo(120,80,a vowel)"});
     EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
 
     panel->m_menuPos = wxPoint(120, 80);
     wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo),
-                  wxExpectModal<wxTextEntryDialog>("typed", wxID_CANCEL));
+                  ExpectTextEntry("Input memo ", "", "typed", wxID_CANCEL));
     panel->m_menuPos = wxPoint(120, 80);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo), wxExpectModal<wxTextEntryDialog>(""));
+    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo), ExpectTextEntry("Input memo ", "", ""));
     EXPECT_EQ(takeLog(), (Lines{"quit adding memo.", "quit adding memo."}));
     EXPECT_TRUE(takeCalls().empty());
 }
@@ -309,7 +272,7 @@ TEST_F(CanvasMenuTest, MissingListenerIsReportedWhereTheProgramCanGoOn) {
     command(myCanvasPanel::CmdMemoMoveNext);
     command(myCanvasPanel::CmdMemoMoveLatest);
     panel->m_menuPos = wxPoint(21, 21);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo), wxExpectModal<wxTextEntryDialog>("text"));
+    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo), ExpectTextEntry("Input memo ", "", "text"));
     panel->m_memoListener = kept;
     EXPECT_EQ(takeLog(), (Lines{"internal error.", "Do not save memo, please restart Vocalith.",
                                 "memo not found.", "internal error.",

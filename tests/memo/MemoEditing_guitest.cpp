@@ -9,30 +9,12 @@
 #include "memo/DragShape.h"
 #include "sound/CWavPara.h"
 #include "support/GuiFixture.h"
+#include "support/Dialogs.h"
 #include "support/SoundFiles.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
-
-// The memo edit dialog: checks what it offers, then types the answer and presses the button.
-class ExpectEdit : public wxExpectModalBase<wxTextEntryDialog, ExpectEdit> {
-public:
-    ExpectEdit(const wxString& offered, const wxString& answer, int button)
-        : m_offered(offered), m_answer(answer), m_button(button) {}
-
-protected:
-    int OnInvoked(wxTextEntryDialog* dlg) const override {
-        EXPECT_EQ(dlg->GetTitle(), "please, input memo.");
-        EXPECT_EQ(dlg->GetValue(), m_offered);
-        dlg->SetValue(m_answer);
-        return m_button;
-    }
-
-private:
-    wxString m_offered, m_answer;
-    int m_button;
-};
 
 bool hasColour(const DragShape& shape, const wxColour& colour) {
     const wxImage image = shape.m_bitmap.ConvertToImage();
@@ -256,7 +238,8 @@ TEST_F(MemoEditTest, EditingThroughTheDialog) {
     DragShape* before = shape(1);
     newLog();
 
-    wxTEST_DIALOG(frame->editMemo(0, 1), ExpectEdit("old", "new text", wxID_OK));
+    wxTEST_DIALOG(frame->editMemo(0, 1),
+                  ExpectTextEntry("please, input memo.", "old", "new text", wxID_OK));
     EXPECT_EQ(newLog(), Lines{});
     EXPECT_EQ(record(0, 1)->m_memoText, "new text");
     EXPECT_NE(shape(1), before);
@@ -264,8 +247,10 @@ TEST_F(MemoEditTest, EditingThroughTheDialog) {
     EXPECT_EQ(shape(1)->m_pos, wxPoint(300, 200));
     EXPECT_EQ(shape(1)->m_dispPrior, DragShape::Mid);
 
-    wxTEST_DIALOG(frame->editMemo(0, 1), ExpectEdit("new text", "ignored", wxID_CANCEL));
-    wxTEST_DIALOG(frame->editMemo(0, 1), ExpectEdit("new text", "", wxID_OK));
+    wxTEST_DIALOG(frame->editMemo(0, 1),
+                  ExpectTextEntry("please, input memo.", "new text", "ignored", wxID_CANCEL));
+    wxTEST_DIALOG(frame->editMemo(0, 1),
+                  ExpectTextEntry("please, input memo.", "new text", "", wxID_OK));
     EXPECT_EQ(newLog(), (Lines{"quit edit memo.", "quit edit memo."}));
     EXPECT_EQ(record(0, 1)->m_memoText, "new text");
 

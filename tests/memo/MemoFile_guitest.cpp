@@ -12,32 +12,11 @@
 #include "memo/DragShape.h"
 #include "memo/MemoListFile.h"
 #include "sound/CWavPara.h"
+#include "support/Dialogs.h"
 #include "support/GuiFixture.h"
 #include "support/SoundFiles.h"
 
 namespace {
-
-// A message box expectation that keeps what the box asked.
-struct Asked {
-    wxString message, caption;
-    long style = 0;
-};
-class ExpectQuestion : public wxExpectModalBase<wxMessageDialog, ExpectQuestion> {
-public:
-    ExpectQuestion(int answer, Asked* asked) : m_answer(answer), m_asked(asked) {}
-
-protected:
-    int OnInvoked(wxMessageDialog* dlg) const override {
-        m_asked->message = dlg->GetMessage();
-        m_asked->caption = dlg->GetTitle();
-        m_asked->style = dlg->GetMessageDialogStyle();
-        return m_answer;
-    }
-
-private:
-    int m_answer;
-    Asked* m_asked;
-};
 
 // Groups with priorities 0, 1, 2, 0, ... across the overview, two terms each; the views start
 // 30000 samples apart and the last one is 44100 samples long.
