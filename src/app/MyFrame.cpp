@@ -42,6 +42,9 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_MENU(ID_MoveToMemoSsft, MyFrame::moveToMemoSsftFromEvent)
     EVT_MENU(ID_MoveToMemo, MyFrame::moveToMemoFromEvent)
     EVT_TIMER(ID_RefreshTimer, MyFrame::OnRefreshInfo)
+    EVT_MENU(ID_ExportMemos, MyFrame::OnExportMemos)
+    EVT_MENU(ID_ImportMemos, MyFrame::OnImportMemos)
+    EVT_MENU(ID_SavePicture, MyFrame::OnSavePicture)
 wxEND_EVENT_TABLE()
     // clang-format on
 
@@ -87,6 +90,7 @@ MyFrame::MyFrame(const wxString& title) : wxFrame(nullptr, wxID_ANY, title) {
 
     CreateStatusBar(2);
     SetStatusText("Welcome to wideband phase restoration application!", 0);
+    bindPanelReadout();
     // The menu and status bars take height from the frame: size the hints again with
     // them in place, so the panel never gets less than its layout's minimum.
     m_sizerFrame->SetSizeHints(this);
@@ -282,6 +286,14 @@ void MyFrame::buildLayout() {
 
 void MyFrame::buildMenus() {
     auto* fileMenu = new wxMenu;
+    fileMenu->Append(ID_SavePicture, wxString::FromUTF8("Save voiceprint picture\u2026"),
+                     "Save what the main panel shows as a PNG picture");
+    fileMenu->AppendSeparator();
+    fileMenu->Append(ID_ExportMemos, wxString::FromUTF8("Export memos\u2026"),
+                     "Write the memo list as a Praat TextGrid, Audacity labels or CSV");
+    fileMenu->Append(ID_ImportMemos, wxString::FromUTF8("Import memos\u2026"),
+                     "Read the memo list from a Praat TextGrid or Audacity labels");
+    fileMenu->AppendSeparator();
     fileMenu->Append(ID_Quit, "&Quit", "Quit this program");
     auto* helpMenu = new wxMenu;
     helpMenu->Append(ID_About, "&About", "Show about dialog");

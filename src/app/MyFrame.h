@@ -66,6 +66,9 @@ enum {
     ID_MoveToMemoSsft = 5046,
     ID_MoveToMemo = 5047,
     ID_RefreshTimer = 5048,
+    ID_ExportMemos = 5050,
+    ID_ImportMemos = 5051,
+    ID_SavePicture = 5052,
 };
 
 // The main window. Declared here once; implemented in one file per subsystem,
@@ -191,6 +194,14 @@ public:
     // ".trn"); called after the sound was read. True when the file was read to its end.
     bool readTrn();
 
+    // Memo lists to and from other tools — src/memo/MemoInteropFrame.cpp
+    // "Export memos…": the memo list as a Praat TextGrid, an Audacity label track or CSV, in a
+    // file chosen in a dialog; its extension (else the dialog's filter) chooses the format.
+    void OnExportMemos(wxCommandEvent& event);
+    // "Import memos…": replaces the memo list by the groups of a TextGrid or label track for
+    // the open sound, as a transcript does; saving asks before it overwrites a memo-list file.
+    void OnImportMemos(wxCommandEvent& event);
+
     // Image memos — src/memo/ImageMemo.cpp
     // A memo text holding "[ImageMemo]=name" shows the picture m_baseFileName + "-" + name.
     // Appends its shape to the main panel at (x, y); a text without the marker is logged and
@@ -266,6 +277,19 @@ public:
     // Ends a running tour's hold on the frame; for the window's end.
     void stopTourForGood();
     std::shared_ptr<TourLink> m_tourLink; // shared with the current tour thread
+
+    // Pointer readout and voiceprint picture — src/display/PictureAndReadout.cpp
+    // Status bar field 1 follows the pointer over the panels (time, sample, frequency, level or
+    // sample value); the panels' own mouse handling is left as it is.
+    void bindPanelReadout();
+    void OnPanelMotion(wxMouseEvent& event);
+    void OnPanelLeave(wxMouseEvent& event);
+    // The readout for the pointer at (x, y) of the panel; empty where the panel shows nothing.
+    wxString readoutText(const myCanvasPanel& panel, int x, int y) const;
+    // "Save voiceprint picture…": what the main panel shows, into a PNG file chosen in a dialog.
+    void OnSavePicture(wxCommandEvent& event);
+    // The main panel as painting shows it (back buffer and memo shapes); invalid without one.
+    wxImage mainPanelPicture() const;
 
     // IProcMemoListener operations implemented elsewhere (see the banners above)
     void toPlay() override;

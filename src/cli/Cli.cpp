@@ -4,6 +4,8 @@
 #include "analysis/Pitch.h"
 #include "analysis/Voiceprint.h"
 #include "cli/CliFiles.h"
+#include "cli/CliMemos.h"
+#include "cli/VoiceprintPng.h"
 #include "memo/DemoMemos.h"
 #include "memo/MemoListFile.h"
 #include "sound/CWavPara.h"
@@ -30,20 +32,27 @@ namespace {
 
 const char* const kUsage =
     "usage: vocalith-cli info FILE.wav\n"
-    "       vocalith-cli voiceprint FILE.wav [options] [--npy DIR] [--png FILE]\n"
+    "       vocalith-cli voiceprint FILE.wav [options] [--npy DIR] [--png FILE [picture options]]\n"
     "       vocalith-cli pitch FILE.wav [options] [--hamming]\n"
     "       vocalith-cli demo OUT.wav\n"
+    "       vocalith-cli memos export FILE.vlh --format textgrid|audacity|csv [--wav FILE.wav]\n"
+    "                    [-o OUT] [--width PIXELS]\n"
+    "       vocalith-cli memos import FILE.TextGrid|FILE.txt --wav FILE.wav -o FILE.vlh\n"
+    "                    [--width PIXELS]\n"
     "\n"
     "  info        the sound's format and the analysis parameters that opening it sets\n"
     "  voiceprint  the voiceprint of the analysed stretch, computed as the program does;\n"
     "              prints the time taken. --npy DIR writes the dB planes hamDbMap.npy,\n"
     "              restoreDbMap.npy and rectDbMap.npy (float64, frames x bins) and the level\n"
     "              spectra of the stretch's first frame hamDb.npy, restoreDb.npy and\n"
-    "              rectDb.npy (bins); --png FILE writes the restored voiceprint in grey over\n"
-    "              the frequency and dB ranges (one column per frame, one row per bin)\n"
+    "              rectDb.npy (bins); --png FILE writes a picture of the restored voiceprint\n"
+    "              in grey over the frequency and dB ranges, with a time axis in seconds, a\n"
+    "              frequency axis in Hz and a grey bar of the dB range\n"
     "  demo        writes the synthetic voice of the demo recording (24 s, 44.1 kHz) and its\n"
     "              memo list beside it (OUT's base name + .vlh)\n"
     "              and its transcript (.trn) with the picture a memo shows (-figure.png)\n"
+    "  memos       memo lists to and from Praat TextGrids, Audacity label tracks and CSV\n"
+    "              (run vocalith-cli memos for its details)\n"
     "  pitch       CSV, one line per frame: frame,time_s,pitch_hz,pitch_level,power,harmonics\n"
     "              (time_s: the frame's first sample in seconds; pitch 0 where none)\n"
     "\n"
@@ -56,7 +65,13 @@ const char* const kUsage =
     "  --frames N      [RepeatTimes]: number of frames\n"
     "  --noise X       [NoiseParameter]\n"
     "  --threads N     threads of the frame loop, 1 to 1024 (default: every core)\n"
-    "  --hamming       pitch: judge harmonics on the Hamming voiceprint (default: restored)\n";
+    "  --hamming       pitch: judge harmonics on the Hamming voiceprint (default: restored)\n"
+    "\n"
+    "picture options (voiceprint --png):\n"
+    "  --size WxH      the picture's size in pixels, 200x150 to 4096x4096 (default 1200x600)\n"
+    "  --pitch         the pitch contour over it, as the program draws it\n"
+    "  --memos FILE    the memos of a memo list (.vlh) that lie on the analysed stretch\n"
+    "  --plain         instead, the bare grey plane: one column per frame, one row per bin\n";
 
 struct Options {
     std::string command;
@@ -65,6 +80,11 @@ struct Options {
     bool fine = false;
     bool hamming = false;
     std::string npyDir, pngFile;
+    // The labelled picture of --png.
+    std::optional<std::string> pictureSize, memoFile;
+    bool pitchOverlay = false;
+    bool plainPicture = false;
+    int pictureWidth = 1200, pictureHeight = 600;
 
     bool changesParameters() const { return fine || ssft || interval || frames || noise; }
 };
@@ -103,6 +123,19 @@ int usageError(std::ostream& err, const std::string& message) {
     return 1;
 }
 
+// "WxH" within the sizes the picture takes.
+bool parsePictureSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find('x');
+    long wv = 0, hv = 0;
+    if (x == std::string::npos || !parseLong(text.substr(0, x), wv) ||
+        !parseLong(text.substr(x + 1), hv) || wv < kPictureMinWidth || hv < kPictureMinHeight ||
+        wv > kPictureMaxSide || hv > kPictureMaxSide)
+        return false;
+    width = int(wv);
+    height = int(hv);
+    return true;
+}
+
 // Splits the command line; returns an empty string or the reason it is wrong.
 std::string parseArguments(int argc, const char* const* argv, Options& o) {
     o.command = argv[1];
@@ -139,7 +172,13 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
             ok = value(path);
             if (ok)
                 (a == "--npy" ? o.npyDir : o.pngFile) = *path;
-        } else if (a.size() > 1 && a[0] == '-')
+        } else if ((a == "--size" || a == "--memos") && o.command == "voiceprint")
+            ok = value(a == "--size" ? o.pictureSize : o.memoFile);
+        else if (a == "--pitch" && o.command == "voiceprint")
+            o.pitchOverlay = true;
+        else if (a == "--plain" && o.command == "voiceprint")
+            o.plainPicture = true;
+        else if (a.size() > 1 && a[0] == '-')
             return "unknown option " + a + " for " + o.command + ".";
         else if (o.file.empty())
             o.file = a;
@@ -150,6 +189,13 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
     }
     if (o.file.empty())
         return "no file given.";
+    if (o.pngFile.empty() && (o.pictureSize || o.memoFile || o.pitchOverlay || o.plainPicture))
+        return "--size, --pitch, --memos and --plain go with --png.";
+    if (o.plainPicture && (o.pictureSize || o.memoFile || o.pitchOverlay))
+        return "--plain takes no other picture option.";
+    if (o.pictureSize && !parsePictureSize(*o.pictureSize, o.pictureWidth, o.pictureHeight))
+        return format("--size needs WIDTHxHEIGHT from %dx%d to %dx%d.", kPictureMinWidth,
+                      kPictureMinHeight, kPictureMaxSide, kPictureMaxSide);
     return std::string();
 }
 
@@ -275,6 +321,60 @@ bool makeDirectory(const std::string& dir) {
     return mkdir(dir.c_str(), 0777) == 0;
 }
 
+bool writePlainPicture(const CWavPara& w, const CWorkMemory& m, const std::string& path) {
+    const GreyPicture pic =
+        voiceprintPicture(m.m_restoreDbMap, m.m_repeatTimes, m.m_ssftSize / 2, w.m_sampleFreq,
+                          w.m_freqLow, w.m_freqHigh, w.m_dbLow, w.m_dbHigh);
+    return writeGreyPng(path, pic.pixels, pic.width, pic.height);
+}
+
+// The labelled picture of the restored voiceprint, with the pitch and memos when asked for.
+bool writeLabelledPicture(const Options& o, const CWavPara& w, const CWorkMemory& m,
+                          std::ostream& err) {
+    VoiceprintScene scene;
+    scene.plane = m.m_restoreDbMap;
+    scene.frames = m.m_repeatTimes;
+    scene.bins = m.m_ssftSize / 2;
+    scene.sampleFreq = w.m_sampleFreq;
+    scene.interval = m.m_interval;
+    scene.firstSample = long(w.m_windowStart) + w.m_cursor;
+    scene.freqLow = w.m_freqLow;
+    scene.freqHigh = w.m_freqHigh;
+    scene.dbLow = w.m_dbLow;
+    scene.dbHigh = w.m_dbHigh;
+    const size_t slash = o.file.rfind('/');
+    scene.title = (slash == std::string::npos ? o.file : o.file.substr(slash + 1)) +
+                  "  wideband phase restoration";
+    PitchSeries pitch;
+    if (o.pitchOverlay) {
+        pitch = detectPitch(m.m_restoreDbMap, m.m_hamDbMap, m.m_repeatTimes, m.m_ssftSize,
+                            w.m_sampleFreq, true);
+        if (pitch.pitch.size() != size_t(m.m_repeatTimes)) {
+            err << "vocalith-cli: pitch detection failed.\n";
+            return false;
+        }
+        scene.pitch = &pitch;
+    }
+    if (o.memoFile) {
+        const MemoListRead list = readMemoListFile(*o.memoFile);
+        if (list.result == MemoListRead::readOpenFailed ||
+            list.result == MemoListRead::readBadHeader) {
+            err << "vocalith-cli: cannot read the memo list " << *o.memoFile << ".\n";
+            return false;
+        }
+        if (list.result == MemoListRead::readDamaged)
+            err << "vocalith-cli: the memo list " << *o.memoFile
+                << " is damaged; the groups read before the damage are shown.\n";
+        scene.memos = memosOnPicture(list.slots, scene);
+    }
+    const RgbCanvas pic = drawVoiceprintPicture(scene, o.pictureWidth, o.pictureHeight);
+    if (!writeRgbPng(o.pngFile, pic.pixels(), pic.width(), pic.height())) {
+        err << "vocalith-cli: cannot write " << o.pngFile << ".\n";
+        return false;
+    }
+    return true;
+}
+
 bool writeOutputs(const Options& o, const CWavPara& w, const CWorkMemory& m, std::ostream& out,
                   std::ostream& err) {
     const long frames = m.m_repeatTimes;
@@ -302,12 +402,9 @@ bool writeOutputs(const Options& o, const CWavPara& w, const CWorkMemory& m, std
         }
     }
     if (!o.pngFile.empty()) {
-        const GreyPicture pic = voiceprintPicture(m.m_restoreDbMap, frames, bins, w.m_sampleFreq,
-                                                  w.m_freqLow, w.m_freqHigh, w.m_dbLow, w.m_dbHigh);
-        if (!writeGreyPng(o.pngFile, pic.pixels, pic.width, pic.height)) {
-            err << "vocalith-cli: cannot write " << o.pngFile << ".\n";
+        if (!(o.plainPicture ? writePlainPicture(w, m, o.pngFile)
+                             : writeLabelledPicture(o, w, m, err)))
             return false;
-        }
         out << "wrote " << o.pngFile << "\n";
     }
     return true;
@@ -508,6 +605,8 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         const int written = writeDemo(argv[2], err);
         return written != 0 ? written : writeDemoTranscript(argv[2], err);
     }
+    if (command == "memos")
+        return runMemosCommand(argc, argv, out, err);
     if (command != "info" && command != "voiceprint" && command != "pitch")
         return usageError(err, "unknown command " + command + ".");
     Options o;

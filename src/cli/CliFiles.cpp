@@ -69,16 +69,19 @@ bool writeNpy(const std::string& path, const double* data, long rows, long cols)
     return std::fclose(f.release()) == 0;
 }
 
-bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& grey, int width,
-                  int height) {
-    if (width < 1 || height < 1 || grey.size() != size_t(width) * size_t(height))
+namespace {
+
+// Colour type 0 (grey) or 2 (RGB), 8 bits per sample; every row starts with filter type 0.
+bool writePng(const std::string& path, const std::vector<unsigned char>& pixels, int width,
+              int height, int channels) {
+    const size_t rowBytes = size_t(width) * size_t(channels);
+    if (width < 1 || height < 1 || pixels.size() != rowBytes * size_t(height))
         return false;
-    // Every row starts with filter type 0 (none).
     std::string raw;
-    raw.reserve(size_t(height) * (size_t(width) + 1));
+    raw.reserve(size_t(height) * (rowBytes + 1));
     for (int y = 0; y < height; ++y) {
         raw.push_back('\0');
-        raw.append(reinterpret_cast<const char*>(&grey[size_t(y) * size_t(width)]), size_t(width));
+        raw.append(reinterpret_cast<const char*>(&pixels[size_t(y) * rowBytes]), rowBytes);
     }
     uLongf packedLen = compressBound(uLong(raw.size()));
     std::string packed(packedLen, '\0');
@@ -91,7 +94,9 @@ bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& gre
     std::string ihdr;
     putBig32(ihdr, uint32_t(width));
     putBig32(ihdr, uint32_t(height));
-    ihdr += std::string("\x08\x00\x00\x00\x00", 5); // 8-bit grey, deflate, no filter, no interlace
+    ihdr.push_back('\x08');                          // bit depth
+    ihdr.push_back(channels == 3 ? '\x02' : '\x00'); // colour type
+    ihdr += std::string("\x00\x00\x00", 3);          // deflate, no filter, no interlace
     putChunk(png, "IHDR", ihdr);
     putChunk(png, "IDAT", packed);
     putChunk(png, "IEND", std::string());
@@ -100,6 +105,26 @@ bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& gre
     if (!f || std::fwrite(png.data(), 1, png.size(), f.get()) != png.size())
         return false;
     return std::fclose(f.release()) == 0;
+}
+
+} // namespace
+
+bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& grey, int width,
+                  int height) {
+    return writePng(path, grey, width, height, 1);
+}
+
+bool writeRgbPng(const std::string& path, const std::vector<unsigned char>& rgb, int width,
+                 int height) {
+    return writePng(path, rgb, width, height, 3);
+}
+
+unsigned char greyOfLevel(double v, double dbLow, double dbHigh) {
+    const double span = dbHigh - dbLow;
+    if (!(span > 0.0))
+        return v >= dbHigh ? 255 : 0;
+    const double level = (v - dbLow) * 255.0 / span;
+    return level > 255.0 ? 255 : (level >= 0.0 ? (unsigned char)(level) : 0); // NaN is black
 }
 
 GreyPicture voiceprintPicture(const double* plane, long frames, long bins, long sampleFreq,
@@ -115,19 +140,11 @@ GreyPicture voiceprintPicture(const double* plane, long frames, long bins, long 
     pic.width = int(frames);
     pic.height = int(last - first + 1);
     pic.pixels.resize(size_t(pic.width) * size_t(pic.height));
-    const double span = dbHigh - dbLow;
     for (int y = 0; y < pic.height; ++y) {
         const long bin = last - y;
         for (long t = 0; t < frames; ++t) {
-            const double v = plane[t * bins + bin];
-            int g;
-            if (span > 0.0) {
-                const double level = (v - dbLow) * 255.0 / span;
-                g = level > 255.0 ? 255 : (level >= 0.0 ? int(level) : 0); // NaN is black
-            } else {
-                g = v >= dbHigh ? 255 : 0;
-            }
-            pic.pixels[size_t(y) * size_t(pic.width) + size_t(t)] = (unsigned char)g;
+            pic.pixels[size_t(y) * size_t(pic.width) + size_t(t)] =
+                greyOfLevel(plane[t * bins + bin], dbLow, dbHigh);
         }
     }
     return pic;

@@ -12,6 +12,13 @@ bool writeNpy(const std::string& path, const double* data, long rows, long cols)
 // Writes an 8-bit grey-scale PNG of width x height pixels, row by row from the top.
 bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& grey, int width,
                   int height);
+// The same for 8-bit RGB pixels (three bytes each).
+bool writeRgbPng(const std::string& path, const std::vector<unsigned char>& rgb, int width,
+                 int height);
+
+// The grey of a level as the voiceprint panel maps it: (v - dbLow) * 255 / (dbHigh - dbLow),
+// clamped to 0 .. 255 and truncated; NaN is black. An empty range is a threshold at dbHigh.
+unsigned char greyOfLevel(double v, double dbLow, double dbHigh);
 
 // A grey picture of a dB plane (frame-major, frames x bins): one column per frame, one row per
 // bin from freqLow to freqHigh (low frequencies at the bottom), with dbHigh white and dbLow and

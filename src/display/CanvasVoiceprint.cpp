@@ -2,18 +2,10 @@
 #include <cmath>
 
 #include "display/PixelMath.h"
+#include "display/ReadoutMath.h"
 #include "display/myCanvasPanel.h"
 
 namespace {
-
-// Width of the centred picture: the frames' start positions span T × I samples and
-// the last frame reaches 2H further, so the picture is that share of the plot width.
-long pictureColumns(int w, long frames, long bins, long interval) {
-    if (w <= 0 || frames <= 0 || bins <= 0 || interval <= 0)
-        return 0;
-    const long long span = static_cast<long long>(frames) * interval;
-    return static_cast<long>(static_cast<long long>(w) * span / (span + 2LL * bins));
-}
 
 wxColour named(const char* name) {
     return wxTheColourDatabase->Find(name);
@@ -45,7 +37,7 @@ void myCanvasPanel::drawdBBaseTimeFreq(int x, int y, int w, int h) {
         return;
     const long T = m_voiceprintFrames;
     const long H = m_voiceprintBins;
-    const long cols = pictureColumns(w, T, H, m_voiceprintInterval);
+    const long cols = voiceprintColumns(w, T, H, m_voiceprintInterval);
     if (cols <= 0 || h <= 0 || m_sampleRate <= 0)
         return; // nothing to show in a panel this narrow, or no plane to speak of
 
@@ -126,7 +118,8 @@ void myCanvasPanel::drawPitch(double* pitch, int count, double top, double botto
 void myCanvasPanel::drawPitchBase(int x, int y, int w, int h) {
     if (!m_pitchData)
         return;
-    const long cols = pictureColumns(w, m_voiceprintFrames, m_voiceprintBins, m_voiceprintInterval);
+    const long cols =
+        voiceprintColumns(w, m_voiceprintFrames, m_voiceprintBins, m_voiceprintInterval);
     if (cols <= 0)
         return;
 

@@ -1,0 +1,219 @@
+#include "cli/VoiceprintPng.h"
+
+#include "memo/MemoListFile.h"
+#include "sound/ParameterBlock.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const Rgb kBlackPx{0, 0, 0}, kWhitePx{255, 255, 255};
+
+// 1 s of a 16 kHz sound from 0.5 s on: 100 frames 160 samples apart, 128 bins, every level at
+// -50 dB of a -100 .. 0 dB range: grey (50 * 255 / 100) = 127 wherever the plane shows.
+struct Plane {
+    std::vector<double> levels = std::vector<double>(100 * 128, -50.0);
+    VoiceprintScene scene() const {
+        VoiceprintScene s;
+        s.plane = levels.data();
+        s.frames = 100;
+        s.bins = 128;
+        s.sampleFreq = 16000;
+        s.interval = 160;
+        s.firstSample = 8000;
+        s.freqLow = 0;
+        s.freqHigh = 8000;
+        s.dbLow = -100.0;
+        s.dbHigh = 0.0;
+        return s;
+    }
+};
+
+// Every pixel of the text's cells: the colour where the glyph has a dot, else `paper`.
+void expectText(const RgbCanvas& pic, int x, int y, const std::string& text, Rgb ink, Rgb paper) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char* rows = glyphRows(text[i]);
+        for (int r = 0; r < kGlyphHeight; ++r)
+            for (int c = 0; c < kGlyphWidth; ++c) {
+                const int px = x + int(i) * kGlyphAdvance + c;
+                const bool dot = rows[r] & (0x10 >> c);
+                EXPECT_EQ(pic.at(px, y + r), dot ? ink : paper)
+                    << "'" << text << "' at " << px << "," << y + r;
+            }
+    }
+}
+
+std::unique_ptr<CArchMemo> record(const std::string& text, float relX, int freq) {
+    auto m = std::make_unique<CArchMemo>();
+    m->m_memoText = wxString::FromUTF8(text.c_str());
+    m->m_relX = relX;
+    m->m_freq = freq;
+    return m;
+}
+
+} // namespace
+
+// A 400 x 300 picture: scale 1; the plot at (40, 27), 282 x 245; the bar right of it at x 330.
+// Time: 16000 samples over 282 columns, labels of one decimal need 35 pixels, so a tick every
+// 0.2 s: 0.6 s is sample 9600, column 1600 * 282 / 16000 = 28.2 -> x 68; 1.4 s column 253.8 ->
+// x 293, its label "1.4" (17 wide) centred from x 285, below the 4-pixel tick under row 272.
+// Frequency: 8000 Hz over 245 rows, a tick every 1000 Hz (500 Hz would be 15 rows apart, less
+// than three text lines); 5000 Hz is row 153 from the bottom, y = 271 - 153 = 118.
+TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
+    const Plane plane;
+    const VoiceprintScene scene = plane.scene();
+    const RgbCanvas pic = drawVoiceprintPicture(scene, 400, 300);
+    ASSERT_EQ(pic.width(), 400);
+    ASSERT_EQ(pic.height(), 300);
+    const PictureLayout l = pictureLayout(400, 300);
+    ASSERT_TRUE(l.scale == 1 && l.plotX == 40 && l.plotY == 27 && l.plotW == 282 &&
+                l.plotH == 245 && l.barX == 330);
+
+    const Rgb grey{127, 127, 127};
+    for (int x : {40, 181, 321})
+        for (int y : {27, 150, 271})
+            EXPECT_EQ(pic.at(x, y), grey) << x << "," << y;
+    for (int y = 26; y <= 272; ++y)
+        EXPECT_EQ(pic.at(39, y), kBlackPx) << "frequency axis at row " << y;
+    for (int x = 39; x <= 321; ++x)
+        EXPECT_EQ(pic.at(x, 272), kBlackPx) << "time axis at column " << x;
+    EXPECT_EQ(pic.at(322, 272), kWhitePx);
+
+    const std::vector<AxisTick> time = timeTicks(scene, l);
+    ASSERT_EQ(time.size(), 5u);
+    const int timeX[] = {68, 124, 181, 237, 293};
+    const char* timeLabel[] = {"0.6", "0.8", "1.0", "1.2", "1.4"};
+    for (size_t k = 0; k < 5; ++k) {
+        EXPECT_EQ(time[k].pixel, timeX[k]);
+        EXPECT_EQ(time[k].label, timeLabel[k]);
+        for (int y = 273; y <= 276; ++y)
+            EXPECT_EQ(pic.at(timeX[k], y), kBlackPx) << timeLabel[k];
+        EXPECT_EQ(pic.at(timeX[k] + 1, 274), kWhitePx);
+    }
+    expectText(pic, 293 - 8, 278, "1.4", kBlackPx, kWhitePx);
+    expectText(pic, 68 - 8, 278, "0.6", kBlackPx, kWhitePx);
+
+    const std::vector<AxisTick> freq = freqTicks(scene, l);
+    ASSERT_EQ(freq.size(), 9u);
+    EXPECT_TRUE(freq[0].pixel == 271 && freq[0].label == "0");
+    EXPECT_TRUE(freq[5].pixel == 118 && freq[5].label == "5000");
+    EXPECT_TRUE(freq[8].pixel == 26 && freq[8].label == "8000");
+    for (int x = 35; x <= 38; ++x)
+        EXPECT_EQ(pic.at(x, 118), kBlackPx);
+    EXPECT_EQ(pic.at(34, 118), kWhitePx);
+    // Right-aligned 2 pixels left of the tick, centred on its row.
+    expectText(pic, 39 - 4 - 2 - 23, 118 - 3, "5000", kBlackPx, kWhitePx);
+
+    // The bar: dbHigh white at the top, dbLow black at the bottom, labels at both ends.
+    EXPECT_EQ(pic.at(330, 27), kWhitePx);
+    EXPECT_EQ(pic.at(339, 27), kWhitePx);
+    EXPECT_EQ(pic.at(335, 271), kBlackPx);
+    EXPECT_EQ(pic.at(335, 149), (Rgb{127, 127, 127})); // -50 dB half way down
+    EXPECT_EQ(pic.at(329, 100), kBlackPx);             // its outline
+    expectText(pic, 343, 27, "0 dB", kBlackPx, kWhitePx);
+    expectText(pic, 343, 273 - 8, "-100 dB", kBlackPx, kWhitePx);
+
+    EXPECT_EQ(pictureLayout(1200, 600).scale, 2); // the command's default size
+}
+
+// Pitch 200 Hz on the 0 .. 800 Hz scale lies a quarter up the plot: row floor(271 - 0.25 * 244)
+// = 210, a coral line 3 rows thick; the level at the pitch (0.1), the harmonics (0.3) and the
+// power (0.6) on rows 246, 197 and 124. Frames 60 .. 69 have no pitch: the contour and the two
+// green curves break there, the power goes on. A memo at 1.0 s and 4000 Hz (column 141, row 122
+// from the bottom) has its Mid (green) square at (181, 149) and its text on black beside it.
+TEST(VoiceprintPng, PitchContourAndMemos) {
+    const Plane plane;
+    VoiceprintScene scene = plane.scene();
+    PitchSeries pitch;
+    pitch.pitch.assign(100, 200.0);
+    std::fill(pitch.pitch.begin() + 60, pitch.pitch.begin() + 70, 0.0);
+    pitch.pitchPower.assign(100, 0.1);
+    pitch.harmonicsPower.assign(100, 0.3);
+    pitch.power.assign(100, 0.6);
+    scene.pitch = &pitch;
+    scene.memos.push_back({16000.0, 4000.0, 1, "F2 here\nsecond line"});
+    scene.memos.push_back({7999.0, 4000.0, 0, "before the picture"});
+    const RgbCanvas pic = drawVoiceprintPicture(scene, 400, 300);
+
+    const int x = 40 + 50 * 282 / 100; // frame 50
+    for (int y : {209, 210, 211})
+        EXPECT_EQ(pic.at(x, y), kCoral) << y;
+    EXPECT_EQ(pic.at(x, 208), (Rgb{127, 127, 127}));
+    EXPECT_EQ(pic.at(x, 246), kSpringGreen);
+    EXPECT_EQ(pic.at(x, 197), kDarkGreen);
+    EXPECT_EQ(pic.at(x, 124), kMidnightBlue);
+    const int gap = 40 + 65 * 282 / 100; // frame 65
+    EXPECT_EQ(pic.at(gap, 210), (Rgb{127, 127, 127}));
+    EXPECT_EQ(pic.at(gap, 246), (Rgb{127, 127, 127}));
+    EXPECT_EQ(pic.at(gap, 124), kMidnightBlue);
+
+    EXPECT_EQ(pic.at(181, 149), memoColour(1));
+    EXPECT_EQ(pic.at(183, 151), memoColour(1));
+    EXPECT_EQ(pic.at(184, 152), kBlackPx); // the square's outline
+    expectText(pic, 181 + 6, 149 - 3, "F2 here", memoColour(1), kBlackPx);
+    EXPECT_EQ(pic.at(187 + 41 + 1, 149), kBlackPx); // the text's box ends 2 pixels after it
+    EXPECT_EQ(pic.at(187 + 41 + 2, 149), (Rgb{127, 127, 127}));
+    for (int y = 27; y < 272; ++y)
+        ASSERT_NE(pic.at(40, y), memoColour(0)) << "a memo before the picture is left out";
+}
+
+// Groups over 8000 .. 24000 (the picture's frames): A starts inside with its own block (50
+// frames of 160, 128 bins: relX 0.5 lies at 10000 + 0.5 * 8256 - 128 = 14000); B lies after
+// the picture; C overlaps from before and shows only its memo past 8000 (2000 + 0.875 * 8256 -
+// 128 = 9096); D's block cannot be read, so the picture's own frames place it (20000 + 0.25 *
+// 16256 - 128 = 23936).
+TEST(VoiceprintPng, MemosOfOverlappingGroups) {
+    ParameterValues v;
+    v.sampleFreq = 16000;
+    v.quantBit = 16;
+    v.totalSamples = 64000;
+    v.ssftSize = 256;
+    v.interval = 160;
+    v.repeatTimes = 50;
+    v.noiseParameter = 0.0005f;
+    v.freqHigh = 8000;
+    v.dbLow = -100.0;
+    const std::string block = formatParameterBlock(v);
+    auto slot = [&](const std::string& text, int start, CArchMemo::MemoPrior prior) {
+        MemoSlot s;
+        s.param = record(text, 0.0f, 0);
+        s.param->m_viewStart = start - 1000;
+        s.param->m_viewCursor = 1000;
+        s.sub = record("+", 0.0f, 0);
+        s.sub->SetMemoPrior(prior);
+        return s;
+    };
+    std::vector<MemoSlot> slots;
+    slots.push_back(slot(block, 10000, CArchMemo::Mid));
+    slots.back().terms.push_back(record("A title", 0.5f, 3000));
+    slots.back().terms.push_back(record("A start", 0.0f, 100));
+    slots.push_back(slot(block, 30000, CArchMemo::High));
+    slots.back().terms.push_back(record("B", 0.5f, 3000));
+    slots.push_back(slot(block, 2000, CArchMemo::Low));
+    slots.back().terms.push_back(record("C early", 0.125f, 500));
+    slots.back().terms.push_back(record("C late", 0.875f, 500));
+    slots.push_back(slot("no block", 20000, CArchMemo::High));
+    slots.back().terms.push_back(record("D \xE3\x81\x82", 0.25f, 7000));
+    slots.push_back(slot(block, 12000, CArchMemo::High)); // a group without records shows nothing
+
+    const Plane plane;
+    const std::vector<PictureMemo> memos = memosOnPicture(slots, plane.scene());
+    ASSERT_EQ(memos.size(), 4u);
+    const struct {
+        double sample, freq;
+        int prior;
+        const char* text;
+    } expected[] = {{14000, 3000, 1, "A title"},
+                    {10000, 100, 1, "A start"},
+                    {9096, 500, 2, "C late"},
+                    {23936, 7000, 0, "D \xE3\x81\x82"}};
+    for (size_t i = 0; i < memos.size(); ++i) {
+        EXPECT_EQ(memos[i].sample, expected[i].sample) << i;
+        EXPECT_EQ(memos[i].freq, expected[i].freq) << i;
+        EXPECT_EQ(memos[i].prior, expected[i].prior) << i;
+        EXPECT_EQ(memos[i].text, expected[i].text) << i;
+    }
+}
