@@ -3,9 +3,11 @@ JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 TEST_DIR ?= build-test
 BENCH_DIR ?= build-bench
+FUZZ_DIR ?= build-fuzz
+VALGRIND_DIR ?= build-valgrind
 XVFB = xvfb-run -a -s "-screen 0 1600x1200x24"
 
-.PHONY: all deps build run test test-build bench clean
+.PHONY: all deps build run test test-build bench fuzz valgrind clean
 
 all: build
 
@@ -35,5 +37,42 @@ bench: deps
 	$(BENCH_DIR)/bench/engine_bench
 	GDK_BACKEND=x11 NO_AT_BRIDGE=1 $(XVFB) $(BENCH_DIR)/bench/gui_bench
 
+# Fuzzes every reader of outside data for FUZZ_SECONDS each, one after the other on one core
+# (FUZZ_TARGETS picks some). Crashes become minimised files in fuzz/regressions/, which the
+# engine tests replay.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DVOCALITH_FUZZ=ON -DVOCALITH_TESTS=OFF
+	cmake --build $(FUZZ_DIR) --target fuzzers -j $(JOBS)
+	fuzz/run $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# The reader tests and the fuzz corpus under memcheck, in a build without sanitizers: any
+# uninitialised read, invalid access or definite leak fails.
+VALGRIND_TESTS ?= CWavPara.*:MemoListFile.*:TranscriptFile.*:TextEncoding.*:ParameterBlock.*:*FuzzRegressions.*
+valgrind: deps
+	cmake -S . -B $(VALGRIND_DIR) -DCMAKE_BUILD_TYPE=Debug -DVOCALITH_SANITIZE=
+	cmake --build $(VALGRIND_DIR) --target engine_tests -j $(JOBS)
+	cd $(VALGRIND_DIR)/tests && valgrind --tool=memcheck --error-exitcode=1 --track-origins=yes \
+		--leak-check=full --errors-for-leak-kinds=definite \
+		--suppressions=$(CURDIR)/tests/support/valgrind.supp ./engine_tests --gtest_filter='$(VALGRIND_TESTS)'
+
+# The thread tests (voiceprint worker, memo tour, logging from threads, the stress set) under
+# ThreadSanitizer in a build of their own; tests/support/tsan.supp names the libraries whose
+# own reports are left out. Any report fails the run.
+TSAN_DIR ?= build-tsan
+TSAN_TESTS ?= WorkerTest.*:MemoTour*:LoggerTest.*:Stress*
+.PHONY: tsan clean-tsan
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVOCALITH_SANITIZE=thread
+	cmake --build $(TSAN_DIR) --target gui_tests -j $(JOBS)
+	cd $(TSAN_DIR)/tests && GDK_BACKEND=x11 NO_AT_BRIDGE=1 \
+		TSAN_OPTIONS="suppressions=$(CURDIR)/tests/support/tsan.supp halt_on_error=0" \
+		$(XVFB) ./gui_tests --gtest_filter='$(TSAN_TESTS)'
+clean: clean-tsan
+clean-tsan:
+	rm -rf $(TSAN_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR)

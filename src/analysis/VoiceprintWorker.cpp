@@ -40,6 +40,8 @@ void MyWorkerThread::postLocked(int value) {
     wxCommandEvent event(wxEVT_MENU, ID_WorkerEvent);
     event.SetInt(value);
     m_link->frame->GetEventHandler()->AddPendingEvent(event);
+    if (value != -1)
+        ++m_link->posted;
 }
 
 bool MyWorkerThread::cancelled() {
@@ -56,10 +58,11 @@ void* MyWorkerThread::Entry() {
     std::unique_lock<std::mutex> lock(m_link->lock);
     m_link->done = true;
     m_link->changed.notify_all();
-    // Lets the last progress events be handled before the end; a frame that is going away
-    // cuts the pause short.
-    m_link->changed.wait_for(lock, std::chrono::milliseconds(200),
-                             [this] { return !m_link->frame; });
+    // Lets the last progress events be handled before the end, for at most 200 ms; the end
+    // comes at once when they have been, or when the frame is going away.
+    m_link->changed.wait_for(lock, std::chrono::milliseconds(200), [this] {
+        return !m_link->frame || m_link->handled >= m_link->posted;
+    });
     postLocked(-1);
     m_link->finished = true;
     m_link->changed.notify_all();
@@ -154,10 +157,20 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
             wxMutexLocker lock(m_cancelMutex);
             m_cancelled = true;
         }
+        if (m_workerLink) {
+            std::lock_guard<std::mutex> lock(m_workerLink->lock);
+            ++m_workerLink->handled;
+            m_workerLink->changed.notify_all();
+        }
         return;
     }
 
+    // Cancel pressed after the last progress update still counts: nothing asked the dialog.
     if (m_dlgProgress) {
+        if (m_dlgProgress->WasCancelled()) {
+            wxMutexLocker lock(m_cancelMutex);
+            m_cancelled = true;
+        }
         m_dlgProgress->Destroy();
         m_dlgProgress = nullptr;
     }

@@ -19,6 +19,8 @@ struct VoiceprintLink {
     MyFrame* frame = nullptr; // guarded by lock
     bool done = false;        // the frame loop has ended; guarded by lock
     bool finished = false;    // the worker has posted its last event; guarded by lock
+    int posted = 0;           // progress events posted; guarded by lock
+    int handled = 0;          // progress events the frame has handled; guarded by lock
 };
 
 // The detached thread that computes one voiceprint. It only adapts the engine's frame

@@ -4,6 +4,7 @@
 
 #include "app/MyFrame.h"
 #include "playback/AlsaSoundBackend.h"
+#include "playback/MemoTour.h"
 
 // The creation function and wxGetApp(); main() itself lives in main.cpp so the
 // test program can run its own loop around the same application class.
@@ -15,6 +16,21 @@ bool MyApp::OnInit() {
     installAlsaSoundBackend();
     createMainFrame(startupPath(argv.GetArguments()));
     return true;
+}
+
+int MyApp::OnExit() {
+    {
+        wxMutexLocker lock(m_threadsLock);
+        if (m_threads.IsEmpty())
+            return wxApp::OnExit();
+        // A listed thread has not got through OnExit, so it still exists.
+        for (size_t i = 0; i < m_threads.GetCount(); ++i)
+            static_cast<MyThread*>(m_threads[i])->requestStop();
+        m_waitingForThreads = true;
+    }
+    // The last one to leave posts; a post made before this wait still counts.
+    m_allThreadsDone.WaitTimeout(2000);
+    return wxApp::OnExit();
 }
 
 wxString MyApp::startupPath(const wxArrayString& args) {

@@ -12,6 +12,9 @@ class MyApp : public wxApp {
 public:
     MyApp();
     bool OnInit() override;
+    // Asks the memo tours still running to end and waits for them (2 s at most): a tour
+    // thread reaches this object's locks until its very end.
+    int OnExit() override;
 
     // The file to open at start-up: the argument when there is exactly one, else none.
     static wxString startupPath(const wxArrayString& args);

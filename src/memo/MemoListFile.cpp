@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -132,10 +133,7 @@ std::string unmarkLineFeeds(std::string bytes) {
 
 // UTF-8 as it is; bytes that are not UTF-8 one character per byte, so nothing is dropped.
 wxString fromFileBytes(const std::string& bytes) {
-    if (bytes.empty())
-        return wxString();
-    const wxString text = wxString::FromUTF8(bytes.data(), bytes.size());
-    return text.empty() ? wxString::From8BitData(bytes.data(), bytes.size()) : text;
+    return textFromLineBytes(bytes.data(), bytes.size());
 }
 
 wxString decodeText(const std::string& line) {
@@ -247,6 +245,43 @@ bool formatMemoList(const std::vector<MemoSlotRef>& slots, std::string& out) {
     return complete;
 }
 
+namespace {
+
+memolist_detail::FileCalls g_fileCalls;
+
+ssize_t callWrite(int fd, const void* data, size_t count) {
+    return g_fileCalls.write ? g_fileCalls.write(fd, data, count) : ::write(fd, data, count);
+}
+int callFsync(int fd) {
+    return g_fileCalls.fsync ? g_fileCalls.fsync(fd) : ::fsync(fd);
+}
+int callClose(int fd) {
+    return g_fileCalls.close ? g_fileCalls.close(fd) : ::close(fd);
+}
+int callRename(const char* from, const char* to) {
+    return g_fileCalls.rename ? g_fileCalls.rename(from, to) : std::rename(from, to);
+}
+
+// Every byte or false; a write that takes nothing (a full disk may say so) is a failure too.
+bool writeAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = callWrite(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+} // namespace
+
+void memolist_detail::setFileCalls(const FileCalls* calls) {
+    g_fileCalls = calls ? *calls : FileCalls();
+}
+
 resultMemoSave replaceFileContents(const std::string& path, const std::string& bytes,
                                    std::string& temporaryPath) {
     temporaryPath.clear();
@@ -271,22 +306,19 @@ resultMemoSave replaceFileContents(const std::string& path, const std::string& b
     }
     // A failed chmod leaves a private file, which loses nothing.
 
-    FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        close(fd);
-        unlink(name.c_str());
-        return memoSaveFailed;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fflush(file) == 0 && ok;
-    ok = ok && fsync(fileno(file)) == 0;
-    ok = std::fclose(file) == 0 && ok;
+    // Delayed write errors (a full disk on a network file system) surface only at fsync or
+    // close, so both count.
+    bool ok = writeAll(fd, bytes);
+    ok = ok && callFsync(fd) == 0;
+    ok = callClose(fd) == 0 && ok; // closed in any case; Linux frees the descriptor on failure
     if (!ok) {
         unlink(name.c_str());
+        temporaryPath.clear();
         return memoSaveFailed;
     }
-    if (std::rename(name.c_str(), path.c_str()) != 0)
+    if (callRename(name.c_str(), path.c_str()) != 0)
         return memoSaveKeptTemporary;
+    temporaryPath.clear();
 
     // Makes the rename itself durable. The new file is in place by now and the old one gone,
     // so a folder that cannot be synced (some file systems refuse) changes nothing to report.

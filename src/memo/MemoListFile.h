@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/types.h>
+
 #include "memo/CArchMemo.h"
 
 // The memo-list file (".vlh"; the old memo text ".txt" has the same layout). Plain text, one
@@ -59,12 +61,26 @@ enum resultMemoSave {
 
 // Puts `bytes` at `path` so that a failure at any point leaves the old file as it was: writes
 // a fresh temporary file beside it (path + ".tmp." and six unique characters, made by mkstemp,
-// so it can never be another sound's memo list), checks every write, flushes and fsyncs it,
-// closes it, renames it over `path` and fsyncs the folder. The new file keeps the old one's
-// permission bits (else 0666 less the umask); an old file that may not be written is left
-// alone (memoSaveFailed). `temporaryPath` receives the name used (empty when none was made).
+// so it can never be another sound's memo list), checks every write, fsyncs and closes it,
+// renames it over `path` and fsyncs the folder. The new file keeps the old one's permission
+// bits (else 0666 less the umask); an old file that may not be written is left alone
+// (memoSaveFailed). `temporaryPath` receives the name of the temporary file when it is kept
+// (memoSaveKeptTemporary), else it is empty.
 resultMemoSave replaceFileContents(const std::string& path, const std::string& bytes,
                                    std::string& temporaryPath);
+
+namespace memolist_detail {
+// The system calls by which replaceFileContents writes the temporary file and puts it in
+// place (a null member, or a null table, uses the system's own), so that tests can make each
+// of them fail: a disk that fills, an I/O error reported only at fsync or close.
+struct FileCalls {
+    ssize_t (*write)(int fd, const void* data, size_t count) = nullptr;
+    int (*fsync)(int fd) = nullptr;
+    int (*close)(int fd) = nullptr;
+    int (*rename)(const char* from, const char* to) = nullptr;
+};
+void setFileCalls(const FileCalls* calls);
+} // namespace memolist_detail
 
 // ---- Reading
 

@@ -218,11 +218,7 @@ wxString transcriptText(const std::string& bytes) {
     const int length = int(std::min<size_t>(bytes.size(), INT32_MAX));
     if (GetCharset(bytes.data(), length) == charsetShiftJis)
         return convANSItoUTF8(bytes.data(), unsigned(length));
-    const wxString utf8 = wxString::FromUTF8(bytes.data(), bytes.size());
-    // FromUTF8 gives nothing for bytes that are not UTF-8; keep them rather than lose the line.
-    if (utf8.empty() && !bytes.empty())
-        return wxString::From8BitData(bytes.data(), bytes.size());
-    return utf8;
+    return textFromLineBytes(bytes.data(), bytes.size());
 }
 
 int32_t transcriptTermFreq(int32_t topFreq, int k) {

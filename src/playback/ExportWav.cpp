@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include <wx/filefn.h>
+
 #include "app/MyFrame.h"
 #include "app/Require.h"
 #include "memo/CArchMemo.h"
@@ -189,6 +191,8 @@ void MyFrame::OnExportWav(wxCommandEvent&) {
 
     written = std::fclose(out) == 0 && written;
     if (!written) {
+        // A cut file would look like a whole export whose header promises samples it lacks.
+        wxRemoveFile(name);
         wxLogMessage("could not write wave file to export");
         return;
     }

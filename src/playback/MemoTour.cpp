@@ -5,8 +5,6 @@
 #include <chrono>
 #include <cmath>
 
-#include <wx/utils.h>
-
 #include "app/MyApp.h"
 #include "app/MyFrame.h"
 #include "app/Require.h"
@@ -18,18 +16,11 @@ const char kInternalError[] = "memo list uncorrect ( internal error ).";
 
 // Set by tests on the GUI thread, read by the tour thread.
 std::atomic<memo_tour_detail::SleepFunction> g_sleep{nullptr};
+memo_tour_detail::ThreadCreator g_createThread = nullptr;
 
 // Each tour tags its events, so that a move posted by a tour that has since been stopped is
 // recognised when it arrives. 0 is left for events posted by anyone else.
 long g_lastSerial = 0;
-
-void sleepMs(unsigned long ms) {
-    const memo_tour_detail::SleepFunction sleep = g_sleep.load();
-    if (sleep)
-        sleep(ms);
-    else
-        wxMilliSleep(ms);
-}
 
 // m_dataLock as the tour holds it: taken and given back at the design's points, and given
 // back on every way out.
@@ -55,6 +46,10 @@ private:
 
 void memo_tour_detail::setSleepFunction(SleepFunction sleep) {
     g_sleep.store(sleep);
+}
+
+void memo_tour_detail::setThreadCreator(ThreadCreator creator) {
+    g_createThread = creator;
 }
 
 long memo_tour_detail::pauseMs(double seconds, bool mute) {
@@ -136,8 +131,18 @@ bool MyThread::postMove(int id, int title) {
 }
 
 void MyThread::pause(long ms) {
+    const memo_tour_detail::SleepFunction sleep = g_sleep.load();
     for (long t = ms; t > 0; t -= 500) {
-        sleepMs(static_cast<unsigned long>(std::min(t, 500L)));
+        const long slice = std::min(t, 500L);
+        if (sleep) {
+            sleep(static_cast<unsigned long>(slice));
+        } else {
+            // Waiting on the link rather than sleeping lets "&Stop" or the window's end cut
+            // the pause short at once; quitting then never waits for a tour's pause.
+            std::unique_lock<std::mutex> lock(m_link->lock);
+            m_link->changed.wait_for(lock, std::chrono::milliseconds(slice),
+                                     [this] { return m_link->stop || !m_link->frame; });
+        }
         if (stopRequested())
             return;
     }
@@ -244,7 +249,11 @@ void startTour(MyFrame& f, long start) {
     f.m_cachedPlayMute = checked(f.m_playMute);
     f.readPriorLimit();
     MyThread* thread = f.CreateThread(start);
-    if (thread && thread->Run() != wxTHREAD_NO_ERROR)
+    // Without a thread nothing would ever clear the flag, and every command would stay
+    // refused until "&Stop".
+    if (!thread)
+        f.m_tourRunning = false;
+    else if (thread->Run() != wxTHREAD_NO_ERROR)
         wxLogMessage(" can not start thread.");
 }
 
@@ -255,7 +264,8 @@ MyThread* MyFrame::CreateThread(long start) {
     link->frame = this;
     link->serial = ++g_lastSerial;
     auto* thread = new MyThread(this, start, link);
-    if (thread->Create() != wxTHREAD_NO_ERROR) {
+    const wxThreadError created = g_createThread ? g_createThread(*thread) : thread->Create();
+    if (created != wxTHREAD_NO_ERROR) {
         wxLogMessage(" can not create thread.");
         // Never run, so it would never leave the list of running tours.
         delete thread;

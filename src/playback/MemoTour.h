@@ -51,17 +51,21 @@ private:
     template <typename F> bool withFrame(F&& f);
     // Posts a move and waits until the frame has handled it or the tour is to end.
     bool postMove(int id, int title);
-    // Sleeps ms in slices of at most 500 ms, ending early when the tour is to end.
+    // Waits ms in slices of at most 500 ms, ending as soon as the tour is to end.
     void pause(long ms);
 
     std::shared_ptr<TourLink> m_link;
 };
 
 namespace memo_tour_detail {
-// How the tour sleeps (null restores wxMilliSleep); tests count its pauses without the clock.
-// Called from the tour thread.
+// How the tour sleeps (null restores the normal wait, which a stop cuts short); tests count
+// its pauses without the clock. Called from the tour thread; such a sleep is not cut short.
 using SleepFunction = void (*)(unsigned long ms);
 void setSleepFunction(SleepFunction sleep);
 // The pause in ms after a stretch of `seconds`: 300 s + 500 when muted, 1000 s + 500 otherwise.
 long pauseMs(double seconds, bool mute);
+// Replaces how the tour thread is created (null restores wxThread::Create), so tests can make
+// it fail; the system cannot be made to refuse a thread on demand.
+using ThreadCreator = wxThreadError (*)(wxThread& thread);
+void setThreadCreator(ThreadCreator creator);
 } // namespace memo_tour_detail

@@ -12,20 +12,18 @@ bool notText(unsigned char c) {
     return c == 0x00 || c == 0x7F || c == 0xFF;
 }
 
-// Strict UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF) with at least one
-// non-ASCII character and none of the bytes that mark a line as not text.
-bool isUtf8Text(const unsigned char* b, int length) {
-    bool nonAscii = false;
-    for (int i = 0; i < length;) {
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. `nonAscii` tells
+// whether a character of two or more bytes was seen.
+bool isWellFormedUtf8(const unsigned char* b, size_t length, bool& nonAscii) {
+    nonAscii = false;
+    for (size_t i = 0; i < length;) {
         const unsigned char c = b[i];
-        if (notText(c))
-            return false;
         if (c < 0x80) {
             ++i;
             continue;
         }
         nonAscii = true;
-        int extra = 0;
+        size_t extra = 0;
         unsigned char lo = 0x80, hi = 0xBF; // allowed range of the first continuation byte
         if (c >= 0xC2 && c <= 0xDF) {
             extra = 1;
@@ -44,12 +42,12 @@ bool isUtf8Text(const unsigned char* b, int length) {
             return false;
         if (b[i + 1] < lo || b[i + 1] > hi)
             return false;
-        for (int k = 2; k <= extra; ++k)
+        for (size_t k = 2; k <= extra; ++k)
             if (b[i + k] < 0x80 || b[i + k] > 0xBF)
                 return false;
         i += extra + 1;
     }
-    return nonAscii;
+    return true;
 }
 
 bool convert(const char* to, const char* from, const char* bytes, std::size_t length,
@@ -89,15 +87,17 @@ int GetCharset(const char* bytes, int length) {
     if (!bytes || length <= 0)
         return charsetAscii;
     const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-    if (notText(b[0]))
-        return charsetAscii;
-    if (isUtf8Text(b, length))
+    // Wherever it stands, not only before the first Shift-JIS byte: a line the byte rule took for
+    // Shift-JIS because of an earlier byte would be converted into other text.
+    for (int i = 0; i < length; ++i)
+        if (notText(b[i]))
+            return charsetAscii;
+    bool nonAscii = false;
+    if (isWellFormedUtf8(b, size_t(length), nonAscii) && nonAscii)
         return charsetUtf8;
     bool allAscii = true, mayBeUtf8 = true, sawShiftJisLead = false;
     for (int i = 0; i < length; ++i) {
         const unsigned char c = b[i];
-        if (i >= 1 && notText(c))
-            return charsetAscii;
         if (c < 0x80)
             continue;
         allAscii = false;
@@ -122,6 +122,15 @@ bool shiftJisToUtf8(const char* bytes, std::size_t length, std::string& out) {
 
 bool utf8ToShiftJis(const char* bytes, std::size_t length, std::string& out) {
     return convert(kShiftJis, "UTF-8", bytes, length, out);
+}
+
+wxString textFromLineBytes(const char* bytes, std::size_t length) {
+    if (!bytes || length == 0)
+        return wxString();
+    bool nonAscii = false;
+    if (isWellFormedUtf8(reinterpret_cast<const unsigned char*>(bytes), length, nonAscii))
+        return wxString::FromUTF8(bytes, length);
+    return wxString::From8BitData(bytes, length);
 }
 
 wxString convANSItoUTF8(const char* bytes, unsigned int length) {

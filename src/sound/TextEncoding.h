@@ -18,9 +18,16 @@ enum {
     charsetUtf8 = 3      // UTF-8; kept as it is
 };
 
-// Guesses the encoding of one line. A well-formed UTF-8 line with non-ASCII characters is
-// class 3 before the byte rule, which would take most Japanese UTF-8 for Shift-JIS.
+// Guesses the encoding of one line. A NUL, DEL or 0xFF anywhere makes it class 0. A well-formed
+// UTF-8 line with non-ASCII characters is class 3 before the byte rule, which would take most
+// Japanese UTF-8 for Shift-JIS.
 int GetCharset(const char* bytes, int length);
+
+// The bytes of a line that is kept unconverted, as text: UTF-8 when they are well-formed UTF-8,
+// otherwise one character per byte, so that nothing is dropped. Strictly well-formed: the
+// toolkit's own decoder takes an overlong NUL for a NUL and makes characters above U+10FFFF,
+// which it then cannot write back.
+wxString textFromLineBytes(const char* bytes, std::size_t length);
 
 // Shift-JIS (CP932) to UTF-8. On an invalid or incomplete sequence the result holds what was
 // converted before it; empty when iconv is unavailable.

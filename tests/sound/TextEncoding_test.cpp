@@ -87,3 +87,26 @@ TEST(TextEncoding, MemoTextSurvivesSaveAndRead) {
     EXPECT_EQ(encodeMemoText(wxString::FromUTF8("\xEF\xBE\x83\xEF\xBD\xBD")),
               "\xEF\xBE\x83\xEF\xBD\xBD");
 }
+
+// A NUL or DEL after bytes that the byte rule alone would take for Shift-JIS still makes the line
+// "not text", so a memo text holding one is kept, not converted into other characters. Bytes that
+// only look like UTF-8 (overlong NUL, surrogate, above U+10FFFF) are kept one character per byte.
+TEST(TextEncoding, NotTextAndNotQuiteUtf8) {
+    const std::string delAfterLead = "A\xE1\x80\x81\x7F"; // A, U+1001, DEL
+    EXPECT_EQ(charset(delAfterLead), charsetAscii);
+    EXPECT_EQ(charset(std::string("\xE1\x98\x91\0", 4)), charsetAscii);
+    EXPECT_EQ(charset("\x82\xA0\x7F"), charsetAscii);
+    const wxString text = wxString::FromUTF8(delAfterLead.data(), delAfterLead.size());
+    const std::string line = encodeMemoText(text);
+    EXPECT_EQ(line, delAfterLead);
+    EXPECT_EQ(textFromLineBytes(line.data(), line.size()), text);
+
+    EXPECT_EQ(textFromLineBytes("caf\xC3\xA9", 5), wxString::FromUTF8("caf\xC3\xA9"));
+    for (const std::string bytes : {"\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+        const wxString kept = textFromLineBytes(bytes.data(), bytes.size());
+        ASSERT_EQ(kept.length(), bytes.size());
+        for (size_t i = 0; i < bytes.size(); ++i)
+            EXPECT_EQ(kept[i].GetValue(), static_cast<unsigned char>(bytes[i]));
+    }
+    EXPECT_TRUE(textFromLineBytes(nullptr, 3).empty());
+}
