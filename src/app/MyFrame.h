@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <vector>
 #include <memory>
 
 #include <wx/wx.h>
@@ -25,6 +26,7 @@
 #include "sound/ParameterBlock.h"
 
 class CArchMemo;
+struct MemoSlotRef;
 class CWavPara;
 class CWorkMemory;
 class LboxLogger;
@@ -188,6 +190,9 @@ public:
     int slotOfTitle(int titleNo) const;
     // Deletes every record, term list and memo shape; no group is current afterwards.
     void clearMemoList();
+    // The slots as the engine's memo-list writers take them; the three lists must have the
+    // same length (callers check first).
+    std::vector<MemoSlotRef> memoSlotRefs() const;
 
     // Transcript import — src/memo/TranscriptImport.cpp
     // Replaces the memo list by the groups of the transcript beside the sound (base name +

@@ -77,25 +77,7 @@ void MyFrame::OnSave(wxCommandEvent&) {
         m_fileKind = 1;
     }
 
-    // The three lists side by side in one walk; indexing them would be quadratic.
-    std::vector<MemoSlotRef> slots(count);
-    auto param = m_paramMemoList.GetFirst();
-    auto sub = m_titleSubList.GetFirst();
-    auto terms = m_titleTermLists.GetFirst();
-    for (MemoSlotRef& slot : slots) {
-        slot.param = static_cast<const CArchMemo*>(param->GetData());
-        slot.sub = static_cast<const CArchMemo*>(sub->GetData());
-        const wxList* list = terms->GetData();
-        slot.hasTermList = list != nullptr;
-        if (list) {
-            slot.terms.reserve(list->GetCount());
-            for (const wxObject* memo : *list)
-                slot.terms.push_back(static_cast<const CArchMemo*>(memo));
-        }
-        param = param->GetNext();
-        sub = sub->GetNext();
-        terms = terms->GetNext();
-    }
+    const std::vector<MemoSlotRef> slots = memoSlotRefs();
     std::string bytes;
     if (!formatMemoList(slots, bytes)) {
         wxLogMessage("memo list wrong, quit to save.");

@@ -76,22 +76,7 @@ void MyFrame::OnExportMemos(wxCommandEvent&) {
         return;
     }
 
-    std::vector<MemoSlotRef> slots(count);
-    auto param = m_paramMemoList.GetFirst();
-    auto sub = m_titleSubList.GetFirst();
-    auto terms = m_titleTermLists.GetFirst();
-    for (MemoSlotRef& slot : slots) {
-        slot.param = static_cast<const CArchMemo*>(param->GetData());
-        slot.sub = static_cast<const CArchMemo*>(sub->GetData());
-        const wxList* list = terms->GetData();
-        slot.hasTermList = list != nullptr;
-        if (list)
-            for (const wxObject* memo : *list)
-                slot.terms.push_back(static_cast<const CArchMemo*>(memo));
-        param = param->GetNext();
-        sub = sub->GetNext();
-        terms = terms->GetNext();
-    }
+    const std::vector<MemoSlotRef> slots = memoSlotRefs();
     MemoExportSound sound;
     if (m_wavePara && m_wavePara->m_totalSamples > 0) {
         sound.sampleFreq = m_wavePara->m_sampleFreq;

@@ -1,6 +1,9 @@
+#include <algorithm>
+
 #include "app/MyFrame.h"
 #include "memo/CArchMemo.h"
 #include "memo/DragShape.h"
+#include "memo/MemoListFile.h"
 
 // After the list declarations: it turns the next macro into the list's implementation.
 #include <wx/listimpl.cpp>
@@ -65,4 +68,28 @@ void MyFrame::clearMemoList() {
     if (m_canvasPanel)
         m_canvasPanel->ClearShapes();
     m_curTitle = -1;
+}
+
+std::vector<MemoSlotRef> MyFrame::memoSlotRefs() const {
+    // The three lists side by side in one walk; indexing them would be quadratic.
+    std::vector<MemoSlotRef> slots(std::min(
+        {m_paramMemoList.GetCount(), m_titleSubList.GetCount(), m_titleTermLists.GetCount()}));
+    auto param = m_paramMemoList.GetFirst();
+    auto sub = m_titleSubList.GetFirst();
+    auto terms = m_titleTermLists.GetFirst();
+    for (MemoSlotRef& slot : slots) {
+        slot.param = static_cast<const CArchMemo*>(param->GetData());
+        slot.sub = static_cast<const CArchMemo*>(sub->GetData());
+        const wxList* list = terms->GetData();
+        slot.hasTermList = list != nullptr;
+        if (list) {
+            slot.terms.reserve(list->GetCount());
+            for (const wxObject* memo : *list)
+                slot.terms.push_back(static_cast<const CArchMemo*>(memo));
+        }
+        param = param->GetNext();
+        sub = sub->GetNext();
+        terms = terms->GetNext();
+    }
+    return slots;
 }

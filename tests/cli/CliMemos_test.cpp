@@ -10,29 +10,10 @@
 #include "memo/CArchMemo.h"
 #include "memo/MemoListFile.h"
 #include "sound/ParameterBlock.h"
+#include "cli/CliRun.h"
 #include "support/TestWav.h"
 
 namespace {
-
-struct MemosRun {
-    int status;
-    std::string out, err;
-};
-
-MemosRun cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "vocalith-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = runCli(int(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 // One group from sample 22050 (20 frames of 4096 every 512) with a title and a term.
 std::string memoList() {
@@ -72,7 +53,7 @@ TEST(CliMemos, ExportAndImportThroughFiles) {
     testwav::TempFile grid("", "talk.TextGrid");
     testwav::TempFile back("", "back.vlh");
 
-    MemosRun r = cli({"memos", "export", vlh.path, "--format", "csv", "--wav", wav.path});
+    CliRun r = cli({"memos", "export", vlh.path, "--format", "csv", "--wav", wav.path});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\r\n1,vowel,1,Low,0.500000,0.813469,"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(",900,\"a, then e\",\r\n"), std::string::npos);

@@ -4,6 +4,7 @@
 #include "analysis/Voiceprint.h"
 #include "memo/MemoListFile.h"
 #include "sound/ParameterBlock.h"
+#include "cli/CliRun.h"
 #include "support/TestWav.h"
 
 #include <gtest/gtest.h>
@@ -20,26 +21,6 @@
 using testwav::TempFile;
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "vocalith-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = runCli(int(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 // 200 Hz with six harmonics, 1 s at 16 kHz.
 std::vector<int16_t> voice() {
