@@ -2,9 +2,9 @@
 // transcription it must equal bit for bit. Frames walk a synthetic voice with hop 512, as the
 // default voiceprint does.
 
-#include "analysis/Spectral.h"
+#include "analysis/FftPrimitives.h"
 #include "analysis/WidebandRestore.h"
-#include "../tests/analysis/SpectralReference.h"
+#include "../tests/analysis/PlainTransformReference.h"
 
 #include <benchmark/benchmark.h>
 

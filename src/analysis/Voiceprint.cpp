@@ -1,7 +1,7 @@
 #include "analysis/Voiceprint.h"
 
 #include "analysis/CWorkMemory.h"
-#include "analysis/Spectral.h"
+#include "analysis/FftPrimitives.h"
 #include "analysis/WidebandRestore.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "analysis/WidebandRestore.h"
-#include "analysis/Spectral.h"
-#include "analysis/SpectralTables.h"
+#include "analysis/FftPrimitives.h"
+#include "analysis/FftTables.h"
 
 #include <algorithm>
 #include <cmath>

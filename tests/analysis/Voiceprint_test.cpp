@@ -1,7 +1,7 @@
 #include "analysis/Voiceprint.h"
 
 #include "analysis/CWorkMemory.h"
-#include "analysis/SpectralReference.h"
+#include "analysis/PlainTransformReference.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-// Tolerances follow the policy at the top of Spectral_test.cpp: the restoration is compared bit for
-// bit with the plain transcription in SpectralReference.h, and the hand derivations below are
+// Tolerances follow the policy at the top of FftPrimitives_test.cpp: the restoration is compared bit for
+// bit with the plain transcription in PlainTransformReference.h, and the hand derivations below are
 // exact because their arithmetic is.
 
-#include "analysis/SpectralReference.h"
+#include "analysis/PlainTransformReference.h"
 #include "analysis/WidebandRestore.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Tolerance policy for the spectral tests:
 // - Exact equality for integer paths (bit reversal, transforms whose every product is by 0, +-1
-//   or a power of two) and against the plain transcription in SpectralReference.h: the tuned code
+//   or a power of two) and against the plain transcription in PlainTransformReference.h: the tuned code
 //   must not change a single bit.
 // - 4 ULP (EXPECT_DOUBLE_EQ) for single closed-form values: one libm call and two roundings. Where
 //   terms of size about 1 cancel to near 0 (window ends), an absolute bound of a few eps instead.
@@ -11,8 +11,8 @@
 //   delta(n) = eps sqrt(n)/4 gives a factor of two of margin.
 // - dB values are compared in dB.
 
-#include "analysis/Spectral.h"
-#include "analysis/SpectralReference.h"
+#include "analysis/FftPrimitives.h"
+#include "analysis/PlainTransformReference.h"
 
 #include <gtest/gtest.h>
 

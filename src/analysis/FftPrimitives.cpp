@@ -1,5 +1,5 @@
-#include "analysis/Spectral.h"
-#include "analysis/SpectralTables.h"
+#include "analysis/FftPrimitives.h"
+#include "analysis/FftTables.h"
 
 #include <atomic>
 #include <cmath>
