@@ -63,16 +63,13 @@ valgrind: deps
 # own reports are left out. Any report fails the run.
 TSAN_DIR ?= build-tsan
 TSAN_TESTS ?= WorkerTest.*:MemoTour*:LoggerTest.*:Stress*
-.PHONY: tsan clean-tsan
+.PHONY: tsan
 tsan: deps
 	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVOCALITH_SANITIZE=thread
 	cmake --build $(TSAN_DIR) --target gui_tests -j $(JOBS)
 	cd $(TSAN_DIR)/tests && GDK_BACKEND=x11 NO_AT_BRIDGE=1 \
 		TSAN_OPTIONS="suppressions=$(CURDIR)/tests/support/tsan.supp halt_on_error=0" \
 		$(XVFB) ./gui_tests --gtest_filter='$(TSAN_TESTS)'
-clean: clean-tsan
-clean-tsan:
-	rm -rf $(TSAN_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR) $(TSAN_DIR)
