@@ -80,6 +80,15 @@ void markWindowOnOverview(MyFrame& f) {
     f.m_canvasPanelSub->drawWavePosLineSub(first, first + long(share * wave.m_windowLen));
 }
 
+// Moves the window to start at `start`, reads it afresh and puts the cursor at `cursor` of the
+// new window (clamped by shiftSliderPos); the overview's marker follows.
+void moveWindow(MyFrame& f, int32_t start, long cursor) {
+    f.m_wavePara->m_windowStart = start;
+    f.m_canvasPanelSub2->eraseSelect();
+    f.m_wavePara->setSiii();
+    f.shiftSliderPos(cursor);
+}
+
 // The jump box as a base-10 number; false when it holds anything else.
 bool jumpDistance(const MyFrame& f, long* distance) {
     return f.m_jumptext->GetValue().ToLong(distance, 10);
@@ -244,11 +253,8 @@ void MyFrame::OnRRRRigth(wxCommandEvent&) {
         // there stays (the lowered distance would be negative and start it before the file).
         d = long(std::max<int64_t>(end - wave.m_windowStart, 0));
     }
-    wave.m_windowStart += int32_t(d);
-    m_canvasPanelSub2->eraseSelect();
-    wave.setSiii();
     // The stretch keeps its place in the file while it can.
-    shiftSliderPos(long(wave.m_cursor) - d);
+    moveWindow(*this, wave.m_windowStart + int32_t(d), long(wave.m_cursor) - d);
     markWindowOnOverview(*this);
 }
 
@@ -263,10 +269,7 @@ void MyFrame::OnLLLLeft(wxCommandEvent&) {
     if (wave.m_totalSamples < wave.m_windowMax || d <= 0)
         return;
     d = std::min<long>(d, std::max<int32_t>(wave.m_windowStart, 0));
-    wave.m_windowStart -= int32_t(d);
-    m_canvasPanelSub2->eraseSelect();
-    wave.setSiii();
-    shiftSliderPos(long(wave.m_cursor) + d);
+    moveWindow(*this, wave.m_windowStart - int32_t(d), long(wave.m_cursor) + d);
     markWindowOnOverview(*this);
 }
 
@@ -277,10 +280,7 @@ void MyFrame::OnMostLLLLeft(wxCommandEvent&) {
     CWavPara& wave = *m_wavePara;
     if (wave.m_totalSamples < wave.m_windowMax)
         return;
-    wave.m_windowStart = 0;
-    m_canvasPanelSub2->eraseSelect();
-    wave.setSiii();
-    shiftSliderPos(0);
+    moveWindow(*this, 0, 0);
     unsetRange();
     markWindowOnOverview(*this);
 }
