@@ -5,7 +5,9 @@ TEST_DIR ?= build-test
 BENCH_DIR ?= build-bench
 FUZZ_DIR ?= build-fuzz
 VALGRIND_DIR ?= build-valgrind
-XVFB = xvfb-run -a -s "-screen 0 1600x1200x24"
+# -noreset: Xvfb otherwise restarts whenever its last client leaves, and a test process that
+# connects during that restart cannot open the display.
+XVFB = xvfb-run -a -s "-screen 0 1600x1200x24 -noreset"
 
 .PHONY: all deps build run test test-build bench fuzz valgrind clean
 
