@@ -26,6 +26,7 @@
 #include "sound/ParameterBlock.h"
 
 class CArchMemo;
+struct MemoSlot;
 struct MemoSlotRef;
 class CWavPara;
 class CWorkMemory;
@@ -190,6 +191,12 @@ public:
     int slotOfTitle(int titleNo) const;
     // Deletes every record, term list and memo shape; no group is current afterwards.
     void clearMemoList();
+    // clearMemoList, unless a slot has lost its parameter record: then the broken list stays
+    // for the user to see, the log says so, and the result is false.
+    bool clearIntactMemoList();
+    // Takes the records of read or imported groups into the lists, one overview "+" per group
+    // in its priority's colour; title numbers count from 0 in the order given.
+    void adoptMemoSlots(std::vector<MemoSlot>& slots);
     // The slots as the engine's memo-list writers take them; the three lists must have the
     // same length (callers check first).
     std::vector<MemoSlotRef> memoSlotRefs() const;

@@ -27,12 +27,6 @@ bool canRead(const wxString& name) {
     return true;
 }
 
-// Where a fraction of the overview lands, truncated as every panel position is.
-wxPoint overviewPoint(const wxSize& size, float relX, float relY) {
-    return wxPoint(int(size.GetWidth() * double(clampRelative(relX))),
-                   int(size.GetHeight() * double(clampRelative(relY))));
-}
-
 } // namespace
 
 void MyFrame::toSaveMemoToFile() {
@@ -147,33 +141,7 @@ void MyFrame::readMemo() {
         return;
     }
 
-    // A "+" looks the same in every slot of a priority: render it once per priority and share
-    // the bitmap, which keeps reading a long list quick.
-    const wxSize overview = m_canvasPanelSub->GetSize();
-    const DragShape* rendered[3] = {};
-    int titleNo = 0;
-    for (MemoSlot& slot : list.slots) {
-        const DragShape::DispPrior prior = DragShape::FromMemoPrior(slot.sub->GetMemoPrior());
-        DragShape* mark;
-        if (const DragShape* same = rendered[prior]) {
-            mark = new DragShape(same->m_bitmap, prior);
-            mark->m_shapeText = same->m_shapeText;
-        } else {
-            mark = new DragShape(wxString("+"), prior);
-            rendered[prior] = mark;
-        }
-        mark->m_pos = overviewPoint(overview, slot.sub->m_relX, slot.sub->m_relY);
-        mark->m_titleNo = titleNo++;
-        mark->m_termNo = 0;
-
-        m_paramMemoList.Append(slot.param.release());
-        m_titleSubList.Append(slot.sub.release());
-        m_canvasPanelSub->m_shapeList.Append(mark);
-        auto* terms = new wxList;
-        for (auto& memo : slot.terms)
-            terms->Append(memo.release());
-        m_titleTermLists.Append(terms);
-    }
+    adoptMemoSlots(list.slots);
     m_requestedWindowLen = list.requestedWindowLen;
 
     // A damaged file keeps the groups read before the damage, but says it failed.

@@ -128,32 +128,12 @@ void MyFrame::OnImportMemos(wxCommandEvent&) {
         wxLogMessage("%s : memo file read failed.", path);
         return;
     }
-    for (wxObject* param : m_paramMemoList) {
-        if (!param) {
-            wxLogMessage("memo list wrong.");
-            wxLogMessage("couldn't delete memo list and read next memo list.");
-            wxLogMessage("please, try re-start Vocalith.");
-            return;
-        }
-    }
-    clearMemoList();
+    if (!clearIntactMemoList())
+        return;
     m_prevTitle = -1; // its title number would name another group now
 
-    int titleNo = 0;
-    for (MemoSlot& slot : imported.slots) {
-        auto* mark =
-            new DragShape(wxString("+"), DragShape::FromMemoPrior(slot.sub->GetMemoPrior()));
-        mark->m_pos = wxPoint(int(overview.x * double(slot.sub->m_relX)),
-                              int(overview.y * double(slot.sub->m_relY)));
-        mark->m_titleNo = titleNo++;
-        m_paramMemoList.Append(slot.param.release());
-        m_titleSubList.Append(slot.sub.release());
-        m_canvasPanelSub->m_shapeList.Append(mark);
-        auto* terms = new wxList;
-        for (auto& memo : slot.terms)
-            terms->Append(memo.release());
-        m_titleTermLists.Append(terms);
-    }
+    const int groups = int(imported.slots.size());
+    adoptMemoSlots(imported.slots);
     // Saving must ask before this list replaces the sound's memo-list file.
     m_fileKind = 3;
     m_canvasPanelSub->Refresh();
@@ -166,5 +146,5 @@ void MyFrame::OnImportMemos(wxCommandEvent&) {
         wxLogMessage("%s", "quit to read " + path);
         return;
     }
-    wxLogMessage("%s : %d memo groups imported.", path, titleNo);
+    wxLogMessage("%s : %d memo groups imported.", path, groups);
 }

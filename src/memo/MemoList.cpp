@@ -70,6 +70,51 @@ void MyFrame::clearMemoList() {
     m_curTitle = -1;
 }
 
+bool MyFrame::clearIntactMemoList() {
+    for (wxObject* param : m_paramMemoList) {
+        if (!param) {
+            wxLogMessage("memo list wrong.");
+            wxLogMessage("couldn't delete memo list and read next memo list.");
+            wxLogMessage("please, try re-start Vocalith.");
+            return false;
+        }
+    }
+    clearMemoList();
+    return true;
+}
+
+void MyFrame::adoptMemoSlots(std::vector<MemoSlot>& slots) {
+    // A "+" looks the same in every slot of a priority: render it once per priority and share
+    // the bitmap, which keeps reading a long list quick.
+    const wxSize overview = m_canvasPanelSub->GetSize();
+    const DragShape* rendered[3] = {};
+    int titleNo = 0;
+    for (MemoSlot& slot : slots) {
+        const DragShape::DispPrior prior = DragShape::FromMemoPrior(slot.sub->GetMemoPrior());
+        DragShape* mark;
+        if (const DragShape* same = rendered[prior]) {
+            mark = new DragShape(same->m_bitmap, prior);
+            mark->m_shapeText = same->m_shapeText;
+        } else {
+            mark = new DragShape(wxString("+"), prior);
+            rendered[prior] = mark;
+        }
+        // Truncated, as every panel position is.
+        mark->m_pos = wxPoint(int(overview.GetWidth() * double(clampRelative(slot.sub->m_relX))),
+                              int(overview.GetHeight() * double(clampRelative(slot.sub->m_relY))));
+        mark->m_titleNo = titleNo++;
+        mark->m_termNo = 0;
+
+        m_paramMemoList.Append(slot.param.release());
+        m_titleSubList.Append(slot.sub.release());
+        m_canvasPanelSub->m_shapeList.Append(mark);
+        auto* terms = new wxList;
+        for (auto& memo : slot.terms)
+            terms->Append(memo.release());
+        m_titleTermLists.Append(terms);
+    }
+}
+
 std::vector<MemoSlotRef> MyFrame::memoSlotRefs() const {
     // The three lists side by side in one walk; indexing them would be quadratic.
     std::vector<MemoSlotRef> slots(std::min(

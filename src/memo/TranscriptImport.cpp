@@ -24,15 +24,8 @@ bool MyFrame::readTrn() {
     VOCALITH_REQUIRE(m_canvasPanelSub, "m_canvasPanelSub");
 
     // The old list goes first, unless it is broken: then it stays for the user to see.
-    for (wxObject* param : m_paramMemoList) {
-        if (!param) {
-            wxLogMessage("memo list wrong.");
-            wxLogMessage("couldn't delete memo list and read next memo list.");
-            wxLogMessage("please, try re-start Vocalith.");
-            return false;
-        }
-    }
-    clearMemoList();
+    if (!clearIntactMemoList())
+        return false;
 
     const size_t wavPos = m_waveFileName.rfind(".wav");
     if (wavPos == wxString::npos) {
