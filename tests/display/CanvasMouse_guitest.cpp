@@ -19,53 +19,37 @@ wxRect rectOf(const DragShape* shape) {
 // ---------------------------------------------------------------------------
 // Range selection on the waveform panel (404 wide: a plot area of 400 columns)
 
-TEST_F(CanvasPanelTest, DragSelectsSamplesAndAClickSelectsAll) {
+TEST_F(CanvasPanelTest, DragsSelectSamplesAndAClickSelectsAll) {
+    struct Case {
+        int count, from, to;
+        Ints selected; // start, length, band x, band width
+        const char* done;
+        int column; // shows the band, or shows it gone
+        Rgb colour;
+    };
+    const Case cases[] = {
+        // Right to left; spp = 40000 / 400 = 100: columns 48..98 of the plot area.
+        {40000, 100, 50, {4800, 5000, 50, 50}, "set position.", 75, kBand},
+        // A click (within one column) selects everything and removes the band exactly.
+        {40000, 200, 201, {0, 40000, 0, 0}, "init position.", 75, kWhite},
+        // Fewer samples than columns: no whole sample per column, the band is still drawn.
+        {300, 100, 50, {0, 0, 50, 50}, "set position.", 75, kBand},
+        // Ends left of the plot start the band at column 2, right of it run to column W - 1:
+        // 402 columns of 100, cut at the last sample.
+        {40000, 0, 450, {0, 40000, 2, 402}, "set position.", 403, kBand},
+        // Wholly right of the plot: an empty selection and no band.
+        {40000, 420, 460, {40000, 0, 0, 0}, "set position.", 403, kWhite},
+    };
     makeWavePanel(40000);
-    press(100, 60);
-    moveTo(75, 60);
-    EXPECT_EQ(panel->m_dragMode, 2);
-    release(50, 60);
-    EXPECT_EQ(takeLog(),
-              (Lines{"start to set position.", "finish to set position.", "set position."}));
-    EXPECT_EQ(takeCalls(), (Lines{"toStop()", "toStop()"}));
-    EXPECT_EQ(panel->m_dragMode, 0);
-    // spp = 40000 / 400 = 100; columns 48..98 of the plot area. The dark frame line stays dark.
-    EXPECT_EQ(selection(), (Ints{4800, 5000, 50, 50}));
-    EXPECT_EQ(pixels({{49, 60}, {50, 60}, {99, 60}, {100, 60}, {70, 2}}),
-              (Colours{kWhite, kBand, kBand, kWhite, kBlack}));
-
-    // A click (within one column) selects everything and removes the band exactly.
-    press(200, 30);
-    release(201, 90);
-    EXPECT_EQ(takeLog(),
-              (Lines{"start to set position.", "finish to set position.", "init position."}));
-    EXPECT_EQ(takeCalls(), (Lines{"toStop()", "toStop()"}));
-    EXPECT_EQ(selection(), (Ints{0, 40000, 0, 0}));
-    EXPECT_EQ(panel->m_archImage, nullptr);
-    EXPECT_EQ(pixels({{50, 60}, {99, 60}, {70, 2}}), (Colours{kWhite, kWhite, kBlack}));
-}
-
-TEST_F(CanvasPanelTest, SelectionEdgesAndTooFewSamples) {
-    // Fewer samples than columns: whole samples per column is 0, the band is still drawn.
-    makeWavePanel(300);
-    press(100, 60);
-    release(50, 60);
-    EXPECT_EQ(selection(), (Ints{0, 0, 50, 50}));
-
-    makeWavePanel(40000);
-    panel->eraseSelect();
-    // Ends left of the plot start the band at column 2, right of it run to column W - 1:
-    // 402 columns of 100, cut at the last sample.
-    press(0, 60);
-    release(450, 60);
-    EXPECT_EQ(selection(), (Ints{0, 40000, 2, 402}));
-    EXPECT_EQ(pixels({{403, 60}}), Colours{kBand});
-
-    // A drag wholly right of the plot is an empty selection and leaves no band.
-    press(420, 60);
-    release(460, 60);
-    EXPECT_EQ(selection(), (Ints{40000, 0, 0, 0}));
-    EXPECT_EQ(pixels({{403, 60}}), Colours{kWhite});
+    for (const Case& c : cases) {
+        panel->m_waveCount = c.count;
+        press(c.from, 30);
+        release(c.to, 90);
+        EXPECT_EQ(selection(), c.selected) << c.from << ".." << c.to;
+        EXPECT_EQ(pixels({{c.column, 60}}), Colours{c.colour}) << c.from << ".." << c.to;
+        EXPECT_EQ(takeLog(), (Lines{"start to set position.", "finish to set position.", c.done}));
+        EXPECT_EQ(takeCalls(), (Lines{"toStop()", "toStop()"}));
+    }
 }
 
 TEST_F(CanvasPanelTest, BandKeepsDarkGreensAndRestoresGreys) {
@@ -170,37 +154,31 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndSaves) {
     EXPECT_EQ(panel->m_draggedShape, nullptr);
     ASSERT_NE(panel->m_archbitmap, nullptr) << "the background is renewed at every press";
 
-    press(105, 105);
-    EXPECT_EQ(panel->m_draggedShape, shape);
-    moveTo(125, 115);
-    ASSERT_NE(panel->m_dragImage, nullptr) << "the drag did not start";
-    EXPECT_FALSE(shape->m_shown);
-    moveTo(155, 135);
-    release(155, 135);
-    EXPECT_EQ(shape->m_pos, wxPoint(150, 130));
-    EXPECT_TRUE(shape->m_shown);
-    EXPECT_EQ(panel->m_dragImage, nullptr);
-    EXPECT_EQ(panel->m_draggedShape, nullptr);
-    EXPECT_EQ(takeCalls(), Lines{"saveMemoPos()"});
-    EXPECT_FALSE(panel->HasCapture());
-
-    // Pressing and releasing within 2 pixels changes nothing and calls nothing.
-    drag({155, 135}, {157, 137}, {157, 137});
-    EXPECT_EQ(shape->m_pos, wxPoint(150, 130));
-    EXPECT_EQ(panel->m_draggedShape, nullptr);
-    EXPECT_TRUE(takeCalls().empty());
-    EXPECT_TRUE(takeLog().empty());
-
-    // A drop right of the 404-wide window (corner at x 545) keeps the place, but still saves.
-    drag({155, 135}, {300, 140}, {550, 135});
-    EXPECT_EQ(shape->m_pos, wxPoint(150, 130));
-    EXPECT_TRUE(shape->m_shown);
-    // Left and top edges: a corner at (0, 0) is inside, at -1 it is not.
-    drag({155, 135}, {50, 50}, {5, 5});
-    EXPECT_EQ(shape->m_pos, wxPoint(0, 0));
-    drag({2, 2}, {20, 2}, {1, 2});
-    EXPECT_EQ(shape->m_pos, wxPoint(0, 0));
-    EXPECT_EQ(takeCalls(), (Lines{"saveMemoPos()", "saveMemoPos()", "saveMemoPos()"}));
+    struct Drag {
+        wxPoint from, via, to, corner;
+        bool started; // moved more than 2 pixels: hidden while dragged, saved when dropped
+    };
+    const Drag drags[] = {
+        {{105, 105}, {125, 115}, {155, 135}, {150, 130}, true},
+        {{155, 135}, {157, 137}, {157, 137}, {150, 130}, false},
+        // A corner right of the 404-wide window (545) keeps the place.
+        {{155, 135}, {300, 140}, {550, 135}, {150, 130}, true},
+        // Left and top edges: a corner at (0, 0) is inside, at -1 it is not.
+        {{155, 135}, {50, 50}, {5, 5}, {0, 0}, true},
+        {{2, 2}, {20, 2}, {1, 2}, {0, 0}, true},
+    };
+    for (const Drag& d : drags) {
+        press(d.from.x, d.from.y);
+        moveTo(d.via.x, d.via.y);
+        EXPECT_EQ(panel->m_dragImage != nullptr, d.started) << d.from.x;
+        EXPECT_EQ(shape->m_shown, !d.started) << d.from.x;
+        release(d.to.x, d.to.y);
+        EXPECT_EQ(shape->m_pos, d.corner) << d.from.x;
+        EXPECT_EQ(takeCalls(), d.started ? Lines{"saveMemoPos()"} : Lines{}) << d.from.x;
+        EXPECT_TRUE(shape->m_shown && !panel->m_dragImage && !panel->m_draggedShape &&
+                    !panel->HasCapture())
+            << "nothing of the drag is left";
+    }
 }
 
 TEST_F(CanvasPanelTest, DraggingOverAnotherShapeHighlightsIt) {

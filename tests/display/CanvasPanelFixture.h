@@ -106,11 +106,6 @@ protected:
     void press(int x, int y) { mouse(wxEVT_LEFT_DOWN, {x, y}, true); }
     void moveTo(int x, int y) { mouse(wxEVT_MOTION, {x, y}, true); }
     void release(int x, int y) { mouse(wxEVT_LEFT_UP, {x, y}, false); }
-    void drag(wxPoint from, wxPoint via, wxPoint to) {
-        press(from.x, from.y);
-        moveTo(via.x, via.y);
-        release(to.x, to.y);
-    }
     void command(int id) {
         wxCommandEvent event(wxEVT_MENU, id);
         event.SetEventObject(panel);

