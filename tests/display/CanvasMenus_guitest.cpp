@@ -10,8 +10,6 @@ namespace {
 // Items top to bottom, "—" for a separator, each with its command id.
 Lines itemsOf(const wxMenu* menu) {
     Lines items;
-    if (!menu)
-        return items;
     for (const wxMenuItem* item : menu->GetMenuItems())
         items.push_back(item->IsSeparator() ? "—"
                                             : item->GetItemLabel().utf8_string() + " #" +
@@ -19,18 +17,17 @@ Lines itemsOf(const wxMenu* menu) {
     return items;
 }
 
+// The items of a menu just built, which is then freed.
+Lines built(wxMenu* raw) {
+    std::unique_ptr<wxMenu> menu(raw);
+    return menu ? itemsOf(menu.get()) : Lines{"(none)"};
+}
+
 } // namespace
 
 class CanvasMenuTest : public CanvasPanelTest {
 protected:
-    Lines mainMenu(wxPoint pos) {
-        std::unique_ptr<wxMenu> menu(panel->buildContextMenu(pos));
-        return menu ? itemsOf(menu.get()) : Lines{"(none)"};
-    }
-    Lines titleMenu(wxPoint pos) {
-        std::unique_ptr<wxMenu> menu(panel->buildContextMenuTitle(pos));
-        return itemsOf(menu.get());
-    }
+    Lines mainMenu(wxPoint pos) { return built(panel->buildContextMenu(pos)); }
     // A right press through the mouse handler; the menu that opens is read and dismissed.
     Lines rightPress(wxPoint pos) {
         Lines shown{"(none)"};
@@ -40,25 +37,19 @@ protected:
             panel->CallAfter([] { wxUIActionSimulator().Char(WXK_ESCAPE); });
         };
         panel->Bind(wxEVT_MENU_OPEN, onOpen);
-        wxMouseEvent event(wxEVT_RIGHT_DOWN);
-        event.m_x = pos.x;
-        event.m_y = pos.y;
-        event.m_rightDown = true;
-        event.SetEventObject(panel);
-        panel->ProcessWindowEvent(event);
+        mouse(wxEVT_RIGHT_DOWN, pos, true);
         panel->Unbind(wxEVT_MENU_OPEN, onOpen);
         return shown;
     }
 
-    DragShape* title = nullptr;
-    DragShape* term = nullptr;
+    // A title memo and a term memo of group 4.
     void withGroup() {
-        title = addShape("title", wxPoint(20, 20), 4, 0);
-        term = addShape("term", wxPoint(20, 200), 4, 2);
+        addShape("title", wxPoint(20, 20), 4, 0);
+        addShape("term", wxPoint(20, 200), 4, 2);
     }
 };
 
-TEST_F(CanvasMenuTest, MainMenuOnTheVoiceprint) {
+TEST_F(CanvasMenuTest, MenusOfEachPlotAndPlace) {
     makeVoiceprintPanel();
     EXPECT_EQ(mainMenu({300, 150}), (Lines{"&AddMemo #0", "—", "&Save memo #15", "—",
                                            "&Display Standard(using HammingWindow) result #16", "—",
@@ -66,17 +57,7 @@ TEST_F(CanvasMenuTest, MainMenuOnTheVoiceprint) {
                                            "—", "Priority Stats #24"}));
     panel->m_voiceprintMethod = 1;
     EXPECT_EQ(mainMenu({300, 150})[4], "&Display WidebandPhaseRestoration result #17");
-
-    withGroup();
-    EXPECT_EQ(mainMenu({21, 21}),
-              (Lines{"&Show next memo #5", "&Show previous memo #6", "—", "&Edit memo #1",
-                     "Delete memo #2", "—", "Set Priority to High #21", "Set Priority to Mid #22",
-                     "Set Priority to Low #23"}));
-    EXPECT_EQ(mainMenu({21, 201}), (Lines{"&Edit memo #1", "Delete memo #2"}));
-}
-
-TEST_F(CanvasMenuTest, MainMenuOnTheLevelSpectrum) {
-    makeVoiceprintPanel();
+    // The level spectrum offers the voiceprint only while it has no memo.
     panel->m_plotKind = 1;
     EXPECT_EQ(mainMenu({300, 150}),
               (Lines{"&Play #12", "&Stop #13", "—", "&Back to latest memo #4", "—",
@@ -90,37 +71,34 @@ TEST_F(CanvasMenuTest, MainMenuOnTheLevelSpectrum) {
                      "Set Priority to Mid #22", "Set Priority to Low #23"}));
     EXPECT_EQ(mainMenu({21, 201}), Lines{"(none)"}) << "a term memo opens no menu here";
 
+    panel->m_plotKind = 2;
+    EXPECT_EQ(mainMenu({21, 21}),
+              (Lines{"&Show next memo #5", "&Show previous memo #6", "—", "&Edit memo #1",
+                     "Delete memo #2", "—", "Set Priority to High #21", "Set Priority to Mid #22",
+                     "Set Priority to Low #23"}));
+    EXPECT_EQ(mainMenu({21, 201}), (Lines{"&Edit memo #1", "Delete memo #2"}));
     // Any other plot: the title offers moving and priorities only.
     panel->m_plotKind = 0;
     EXPECT_EQ(mainMenu({21, 21}), (Lines{"&Show next memo #5", "&Show previous memo #6", "—",
                                          "Set Priority to High #21", "Set Priority to Mid #22",
                                          "Set Priority to Low #23"}));
-}
 
-TEST_F(CanvasMenuTest, OverviewAndWaveformMenus) {
-    makeVoiceprintPanel();
-    panel->m_plotKind = 0;
-    addShape("+", wxPoint(50, 50), 1, 0);
-    EXPECT_EQ(titleMenu({51, 51}),
+    // The overview and the waveform panel.
+    EXPECT_EQ(built(panel->buildContextMenuTitle({21, 21})),
               (Lines{"&Show this memo #3", "—", "&Move this memo to list first #10",
                      "&Move this memo to list last #11"}));
-    EXPECT_EQ(titleMenu({300, 200}), Lines{"&Sort memo list by time #9"});
-    std::unique_ptr<wxMenu> play(panel->buildContextMenuToPlay());
-    EXPECT_EQ(itemsOf(play.get()), (Lines{"&Play #12", "&Stop #13", "—", "&Zoom #18",
-                                          "&Unset zoom #19", "—", "&Voiceprint #20"}));
-}
+    EXPECT_EQ(built(panel->buildContextMenuTitle({300, 200})), Lines{"&Sort memo list by time #9"});
+    EXPECT_EQ(built(panel->buildContextMenuToPlay()),
+              (Lines{"&Play #12", "&Stop #13", "—", "&Zoom #18", "&Unset zoom #19", "—",
+                     "&Voiceprint #20"}));
 
-TEST_F(CanvasMenuTest, StalePictureOffersOnlyRedraw) {
-    makeVoiceprintPanel();
-    withGroup();
+    // A stale picture offers only a redraw, wherever the press was.
     panel->SetSize(0, 0, 500, 300);
+    panel->m_plotKind = 2;
     EXPECT_EQ(mainMenu({300, 150}), Lines{"&Redraw #14"});
     EXPECT_EQ(mainMenu({21, 201}), Lines{"&Redraw #14"});
-    EXPECT_EQ(titleMenu({21, 21}), Lines{"&Redraw #14"});
-    std::unique_ptr<wxMenu> play(panel->buildContextMenuToPlay());
-    EXPECT_EQ(itemsOf(play.get()), Lines{"&Redraw #14"});
-    command(myCanvasPanel::CmdRedraw);
-    EXPECT_EQ(takeCalls(), Lines{"toRedraw()"});
+    EXPECT_EQ(built(panel->buildContextMenuTitle({21, 21})), Lines{"&Redraw #14"});
+    EXPECT_EQ(built(panel->buildContextMenuToPlay()), Lines{"&Redraw #14"});
 }
 
 TEST_F(CanvasMenuTest, RightPressOpensThePanelsMenuAndRemembersWhere) {
@@ -152,72 +130,51 @@ TEST_F(CanvasMenuTest, RightPressOpensThePanelsMenuAndRemembersWhere) {
     EXPECT_TRUE(takeCalls().empty());
 }
 
-TEST_F(CanvasMenuTest, MemoCommandsPassTheNumbersOfTheShapeUnderTheMenu) {
+TEST_F(CanvasMenuTest, CommandsCallTheirOperationWithTheShapeUnderTheMenu) {
     makeVoiceprintPanel();
     withGroup();
-    const std::pair<int, const char*> onTitle[] = {
-        {myCanvasPanel::CmdEditMemo, "editMemo(4,0)"},
-        {myCanvasPanel::CmdMemoMoveTo, "moveToMemo(4)"},
-        {myCanvasPanel::CmdMemoMoveNext, "moveNextMemo(4)"},
-        {myCanvasPanel::CmdMemoMovePrevious, "movePreviousMemo(4)"},
-        {myCanvasPanel::CmdMemoRestore, "restoreMemo(4)"},
-        {myCanvasPanel::CmdMemoReplace, "replaceMemo(4)"},
-        {myCanvasPanel::CmdMemoToFirst, "moveMemoToFirst(4)"},
-        {myCanvasPanel::CmdMemoToLast, "moveMemoToLast(4)"},
-        {myCanvasPanel::CmdSetPriorHigh, "setProirSubTitle(4,0)"},
-        {myCanvasPanel::CmdSetPriorMid, "setProirSubTitle(4,1)"},
-        {myCanvasPanel::CmdSetPriorLow, "setProirSubTitle(4,2)"},
-    };
-    for (const auto& c : onTitle) {
+    using M = myCanvasPanel;
+    // By command id (adding and deleting ask first: below). Memo commands are given the title
+    // under the menu and use up the remembered place; the others leave it.
+    // clang-format off
+    const Lines calls = {
+        "", "editMemo(4,0)", "", "moveToMemo(4)", "moveToLatestMemo()", "moveNextMemo(4)",
+        "movePreviousMemo(4)", "restoreMemo(4)", "replaceMemo(4)", "sortMemoByTime()",
+        "moveMemoToFirst(4)", "moveMemoToLast(4)", "toPlay()", "toStop()", "toRedraw()",
+        "toSaveMemoToFile()", "toHammingWindow()", "toWidebandPhase()", "setRange()",
+        "unsetRange()", "toVoiceprint()", "setProirSubTitle(4,0)", "setProirSubTitle(4,1)",
+        "setProirSubTitle(4,2)", "calcPriorStats()", "calcPitch()"};
+    // clang-format on
+    ASSERT_EQ(calls.size(), size_t(M::CmdCalcPitch) + 1);
+    for (int id = 0; id < int(calls.size()); ++id) {
+        if (calls[id].empty())
+            continue;
         panel->m_menuPos = wxPoint(21, 21);
-        command(c.first);
-        EXPECT_EQ(takeCalls(), Lines{c.second}) << c.first;
-        EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1)) << c.first;
+        command(id);
+        EXPECT_EQ(takeCalls(), Lines{calls[id]}) << id;
+        EXPECT_EQ(panel->m_menuPos != wxPoint(21, 21), calls[id].find("(4") != std::string::npos)
+            << id;
     }
     panel->m_menuPos = wxPoint(22, 202);
-    command(myCanvasPanel::CmdEditMemo);
+    command(M::CmdEditMemo);
     EXPECT_EQ(takeCalls(), Lines{"editMemo(4,2)"});
     EXPECT_TRUE(takeLog().empty());
 
     // Nothing remembered: nothing done, nothing said.
-    for (int id = myCanvasPanel::CmdAddMemo; id <= myCanvasPanel::CmdMemoToLast; ++id)
-        if (id != myCanvasPanel::CmdMemoMoveLatest && id != myCanvasPanel::CmdMemoSort)
+    for (int id = M::CmdAddMemo; id <= M::CmdMemoToLast; ++id)
+        if (id != M::CmdMemoMoveLatest && id != M::CmdMemoSort)
             command(id);
-    for (int id = myCanvasPanel::CmdSetPriorHigh; id <= myCanvasPanel::CmdSetPriorLow; ++id)
+    for (int id = M::CmdSetPriorHigh; id <= M::CmdSetPriorLow; ++id)
         command(id);
     EXPECT_TRUE(takeCalls().empty());
     EXPECT_TRUE(takeLog().empty());
 
     // The shapes moved away since the menu opened.
     panel->m_menuPos = wxPoint(300, 150);
-    command(myCanvasPanel::CmdMemoMoveTo);
+    command(M::CmdMemoMoveTo);
     EXPECT_EQ(takeLog(), Lines{"memo not found."});
     EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
     EXPECT_TRUE(takeCalls().empty());
-}
-
-TEST_F(CanvasMenuTest, CommandsWithoutAMemoCallTheirOperation) {
-    makeVoiceprintPanel();
-    const std::pair<int, const char*> plain[] = {
-        {myCanvasPanel::CmdMemoMoveLatest, "moveToLatestMemo()"},
-        {myCanvasPanel::CmdMemoSort, "sortMemoByTime()"},
-        {myCanvasPanel::CmdPlay, "toPlay()"},
-        {myCanvasPanel::CmdStop, "toStop()"},
-        {myCanvasPanel::CmdRedraw, "toRedraw()"},
-        {myCanvasPanel::CmdMemoToFile, "toSaveMemoToFile()"},
-        {myCanvasPanel::CmdHammingWindow, "toHammingWindow()"},
-        {myCanvasPanel::CmdWidebandPhase, "toWidebandPhase()"},
-        {myCanvasPanel::CmdSetRange, "setRange()"},
-        {myCanvasPanel::CmdUnsetRange, "unsetRange()"},
-        {myCanvasPanel::CmdVoiceprint, "toVoiceprint()"},
-        {myCanvasPanel::CmdCalcPriorStats, "calcPriorStats()"},
-        {myCanvasPanel::CmdCalcPitch, "calcPitch()"},
-    };
-    for (const auto& c : plain) {
-        command(c.first);
-        EXPECT_EQ(takeCalls(), Lines{c.second}) << c.first;
-    }
-    EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
 }
 
 TEST_F(CanvasMenuTest, AddingAMemoAsksForItsText) {
@@ -241,13 +198,12 @@ TEST_F(CanvasMenuTest, DeletingAsksFirstAndNamesTheWholeGroupForATitle) {
     makeVoiceprintPanel();
     withGroup();
     Asked asked;
+    const long style = wxYES_NO | wxNO_DEFAULT | wxICON_INFORMATION;
     panel->m_menuPos = wxPoint(21, 21);
     wxTEST_DIALOG(command(myCanvasPanel::CmdDeleteMemo), ExpectQuestion(wxID_NO, &asked));
     EXPECT_EQ(asked.message, "Delete all memo in this view ");
     EXPECT_EQ(asked.caption, "confirm");
-    EXPECT_TRUE(asked.style & wxYES_NO);
-    EXPECT_TRUE(asked.style & wxNO_DEFAULT);
-    EXPECT_TRUE(asked.style & wxICON_INFORMATION);
+    EXPECT_EQ(asked.style & style, style);
     EXPECT_TRUE(takeCalls().empty()) << "No deletes nothing";
 
     panel->m_menuPos = wxPoint(21, 21);

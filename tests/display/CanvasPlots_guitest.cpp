@@ -1,49 +1,17 @@
-#include <cmath>
+#include <algorithm>
+#include <cstring>
 
-#include "display/myCanvasPanel.h"
-#include "support/GuiFixture.h"
-#include "support/RecordingListener.h"
+#include "display/CanvasPanelFixture.h"
 
 namespace {
 
-// One panel of an exact size on a plain window, as the frame would hold it.
-class PanelTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        window = new wxFrame(nullptr, wxID_ANY, "panel", wxDefaultPosition, wxSize(1000, 800));
-        auto* holder = new wxPanel(window);
-        panel = new myCanvasPanel(holder, &listener);
-        window->Show();
-        resize(404, 204);
-    }
-    void TearDown() override {
-        window->Destroy();
-        pumpEvents();
-    }
-    void resize(int w, int h) {
-        panel->SetSize(w, h);
-        pumpEvents();
-        ASSERT_EQ(panel->GetSize(), wxSize(w, h));
-    }
-    wxImage picture() const { return panel->m_camvasBitmap->ConvertToImage(); }
-    bool black(int x, int y) const {
-        const wxImage im = picture();
-        return im.GetRed(x, y) == 0 && im.GetGreen(x, y) == 0 && im.GetBlue(x, y) == 0;
-    }
-    bool white(int x, int y) const {
-        const wxImage im = picture();
-        return im.GetRed(x, y) == 255 && im.GetGreen(x, y) == 255 && im.GetBlue(x, y) == 255;
-    }
-    int grey(int x, int y) const { return picture().GetGreen(x, y); }
-
-    RecordingListener listener;
-    wxFrame* window = nullptr;
-    myCanvasPanel* panel = nullptr;
-};
+Rgb grey(int g) {
+    return {g, g, g};
+}
 
 } // namespace
 
-TEST_F(PanelTest, BackBufferFollowsTheWindowSize) {
+TEST_F(CanvasPanelTest, BackBufferFollowsTheWindowSize) {
     // A paint before any drawing makes a buffer without recording its size.
     panel->Refresh();
     panel->Update();
@@ -55,149 +23,133 @@ TEST_F(PanelTest, BackBufferFollowsTheWindowSize) {
     EXPECT_FALSE(panel->isScaleChanged());
     EXPECT_FALSE(panel->isSizeChanged());
 
-    resize(300, 150);
+    panel->SetSize(0, 0, 300, 150);
     EXPECT_TRUE(panel->isSizeChanged());
     EXPECT_TRUE(panel->isSizeChanged()); // stays stale until something draws
     panel->drawScale();
     EXPECT_FALSE(panel->isSizeChanged());
-    EXPECT_EQ(panel->m_bufferWidth, 300);
-    EXPECT_EQ(panel->m_bufferHeight, 150);
+    EXPECT_EQ(wxSize(panel->m_bufferWidth, panel->m_bufferHeight), wxSize(300, 150));
     // drawScale: white panel with the plot area's black outline.
-    EXPECT_TRUE(white(0, 0));
-    EXPECT_TRUE(black(2, 50));
-    EXPECT_TRUE(black(297, 50));
-    EXPECT_TRUE(white(150, 50));
+    EXPECT_EQ(pixels({{0, 0}, {2, 50}, {297, 50}, {150, 50}}),
+              (Colours{kWhite, kBlack, kBlack, kWhite}));
 }
 
-TEST_F(PanelTest, FrequencyScaleTicks) {
-    // 204 rows: plot area 200 rows; 0 Hz on row 202, 5000 Hz on row 77, 1000 Hz on 177.
+TEST_F(CanvasPanelTest, FrequencyScaleTicks) {
+    panel->SetSize(0, 0, 404, 204);
+    // 204 rows: plot area 200 rows; 0 Hz on row 202, 5000 Hz on row 77, 1000 Hz on 177, 7000 Hz
+    // on 27. White axes; long ticks at 0 and 5000 Hz, short ones end before them; none at 8000.
     panel->drawScaleTimeFreq(16000, 0, 8000);
-    EXPECT_TRUE(white(2, 100)) << "vertical axis";
-    EXPECT_TRUE(white(200, 202)) << "horizontal axis";
-    EXPECT_TRUE(white(7, 77)) << "long tick at 5000 Hz";
-    EXPECT_TRUE(white(5, 177)) << "short tick at 1000 Hz";
-    EXPECT_TRUE(black(7, 177)) << "short ticks end before the long ones";
-    EXPECT_TRUE(black(5, 178));
-    EXPECT_TRUE(white(7, 202)) << "long tick at 0 Hz";
-    EXPECT_TRUE(white(5, 27)) << "7000 Hz";
-    EXPECT_TRUE(black(5, 2 + 1)) << "no tick at 8000 Hz";
+    EXPECT_EQ(pixels({{2, 100},
+                      {200, 202},
+                      {7, 77},
+                      {5, 177},
+                      {7, 177},
+                      {5, 178},
+                      {7, 202},
+                      {5, 27},
+                      {5, 3}}),
+              (Colours{kWhite, kWhite, kWhite, kWhite, kBlack, kBlack, kWhite, kWhite, kBlack}));
 
     // Spans up to 999 Hz get 100 Hz ticks: row(100) = 202 - 100 * 200 / 800.
     panel->drawScaleTimeFreq(16000, 0, 800);
-    EXPECT_TRUE(white(5, 177));
-    EXPECT_TRUE(white(5, 152));
+    EXPECT_EQ(pixels({{5, 177}, {5, 152}}), (Colours{kWhite, kWhite}));
 
     // No sampling rate: axes, no ticks. An empty range: only the black area.
     panel->drawScaleTimeFreq(0, 0, 8000);
-    EXPECT_TRUE(white(2, 100));
-    EXPECT_TRUE(black(5, 177));
+    EXPECT_EQ(pixels({{2, 100}, {5, 177}}), (Colours{kWhite, kBlack}));
     panel->drawScaleTimeFreq(16000, 4000, 4000);
-    EXPECT_TRUE(black(2, 100));
-    EXPECT_TRUE(white(0, 0));
+    EXPECT_EQ(pixels({{2, 100}, {0, 0}}), (Colours{kBlack, kWhite}));
 }
 
-TEST_F(PanelTest, WaveformStrokesAndPolyline) {
-    resize(204, 204);
+TEST_F(CanvasPanelTest, WaveformStrokesAndPolyline) {
+    panel->SetSize(0, 0, 204, 204);
     // 200 columns. 800 samples: groups of 4, stroke of the group closed at i at
     // column trunc(2 + (i - 2) / 4); the last group is never drawn.
     std::vector<double> wave(800, -1000.0);
-    wave[400] = wave[401] = 1000.0; // the group 400..403 spans the whole range
+    wave[400] = wave[401] = 1000.0; // the group 400..403 spans the whole range, closed at 404
     wave[796] = 1000.0;             // in the last group
     panel->drawWave(wave.data(), 800, 1000.0, -1000.0);
-    EXPECT_EQ(panel->m_plotKind, 0);
     EXPECT_EQ(panel->m_subPlot, 0);
-    EXPECT_EQ(panel->m_selStart, 0);
-    EXPECT_EQ(panel->m_selLength, 800);
-    EXPECT_TRUE(black(102, 100)) << "group 400..403 closes at i = 404";
-    EXPECT_TRUE(white(101, 100));
-    EXPECT_TRUE(white(103, 100));
-    EXPECT_TRUE(black(101, 202)) << "a flat group is one point on its row";
-    EXPECT_TRUE(white(200, 100)) << "the last group is not drawn";
+    EXPECT_EQ(selection(), (Ints{0, 800, 0, 0}));
+    // A flat group is one point on its row (101, 202).
+    EXPECT_EQ(pixels({{102, 100}, {101, 100}, {103, 100}, {101, 202}, {200, 100}}),
+              (Colours{kBlack, kWhite, kWhite, kBlack, kWhite}));
 
     // 600 samples (3 per column): a polyline through every sample, the last included.
     std::vector<double> poly(600, -1000.0);
     poly[590] = 1000.0; // samples 589, 590 share column 198; 591 is on 199
     panel->drawWave(poly.data(), 600, 1000.0, -1000.0);
-    EXPECT_TRUE(black(198, 100));
-    EXPECT_TRUE(white(100, 100));
+    EXPECT_EQ(pixels({{198, 100}, {100, 100}}), (Colours{kBlack, kWhite}));
 
     // A silent sound (top equal to bottom) is a flat line in the middle, not a division by 0.
     std::vector<double> silence(800, 0.0);
     panel->drawWave(silence.data(), 800, 0.0, 0.0);
-    EXPECT_TRUE(black(100, 102));
-    EXPECT_TRUE(white(100, 50));
+    EXPECT_EQ(pixels({{100, 102}, {100, 50}}), (Colours{kBlack, kWhite}));
 }
 
-TEST_F(PanelTest, OverviewAndLevelPlots) {
-    resize(204, 204);
+TEST_F(CanvasPanelTest, OverviewAndLevelPlots) {
+    panel->SetSize(0, 0, 204, 204);
     std::vector<short> sub(800, -100);
     sub[400] = 100;
     panel->drawWave(nullptr, 0, 1, 0);
     panel->drawWaveSub(sub.data(), 800, 100, -100);
     EXPECT_EQ(panel->m_subPlot, 1);
-    EXPECT_TRUE(black(102, 100));
-    EXPECT_TRUE(white(110, 100));
+    EXPECT_EQ(pixels({{102, 100}, {110, 100}}), (Colours{kBlack, kWhite}));
 
     // Level: first index one below the end index draws the frame and no line.
     std::vector<double> level(100, -50.0);
     panel->drawdB(level.data(), 100, 10, 11, -100.0, 0.0);
     EXPECT_EQ(panel->m_plotKind, 1);
-    for (int x = 3; x < 200; x += 20)
-        EXPECT_TRUE(white(x, 104)) << x;
+    EXPECT_EQ(countOf(buffer(), wxRect(3, 104, 198, 1), kWhite), 198);
     // -50 dB of a -100..0 range lands on row 2 + 200 - 100 + 2.
     panel->drawdB(level.data(), 100, 0, 100, -100.0, 0.0);
-    EXPECT_TRUE(black(100, 104));
-    EXPECT_TRUE(white(100, 102));
-    // An end index past the spectrum, and an empty level range, stay safe.
+    EXPECT_EQ(pixels({{100, 104}, {100, 102}}), (Colours{kBlack, kWhite}));
+    // An end index past the spectrum, and an empty level range, stay safe: a flat line in the
+    // middle (plus the level offset).
     panel->drawdB(level.data(), 100, 0, 5000, 0.0, 0.0);
-    EXPECT_TRUE(black(4, 104)) << "flat line in the middle (plus the level offset)";
+    EXPECT_EQ(pixels({{4, 104}}), Colours{kBlack});
 }
 
-TEST_F(PanelTest, VoiceprintGreysAndCentring) {
-    resize(604, 204);
-    // T x I = 195 x 512 = 99840, H = 1024, w = 600: 587 columns starting at x + 6.
+TEST_F(CanvasPanelTest, VoiceprintGreysAndCentring) {
+    panel->SetSize(0, 0, 604, 204);
+    // T x I = 195 x 512 = 99840, H = 1024, w = 600: 587 columns starting at x 8.
     const long T = 195, H = 1024;
     std::vector<double> plane(T * H, 0.0);
+    const auto draw = [&] {
+        panel->drawdBTimeFreq(plane.data(), T, H, 44100, 512, 0, 22050, -130.0, 0.0);
+    };
     panel->drawScaleTimeFreq(44100, 0, 22050);
-    panel->drawdBTimeFreq(plane.data(), T, H, 44100, 512, 0, 22050, -130.0, 0.0);
+    draw();
     EXPECT_EQ(panel->m_plotKind, 2);
-    EXPECT_EQ(grey(7, 150), 0) << "left of the picture stays black";
-    EXPECT_EQ(grey(8, 150), 255) << "top level is white";
-    EXPECT_EQ(grey(8 + 586, 150), 255);
-    EXPECT_EQ(grey(8 + 587, 150), 0);
+    EXPECT_EQ(pixels({{7, 150}, {8, 150}, {594, 150}, {595, 150}}),
+              (Colours{kBlack, kWhite, kWhite, kBlack}))
+        << "the top level is white, beside the picture stays black";
 
-    std::fill(plane.begin(), plane.end(), -130.0);
-    panel->drawdBTimeFreq(plane.data(), T, H, 44100, 512, 0, 22050, -130.0, 0.0);
-    EXPECT_EQ(grey(300, 150), 0) << "bottom level is black";
-    std::fill(plane.begin(), plane.end(), 40.0);
-    panel->drawdBTimeFreq(plane.data(), T, H, 44100, 512, 0, 22050, -130.0, 0.0);
-    EXPECT_EQ(grey(300, 150), 255) << "clamped above";
-    std::fill(plane.begin(), plane.end(), -65.0);
-    panel->drawdBTimeFreq(plane.data(), T, H, 44100, 512, 0, 22050, -130.0, 0.0);
-    EXPECT_EQ(grey(300, 150), 127) << "(65 * 255 / 130) truncated";
+    // The bottom level is black, above the top is clamped, -65 dB is (65 * 255 / 130) truncated.
+    const std::pair<double, int> levels[] = {{-130.0, 0}, {40.0, 255}, {-65.0, 127}};
+    for (auto [db, g] : levels) {
+        std::fill(plane.begin(), plane.end(), db);
+        draw();
+        EXPECT_EQ(pixels({{300, 150}}), Colours{grey(g)}) << db;
+    }
 
     // Low frequencies at the bottom: only bin 0 loud shows on the lowest rows only.
     std::fill(plane.begin(), plane.end(), -130.0);
     for (long t = 0; t < T; ++t)
         plane[t * H] = 0.0;
-    panel->drawdBTimeFreq(plane.data(), T, H, 44100, 512, 0, 22050, -130.0, 0.0);
-    EXPECT_EQ(grey(300, 202), 255);
-    EXPECT_EQ(grey(300, 100), 0);
+    draw();
+    EXPECT_EQ(pixels({{300, 202}, {300, 100}}), (Colours{kWhite, kBlack}));
 }
 
-TEST_F(PanelTest, PitchContourBreaksAtJumpsAndSilence) {
+TEST_F(CanvasPanelTest, PitchContourBreaksAtJumpsAndSilence) {
+    panel->SetSize(0, 0, 404, 204);
     const wxColour coral = wxTheColourDatabase->Find("CORAL");
-    // Three frames far apart: frame i at column 3 + 66 i (w = 400 gives 397 columns).
+    // Three frames far apart: frame i at column c0 + i * cols / 3.
     const long T = 3, H = 8;
     std::vector<double> plane(T * H, -130.0);
     auto coralIn = [&](int x0, int x1) {
-        const wxImage im = picture();
-        int n = 0;
-        for (int x = x0; x <= x1; ++x)
-            for (int y = 3; y < 202; ++y)
-                n += im.GetRed(x, y) == coral.Red() && im.GetGreen(x, y) == coral.Green() &&
-                     im.GetBlue(x, y) == coral.Blue();
-        return n;
+        return countOf(buffer(), wxRect(x0, 3, x1 - x0 + 1, 199),
+                       {coral.Red(), coral.Green(), coral.Blue()});
     };
     double contour[] = {100.0, 100.0, 180.0};
     panel->drawPitch(contour, 3, 800.0, 0.0, nullptr, nullptr, nullptr);
@@ -219,32 +171,30 @@ TEST_F(PanelTest, PitchContourBreaksAtJumpsAndSilence) {
     EXPECT_EQ(coralIn(c0 + 5, c2 - 5), 0) << "an unvoiced frame breaks both segments";
 }
 
-TEST_F(PanelTest, TooNarrowForAPictureDrawsNothing) {
-    resize(5, 60);
+TEST_F(CanvasPanelTest, TooNarrowForAPictureDrawsNothing) {
+    panel->SetSize(0, 0, 5, 60);
     std::vector<double> plane(1024, 0.0);
     double pitch[] = {100.0};
     panel->drawScaleTimeFreq(16000, 0, 8000);
-    const wxImage before = picture();
+    const wxImage before = buffer();
     panel->drawdBTimeFreq(plane.data(), 1, 1024, 16000, 1, 0, 8000, -130.0, 0.0);
     panel->drawPitch(pitch, 1, 800.0, 0.0, pitch, pitch, pitch);
-    const wxImage after = picture();
-    ASSERT_EQ(before.GetWidth(), after.GetWidth());
-    EXPECT_EQ(
-        0, memcmp(before.GetData(), after.GetData(), before.GetWidth() * before.GetHeight() * 3));
+    const wxImage after = buffer();
+    ASSERT_EQ(before.GetSize(), after.GetSize());
+    EXPECT_EQ(0, memcmp(before.GetData(), after.GetData(), 5 * 60 * 3));
 }
 
-TEST_F(PanelTest, BandIsRescaledWhenTheWaveformIsRedrawnAtANewSize) {
+TEST_F(CanvasPanelTest, BandIsRescaledWhenTheWaveformIsRedrawnAtANewSize) {
+    panel->SetSize(0, 0, 404, 204);
     std::vector<double> wave(40000, 0.0);
     panel->drawWave(wave.data(), 40000, 100.0, -100.0);
     panel->setSelect(102, 50);
-    EXPECT_FALSE(panel->isSizeChanged());
     panel->redrawWave(); // same size: nothing happens
     EXPECT_EQ(panel->m_selX, 102);
 
-    resize(804, 204);
+    panel->SetSize(0, 0, 804, 204);
     panel->redrawWave();
-    EXPECT_EQ(panel->m_selX, 202);
-    EXPECT_EQ(panel->m_selWidth, 99);
+    EXPECT_EQ(selection(), (Ints{0, 40000, 202, 99}));
     EXPECT_EQ(panel->m_selPanelWidth, 804);
-    EXPECT_EQ(grey(250, 100), 192) << "white under the band turns grey 192";
+    EXPECT_EQ(pixels({{250, 100}}), Colours{kBand}) << "white under the band turns grey 192";
 }

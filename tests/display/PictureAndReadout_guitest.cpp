@@ -6,9 +6,8 @@
 #include <wx/statusbr.h>
 
 #include "analysis/CWorkMemory.h"
-#include "memo/DragShape.h"
 #include "sound/CWavPara.h"
-#include "support/GuiFixture.h"
+#include "display/CanvasPanelFixture.h"
 #include "support/SoundFiles.h"
 
 namespace {
@@ -40,9 +39,6 @@ protected:
         panel->ProcessWindowEvent(event);
         return frame->GetStatusBar()->GetStatusText(1).utf8_string();
     }
-    static std::string format(const char* f, double v) {
-        return wxString::Format(f, v).utf8_string();
-    }
 
     ScratchDir dir;
 };
@@ -57,9 +53,8 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
     frame->drawLevelSpectrum();
     ASSERT_TRUE(main->m_plotKind == 1 && main->m_bufferWidth == 404 && main->m_rangeTo == 768);
     // Column 202 of the 400-wide plot: bin 200 * 768 / 400 = 384, 3000 Hz.
-    EXPECT_EQ(pointAt(main, 202, 100), "1.000[s] sample 16000, 3000Hz, " +
-                                           format("%.1lf", frame->m_workPara->m_restoreDb[384]) +
-                                           "dB");
+    const wxString level = wxString::Format("%.1lf", frame->m_workPara->m_restoreDb[384]);
+    EXPECT_EQ(pointAt(main, 202, 100), "1.000[s] sample 16000, 3000Hz, " + level + "dB");
     EXPECT_EQ(pointAt(main, 1, 100), "") << "outside the plot area";
 
     // The stretch on the top panel: column 102 of 400 is sample 100 * 440320 / 400 = 110080 of
@@ -79,7 +74,6 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_MOTION, true), "4.990[s] sample 79846, value 14310");
     EXPECT_EQ(up->m_dragMode, 2);
     pointAt(up, 60, 40, wxEVT_LEFT_UP);
-    EXPECT_EQ(up->m_dragMode, 0);
     EXPECT_EQ(log().back(), "set position.");
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_LEAVE_WINDOW), "");
 }
@@ -108,22 +102,16 @@ TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
 }
 
 TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
-    wxMenuItem* item = frame->GetMenuBar()->FindItem(ID_SavePicture);
-    ASSERT_TRUE(item);
-    EXPECT_EQ(item->GetItemLabelText(), wxString::FromUTF8("Save voiceprint picture\u2026"));
+    const wxMenuItem* item = frame->GetMenuBar()->FindItem(ID_SavePicture);
+    EXPECT_EQ(item ? item->GetItemLabelText() : wxString(),
+              wxString::FromUTF8("Save voiceprint picture\u2026"));
 
     // A memo shape lies over the plot only on the screen, never in the back buffer.
     myCanvasPanel* main = frame->m_canvasPanel;
     auto* shape = new DragShape("memo", DragShape::High);
     shape->m_pos = wxPoint(30, 40);
     main->m_shapeList.Append(shape);
-    const wxImage glyphs = shape->m_bitmap.ConvertToImage();
-    wxPoint red(-1, -1);
-    for (int y = 0; y < glyphs.GetHeight() && red.x < 0; ++y)
-        for (int x = 0; x < glyphs.GetWidth() && red.x < 0; ++x)
-            if (glyphs.GetRed(x, y) == 255 && glyphs.GetGreen(x, y) == 0)
-                red = wxPoint(30 + x, 40 + y);
-    ASSERT_GE(red.x, 0);
+    const wxRect memo(shape->m_pos, shape->m_bitmap.GetSize());
 
     const std::string path = dir.path() + "/shown.png";
     wxCommandEvent save(wxEVT_MENU, ID_SavePicture);
@@ -131,13 +119,11 @@ TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
     EXPECT_EQ(log().back(), "voiceprint picture saved: " + path);
     wxImage saved;
     ASSERT_TRUE(saved.LoadFile(path, wxBITMAP_TYPE_PNG));
-    EXPECT_EQ(saved.GetSize(), main->GetSize());
     const wxImage buffer = main->m_camvasBitmap->ConvertToImage();
-    EXPECT_EQ(saved.GetSize(), buffer.GetSize());
-    EXPECT_TRUE(saved.GetRed(red.x, red.y) == 255 && saved.GetGreen(red.x, red.y) == 0 &&
-                saved.GetBlue(red.x, red.y) == 0);
-    EXPECT_NE(buffer.GetGreen(red.x, red.y), 0) << "the buffer has no memo there";
-    EXPECT_EQ(saved.GetRed(1, 1), buffer.GetRed(1, 1));
+    ASSERT_EQ(saved.GetSize(), main->GetSize());
+    EXPECT_EQ(at(saved, 300, 100), at(buffer, 300, 100));
+    EXPECT_GT(countOf(saved, memo, {255, 0, 0}), 0);
+    EXPECT_EQ(countOf(buffer, memo, {255, 0, 0}), 0) << "the buffer has no memo there";
 
     // A folder that does not exist: nothing is written and the log says so.
     const std::string nowhere = dir.path() + "/none/shown.png";

@@ -9,14 +9,7 @@
 TEST(ReadoutMath, VoiceprintEdgesAndRange) {
     EXPECT_EQ(voiceprintColumns(600, 195, 1024, 512), 587);
     EXPECT_EQ(voiceprintColumns(600, 0, 1024, 512), 0);
-    VoiceprintGeometry g;
-    g.width = 604;
-    g.height = 204;
-    g.frames = 195;
-    g.bins = 1024;
-    g.interval = 512;
-    g.sampleRate = 16000;
-    g.freqHigh = 8000;
+    VoiceprintGeometry g{604, 204, 195, 1024, 512, 16000, 0, 8000};
     // Last column: frame floor(586 * 195 / 587) = 194, 586 * 99840 / 587 = 99669.9 samples;
     // top row r = 199: 7960 Hz, bin floor(199 * 5.12) = 1018.
     VoiceprintPoint p = voiceprintPointAt(g, 594, 3);
@@ -36,13 +29,7 @@ TEST(ReadoutMath, VoiceprintEdgesAndRange) {
 // The level plot of 1024 bins at 16 kHz over bins 128 .. 768 in a 404 x 204 panel; a waveform
 // of 40,000 samples 404 pixels wide (100 samples a column).
 TEST(ReadoutMath, LevelAndWaveEdges) {
-    LevelGeometry g;
-    g.width = 404;
-    g.height = 204;
-    g.count = 1024;
-    g.from = 128;
-    g.to = 768;
-    g.sampleRate = 16000;
+    const LevelGeometry g{404, 204, 1024, 128, 768, 16000};
     EXPECT_TRUE(levelPointAt(g, 2, 2).index == 128 && levelPointAt(g, 2, 2).freq == 1000.0);
     EXPECT_EQ(levelPointAt(g, 401, 201).index, 766); // 128 + 399 * 640 / 400 = 766.4
     EXPECT_FALSE(levelPointAt(g, 402, 100).onPlot);
