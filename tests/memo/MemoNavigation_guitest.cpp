@@ -1,3 +1,4 @@
+#include "MemoLists.h"
 #include "support/MemoGroups.h"
 
 namespace {
@@ -95,7 +96,7 @@ TEST_F(MemoNavTest, SearchMovesToTheFirstSlotWithAHitInItsOrder) {
 TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
     const int title = addGroup(20000, "vowel a");
     frame->addTerm("low", 300, 300);
-    auto* term = static_cast<CArchMemo*>(frame->termListAt(0)->Item(1)->GetData());
+    CArchMemo* term = memoAt(*frame, 0, 1);
     term->m_freq = 1500;
     addGroup(0, "other");
 
@@ -105,7 +106,7 @@ TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
     // The title alone, centred on three quarters of the 600 x 400 panel; the text term waits
     // for the voiceprint, its height following its frequency: (6000 - 1500) / 6000.
     ASSERT_EQ(frame->m_canvasPanel->m_shapeList.GetCount(), 1u);
-    auto* shape = static_cast<DragShape*>(frame->m_canvasPanel->m_shapeList.GetFirst()->GetData());
+    DragShape* shape = shapeAt(frame->m_canvasPanel->m_shapeList, 0);
     const wxSize b(shape->m_bitmap.GetWidth(), shape->m_bitmap.GetHeight());
     EXPECT_EQ(shape->m_pos, wxPoint(300 - b.x / 2, 300 - b.y / 2));
     ASSERT_EQ(frame->m_wavePara->m_freqHigh, 6000);
@@ -118,9 +119,8 @@ TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
     newLog();
     frame->saveMemoPos();
     EXPECT_EQ(newLog(), (Lines{"memo list wrong, position not saved."}));
-    const auto* titleMemo = static_cast<CArchMemo*>(frame->termListAt(0)->Item(0)->GetData());
-    EXPECT_EQ(titleMemo->m_relX, 0.25f);
-    EXPECT_EQ(titleMemo->m_freq, 4500); // 0 + 6000 * (1 - 0.25)
+    EXPECT_EQ(std::make_pair(memoAt(*frame, 0, 0)->m_relX, memoAt(*frame, 0, 0)->m_freq),
+              std::make_pair(0.25f, 4500)); // 0 + 6000 * (1 - 0.25)
     shape->m_pos = wxPoint(0, 0);
     wxCommandEvent redraw(wxEVT_BUTTON, ID_Restore);
     frame->ProcessWindowEvent(redraw);
@@ -138,10 +138,9 @@ TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
     param->m_memoText = wxString::FromUTF8(block);
     term->m_relY = 0.3f;
     frame->moveToMemo(title);
-    EXPECT_EQ(frame->m_curTitle, title);
-    EXPECT_EQ(frame->m_wavePara->m_windowStart, 0);
-    EXPECT_EQ(frame->m_wavePara->m_cursor, 32000);
-    EXPECT_EQ(frame->m_wavePara->m_freqLow, 1500);
+    EXPECT_EQ(std::make_tuple(frame->m_curTitle, frame->m_wavePara->m_windowStart,
+                              frame->m_wavePara->m_cursor, frame->m_wavePara->m_freqLow),
+              std::make_tuple(title, 0, 32000, 1500));
     EXPECT_EQ(term->m_relY, 0.3f);
 
     newLog();

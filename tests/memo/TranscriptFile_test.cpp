@@ -2,15 +2,10 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "cli/Cli.h"
-#include "memo/PngHeader.h"
 #include "memo/TranscriptFile.h"
-
-#include <sstream>
-#include <stdlib.h>
-#include <unistd.h>
 
 namespace {
 
@@ -60,14 +55,11 @@ TEST(TranscriptFile, NormalisingBlanksCommentsAndFullWidthSpaces) {
 
 TEST(TranscriptFile, RangeLineRules) {
     TranscriptRange r;
+    const auto got = [&] { return std::make_tuple(r.startSample, r.endSample, r.label); };
     ASSERT_TRUE(parseTranscriptRange("1 0.0-1.0 A", 1, 16000, r));
-    EXPECT_EQ(r.startSample, 0);
-    EXPECT_EQ(r.endSample, 16000);
-    EXPECT_EQ(r.label, "A");
+    EXPECT_EQ(got(), std::make_tuple(0, 16000, std::string("A")));
     ASSERT_TRUE(parseTranscriptRange("3 0.25-1.5 two words", 3, 44100, r));
-    EXPECT_EQ(r.startSample, 11025);
-    EXPECT_EQ(r.endSample, 66150);
-    EXPECT_EQ(r.label, "two words");
+    EXPECT_EQ(got(), std::make_tuple(11025, 66150, std::string("two words")));
 
     // Each of these is a text line.
     for (const char* line :
@@ -81,27 +73,23 @@ TEST(TranscriptFile, RangeLineRules) {
 }
 
 TEST(TranscriptFile, FramesAndParameterBlock) {
-    const TranscriptDefaults low = transcriptDefaults(16000);
-    EXPECT_EQ(low.ssftSize, 2048);
-    EXPECT_EQ(low.interval, 256);
-    EXPECT_EQ(low.topFreq, 5900);
-    const TranscriptDefaults high = transcriptDefaults(22050);
-    EXPECT_EQ(high.ssftSize, 4096);
-    EXPECT_EQ(high.interval, 512);
-    EXPECT_EQ(high.topFreq, 7900);
+    const auto defaults = [](int32_t rate) {
+        const TranscriptDefaults d = transcriptDefaults(rate);
+        return std::make_tuple(d.ssftSize, d.interval, d.topFreq);
+    };
+    EXPECT_EQ(defaults(16000), std::make_tuple(2048, 256, 5900));
+    EXPECT_EQ(defaults(22050), std::make_tuple(4096, 512, 7900));
+    const TranscriptDefaults low = transcriptDefaults(16000), high = transcriptDefaults(22050);
+    const auto frames = [&](int32_t samples) {
+        const TranscriptFrames f = transcriptFrames(samples, low);
+        return std::make_tuple(f.repeatTimes, f.expanded, f.executionSize);
+    };
+    EXPECT_EQ(frames(16000),
+              std::make_tuple(54, false, int64_t(14080)));             // (16000 - 1 - 2048) / 256
+    EXPECT_EQ(frames(1600), std::make_tuple(10, true, int64_t(2816))); // -449 / 256 truncates to -1
+    EXPECT_EQ(frames(2048 + 1 + 2560), std::make_tuple(10, false, int64_t(2816)));
 
-    const TranscriptFrames second = transcriptFrames(16000, low); // (16000 - 1 - 2048) / 256
-    EXPECT_EQ(second.repeatTimes, 54);
-    EXPECT_FALSE(second.expanded);
-    EXPECT_EQ(second.executionSize, 14080);
-    const TranscriptFrames tenth = transcriptFrames(1600, low); // -449 / 256 truncates to -1
-    EXPECT_EQ(tenth.repeatTimes, 10);
-    EXPECT_TRUE(tenth.expanded);
-    EXPECT_EQ(tenth.executionSize, 2816);
-    EXPECT_EQ(transcriptFrames(2048 + 1 + 2560, low).repeatTimes, 10);
-    EXPECT_FALSE(transcriptFrames(2048 + 1 + 2560, low).expanded);
-
-    EXPECT_EQ(transcriptParameterBlock({16000, 16, 1, 40000}, second),
+    EXPECT_EQ(transcriptParameterBlock({16000, 16, 1, 40000}, transcriptFrames(16000, low)),
               "    ///// wave file parameter /////     \n"
               "[SampleFreq]=16000 [QuantBit]=16 [ChannelCount]=1 [TotalLength]=40000 "
               "[TotalSec]=2.500000[s] \n"
@@ -127,42 +115,4 @@ TEST(TranscriptFile, TermFrequenciesAndTexts) {
     EXPECT_EQ(transcriptText("\x82\xA0 A"), wxString::FromUTF8("\xE3\x81\x82 A")); // CP932
     EXPECT_EQ(transcriptText("\xE3\x81\x82"), wxString::FromUTF8("\xE3\x81\x82"));
     EXPECT_EQ(transcriptText("caf\xE9!"), wxString::FromUTF8("caf\xC3\xA9!")); // kept bytes
-}
-
-// The demo's transcript must import whole: every phrase a range inside the 24 s recording,
-// and the picture one of its memos names of a size a picture memo may have.
-TEST(TranscriptFile, DemoTranscriptNamesEveryPhraseAndAShowablePicture) {
-    char pattern[] = "/tmp/vocalith-demo-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
-    const std::string wav = dir + "/demo.wav";
-    const char* argv[] = {"vocalith-cli", "demo", wav.c_str()};
-    std::ostringstream out, err;
-    ASSERT_EQ(runCli(3, argv, out, err), 0) << err.str();
-
-    FILE* f = std::fopen((dir + "/demo.trn").c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    TranscriptLineReader reader(f);
-    std::string raw;
-    int ranges = 0, pictures = 0;
-    while (reader.next(raw)) {
-        const auto line = normaliseTranscriptLine(raw);
-        TranscriptRange r;
-        if (line && parseTranscriptRange(*line, ranges + 1, 44100, r)) {
-            ++ranges;
-            EXPECT_LT(r.endSample, 24 * 44100);
-        } else if (line && line->find("[ImageMemo]=figure.png") != std::string::npos) {
-            ++pictures;
-        }
-    }
-    std::fclose(f);
-    EXPECT_EQ(ranges, 8);
-    EXPECT_EQ(pictures, 1);
-    uint32_t w = 0, h = 0;
-    ASSERT_TRUE(pngSize(dir + "/demo-figure.png", &w, &h));
-    EXPECT_EQ(w, 160u);
-    EXPECT_EQ(h, 80u);
-    for (const char* name : {"/demo.wav", "/demo.vlh", "/demo.trn", "/demo-figure.png"})
-        std::remove((dir + name).c_str());
-    rmdir(dir.c_str());
 }

@@ -1,9 +1,7 @@
 #include <algorithm>
+#include <tuple>
 
-#include "memo/CArchMemo.h"
-#include "memo/DragShape.h"
-#include "sound/CWavPara.h"
-#include "support/GuiFixture.h"
+#include "MemoLists.h"
 #include "support/SoundFiles.h"
 
 namespace {
@@ -19,10 +17,11 @@ protected:
         frame->readCommon();
         pumpEvents();
     }
-    CArchMemo* term(size_t slot, size_t k) const {
-        wxList* terms = frame->termListAt(slot);
-        return terms && k < terms->GetCount() ? static_cast<CArchMemo*>(terms->Item(k)->GetData())
-                                              : nullptr;
+    CArchMemo* term(size_t slot, size_t k) const { return memoAt(*frame, slot, k); }
+    // A memo's text, frequency, height and term number.
+    auto memo(size_t slot, size_t k) const {
+        const CArchMemo* m = term(slot, k);
+        return std::make_tuple(m->m_memoText, m->m_freq, m->m_relY, m->m_termNo);
     }
     // The log lines of the last opening after "<wav> read.", up to the parameter block's.
     std::vector<std::string> importLog() const {
@@ -55,10 +54,10 @@ TEST_F(TranscriptTest, RangesBecomeGroupsAndTextLinesTheirMemos) {
     EXPECT_EQ(importLog(),
               (std::vector<std::string>{"expand range size.", trn + " : trn file read."}));
     EXPECT_EQ(frame->m_fileKind, 3);
-    ASSERT_EQ(frame->memoSlotCount(), 3u);
-    ASSERT_EQ(frame->m_paramMemoList.GetCount(), 3u);
-    ASSERT_EQ(frame->m_titleSubList.GetCount(), 3u);
-    ASSERT_EQ(frame->m_canvasPanelSub->m_shapeList.GetCount(), 3u);
+    ASSERT_EQ((std::vector<size_t>{frame->memoSlotCount(), frame->m_paramMemoList.GetCount(),
+                                   frame->m_titleSubList.GetCount(),
+                                   frame->m_canvasPanelSub->m_shapeList.GetCount()}),
+              std::vector<size_t>(4, 3));
     EXPECT_TRUE(frame->m_canvasPanel->m_shapeList.IsEmpty());
 
     // Group 0: one second at 16 kHz, (16000 - 1 - 2048) / 256 = 54 frames.
@@ -70,23 +69,15 @@ TEST_F(TranscriptTest, RangesBecomeGroupsAndTextLinesTheirMemos) {
     EXPECT_NE(block.find("[RepeatTimes]=54 [NoiseParameter]=0.0005000000 [ExcutionSize]=14080 "
                          "[ExcutionSec]=0.880000[s] [FreqrRnage]=[0,6000]"),
               std::string::npos);
-    EXPECT_EQ(param->m_viewLength, 441000);
-    EXPECT_EQ(param->m_viewStart, 0);
-    EXPECT_EQ(param->m_viewCursor, 0);
+    EXPECT_EQ(std::make_tuple(param->m_viewLength, param->m_viewStart, param->m_viewCursor),
+              std::make_tuple(441000, 0, 0));
     EXPECT_TRUE(param->m_prior.empty());
 
-    const CArchMemo* title = term(0, 0);
-    EXPECT_EQ(title->m_memoText, "hello there A");
-    EXPECT_EQ(title->m_freq, 5900);
-    EXPECT_FLOAT_EQ(title->m_relX, 0.01f);
-    EXPECT_FLOAT_EQ(title->m_relY, 0.01f);
     ASSERT_EQ(frame->termListAt(0)->GetCount(), 4u);
-    EXPECT_EQ(term(0, 1)->m_memoText, "term one");
-    EXPECT_EQ(term(0, 1)->m_freq, 5310);
-    EXPECT_FLOAT_EQ(term(0, 1)->m_relY, 0.11f);
-    EXPECT_EQ(term(0, 2)->m_memoText, ""); // the blank line
-    EXPECT_EQ(term(0, 2)->m_termNo, 2);
-    EXPECT_EQ(term(0, 2)->m_freq, 4720);
+    EXPECT_FLOAT_EQ(term(0, 0)->m_relX, 0.01f);
+    EXPECT_EQ(memo(0, 0), std::make_tuple(wxString("hello there A"), 5900, 0.01f, 0));
+    EXPECT_EQ(memo(0, 1), std::make_tuple(wxString("term one"), 5310, 0.11f, 1));
+    EXPECT_EQ(memo(0, 2), std::make_tuple(wxString(""), 4720, 0.21f, 2)); // the blank line
     EXPECT_EQ(term(0, 3)->m_memoText, "1 2.0-1.0 X");
 
     // Group 1: a tenth of a second gets the least frames; the sound is shorter than the
@@ -111,14 +102,12 @@ TEST_F(TranscriptTest, RangesBecomeGroupsAndTextLinesTheirMemos) {
         const double where = (p->m_viewStart + p->m_viewCursor) / 48000.0;
         const int y = int(slot * size.y * 0.25) % wrap;
         EXPECT_EQ(plus->m_pos, wxPoint(int(size.x * where), y)) << slot;
-        EXPECT_EQ(plus->m_titleNo, slot);
-        EXPECT_EQ(plus->m_shapeText, "+");
         EXPECT_EQ(sub->m_memoText, "+");
         EXPECT_FLOAT_EQ(sub->m_relX, float(where));
         EXPECT_FLOAT_EQ(sub->m_relY, float(double(y) / size.y));
-        EXPECT_EQ(sub->m_titleNo, slot);
-        EXPECT_EQ(p->m_titleNo, slot);
-        EXPECT_EQ(term(slot, 0)->m_titleNo, slot);
+        EXPECT_EQ((std::vector<int>{plus->m_titleNo, sub->m_titleNo, p->m_titleNo,
+                                    term(slot, 0)->m_titleNo}),
+                  std::vector<int>(4, slot));
     }
 }
 
@@ -134,10 +123,9 @@ TEST_F(TranscriptTest, LongRangesAreLimitedAndLateViewsClamped) {
     // Limited to the largest window: (441000 - 1 - 2048) / 256 = 1714 frames.
     EXPECT_NE(frame->paramMemoAt(0)->m_memoText.Find("[RepeatTimes]=1714 "), wxNOT_FOUND);
     ASSERT_EQ(frame->termListAt(0)->GetCount(), 12u);
-    EXPECT_EQ(term(0, 11)->m_memoText, "line 11");
-    EXPECT_EQ(term(0, 11)->m_freq, 500); // 5900 x (1 - 1.1) would be negative
+    // 5900 x (1 - 1.1) would be negative
+    EXPECT_EQ(memo(0, 11), std::make_tuple(wxString("line 11"), 500, 1.11f, 11));
     EXPECT_EQ(term(0, 10)->m_freq, 500);
-    EXPECT_FLOAT_EQ(term(0, 11)->m_relY, 1.11f);
     // A view cannot start later than 480000 - 1 - 441000 = 38999.
     EXPECT_EQ(frame->paramMemoAt(1)->m_viewStart, 38999);
     EXPECT_EQ(frame->paramMemoAt(1)->m_viewCursor, 464000 - 38999);
