@@ -71,13 +71,14 @@ protected:
         ASSERT_TRUE(pumpUntil([&] { return !frame->m_tourRunning && noTourThreads(); }));
         EXPECT_TRUE(dataLockFree());
     }
+
+    ScopedRecordingSound sound;
+    TourMoves events;
 };
 
 } // namespace
 
 TEST_F(MemoTourTest, VisitsEveryGroupOnceFromTheSlotAfterTheCurrentAndPlaysIt) {
-    ScopedRecordingSound sound;
-    TourMoves events;
     for (int cursor : {0, 4000, 8000, 12000, 16000})
         addGroup(cursor, "group");
     frame->m_curTitle = 2;
@@ -93,8 +94,6 @@ TEST_F(MemoTourTest, VisitsEveryGroupOnceFromTheSlotAfterTheCurrentAndPlaysIt) {
 }
 
 TEST_F(MemoTourTest, MutedAndBlankPausesSkipGroupsBelowTheLimit) {
-    ScopedRecordingSound sound;
-    TourMoves events;
     addGroup(0, "a");
     addGroup(4000, "b", CArchMemo::Low);
     addGroup(8000, "c");
@@ -122,8 +121,6 @@ TEST_F(MemoTourTest, MutedAndBlankPausesSkipGroupsBelowTheLimit) {
 }
 
 TEST_F(MemoTourTest, StopDuringAVoiceprintNeverWaitsForTheTour) {
-    ScopedRecordingSound sound;
-    TourMoves events;
     addGroup(0, "a");
     addGroup(4000, "b");
     frame->m_containSsft->SetValue(true);

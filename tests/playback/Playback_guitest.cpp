@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "analysis/CWorkMemory.h"
@@ -56,25 +55,23 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
     struct Case {
         int total;
         uint32_t freq;
-        int cursor, windowMax, selStart, selLength;
+        int cursor, selStart, selLength;
         bool repeat;
-        size_t first;
         int remain, step;
     };
     const Case cases[] = {
         // 1000 ms in 11 ticks; panel sample 100 is window sample 150.
-        {20000, 16000, 50, CWavPara::kDefaultWindowMax, 100, 16000, false, 150, 1000, 1454},
-        {22050, 44100, 0, CWavPara::kDefaultWindowMax, 0, 22050, true, 0, 500, 3675},
-        // A second play replaces the looping one.
-        {22050, 44100, 0, CWavPara::kDefaultWindowMax, 0, 4410, false, 0, 100, 2205},
+        {20000, 16000, 50, 100, 16000, false, 1000, 1454},
+        {22050, 44100, 0, 0, 22050, true, 500, 3675},
+        {22050, 44100, 0, 0, 4410, false, 100, 2205}, // replaces the looping play
         // More than the 960,028 samples the fixed image holds, then an ordinary play after it.
-        {1000000, 44100, 0, 1000000, 0, 1000000, false, 0, 22675, 4405},
-        {1000000, 44100, 0, 1000000, 999000, 1000, false, 999000, 22, 1000},
+        {1000000, 44100, 0, 0, 1000000, false, 22675, 4405},
+        {1000000, 44100, 0, 999000, 1000, false, 22, 1000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.selLength);
         const auto samples = testwav::ramp(c.total);
-        load(samples, c.freq, c.cursor, c.windowMax);
+        load(samples, c.freq, c.cursor, std::max(c.total, CWavPara::kDefaultWindowMax));
         frame->m_canvasPanelUp->m_selStart = c.selStart;
         frame->m_canvasPanelUp->m_selLength = c.selLength;
         frame->m_playRepeat->SetValue(c.repeat);
@@ -89,7 +86,7 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
         ASSERT_EQ(sound.recorder.plays.size(), plays + 1);
         const auto& played = sound.recorder.plays.back();
         EXPECT_EQ(played.flags, c.repeat ? unsigned(wxSOUND_ASYNC | wxSOUND_LOOP) : wxSOUND_ASYNC);
-        EXPECT_TRUE(played.samples == bytesOf(samples, c.first, size_t(c.selLength)));
+        EXPECT_TRUE(played.samples == bytesOf(samples, size_t(c.cursor + c.selStart), size_t(c.selLength)));
         EXPECT_EQ(frame->m_playRemain, c.remain);
         EXPECT_EQ(frame->m_playPos, c.selStart);
         EXPECT_EQ(frame->m_playStep, c.step);

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <new>
 #include <string>
 
 #include "analysis/CWorkMemory.h"
@@ -51,16 +50,6 @@ protected:
 
     ScratchDir dir;
 };
-
-// Fails one allocation, then allocates normally again.
-bool g_failNext = false;
-double* failOnce(size_t count) {
-    if (g_failNext) {
-        g_failNext = false;
-        return nullptr;
-    }
-    return new (std::nothrow) double[count];
-}
 
 } // namespace
 
@@ -171,8 +160,11 @@ TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
 
     // A failed resize keeps a working stretch.
     select(0, 20000);
-    workmemory_detail::setArrayAllocator(failOnce);
-    g_failNext = true;
+    // One allocation fails; the allocator then puts the ordinary one back.
+    workmemory_detail::setArrayAllocator([](size_t) -> double* {
+        workmemory_detail::setArrayAllocator(nullptr);
+        return nullptr;
+    });
     menu(myCanvasPanel::CmdSetRange);
     workmemory_detail::setArrayAllocator(nullptr);
     EXPECT_EQ(log().back(), "failed allocation memory.");
