@@ -2,8 +2,8 @@
 #include <mutex>
 #include <utility>
 
-#include "playback/MemoTour.h"
 #include "playback/FrameHelpers.h"
+#include "playback/MemoTour.h"
 #include "support/MemoGroups.h"
 
 namespace {

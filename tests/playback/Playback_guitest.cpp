@@ -134,25 +134,11 @@ TEST_F(PlaybackTest, GuardsMuteAndAMissingDeviceSilencePlaysQuietly) {
     delete replaceSoundBackend(recorder);
 }
 
-TEST_F(PlaybackTest, StopEndsTheCountdownAndIsHarmlessWhileIdle) {
-    press(frame, ID_Stop);
+TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAStop) {
+    press(frame, ID_Stop); // while idle it only stops the device
     EXPECT_EQ(sound.recorder.stops, 1);
     EXPECT_TRUE(log().empty());
 
-    // The timer is left running: no event is handled before the stop.
-    load(testwav::ramp(16000), 16000);
-    frame->toPlay();
-    tick();
-    EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, lineColumn(1454));
-    frame->toStop();
-    EXPECT_EQ(sound.recorder.stops, 2);
-    EXPECT_FALSE(frame->m_refreshTimer->IsRunning());
-    EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, 0);
-    EXPECT_EQ(frame->m_playRemain, 0);
-    EXPECT_EQ(frame->m_playPos, 0);
-}
-
-TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumThenEnd) {
     // Half a second at 500 Hz, then half a second at 3000 Hz; with S = 512 at 16 kHz a bin
     // is 31.25 Hz wide, so the peaks are bins 16 and 96.
     std::vector<int16_t> samples(16000);
@@ -176,8 +162,8 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumThenEnd) {
         return int(std::max_element(work.m_restoreDb, work.m_restoreDb + 256) - work.m_restoreDb);
     };
 
+    // No event is handled from here on, so the timer never fires: ticks are sent by hand.
     frame->toPlay();
-    frame->m_refreshTimer->Stop(); // ticks are sent by hand below, one at a time
     for (int k = 1; k <= 9; ++k) {
         tick();
         const long pos = 1454L * k;
@@ -193,18 +179,23 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumThenEnd) {
     EXPECT_EQ(frame->m_playRemain, 0);
     EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, 0);
 
-    // "&NonDispSpectrum" keeps the spectrum while the line moves.
+    // "&NonDispSpectrum" keeps the spectrum while the line moves; a stop ends the countdown.
     frame->m_playNoSpect->SetValue(true);
     computeLevelSpectrum(work, 0, w.m_noiseParameter, levelOfStretch);
     frame->m_canvasPanel->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
     const std::vector<double> before(work.m_restoreDb, work.m_restoreDb + 256);
     frame->toPlay();
-    frame->m_refreshTimer->Stop();
     for (int k = 0; k < 8; ++k)
         tick();
     EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, lineColumn(8 * 1454));
     EXPECT_TRUE(std::vector<double>(work.m_restoreDb, work.m_restoreDb + 256) == before);
     EXPECT_EQ(frame->m_canvasPanel->m_levelData, shown.data());
+    frame->toStop();
+    EXPECT_EQ(sound.recorder.stops, 2);
+    EXPECT_FALSE(frame->m_refreshTimer->IsRunning());
+    EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, 0);
+    EXPECT_EQ(frame->m_playRemain, 0);
+    EXPECT_EQ(frame->m_playPos, 0);
 
     // Left to the real timer, the countdown ends by itself.
     frame->m_playNoSpect->SetValue(false);

@@ -10,8 +10,8 @@
 
 #include "analysis/VoiceprintWorker.h"
 #include "memo/MemoListFile.h"
-#include "playback/MemoTour.h"
 #include "playback/FrameHelpers.h"
+#include "playback/MemoTour.h"
 #include "support/MemoGroups.h"
 
 // Faults the frame meets from outside: a neighbour's memo list, a sound file cut while it is

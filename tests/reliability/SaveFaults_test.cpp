@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -76,15 +75,16 @@ int failWith(int error) {
     return -1;
 }
 
-// Runs body as user nobody in a child (when this process is root) and returns its result.
-resultMemoSave asUnprivileged(const std::function<resultMemoSave()>& body) {
+// Saves over the list as user nobody, from a child when this process is root.
+resultMemoSave saveAsNobody(const std::string& list) {
+    std::string temporary;
     if (geteuid() != 0)
-        return body();
+        return replaceFileContents(list, "new", temporary);
     const pid_t child = fork();
     if (child == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0)
             _exit(100);
-        _exit(int(body()));
+        _exit(int(replaceFileContents(list, "new", temporary)));
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -152,11 +152,7 @@ TEST(SaveFaults, ReadOnlyListAndUnwritableFolderAreLeftAsTheyAre) {
         const std::string list = dir.file(std::string(c.folder) + "/talk.vlh", old);
         chmod(list.c_str(), c.listMode);
         chmod(folder.c_str(), c.folderMode);
-        EXPECT_EQ(asUnprivileged([&] {
-                      std::string temporary;
-                      return replaceFileContents(list, "new", temporary);
-                  }),
-                  memoSaveFailed);
+        EXPECT_EQ(saveAsNobody(list), memoSaveFailed);
         EXPECT_EQ(readAll(list), old);
         EXPECT_EQ(dir.names("/" + std::string(c.folder)), std::vector<std::string>{"talk.vlh"});
         chmod(folder.c_str(), 0755); // so that the scratch folder can go without root

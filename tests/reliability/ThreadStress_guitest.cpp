@@ -14,8 +14,8 @@
 #include <wx/progdlg.h>
 
 #include "analysis/CWorkMemory.h"
-#include "playback/MemoTour.h"
 #include "playback/FrameHelpers.h"
+#include "playback/MemoTour.h"
 #include "support/MemoGroups.h"
 
 // Threads under load: cancels and stops at random moments, a quit while both kinds of thread
@@ -54,16 +54,11 @@ double pumpFor(const std::function<bool()>& done, double deadlineMs) {
     return msSince(start);
 }
 
-double percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
-}
-
-void report(const char* what, const std::vector<double>& ms) {
+void report(const char* what, std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    auto at = [&ms](double p) { return ms.empty() ? 0.0 : ms[size_t(p * (ms.size() - 1) + 0.5)]; };
     std::printf("[ stats    ] %s: n=%zu p50=%.1f ms p95=%.1f ms max=%.1f ms\n", what, ms.size(),
-                percentile(ms, 0.50), percentile(ms, 0.95), percentile(ms, 1.0));
+                at(0.50), at(0.95), at(1.0));
 }
 
 } // namespace
