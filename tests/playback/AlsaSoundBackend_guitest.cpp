@@ -50,7 +50,6 @@ TEST_F(AlsaBackendTest, PlaysOnItsOwnThreadLoopsAndStops) {
 TEST_F(AlsaBackendTest, FormatsAndDevicesItCannotUseFailQuietly) {
     const std::string eightBits = image(100, 8);
     wxSound coarse(eightBits.size(), eightBits.data());
-    ASSERT_TRUE(coarse.IsOk());
     EXPECT_TRUE(coarse.Play(wxSOUND_ASYNC)); // unsigned 8-bit is a device format too
     wxSound::Stop();
 

@@ -2,6 +2,7 @@
 #include <mutex>
 #include <utility>
 
+#include "playback/FrameHelpers.h"
 #include "playback/MemoTour.h"
 #include "support/MemoGroups.h"
 
@@ -59,38 +60,25 @@ protected:
     }
     void TearDown() override {
         if (frame && frame->m_tourRunning)
-            press(ID_LockMemo);
-        EXPECT_TRUE(pumpUntil(threadsDone));
+            press(frame, ID_LockMemo);
+        EXPECT_TRUE(pumpUntil(noTourThreads));
         memo_tour_detail::setSleepFunction(nullptr);
         MemoGroupTest::TearDown();
     }
-    static bool threadsDone() {
-        wxMutexLocker lock(wxGetApp().m_threadsLock);
-        return wxGetApp().m_threads.IsEmpty();
-    }
-    static bool dataLockFree() {
-        if (wxGetApp().m_dataLock.TryLock() != wxMUTEX_NO_ERROR)
-            return false;
-        wxGetApp().m_dataLock.Unlock();
-        return true;
-    }
-    void press(int id) {
-        wxCommandEvent event(wxEVT_BUTTON, id);
-        frame->ProcessWindowEvent(event);
-    }
     void runTour(int id) {
-        press(id);
+        press(frame, id);
         EXPECT_TRUE(frame->m_tourRunning);
-        ASSERT_TRUE(pumpUntil([&] { return !frame->m_tourRunning && threadsDone(); }));
+        ASSERT_TRUE(pumpUntil([&] { return !frame->m_tourRunning && noTourThreads(); }));
         EXPECT_TRUE(dataLockFree());
     }
+
+    ScopedRecordingSound sound;
+    TourMoves events;
 };
 
 } // namespace
 
 TEST_F(MemoTourTest, VisitsEveryGroupOnceFromTheSlotAfterTheCurrentAndPlaysIt) {
-    ScopedRecordingSound sound;
-    TourMoves events;
     for (int cursor : {0, 4000, 8000, 12000, 16000})
         addGroup(cursor, "group");
     frame->m_curTitle = 2;
@@ -106,8 +94,6 @@ TEST_F(MemoTourTest, VisitsEveryGroupOnceFromTheSlotAfterTheCurrentAndPlaysIt) {
 }
 
 TEST_F(MemoTourTest, MutedAndBlankPausesSkipGroupsBelowTheLimit) {
-    ScopedRecordingSound sound;
-    TourMoves events;
     addGroup(0, "a");
     addGroup(4000, "b", CArchMemo::Low);
     addGroup(8000, "c");
@@ -135,12 +121,10 @@ TEST_F(MemoTourTest, MutedAndBlankPausesSkipGroupsBelowTheLimit) {
 }
 
 TEST_F(MemoTourTest, StopDuringAVoiceprintNeverWaitsForTheTour) {
-    ScopedRecordingSound sound;
-    TourMoves events;
     addGroup(0, "a");
     addGroup(4000, "b");
     frame->m_containSsft->SetValue(true);
-    press(ID_MemoTour);
+    press(frame, ID_MemoTour);
     ASSERT_TRUE(pumpUntil([&] { return frame->m_voiceprintRunning; }));
 
     // Without the GUI thread handling the computation's end, the lock stays taken: after its
@@ -150,14 +134,14 @@ TEST_F(MemoTourTest, StopDuringAVoiceprintNeverWaitsForTheTour) {
         wxMilliSleep(5);
     newLog();
     const auto start = std::chrono::steady_clock::now();
-    press(ID_LockMemo);
+    press(frame, ID_LockMemo);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_FALSE(frame->m_tourRunning);
     const std::vector<std::string> lines = newLog();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "memo tour end."), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), " thread finished."), lines.end());
+    for (const char* line : {"memo tour end.", " thread finished."})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
 
-    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning && threadsDone(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning && noTourThreads(); }));
     EXPECT_TRUE(dataLockFree());
     EXPECT_EQ(events.moves, (std::vector<int>{-1}));
     EXPECT_EQ(frame->m_curTitle, 0);
@@ -167,10 +151,10 @@ TEST_F(MemoTourTest, ClosingTheWindowEndsTheTour) {
     addGroup(0, "a");
     addGroup(4000, "b");
     addGroup(8000, "c");
-    press(ID_MemoTour);
+    press(frame, ID_MemoTour);
     frame->Destroy();
     frame = nullptr;
     pumpEvents();
-    EXPECT_TRUE(pumpUntil(threadsDone));
+    EXPECT_TRUE(pumpUntil(noTourThreads));
     EXPECT_TRUE(dataLockFree());
 }

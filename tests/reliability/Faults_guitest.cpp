@@ -4,12 +4,13 @@
 #include <algorithm>
 #include <csignal>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include <wx/dir.h>
 
 #include "analysis/VoiceprintWorker.h"
 #include "memo/MemoListFile.h"
+#include "playback/FrameHelpers.h"
 #include "playback/MemoTour.h"
 #include "support/MemoGroups.h"
 
@@ -20,9 +21,7 @@ namespace {
 
 std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::vector<std::string> filesIn(const std::string& folder) {
@@ -47,29 +46,6 @@ std::string oneGroupList(const char* text) {
     std::string bytes;
     formatMemoList(memoSlotRefs(slots), bytes);
     return bytes;
-}
-
-int g_renames = 0;
-int refuseRename(const char*, const char*) {
-    ++g_renames;
-    errno = ENOSPC;
-    return -1;
-}
-
-wxThreadError refuseThread(wxThread&) {
-    return wxTHREAD_NO_RESOURCE;
-}
-
-bool dataLockFree() {
-    if (wxGetApp().m_dataLock.TryLock() != wxMUTEX_NO_ERROR)
-        return false;
-    wxGetApp().m_dataLock.Unlock();
-    return true;
-}
-
-bool noTourThreads() {
-    wxMutexLocker lock(wxGetApp().m_threadsLock);
-    return wxGetApp().m_threads.IsEmpty();
 }
 
 class FaultTest : public FrameTest {
@@ -104,39 +80,35 @@ TEST_F(FaultTest, TwoSoundsWhoseNamesOverlapKeepTheirOwnLists) {
     const std::string list = dir.file("talk.vlh", oneGroupList("talk"));
     const std::string list0 = dir.file("talk-0.vlh", oneGroupList("talk zero"));
 
-    open(talk);
-    ASSERT_EQ(frame->memoSlotCount(), 1u);
-    static_cast<CArchMemo*>(frame->termListAt(0)->GetFirst()->GetData())->m_memoText = "talk 2";
-    press(ID_Save);
+    // Opens a sound, gives its one group's title memo a new text and saves.
+    auto editAndSave = [&](const std::string& sound, const char* text) {
+        open(sound);
+        ASSERT_EQ(frame->memoSlotCount(), 1u);
+        static_cast<CArchMemo*>(frame->termListAt(0)->GetFirst()->GetData())->m_memoText = text;
+        press(ID_Save);
+    };
+    editAndSave(talk, "talk 2");
     EXPECT_EQ(lastLog(), list + " memo list saved.");
     EXPECT_EQ(readAll(list), oneGroupList("talk 2"));
     EXPECT_EQ(readAll(list0), oneGroupList("talk zero"));
-
-    open(talk0);
-    ASSERT_EQ(frame->memoSlotCount(), 1u);
-    static_cast<CArchMemo*>(frame->termListAt(0)->GetFirst()->GetData())->m_memoText = "zero 2";
-    press(ID_Save);
+    editAndSave(talk0, "zero 2");
     EXPECT_EQ(readAll(list0), oneGroupList("zero 2"));
     EXPECT_EQ(readAll(list), oneGroupList("talk 2"));
 
     // A save that keeps its temporary file keeps it under its own name.
     memolist_detail::FileCalls calls;
-    calls.rename = refuseRename;
+    calls.rename = [](const char*, const char*) { return errno = ENOSPC, -1; };
     memolist_detail::setFileCalls(&calls);
     open(talk);
     press(ID_Save);
     memolist_detail::setFileCalls(nullptr);
-    EXPECT_EQ(g_renames, 1);
     EXPECT_EQ(readAll(list0), oneGroupList("zero 2"));
     EXPECT_EQ(readAll(list), oneGroupList("talk 2"));
     std::vector<std::string> files = filesIn(dir.path());
     ASSERT_EQ(files.size(), 5u);
-    const auto kept = std::find_if(files.begin(), files.end(), [](const std::string& f) {
-        return f.rfind("talk.vlh.tmp.", 0) == 0;
-    });
-    ASSERT_NE(kept, files.end());
-    EXPECT_EQ(readAll(dir.path() + "/" + *kept), oneGroupList("talk 2"));
-    files.erase(kept);
+    EXPECT_EQ(files[3].rfind("talk.vlh.tmp.", 0), 0u) << files[3]; // sorted between the two
+    EXPECT_EQ(readAll(dir.path() + "/" + files[3]), oneGroupList("talk 2"));
+    files.erase(files.begin() + 3);
     EXPECT_EQ(files,
               (std::vector<std::string>{"talk-0.vlh", "talk-0.wav", "talk.vlh", "talk.wav"}));
 }
@@ -186,18 +158,16 @@ TEST_F(FaultTest, SoundCutWhileOpenReadsAsSilencePastItsNewEnd) {
 // left behind under the export's name, and the log says why.
 TEST_F(FaultTest, ExportThatCannotBeWrittenLeavesNoFile) {
     open(dir.file("talk.wav", testwav::wav(testwav::ramp(200000))));
-    frame->m_paramMemoList.Append(new CArchMemo);
-    static_cast<CArchMemo*>(frame->m_paramMemoList.GetLast()->GetData())->m_memoText =
-        "[SsftSize]=2048 [Interval]=512 [RepeatTimes]=100 "; // 52736 samples, 105516 bytes
+    // One group of high priority (a memo's default): 52736 samples, 105516 bytes.
+    auto* param = new CArchMemo;
+    param->m_memoText = "[SsftSize]=2048 [Interval]=512 [RepeatTimes]=100 ";
+    frame->m_paramMemoList.Append(param);
     frame->m_titleSubList.Append(new CArchMemo);
-    static_cast<CArchMemo*>(frame->m_titleSubList.GetLast()->GetData())
-        ->SetMemoPrior(CArchMemo::High);
     frame->m_titleTermLists.Append(new wxList);
 
     struct rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 50000;
+    struct rlimit small = {50000, saved.rlim_max};
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
     press(ID_ExportWav);
@@ -251,31 +221,19 @@ TEST_F(FaultTest, PictureClaimingAMillionByAMillionPixelsIsRefusedUndecoded) {
     EXPECT_EQ(shape->m_shapeText, "image size not good. will you edit this ?");
 }
 
-namespace {
-void noSleep(unsigned long) {}
-class TourFaultTest : public MemoGroupTest {
-protected:
-    void SetUp() override {
-        MemoGroupTest::SetUp();
-        memo_tour_detail::setSleepFunction(noSleep);
-    }
-    void TearDown() override {
-        memo_tour_detail::setSleepFunction(nullptr);
-        MemoGroupTest::TearDown();
-    }
-};
-} // namespace
+using TourFaultTest = MemoGroupTest;
 
 // The system refuses the tour's thread: the frame does not stay busy. It refuses the
 // voiceprint worker during a voiceprint tour: each move logs it and the tour goes on without
 // the lock being held.
 TEST_F(TourFaultTest, RefusedThreadsLeaveNothingLockedOrBusy) {
+    const auto refuse = [](wxThread&) { return wxTHREAD_NO_RESOURCE; };
+    memo_tour_detail::setSleepFunction([](unsigned long) {});
     addGroup(0, "a");
     addGroup(8000, "b");
     newLog();
-    memo_tour_detail::setThreadCreator(refuseThread);
-    wxCommandEvent tour(wxEVT_BUTTON, ID_MemoTour);
-    frame->ProcessWindowEvent(tour);
+    memo_tour_detail::setThreadCreator(refuse);
+    press(frame, ID_MemoTour);
     memo_tour_detail::setThreadCreator(nullptr);
     EXPECT_EQ(newLog(), (std::vector<std::string>{"memo tour start.", " can not create thread."}));
     EXPECT_FALSE(frame->m_tourRunning);
@@ -283,10 +241,11 @@ TEST_F(TourFaultTest, RefusedThreadsLeaveNothingLockedOrBusy) {
     EXPECT_TRUE(dataLockFree());
 
     frame->m_containSsft->SetValue(true);
-    voiceprint_detail::setThreadCreator(refuseThread);
-    frame->ProcessWindowEvent(tour);
-    const bool ended = pumpUntil([] { return noTourThreads(); });
+    voiceprint_detail::setThreadCreator(refuse);
+    press(frame, ID_MemoTour);
+    const bool ended = pumpUntil(noTourThreads);
     voiceprint_detail::setThreadCreator(nullptr);
+    memo_tour_detail::setSleepFunction(nullptr);
     ASSERT_TRUE(ended);
     EXPECT_FALSE(frame->m_tourRunning);
     EXPECT_TRUE(dataLockFree());
