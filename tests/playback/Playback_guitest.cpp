@@ -162,8 +162,8 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
         return int(std::max_element(work.m_restoreDb, work.m_restoreDb + 256) - work.m_restoreDb);
     };
 
-    // No event is handled from here on, so the timer never fires: ticks are sent by hand.
     frame->toPlay();
+    frame->m_refreshTimer->Stop(); // ticks are sent by hand, one at a time
     for (int k = 1; k <= 9; ++k) {
         tick();
         const long pos = 1454L * k;
@@ -184,7 +184,7 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
     computeLevelSpectrum(work, 0, w.m_noiseParameter, levelOfStretch);
     frame->m_canvasPanel->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
     const std::vector<double> before(work.m_restoreDb, work.m_restoreDb + 256);
-    frame->toPlay();
+    frame->toPlay(); // the timer runs, but fires only when events are handled
     for (int k = 0; k < 8; ++k)
         tick();
     EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, lineColumn(8 * 1454));
