@@ -12,12 +12,9 @@ namespace ref {
 
 inline void make_sintbl(int n, double* table) {
     int i, n2 = n / 2, n4 = n / 4, n8 = n / 8;
-    double t = std::sin(M_PI / n);
-    double dc = 2 * t * t;
-    double ds = std::sqrt(dc * (2 - dc));
+    double t = std::sin(M_PI / n), dc = 2 * t * t, ds = std::sqrt(dc * (2 - dc));
     t = 2 * dc;
-    double c = table[n4] = 1;
-    double s = table[0] = 0;
+    double c = table[n4] = 1, s = table[0] = 0;
     for (i = 1; i < n8; i++) {
         c -= dc;
         dc += t * c;
@@ -54,24 +51,19 @@ inline int fft(double* x, double* y, int n, int inverse) {
     std::vector<int> bitrev(n);
     make_sintbl(n, sintbl.data());
     make_bitrev(n, bitrev.data());
-    int n4 = n / 4;
-    for (int i = 0; i < n; i++) {
-        int j = bitrev[i];
-        if (i < j) {
-            std::swap(x[i], x[j]);
-            std::swap(y[i], y[j]);
+    for (int i = 0; i < n; i++)
+        if (i < bitrev[i]) {
+            std::swap(x[i], x[bitrev[i]]);
+            std::swap(y[i], y[bitrev[i]]);
         }
-    }
     for (int k = 1; k < n; k *= 2) {
         int d = n / (2 * k);
         for (int j = 0; j < k; j++) {
             int h = j * d;
-            double c = sintbl[h + n4];
-            double s = inverse ? -sintbl[h] : sintbl[h];
+            double c = sintbl[h + n / 4], s = inverse ? -sintbl[h] : sintbl[h];
             for (int i = j; i < n; i += 2 * k) {
                 int m = i + k;
-                double dx = s * y[m] + c * x[m];
-                double dy = c * y[m] - s * x[m];
+                double dx = s * y[m] + c * x[m], dy = c * y[m] - s * x[m];
                 x[m] = x[i] - dx;
                 x[i] += dx;
                 y[m] = y[i] - dy;
@@ -112,31 +104,19 @@ inline void PowAndPhs(const double* re, const double* im, double* pow, double* p
 inline void restore(const double* sig, long n, long L, long high, long low, double* out,
                     double* rowSum, double noise, int wide,
                     std::vector<double>* whitened = nullptr) {
-    std::vector<double> re(n), im(n), tmpPow(n), tmpPhs(n), letRe(L), letIm(L), letPow(L),
-        letPhs(L), widePhase(L * n);
-    for (long i = 0; i < n; i++) {
-        out[i] = 0;
-        rowSum[i] = 0;
-        re[i] = sig[i];
-        im[i] = 0;
-    }
-    double mx = sig[0], mn = sig[0];
-    for (long i = 1; i < n; i++) {
-        mx = std::max(mx, sig[i]);
-        mn = std::min(mn, sig[i]);
-    }
-    if (mx - mn < 5.0) {
-        for (long i = 0; i < n / 2; i++)
-            out[i] = -1;
+    std::vector<double> re(sig, sig + n), im(n), tmpPow(n), tmpPhs(n), letRe(L), letIm(L),
+        letPow(L), letPhs(L), widePhase(L * n);
+    std::fill_n(out, n, 0.0);
+    std::fill_n(rowSum, n, 0.0);
+    const auto range = std::minmax_element(sig, sig + n);
+    if (*range.second - *range.first < 5.0) {
+        std::fill_n(out, n / 2, -1.0);
         return;
     }
     hamming(re.data(), n);
     fft(re.data(), im.data(), (int)n, 0);
     PowAndPhs(re.data(), im.data(), tmpPow.data(), tmpPhs.data(), n);
-    double pmax = 0;
-    for (long k = 1; k < n / 2; k++)
-        if (tmpPow[k] > pmax)
-            pmax = tmpPow[k];
+    const double pmax = *std::max_element(tmpPow.begin() + 1, tmpPow.begin() + n / 2);
     tmpPow[0] = 0;
     for (long k = 0; k < n; k++) {
         double g = std::sqrt(tmpPow[k] / (tmpPow[k] + pmax * noise));
