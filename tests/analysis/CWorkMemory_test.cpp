@@ -32,10 +32,13 @@ double* failingAllocator(size_t count) {
 
 } // namespace
 
-// 191 x 512 + 2048 = 99,840 <= 100,000 fits; one frame more (100,352) does not and changes
-// nothing. The restoration sizes follow the sense mode. Every buffer is written at its last
-// element (AddressSanitizer checks the ends).
-TEST(CWorkMemory, SetSizeFitsFramesAndAllocatesEveryBuffer) {
+// 191 x 512 + 2048 = 99,840 <= 100,000 fits. Every buffer is written at its last element
+// (AddressSanitizer checks the ends). Refused before anything is touched, the sense mode included,
+// in order: one frame more than fits (100,352 samples), no frame, a negative count, no hop, a
+// backwards hop (span below S), S not a power of two, too short for the FFT, longer than the
+// analysis supports, no such sense mode, nothing available, a span, a plane (2.56e9 values) or a
+// hop that overflows 32 bits. The restoration sizes follow the sense mode.
+TEST(CWorkMemory, SetSizeFitsFramesRejectsUnusableSizesAndAllocatesEveryBuffer) {
     W w;
     EXPECT_FALSE(w.newAll()); // not sized: nothing to allocate
     ASSERT_EQ(W::resultOk, w.setSize(2048, 100000, W::senseNormal, 512, 192));
@@ -46,10 +49,26 @@ TEST(CWorkMemory, SetSizeFitsFramesAndAllocatesEveryBuffer) {
     w.m_wave[99839] = w.m_re[2047] = w.m_restoreDb[2047] = w.m_pitch[191] = 1;
     w.m_harmonicsPower[191] = w.m_rectDbMap[192 * 1024 - 1] = w.m_auxMap[192 * 1024 - 1] = 1;
 
-    EXPECT_EQ(W::resultSize, w.setSize(2048, 100000, W::senseFine, 512, 193));
-    EXPECT_EQ((Sizes{2048, 100000, 99840, 4, 1, 0, 512, 192}), sizesOf(w));
-    EXPECT_EQ(W::senseNormal, w.m_senseMode);
-    EXPECT_EQ(before, buffers(w));
+    const Sizes kept = sizesOf(w);
+    const struct {
+        long s, max, interval, repeat;
+        int mode;
+    } bad[] = {
+        // clang-format off
+        {2048, 100000, 512, 193, 1},    {1024, 10000, 256, 0, 0},
+        {1024, 10000, 256, -3, 0},      {1024, 10000, 0, 20, 0},
+        {1024, 10000, -256, 20, 0},     {1000, 10000, 256, 20, 0},
+        {2, 10000, 256, 20, 0},         {65536, 1L << 30, 256, 20, 0},
+        {1024, 10000, 256, 20, 2},      {1024, -1, 256, 1, 0},
+        {1024, LONG_MAX, INT_MAX, INT_MAX, 0}, {1024, INT_MAX, 1, 5000000, 0},
+        {1024, 10000, 1L << 40, 2, 0},
+        // clang-format on
+    };
+    for (const auto& b : bad) {
+        EXPECT_EQ(W::resultSize, w.setSize(b.s, b.max, W::senseMode(b.mode), b.interval, b.repeat))
+            << b.s << " " << b.max << " " << b.interval << " " << b.repeat;
+        EXPECT_TRUE(kept == sizesOf(w) && before == buffers(w) && w.m_senseMode == W::senseNormal);
+    }
 
     ASSERT_EQ(W::resultOk, w.setSize(256, 4096, W::senseFine, 128, 10));
     EXPECT_EQ((Sizes{256, 4096, 1408, 32, 15, 1, 128, 10}), sizesOf(w));
@@ -59,33 +78,6 @@ TEST(CWorkMemory, SetSizeFitsFramesAndAllocatesEveryBuffer) {
     w.m_hamPowMap[10 * 256 - 1] = 0;
     w.deleteAll();
     EXPECT_EQ(std::vector<double*>(21, nullptr), buffers(w));
-}
-
-// Refused before anything is touched, in order: no frame, a negative count, no hop, a backwards
-// hop (span below S), S not a power of two, too short for the FFT, longer than the analysis
-// supports, no such sense mode, nothing available, a span, a plane (2.56e9 values) or a hop that
-// overflows 32 bits.
-TEST(CWorkMemory, SetSizeRejectsUnusableSizes) {
-    W w;
-    ASSERT_EQ(W::resultOk, w.setSize(1024, 10000, W::senseNormal, 256, 20));
-    const Sizes kept = sizesOf(w);
-    const std::vector<double*> bufs = buffers(w);
-    const struct {
-        long s, max, interval, repeat;
-        int mode;
-    } bad[] = {
-        {1024, 10000, 256, 0, 0},       {1024, 10000, 256, -3, 0},
-        {1024, 10000, 0, 20, 0},        {1024, 10000, -256, 20, 0},
-        {1000, 10000, 256, 20, 0},      {2, 10000, 256, 20, 0},
-        {65536, 1L << 30, 256, 20, 0},  {1024, 10000, 256, 20, 2},
-        {1024, -1, 256, 1, 0},          {1024, LONG_MAX, INT_MAX, INT_MAX, 0},
-        {1024, INT_MAX, 1, 5000000, 0}, {1024, 10000, 1L << 40, 2, 0},
-    };
-    for (const auto& b : bad) {
-        EXPECT_EQ(W::resultSize, w.setSize(b.s, b.max, W::senseMode(b.mode), b.interval, b.repeat))
-            << b.s << " " << b.max << " " << b.interval << " " << b.repeat;
-        EXPECT_TRUE(kept == sizesOf(w) && bufs == buffers(w));
-    }
 }
 
 // Allocation failure at any one of the 21 buffers: everything is released, the eight sizes go
