@@ -2,10 +2,8 @@
 
 #include "analysis/CWorkMemory.h"
 #include "analysis/Voiceprint.h"
-#include "memo/MemoListFile.h"
-#include "sound/ParameterBlock.h"
 #include "cli/CliRun.h"
-#include "support/TestWav.h"
+#include "support/SoundFiles.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -13,7 +11,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -99,19 +96,48 @@ TEST(Cli, InfoShowsWhatOpeningSets) {
     }
 }
 
+// The pixel rows of an 8-bit grey or RGB PNG as vocalith-cli writes it, each after its filter
+// byte (always 0).
+std::vector<unsigned char> pngRows(const std::string& p, uint32_t& width, uint32_t& height) {
+    auto big32 = [&](size_t at) {
+        return uint32_t(uint8_t(p[at])) << 24 | uint8_t(p[at + 1]) << 16 | uint8_t(p[at + 2]) << 8 |
+               uint8_t(p[at + 3]);
+    };
+    if (p.size() < 33 || p.compare(12, 4, "IHDR") != 0)
+        return {};
+    width = big32(16);
+    height = big32(20);
+    std::string packed;
+    for (size_t at = 8; at + 12 <= p.size(); at += 12 + big32(at))
+        if (p.compare(at + 4, 4, "IDAT") == 0)
+            packed += p.substr(at + 8, big32(at));
+    std::vector<unsigned char> raw(height * (1 + (p[25] == 2 ? 3 : 1) * size_t(width)));
+    uLongf rawLen = raw.size();
+    if (uncompress(raw.data(), &rawLen, reinterpret_cast<const Bytef*>(packed.data()),
+                   packed.size()) != Z_OK ||
+        rawLen != raw.size())
+        return {};
+    return raw;
+}
+
 // The planes must be those of the engine's own loop on the stretch the options select, with the
 // noise parameter rounded to float as the program keeps it. The plain PNG has one column per frame
 // and bins 0 .. 6000 Hz / 7.8125 Hz = 768 upwards, -130 dB black.
-TEST(Cli, VoiceprintWritesTheProgramsPlanes) {
+// The labelled picture at 400 x 300 (plot at (40, 27), 282 x 245, see VoiceprintPng_test): the
+// pitch of the 200 Hz voice a quarter up on the 0 .. 800 Hz scale (rows 207 .. 212 for 200 +- 7.8
+// Hz), and the title memo of a High group made on the same stretch at relX 0.5 and 3000 Hz: sample
+// 600 + 0.5 * (27 * 512 + 2048) - 1024 = 7512, column 6912 * 282 / 13824 = 141, row
+// 3000 * 245 / 6000 = 122 from the bottom: a red square at (181, 149).
+TEST(Cli, VoiceprintPlanesAndPictures) {
     const std::vector<int16_t> samples = voice();
+    ScratchDir scratch; // takes the npy folder, the pictures and the memo list with it
     TempFile wav(testwav::wav(samples, 1, 16000));
-    const std::string dir = wav.path + ".npy", png = wav.path + ".png";
-    struct Cleanup {
-        std::string dir, png;
-        ~Cleanup() { std::filesystem::remove_all(dir), std::filesystem::remove(png); }
-    } cleanup{dir, png};
-    const CliRun r = cli({"voiceprint", wav.path, "--start", "600", "--noise", "0.001", "--threads",
-                          "2", "--npy", dir, "--png", png, "--plain"});
+    const std::string dir = scratch.path() + "/npy", png = scratch.path() + "/v.png";
+    const std::string memos =
+        scratch.file("v.vlh", oneGroupList(analysis(16000, 16000, 2048, 512, 27, 6000, -130.0), 600,
+                                           CArchMemo::High, {"vowel"}, 0.5f, 3000));
+    CliRun r = cli({"voiceprint", wav.path, "--start", "600", "--noise", "0.001", "--threads", "2",
+                    "--npy", dir, "--png", png, "--plain"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("voiceprint: 27 frames x 1024 bins (SsftSize 2048, Interval 512, "
                           "normal, from sample 600) in ",
@@ -129,116 +155,41 @@ TEST(Cli, VoiceprintWritesTheProgramsPlanes) {
     EXPECT_EQ(npy(dir + "/hamDbMap.npy", "(27, 1024)").size(), 27u * 1024u);
     EXPECT_EQ(npy(dir + "/restoreDb.npy", "(1024,)").size(), 1024u);
 
-    const std::string p = slurp(png);
-    ASSERT_GT(p.size(), 41u);
-    ASSERT_EQ(p.compare(12, 4, "IHDR"), 0);
-    EXPECT_EQ(p.substr(16, 8), std::string("\0\0\0\x1B\0\0\x03\x01", 8)); // 27 x 769
-    std::vector<unsigned char> raw(769 * 28); // a filter byte before every row
-    uLongf rawLen = raw.size();
-    const uint32_t idatLen = uint32_t(uint8_t(p[33])) << 24 | uint8_t(p[34]) << 16 |
-                             uint8_t(p[35]) << 8 | uint8_t(p[36]);
-    ASSERT_EQ(
-        uncompress(raw.data(), &rawLen, reinterpret_cast<const Bytef*>(p.data() + 41), idatLen),
-        Z_OK);
-    ASSERT_EQ(rawLen, raw.size());
+    uint32_t width = 0, height = 0;
+    std::vector<unsigned char> raw = pngRows(slurp(png), width, height);
+    ASSERT_TRUE(width == 27 && height == 769 && !raw.empty()) << width << "x" << height;
     for (int t : {0, 7, 26})
         for (int bin : {0, 25, 26, 51, 768}) {
             const double level = (restored[size_t(t * 1024 + bin)] + 130.0) * 255.0 / 130.0;
             const int grey = level > 255 ? 255 : level < 0 ? 0 : int(level);
             EXPECT_EQ(raw[size_t(768 - bin) * 28 + 1 + size_t(t)], grey) << t << " " << bin;
         }
-}
 
-// The RGB pixels of a PNG as vocalith-cli writes it (8-bit RGB, filter 0 on every row).
-std::vector<unsigned char> rgbPng(const std::string& p, uint32_t& width, uint32_t& height) {
-    auto big32 = [&](size_t at) {
-        return uint32_t(uint8_t(p[at])) << 24 | uint8_t(p[at + 1]) << 16 | uint8_t(p[at + 2]) << 8 |
-               uint8_t(p[at + 3]);
-    };
-    if (p.size() < 33 || p.compare(12, 4, "IHDR") != 0 || p[25] != 2)
-        return {};
-    width = big32(16);
-    height = big32(20);
-    std::string packed;
-    for (size_t at = 8; at + 12 <= p.size(); at += 12 + big32(at))
-        if (p.compare(at + 4, 4, "IDAT") == 0)
-            packed += p.substr(at + 8, big32(at));
-    std::vector<unsigned char> raw(size_t(height) * (1 + 3 * size_t(width)));
-    uLongf rawLen = raw.size();
-    if (uncompress(raw.data(), &rawLen, reinterpret_cast<const Bytef*>(packed.data()),
-                   packed.size()) != Z_OK ||
-        rawLen != raw.size())
-        return {};
-    return raw;
-}
-
-// The labelled picture at 400 x 300 (plot at (40, 27), 282 x 245, see VoiceprintPng_test): the
-// frequency axis left of the plot, the 27 frames from sample 600 across it, the pitch of the
-// 200 Hz voice a quarter up on the 0 .. 800 Hz scale (rows 207 .. 212 for 200 +- 7.8 Hz), and
-// the title memo of a High group made on the same stretch at relX 0.5 and 3000 Hz: sample
-// 600 + 0.5 * (27 * 512 + 2048) - 1024 = 7512, column 6912 * 282 / 13824 = 141, row
-// 3000 * 245 / 6000 = 122 from the bottom: a red square at (181, 149).
-TEST(Cli, VoiceprintPictureWithAxesPitchAndMemos) {
-    TempFile wav(testwav::wav(voice(), 1, 16000));
-    const std::string png = wav.path + ".png", memos = wav.path + ".vlh";
-    struct Cleanup {
-        std::string png, memos;
-        ~Cleanup() { std::filesystem::remove(png), std::filesystem::remove(memos); }
-    } cleanup{png, memos};
-    ParameterValues v;
-    v.sampleFreq = 16000;
-    v.quantBit = 16;
-    v.totalSamples = 16000;
-    v.ssftSize = 2048;
-    v.interval = 512;
-    v.repeatTimes = 27;
-    v.noiseParameter = 0.0005f;
-    v.freqHigh = 6000;
-    v.dbLow = -130.0;
-    std::vector<MemoSlot> slots(1);
-    slots[0].param = std::make_unique<CArchMemo>();
-    slots[0].param->m_memoText = formatParameterBlock(v);
-    slots[0].param->m_viewLength = 16000;
-    slots[0].param->m_viewCursor = 600;
-    slots[0].sub = std::make_unique<CArchMemo>();
-    slots[0].sub->m_memoText = "+";
-    slots[0].terms.push_back(std::make_unique<CArchMemo>());
-    slots[0].terms[0]->m_memoText = "vowel";
-    slots[0].terms[0]->m_relX = 0.5f;
-    slots[0].terms[0]->m_freq = 3000;
-    std::string bytes;
-    ASSERT_TRUE(formatMemoList(memoSlotRefs(slots), bytes));
-    std::ofstream(memos, std::ios::binary) << bytes;
-
-    const CliRun r = cli({"voiceprint", wav.path, "--start", "600", "--png", png, "--size",
-                          "400x300", "--pitch", "--memos", memos});
+    r = cli({"voiceprint", wav.path, "--start", "600", "--png", png, "--size", "400x300", "--pitch",
+             "--memos", memos});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("wrote " + png + "\n"), std::string::npos);
-    uint32_t width = 0, height = 0;
-    const std::vector<unsigned char> raw = rgbPng(slurp(png), width, height);
-    ASSERT_TRUE(width == 400 && height == 300 && !raw.empty());
+    raw = pngRows(slurp(png), width, height);
+    ASSERT_TRUE(width == 400 && height == 300 && !raw.empty()) << width << "x" << height;
     auto pixel = [&](int x, int y) {
         const unsigned char* p = &raw[size_t(y) * (1 + 3 * 400) + 1 + 3 * size_t(x)];
         return std::array<int, 3>{p[0], p[1], p[2]};
     };
-    for (int y = 26; y <= 272; ++y)
-        EXPECT_EQ(pixel(39, y), (std::array<int, 3>{0, 0, 0})) << y;
     EXPECT_EQ(pixel(181, 149), (std::array<int, 3>{255, 0, 0}));
-    const int frame13 = 40 + 13 * 282 / 27;
     int coral = 0;
     for (int y = 206; y <= 213; ++y)
-        coral += pixel(frame13, y) == std::array<int, 3>{255, 127, 0};
+        coral += pixel(40 + 13 * 282 / 27, y) == std::array<int, 3>{255, 127, 0}; // frame 13
     EXPECT_GE(coral, 3) << "the pitch line is 3 pixels thick";
 
-    CliRun bad = cli({"voiceprint", wav.path, "--png", png, "--size", "199x150"});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.err.rfind("vocalith-cli: --size needs WIDTHxHEIGHT from 200x150 to 4096x4096.\n"
-                            "usage:",
-                            0),
+    r = cli({"voiceprint", wav.path, "--png", png, "--size", "199x150"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("vocalith-cli: --size needs WIDTHxHEIGHT from 200x150 to 4096x4096.\n"
+                          "usage:",
+                          0),
               0u);
-    bad = cli({"voiceprint", wav.path, "--png", png, "--memos", memos + ".none"});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.err, "vocalith-cli: cannot read the memo list " + memos + ".none.\n");
+    r = cli({"voiceprint", wav.path, "--png", png, "--memos", memos + ".none"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vocalith-cli: cannot read the memo list " + memos + ".none.\n");
 }
 
 TEST(Cli, OptionsAreCheckedAsTheParameterBlock) {

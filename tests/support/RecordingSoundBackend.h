@@ -7,14 +7,11 @@
 
 #include "playback/AlsaSoundBackend.h"
 
-// Stands in for the sound device: keeps what each Play was given and counts Stop calls.
+// Stands in for the sound device: keeps the flags and sample bytes of each Play, counts Stops.
 class RecordingSoundBackend : public wxSoundBackend {
 public:
     struct Played {
         unsigned flags = 0;
-        unsigned channels = 0;
-        unsigned samplingRate = 0;
-        unsigned bitsPerSample = 0;
         std::string samples; // the sample bytes as they would reach the device
     };
 
@@ -25,12 +22,8 @@ public:
     bool Play(wxSoundData* data, unsigned flags, volatile wxSoundPlaybackStatus*) override {
         Played p;
         p.flags = flags;
-        p.channels = data->m_channels;
-        p.samplingRate = data->m_samplingRate;
-        p.bitsPerSample = data->m_bitsPerSample;
         size_t bytes = 0;
-        const unsigned char* s = soundSampleBytes(*data, &bytes);
-        if (s)
+        if (const unsigned char* s = soundSampleBytes(*data, &bytes))
             p.samples.assign(reinterpret_cast<const char*>(s), bytes);
         plays.push_back(p);
         return true;

@@ -26,10 +26,7 @@ public:
         const std::string path = m_path + "/" + name;
         const std::string dir = path.substr(0, path.rfind('/'));
         wxFileName::Mkdir(dir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
-        if (FILE* f = std::fopen(path.c_str(), "wb")) {
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
-            std::fclose(f);
-        }
+        testwav::writeFile(path, bytes);
         return path;
     }
     const std::string& path() const { return m_path; }

@@ -57,6 +57,13 @@ inline std::string wav(const std::vector<int16_t>& samples, uint16_t channels = 
     return s;
 }
 
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+}
+
 // A file in /tmp holding the given bytes, removed again when the object goes.
 struct TempFile {
     std::string path;
@@ -64,11 +71,7 @@ struct TempFile {
         static int counter = 0;
         path = "/tmp/vocalith-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++) +
                "-" + name;
-        FILE* f = std::fopen(path.c_str(), "wb");
-        if (f) {
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
-            std::fclose(f);
-        }
+        writeFile(path, bytes);
     }
     ~TempFile() { unlink(path.c_str()); }
     TempFile(const TempFile&) = delete;
