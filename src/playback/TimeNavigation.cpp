@@ -90,8 +90,13 @@ void moveWindow(MyFrame& f, int32_t start, long cursor) {
 }
 
 // The jump box as a base-10 number; false when it holds anything else.
-bool jumpDistance(const MyFrame& f, long* distance) {
-    return f.m_jumptext->GetValue().ToLong(distance, 10);
+// The long jumps' distance from its box. Once it reads, the view is left; false as well when
+// nothing can move: the window holds the whole sound, or the distance is not forward.
+bool jumpDistance(MyFrame& f, long* distance) {
+    if (!f.m_jumptext->GetValue().ToLong(distance, 10))
+        return false;
+    leaveView(f);
+    return f.m_wavePara->m_totalSamples >= f.m_wavePara->m_windowMax && *distance > 0;
 }
 
 // After a failed resize the buffers the panels borrowed are gone: the panels let go of them
@@ -242,10 +247,7 @@ void MyFrame::OnRRRRigth(wxCommandEvent&) {
     long d = 0;
     if (!jumpDistance(*this, &d))
         return;
-    leaveView(*this);
     CWavPara& wave = *m_wavePara;
-    if (wave.m_totalSamples < wave.m_windowMax || d <= 0)
-        return;
     d = std::min<long>(d, wave.m_totalSamples); // no sum below can overflow
     const int64_t end = int64_t(wave.m_totalSamples) - 1 - wave.m_windowLen;
     if (int64_t(wave.m_windowStart) + d + wave.m_windowLen >= wave.m_totalSamples) {
@@ -264,10 +266,7 @@ void MyFrame::OnLLLLeft(wxCommandEvent&) {
     long d = 0;
     if (!jumpDistance(*this, &d))
         return;
-    leaveView(*this);
     CWavPara& wave = *m_wavePara;
-    if (wave.m_totalSamples < wave.m_windowMax || d <= 0)
-        return;
     d = std::min<long>(d, std::max<int32_t>(wave.m_windowStart, 0));
     moveWindow(*this, wave.m_windowStart - int32_t(d), long(wave.m_cursor) + d);
     markWindowOnOverview(*this);

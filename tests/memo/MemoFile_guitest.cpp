@@ -42,12 +42,6 @@ std::string memoList(int groups) {
 
 class MemoFileTest : public FrameTest {
 protected:
-    void open(const std::string& path) {
-        frame->m_waveFileName = path;
-        frame->m_chosenFileName = path.substr(path.rfind('/') + 1);
-        frame->readCommon();
-        pumpEvents();
-    }
     void save() {
         wxCommandEvent press(wxEVT_BUTTON, ID_Save);
         frame->ProcessWindowEvent(press);

@@ -50,12 +50,6 @@ std::string oneGroupList(const char* text) {
 
 class FaultTest : public FrameTest {
 protected:
-    void open(const std::string& path) {
-        frame->m_waveFileName = path;
-        frame->m_chosenFileName = path.substr(path.rfind('/') + 1);
-        frame->readCommon();
-        pumpEvents();
-    }
     void press(int id) {
         wxCommandEvent event(wxEVT_BUTTON, id);
         frame->ProcessWindowEvent(event);

@@ -10,13 +10,6 @@ namespace {
 
 class OpenTest : public FrameTest {
 protected:
-    // Opens a path as the command line would.
-    void open(const std::string& path) {
-        frame->m_waveFileName = path;
-        frame->m_chosenFileName = path.substr(path.rfind('/') + 1);
-        frame->readCommon();
-        pumpEvents();
-    }
     std::string block() const { return frame->m_text->GetValue().utf8_string(); }
     bool shows(const std::string& piece) const { return block().find(piece) != std::string::npos; }
     bool logged(const std::string& text) const {

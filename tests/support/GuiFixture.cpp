@@ -96,6 +96,13 @@ void FrameTest::TearDown() {
     pumpEvents(); // deletes the frame
 }
 
+void FrameTest::open(const std::string& path) {
+    frame->m_waveFileName = path;
+    frame->m_chosenFileName = path.substr(path.rfind('/') + 1);
+    frame->readCommon();
+    pumpEvents();
+}
+
 std::vector<std::string> FrameTest::log() const {
     wxLog::FlushActive();
     return logLines(frame->m_lboxLog);

@@ -37,6 +37,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
     std::vector<std::string> log() const;
+    // Opens a file as choosing it in the file dialog does.
+    void open(const std::string& path);
 
     MyFrame* frame = nullptr;
 };
