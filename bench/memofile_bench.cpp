@@ -2,8 +2,8 @@
 // whole file is formatted and put in place (temporary file, fsync, rename), or read back into
 // records. Every fifth term is Japanese, so the CP932 conversion is on the path both ways.
 
-#include "memo/MemoListFile.h"
-#include "sound/ParameterBlock.h"
+#include "engine/memo/MemoListFile.h"
+#include "engine/sound/ParameterBlock.h"
 
 #include <benchmark/benchmark.h>
 

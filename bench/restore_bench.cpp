@@ -2,9 +2,9 @@
 // transcription it must equal bit for bit. Frames walk a synthetic voice with hop 512, as the
 // default voiceprint does.
 
-#include "analysis/FftPrimitives.h"
-#include "analysis/WidebandRestore.h"
-#include "../tests/analysis/PlainTransformReference.h"
+#include "engine/analysis/FftPrimitives.h"
+#include "engine/analysis/WidebandRestore.h"
+#include "../tests/engine/analysis/PlainTransformReference.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,9 +3,9 @@
 //   BM_VoiceprintDb: the dB conversion alone
 //   BM_PitchDetection: one detection pass over the 853 frames
 
-#include "analysis/CWorkMemory.h"
-#include "analysis/Pitch.h"
-#include "analysis/Voiceprint.h"
+#include "engine/analysis/CWorkMemory.h"
+#include "engine/analysis/Pitch.h"
+#include "engine/analysis/Voiceprint.h"
 
 #include <benchmark/benchmark.h>
 

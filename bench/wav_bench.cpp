@@ -3,7 +3,7 @@
 // temporary directory. Run alone (--benchmark_filter=WavOpen) so that peak_rss_MB is this
 // benchmark's own.
 
-#include "sound/CWavPara.h"
+#include "engine/sound/CWavPara.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // libFuzzer entry point; the invariants are in checks/, shared with engine_tests.
 #include "FuzzChecks.h"
-#include "memo/MemoInterop.h"
+#include "engine/memo/MemoInterop.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::failOnBroken(checkAudacityImport(data, size));

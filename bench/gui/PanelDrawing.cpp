@@ -8,9 +8,9 @@
 
 #include <wx/evtloop.h>
 
-#include "app/MyApp.h"
-#include "app/MyFrame.h"
-#include "display/myCanvasPanel.h"
+#include "gui/app/MyApp.h"
+#include "gui/frame/MyFrame.h"
+#include "gui/panels/myCanvasPanel.h"
 #include "support/RecordingListener.h"
 
 extern MyFrame* g_frame; // the main window of VoiceprintClick.cpp

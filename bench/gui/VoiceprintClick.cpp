@@ -9,10 +9,10 @@
 #include <wx/evtloop.h>
 #include <wx/wx.h>
 
-#include "analysis/CWorkMemory.h"
-#include "app/MyApp.h"
-#include "app/MyFrame.h"
-#include "sound/CWavPara.h"
+#include "engine/analysis/CWorkMemory.h"
+#include "gui/app/MyApp.h"
+#include "gui/frame/MyFrame.h"
+#include "engine/sound/CWavPara.h"
 #include "support/TestWav.h"
 
 MyFrame* g_frame = nullptr;

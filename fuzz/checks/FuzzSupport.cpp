@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "FuzzChecks.h"
-#include "memo/MemoInterop.h"
+#include "engine/memo/MemoInterop.h"
 
 namespace fuzz {
 

@@ -4,7 +4,7 @@
 
 #include "FuzzChecks.h"
 #include "FuzzSupport.h"
-#include "memo/MemoListFile.h"
+#include "engine/memo/MemoListFile.h"
 
 namespace fuzz::memo_list {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "FuzzChecks.h"
 #include "FuzzSupport.h"
-#include "sound/ParameterBlock.h"
+#include "engine/sound/ParameterBlock.h"
 
 namespace fuzz::parameter_block {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "FuzzChecks.h"
 #include "FuzzSupport.h"
-#include "memo/PngHeader.h"
+#include "engine/memo/PngHeader.h"
 
 namespace fuzz::png_size {
 

@@ -6,7 +6,7 @@
 
 #include "FuzzChecks.h"
 #include "FuzzSupport.h"
-#include "sound/TextEncoding.h"
+#include "engine/sound/TextEncoding.h"
 
 namespace fuzz::text_encoding {
 namespace {

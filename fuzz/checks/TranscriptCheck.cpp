@@ -3,10 +3,10 @@
 
 #include "FuzzChecks.h"
 #include "FuzzSupport.h"
-#include "memo/TranscriptFile.h"
-#include "sound/CWavPara.h"
-#include "sound/ParameterBlock.h"
-#include "sound/TextEncoding.h"
+#include "engine/memo/TranscriptFile.h"
+#include "engine/sound/CWavPara.h"
+#include "engine/sound/ParameterBlock.h"
+#include "engine/sound/TextEncoding.h"
 
 namespace fuzz::transcript {
 namespace {

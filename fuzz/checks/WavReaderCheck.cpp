@@ -3,7 +3,7 @@
 
 #include "FuzzChecks.h"
 #include "FuzzSupport.h"
-#include "sound/CWavPara.h"
+#include "engine/sound/CWavPara.h"
 
 namespace fuzz::wav_reader {
 namespace {

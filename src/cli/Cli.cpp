@@ -1,16 +1,16 @@
 #include "cli/Cli.h"
 
-#include "analysis/CWorkMemory.h"
-#include "analysis/Pitch.h"
-#include "analysis/Voiceprint.h"
+#include "engine/analysis/CWorkMemory.h"
+#include "engine/analysis/Pitch.h"
+#include "engine/analysis/Voiceprint.h"
 #include "cli/CliFiles.h"
 #include "cli/CliMemos.h"
 #include "cli/VoiceprintPng.h"
-#include "memo/DemoMemos.h"
-#include "memo/MemoListFile.h"
-#include "sound/CWavPara.h"
-#include "sound/DemoVoice.h"
-#include "sound/WavHeader.h"
+#include "engine/memo/DemoMemos.h"
+#include "engine/memo/MemoListFile.h"
+#include "engine/sound/CWavPara.h"
+#include "engine/sound/DemoVoice.h"
+#include "engine/sound/WavHeader.h"
 
 #include <sys/stat.h>
 

@@ -4,9 +4,9 @@
 #include <ostream>
 #include <string>
 
-#include "memo/MemoInterop.h"
-#include "memo/MemoListFile.h"
-#include "sound/CWavPara.h"
+#include "engine/memo/MemoInterop.h"
+#include "engine/memo/MemoListFile.h"
+#include "engine/sound/CWavPara.h"
 
 const char* const kMemosUsage =
     "       vocalith-cli memos export FILE.vlh --format textgrid|audacity|csv [--wav FILE.wav]\n"

@@ -1,8 +1,8 @@
 #include "cli/VoiceprintPng.h"
 
 #include "cli/CliFiles.h"
-#include "memo/MemoListFile.h"
-#include "sound/ParameterBlock.h"
+#include "engine/memo/MemoListFile.h"
+#include "engine/sound/ParameterBlock.h"
 
 #include <algorithm>
 #include <cmath>

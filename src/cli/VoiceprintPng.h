@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/Pitch.h"
+#include "engine/analysis/Pitch.h"
 #include "cli/RgbCanvas.h"
 
 struct MemoSlot;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/CliRun.h"
-#include "memo/MemoListFile.h"
+#include "engine/memo/MemoListFile.h"
 #include "support/TestWav.h"
 
 // One group from sample 22050 (20 frames of 4096 every 512) with a title and a term, through

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "memo/MemoListFile.h"
-#include "sound/ParameterBlock.h"
+#include "engine/memo/MemoListFile.h"
+#include "engine/sound/ParameterBlock.h"
 
 // One run of vocalith-cli's logic with the given arguments (the program name is added).
 struct CliRun {

@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
 
-#include "analysis/CWorkMemory.h"
-#include "analysis/Voiceprint.h"
+#include "engine/analysis/CWorkMemory.h"
+#include "engine/analysis/Voiceprint.h"
 #include "cli/CliRun.h"
 #include "support/SoundFiles.h"
 

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 #include <wx/testing.h>
 
-#include "app/MyApp.h"
-#include "app/MyFrame.h"
+#include "gui/app/MyApp.h"
+#include "gui/frame/MyFrame.h"
 
 // The test application: a real MyApp whose event loop runs the tests.
 class GuiTestApp : public MyApp {

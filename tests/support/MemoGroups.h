@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "analysis/CWorkMemory.h"
-#include "memo/CArchMemo.h"
-#include "memo/DragShape.h"
-#include "sound/CWavPara.h"
-#include "sound/ParameterBlock.h"
+#include "engine/analysis/CWorkMemory.h"
+#include "engine/memo/CArchMemo.h"
+#include "gui/panels/DragShape.h"
+#include "engine/sound/CWavPara.h"
+#include "engine/sound/ParameterBlock.h"
 #include "support/GuiFixture.h"
 #include "support/RecordingSoundBackend.h"
 #include "support/SoundFiles.h"

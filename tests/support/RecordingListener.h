@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/IProcMemoListener.h"
+#include "gui/app/IProcMemoListener.h"
 
 // Stands in for the main window: records every operation a panel asks for, in order,
 // as "name(args)".

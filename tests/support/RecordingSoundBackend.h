@@ -5,7 +5,7 @@
 
 #include <wx/sound.h>
 
-#include "playback/AlsaSoundBackend.h"
+#include "gui/audio/AlsaSoundBackend.h"
 
 // Stands in for the sound device: keeps the flags and sample bytes of each Play, counts Stops.
 class RecordingSoundBackend : public wxSoundBackend {

@@ -1,0 +1,188 @@
+#include "engine/analysis/WidebandRestore.h"
+#include "engine/analysis/FftPrimitives.h"
+#include "engine/analysis/FftTables.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+using namespace spectral_detail;
+
+void CRestoreWorkspace::release() {
+    std::vector<double>().swap(m_rows);
+    std::vector<double>().swap(m_block);
+}
+
+struct RestoreAccess {
+    static std::vector<double>& rows(CRestoreWorkspace& ws) { return ws.m_rows; }
+    static std::vector<double>& block(CRestoreWorkspace& ws) { return ws.m_block; }
+};
+
+namespace {
+
+bool isPowerOfTwo(long n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
+
+// Short transforms computed side by side; a block of this many positions keeps the work of the
+// 64-point transforms inside the first-level cache.
+constexpr int kBlockWidth = 32;
+
+// Whitening: keep each bin's phase, with a gain that gates bins near or below the noise level.
+void whiten(double* re, double* im, long n, double noise) {
+    double peak = 0.0;
+    for (long k = 1; k < n / 2; ++k) {
+        const double p = re[k] * re[k] + im[k] * im[k];
+        if (p > peak)
+            peak = p;
+    }
+    const double gate = peak * noise;
+    for (long k = 0; k < n; ++k) {
+        const double p = re[k] * re[k] + im[k] * im[k];
+        const double phase = phaseOf(re[k], im[k], p);
+        const double kept = k == 0 ? 0.0 : p; // the DC bin carries no information here
+        const double den = kept + gate;
+        // Without noise gate or without any power a zero-power bin would be 0/0.
+        const double g = den > 0.0 ? std::sqrt(kept / den) : 0.0;
+        re[k] = g * std::cos(phase);
+        im[k] = g * std::sin(phase);
+    }
+}
+
+// Rows lo..hi of the short transforms at every position of the whitened frame y: phases when
+// wide, real parts otherwise. Rows outside lo..hi are never read, so neither their phases nor
+// their powers are computed.
+void shortTransforms(const FftTables& let, const double* y, long n, long lo, long hi, bool wide,
+                     double* rows, double* block) {
+    const int len = let.n;
+    const int width = static_cast<int>(std::min<long>(kBlockWidth, n));
+    double* X = block;
+    double* Y = block + static_cast<size_t>(len) * width;
+    const double scale = len;
+    for (long p0 = 0; p0 < n; p0 += width) {
+        // Loading in bit-reversed order is the transform's own swap step done on the way in.
+        for (int i = 0; i < len; ++i) {
+            double* xi = X + static_cast<size_t>(i) * width;
+            const long offset = p0 + let.bitrev[i];
+            for (int q = 0; q < width; ++q)
+                xi[q] = y[std::min(offset + q, n - 1)];
+        }
+        std::fill(Y, Y + static_cast<size_t>(len) * width, 0.0);
+        forwardBlock(let, X, Y, width);
+        for (long r = lo; r <= hi; ++r) {
+            const double* xr = X + static_cast<size_t>(r) * width;
+            const double* yr = Y + static_cast<size_t>(r) * width;
+            double* dst = rows + static_cast<size_t>(r - lo) * n + p0;
+            if (wide) {
+                for (int q = 0; q < width; ++q) {
+                    const double x = xr[q] / scale, yv = yr[q] / scale;
+                    dst[q] = phaseOf(x, yv, x * x + yv * yv);
+                }
+            } else {
+                for (int q = 0; q < width; ++q)
+                    dst[q] = xr[q] / scale;
+            }
+        }
+    }
+}
+
+} // namespace
+
+int restoreWithWidebandPhase(CRestoreWorkspace& ws, const double* sig, double* re, double* im,
+                             long n, long letSize, long letHigh, long letLow, double* out,
+                             long* outHalf, double* rowSum, double noise, int wide) {
+    if (!sig || !re || !im || !out || !outHalf || !rowSum)
+        return 1;
+    if (!isPowerOfTwo(n) || n < 4 || n > kCachedMax || !isPowerOfTwo(letSize) || letSize < 4 ||
+        letSize > kCachedMax || letLow < 0 || letLow > letHigh || letHigh >= letSize)
+        return 1;
+    const FftTables* frame = cachedTables(static_cast<int>(n));
+    const FftTables* let = cachedTables(static_cast<int>(letSize));
+    if (!frame || !let)
+        return 1;
+    const long rowCount = letHigh - letLow + 1;
+    const int width = static_cast<int>(std::min<long>(kBlockWidth, n));
+    std::vector<double>& rows = RestoreAccess::rows(ws);
+    std::vector<double>& block = RestoreAccess::block(ws);
+    try {
+        // Sizes are bounded by the checks above (at most 2^16 * 2^16 values).
+        const size_t rowValues = static_cast<size_t>(rowCount) * static_cast<size_t>(n);
+        const size_t blockValues = 2 * static_cast<size_t>(letSize) * width;
+        if (rows.size() < rowValues)
+            rows.resize(rowValues);
+        if (block.size() < blockValues)
+            block.resize(blockValues);
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
+
+    *outHalf = n / 2;
+    std::fill(out, out + n, 0.0);
+    std::fill(rowSum, rowSum + n, 0.0);
+    std::copy(sig, sig + n, re);
+    std::fill(im, im + n, 0.0);
+
+    const auto range = std::minmax_element(sig, sig + n);
+    if (*range.second - *range.first < 5.0) {
+        std::fill(out, out + n / 2, -1.0);
+        return 0;
+    }
+
+    // Windowed samples are loaded straight into bit-reversed order: the values the transform's
+    // swap step would produce, without the extra pass.
+    const double* ham = frame->hamming.data();
+    const int* rev = frame->bitrev.data();
+    for (long i = 0; i < n; ++i)
+        re[i] = sig[rev[i]] * ham[rev[i]];
+    transformReversed(*frame, re, im, false);
+    whiten(re, im, n, noise);
+    transform(*frame, re, im, true);
+
+    shortTransforms(*let, re, n, letLow, letHigh, wide == 1, rows.data(), block.data());
+
+    for (long r = letLow; r <= letHigh; ++r) {
+        const double* row = rows.data() + static_cast<size_t>(r - letLow) * n;
+        const double weight = r == 0 ? 0.5 : 1.0;
+        for (long p = 0; p < n; ++p)
+            rowSum[p] += row[p];
+        for (long i = 0; i < n; ++i)
+            re[i] = row[rev[i]] * ham[rev[i]];
+        std::fill(im, im + n, 0.0);
+        transformReversed(*frame, re, im, false);
+        // The DC bin of every row spectrum is dropped.
+        out[0] += weight * 0.0;
+        for (long k = 1; k < n; ++k)
+            out[k] += weight * (re[k] * re[k] + im[k] * im[k]);
+    }
+    return 0;
+}
+
+int restoreWithWidebandPhase(const double* sig, double* re, double* im, long n, long letSize,
+                             long letHigh, long letLow, double* out, long* outHalf, double* rowSum,
+                             double noise, int wide) {
+    static thread_local CRestoreWorkspace workspace;
+    return restoreWithWidebandPhase(workspace, sig, re, im, n, letSize, letHigh, letLow, out,
+                                    outHalf, rowSum, noise, wide);
+}
+
+void adjustRestoreDbBottomLineByPowerDb(const double* hamDb, double* restoreDb, long frames,
+                                        long bins, int /*fine*/) {
+    if (!hamDb || !restoreDb || bins <= 1 || frames <= 0)
+        return;
+    const double count = static_cast<double>(bins - 1);
+    for (long t = 0; t < frames; ++t) {
+        const double* ham = hamDb + t * bins;
+        double* restored = restoreDb + t * bins;
+        double hamSum = 0.0, restoreSum = 0.0;
+        for (long k = 1; k < bins; ++k) {
+            hamSum += ham[k];
+            restoreSum += restored[k];
+        }
+        const double hamMean = hamSum / count;
+        const double restoreMean = restoreSum / count;
+        for (long k = 1; k < bins; ++k) {
+            const double v = restored[k] - restoreMean + hamMean;
+            restored[k] = v > 0.0 ? 0.0 : v;
+        }
+    }
+}

@@ -1,0 +1,335 @@
+#include "engine/sound/CWavPara.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool readExact(FILE* f, void* dst, size_t n) {
+    return std::fread(dst, 1, n, f) == n;
+}
+
+bool readU32(FILE* f, uint32_t& v) {
+    unsigned char b[4];
+    if (!readExact(f, b, 4))
+        return false;
+    v = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    return true;
+}
+
+bool readI16(FILE* f, int16_t& v) {
+    unsigned char b[2];
+    if (!readExact(f, b, 2))
+        return false;
+    v = int16_t(uint16_t(b[0] | b[1] << 8));
+    return true;
+}
+
+bool readTag(FILE* f, const char* tag, size_t compared) {
+    char b[4];
+    return readExact(f, b, 4) && std::memcmp(b, tag, compared) == 0;
+}
+
+// The file's samples are little-endian; the read buffer is used in place.
+void toHostOrder(int16_t* p, size_t n) {
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    for (size_t i = 0; i < n; ++i)
+        p[i] = int16_t(__builtin_bswap16(uint16_t(p[i])));
+#else
+    (void)p;
+    (void)n;
+#endif
+}
+
+template <typename T> T* zeroedArray(int32_t count) {
+    // calloc(0) may return null, which would read as a failure.
+    return static_cast<T*>(std::calloc(size_t(std::max<int32_t>(count, 1)), sizeof(T)));
+}
+
+template <typename T> void freeArray(T*& p) {
+    if (p) {
+        std::free(p);
+        p = nullptr;
+    }
+}
+
+} // namespace
+
+CWavPara::CWavPara(int windowMax, int cacheLen)
+    : m_windowMax(windowMax), m_cacheLen(std::clamp(cacheLen, 1, int(kMaxCacheLen))) {}
+
+CWavPara::~CWavPara() {
+    deleteAll();
+    if (m_file)
+        std::fclose(m_file);
+    std::free(m_path);
+    std::free(m_readBuf);
+}
+
+CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    if (!path)
+        return resultReadError;
+    m_file = std::fopen(path, "rb");
+    if (!m_file)
+        return resultReadError;
+
+    uint32_t ignored32 = 0;
+    int16_t ignored16 = 0;
+    if (!readTag(m_file, "RIFF", 4) || !readU32(m_file, ignored32) || !readTag(m_file, "WAVE", 4) ||
+        !readTag(m_file, "fmt", 3) ||                               // 4th byte not examined
+        !readU32(m_file, ignored32) || !readI16(m_file, ignored16)) // format tag not examined
+        return resultReadError;
+    int16_t channels = 0;
+    if (!readI16(m_file, channels))
+        return resultReadError;
+    if (channels != 1 && channels != 2)
+        return resultChannelCount;
+    m_channelCount = channels;
+    uint32_t freq = 0;
+    if (!readU32(m_file, freq) || !readU32(m_file, ignored32) || !readI16(m_file, ignored16))
+        return resultReadError;
+    // Above 2^31 - 1 this reads as negative; setRangeXY refuses it like 0.
+    m_sampleFreq = int32_t(freq);
+    int16_t bits = 0;
+    if (!readI16(m_file, bits))
+        return resultReadError;
+    m_quantBit = bits;
+    if (bits != 16)
+        return resultQuantBit;
+    uint32_t dataBytes = 0;
+    if (!readTag(m_file, "data", 4) || !readU32(m_file, dataBytes))
+        return resultReadError;
+
+    const int32_t frameBytes = 2 * m_channelCount;
+    std::free(m_readBuf);
+    m_readBufBytes = m_cacheLen * frameBytes;
+    m_readBuf = static_cast<int16_t*>(std::malloc(size_t(m_readBufBytes)));
+    if (!m_readBuf)
+        return resultReadError;
+
+    // Never trust the header's size: truncated files and streaming headers (0xFFFFFFFF) claim
+    // more than is there, and every buffer below is sized from this count.
+    int64_t framesInFile = 0;
+    struct stat st;
+    if (fstat(fileno(m_file), &st) == 0 && st.st_size > kHeaderBytes)
+        framesInFile = (int64_t(st.st_size) - kHeaderBytes) / frameBytes;
+    const int64_t claimed = int64_t(dataBytes / 2) / m_channelCount;
+    m_totalSamples = int32_t(std::min(claimed, framesInFile));
+    // The window is copied out of the cache, so it cannot be longer than the cache.
+    m_windowLen = std::max(0, std::min({m_windowMax, m_totalSamples, m_cacheLen}));
+
+    const double step = m_totalSamples / (m_cacheLen * 0.1) + 1.0;
+    m_overviewStep = step >= double(INT32_MAX) ? INT32_MAX : std::max(1, int32_t(step));
+    m_cacheStart = 0;
+    m_overviewLen = m_totalSamples / m_overviewStep;
+
+    deleteAll();
+    if (!newAll()) {
+        deleteAll();
+        return resultNoMemory;
+    }
+
+    const bool stereo = m_channelCount == 2;
+    int16_t lo1 = INT16_MAX, hi1 = INT16_MIN, lo2 = INT16_MAX, hi2 = INT16_MIN;
+    for (int64_t first = 0; first < m_totalSamples; first += m_cacheLen) {
+        const int32_t n = int32_t(std::min<int64_t>(m_cacheLen, m_totalSamples - first));
+        const size_t want = size_t(n) * size_t(frameBytes);
+        if (!readExact(m_file, m_readBuf, want))
+            return resultReadError; // the file shrank while being read
+        toHostOrder(m_readBuf, want / 2);
+        const int16_t* frames = m_readBuf;
+        if (first == 0)
+            storeFrames(frames, n, m_cache1, stereo ? m_cache2 : nullptr);
+        for (int64_t k = (first + m_overviewStep - 1) / m_overviewStep;
+             k < m_overviewLen && k * m_overviewStep < first + n; ++k) {
+            const int64_t at = (k * m_overviewStep - first) * m_channelCount;
+            m_overview1[k] = frames[at];
+            if (stereo)
+                m_overview2[k] = frames[at + 1];
+        }
+        if (stereo) {
+            for (int32_t i = 0; i < n; ++i) {
+                lo1 = std::min(lo1, frames[2 * i]);
+                hi1 = std::max(hi1, frames[2 * i]);
+                lo2 = std::min(lo2, frames[2 * i + 1]);
+                hi2 = std::max(hi2, frames[2 * i + 1]);
+            }
+        } else {
+            for (int32_t i = 0; i < n; ++i) {
+                lo1 = std::min(lo1, frames[i]);
+                hi1 = std::max(hi1, frames[i]);
+            }
+        }
+    }
+    if (m_totalSamples > 0) {
+        m_max = hi1;
+        m_min = lo1;
+        if (stereo) {
+            m_max1 = hi1;
+            m_min1 = lo1;
+            m_max2 = hi2;
+            m_min2 = lo2;
+        }
+    }
+    m_cacheFilled = std::min(m_totalSamples, m_cacheLen);
+    m_channelSelect = stereo ? 2 : 1;
+    m_cacheCur = m_cache1;
+    m_overview = m_overview1;
+
+    std::free(m_path);
+    m_pathSize = int32_t(std::strlen(path)) + 1;
+    m_path = static_cast<char*>(std::calloc(size_t(m_pathSize), 1));
+    if (!m_path) {
+        m_pathSize = 0;
+        return resultNoMemory;
+    }
+    std::memcpy(m_path, path, size_t(m_pathSize) - 1);
+    return resultOK;
+}
+
+void CWavPara::storeFrames(const int16_t* frames, int32_t count, int16_t* first,
+                           int16_t* second) const {
+    if (!second) {
+        std::memcpy(first, frames, size_t(count) * sizeof(int16_t));
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        first[i] = frames[2 * i];
+        second[i] = frames[2 * i + 1];
+    }
+}
+
+bool CWavPara::loadCache(int32_t start) {
+    const int32_t frameBytes = 2 * m_channelCount;
+    const int32_t wanted = std::max(0, std::min(m_cacheLen, m_totalSamples - start));
+    int32_t got = 0;
+    // A 4 GiB stereo file has offsets beyond 32 bits.
+    const off_t offset = off_t(kHeaderBytes) + off_t(start) * frameBytes;
+    if (fseeko(m_file, offset, SEEK_SET) == 0) {
+        const size_t bytes = std::fread(m_readBuf, 1, size_t(wanted) * size_t(frameBytes), m_file);
+        got = int32_t(bytes / size_t(frameBytes));
+        toHostOrder(m_readBuf, size_t(got) * size_t(m_channelCount));
+    }
+    const bool stereo = m_channelCount == 2;
+    storeFrames(m_readBuf, got, m_cache1, stereo ? m_cache2 : nullptr);
+    // No stale samples of the previous block may survive a short read.
+    std::memset(m_cache1 + got, 0, size_t(m_cacheLen - got) * sizeof(int16_t));
+    if (stereo)
+        std::memset(m_cache2 + got, 0, size_t(m_cacheLen - got) * sizeof(int16_t));
+    m_cacheStart = start;
+    m_cacheFilled = got;
+    m_channelSelect = stereo ? 2 : 1;
+    m_cacheCur = m_cache1;
+    return got == wanted;
+}
+
+template <typename T> bool CWavPara::fillWindow(T* target) {
+    if (m_windowLen <= 0)
+        return true;
+    if (!target || !m_cache1)
+        return false;
+    const int64_t winStart = m_windowStart;
+    const int64_t winEnd = winStart + m_windowLen;
+    if (m_file && m_readBuf) {
+        const bool inside =
+            winStart >= m_cacheStart && winEnd <= int64_t(m_cacheStart) + m_cacheLen;
+        const int32_t expected = std::max(0, std::min(m_cacheLen, m_totalSamples - m_cacheStart));
+        if ((m_cacheLen < m_totalSamples && !inside) || m_cacheFilled < expected) {
+            int64_t start = 0;
+            if (m_cacheLen < m_totalSamples) {
+                start = inside ? m_cacheStart : std::max<int64_t>(winStart - m_cacheLen / 2, 0);
+                // A window longer than half the cache would stick out of a centred block.
+                start = std::max(start, winEnd - m_cacheLen);
+                start = std::min<int64_t>(start, m_totalSamples - m_cacheLen);
+            }
+            loadCache(int32_t(start));
+        }
+    }
+    const int16_t* cache = m_cacheCur ? m_cacheCur : m_cache1;
+    bool complete = true;
+    for (int32_t i = 0; i < m_windowLen; ++i) {
+        const int64_t at = winStart + i - m_cacheStart;
+        if (at >= 0 && at < m_cacheFilled) {
+            target[i] = T(cache[at]);
+        } else {
+            target[i] = T(0);
+            complete = false;
+        }
+    }
+    return complete;
+}
+
+bool CWavPara::setSiii() {
+    return fillWindow(m_window);
+}
+
+bool CWavPara::setSiiiIntMid() {
+    return fillWindow(m_windowInt);
+}
+
+CWavPara::resultWavPara CWavPara::setRangeXY(long freqLow, long freqHigh, double dbLow,
+                                             double dbHigh) {
+    if (m_sampleFreq <= 0 || !std::isfinite(dbLow) || !std::isfinite(dbHigh))
+        return resultNoSampleFreq;
+    const long nyquist = m_sampleFreq / 2;
+    if (freqLow < 0 || freqLow > nyquist)
+        freqLow = 0;
+    if (!(freqHigh >= 0 && freqHigh < nyquist))
+        freqHigh = nyquist;
+    if (freqLow > freqHigh)
+        freqLow = 0;
+    if (dbHigh > 0.0)
+        dbHigh = 0.0;
+    if (dbLow > dbHigh)
+        dbLow -= 200.0;
+    m_freqLow = int32_t(freqLow);
+    m_freqHigh = int32_t(freqHigh);
+    m_dbLow = dbLow;
+    m_dbHigh = dbHigh;
+    return resultOK;
+}
+
+CWavPara::resultWavPara CWavPara::checkRangeXY(long freqLow, long freqHigh, double dbLow,
+                                               double dbHigh) {
+    return setRangeXY(freqLow, freqHigh, dbLow, dbHigh);
+}
+
+void CWavPara::setChannelSelect(ChannelSelect channel) {
+    m_channelSelect = channel;
+    m_overview = channel == firstChannel ? m_overview1 : m_overview2;
+}
+
+bool CWavPara::newAll() {
+    // Zeroed, so a cache slot that was never filled reads as silence; calloc of a large block
+    // costs no memory until it is written.
+    m_window = zeroedArray<double>(m_windowLen);
+    m_windowInt = zeroedArray<int16_t>(m_windowLen);
+    m_overview1 = zeroedArray<int16_t>(m_overviewLen);
+    m_overview2 = zeroedArray<int16_t>(m_overviewLen);
+    m_cache1 = zeroedArray<int16_t>(m_cacheLen);
+    m_cache2 = zeroedArray<int16_t>(m_cacheLen);
+    m_cacheFilled = 0;
+    return m_window && m_windowInt && m_overview1 && m_overview2 && m_cache1 && m_cache2;
+}
+
+void CWavPara::deleteAll() {
+    freeArray(m_window);
+    freeArray(m_windowInt);
+    freeArray(m_overview1);
+    freeArray(m_overview2);
+    freeArray(m_cache1);
+    freeArray(m_cache2);
+    // These only point into the arrays above.
+    m_overview = nullptr;
+    m_cacheCur = nullptr;
+    m_cacheFilled = 0;
+}

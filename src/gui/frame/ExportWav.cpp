@@ -1,0 +1,200 @@
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include <wx/filefn.h>
+
+#include "gui/frame/MyFrame.h"
+#include "gui/app/Require.h"
+#include "engine/memo/CArchMemo.h"
+#include "engine/sound/CWavPara.h"
+#include "engine/sound/WavHeader.h"
+
+namespace {
+
+// The integer after key in a parameter block: the text up to the next "[", trimmed on the
+// right. False when the key is missing or the text is not a whole base-10 number inside 32 bits.
+bool blockInteger(const wxString& text, const char* key, int64_t* value) {
+    const size_t at = text.find(key);
+    if (at == wxString::npos)
+        return false;
+    const size_t from = at + std::strlen(key);
+    const size_t to = text.find('[', from);
+    wxString number = text.substr(from, to == wxString::npos ? wxString::npos : to - from);
+    number.Trim(true);
+    long parsed = 0;
+    if (!number.ToLong(&parsed, 10) || parsed < INT32_MIN || parsed > INT32_MAX)
+        return false;
+    *value = parsed;
+    return true;
+}
+
+// One group's stretch in the sound: where its view put it, and the part of it that exists.
+struct Stretch {
+    int64_t first = 0;  // file sample of the view's start plus the stretch's offset in it
+    int64_t length = 0; // (RepeatTimes - 1) * Interval + SsftSize
+    int64_t from = 0;   // first sample exported
+    int64_t count = 0;  // samples exported
+};
+
+// The stretch cut to the samples the sound has, so that nothing is read beyond them.
+void clampToSound(Stretch& s, int64_t totalSamples) {
+    const int64_t from = std::max<int64_t>(s.first, 0);
+    const int64_t end = std::min(s.first + std::max<int64_t>(s.length, 0), totalSamples);
+    s.from = from;
+    s.count = std::max<int64_t>(end - from, 0);
+}
+
+// Little-endian 16-bit samples, whatever the host, as the header promises.
+bool writeSamples(FILE* out, const int16_t* samples, int64_t count, unsigned char* bytes) {
+    for (int64_t i = 0; i < count; ++i) {
+        const uint16_t v = uint16_t(samples[i]);
+        bytes[2 * i] = static_cast<unsigned char>(v & 0xFF);
+        bytes[2 * i + 1] = static_cast<unsigned char>(v >> 8);
+    }
+    return std::fwrite(bytes, 2, size_t(count), out) == size_t(count);
+}
+
+bool writeSilence(FILE* out, int64_t count, unsigned char* bytes, int64_t chunk) {
+    std::memset(bytes, 0, size_t(2 * std::min(count, chunk)));
+    for (int64_t left = count; left > 0; left -= chunk) {
+        const size_t n = size_t(std::min(left, chunk));
+        if (std::fwrite(bytes, 2, n, out) != n)
+            return false;
+    }
+    return true;
+}
+
+// Both wave and the window's start are the caller's; the window is moved over the stretch one
+// window's length at a time.
+bool writeStretch(FILE* out, CWavPara& wave, const Stretch& s, unsigned char* bytes) {
+    int64_t from = s.from;
+    for (int64_t left = s.count; left > 0;) {
+        wave.m_windowStart = int32_t(from);
+        wave.setSiiiIntMid();
+        const int64_t n = std::min<int64_t>(left, wave.m_windowLen);
+        if (!writeSamples(out, wave.m_windowInt, n, bytes))
+            return false;
+        from += n;
+        left -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+void MyFrame::OnExportWav(wxCommandEvent&) {
+    if (busy() || m_canvasPanelUp->m_selLength < 1)
+        return;
+    CWavPara& wave = *m_wavePara;
+    if (wave.m_windowLen <= 0 || !wave.m_windowInt)
+        return;
+    const size_t groups = memoSlotCount();
+    if (groups == 0) {
+        wxLogMessage("memo not found to export");
+        return;
+    }
+    VOCALITH_REQUIRE(m_containBlank, "m_containBlank");
+    const bool blank = m_containBlank->GetValue();
+    m_priorLimit = m_priorlimit ? m_priorlimit->GetSelection() : 0;
+
+    std::vector<Stretch> stretches(groups);
+    for (size_t i = 0; i < groups; ++i) {
+        const CArchMemo* param = paramMemoAt(i);
+        if (!param) {
+            wxLogMessage("memo list wrong.");
+            return;
+        }
+        int64_t ssft = 0, interval = 0, repeat = 0;
+        if (!blockInteger(param->m_memoText, "[SsftSize]=", &ssft)) {
+            wxLogMessage("[SsftSize] wrong, back parameter.");
+            return;
+        }
+        if (!blockInteger(param->m_memoText, "[Interval]=", &interval)) {
+            wxLogMessage("[Interval] wrong, back parameter.");
+            return;
+        }
+        if (!blockInteger(param->m_memoText, "[RepeatTimes]=", &repeat)) {
+            wxLogMessage("[RepeatTimes] wrong, back parameter.");
+            return;
+        }
+        stretches[i].length = (repeat - 1) * interval + ssft;
+        stretches[i].first = int64_t(param->m_viewStart) + param->m_viewCursor;
+    }
+
+    auto exported = [&](size_t i) {
+        const CArchMemo* sub = subMemoAt(i);
+        if (!sub) {
+            wxLogMessage("memo list wrong.");
+            return false;
+        }
+        return int(sub->GetMemoPrior()) <= m_priorLimit;
+    };
+
+    int64_t total = 0;
+    for (size_t i = 0; i < groups; ++i) {
+        if (!exported(i))
+            continue;
+        Stretch& s = stretches[i];
+        // An edited text or a memo list of another recording can name samples the sound
+        // does not have.
+        clampToSound(s, wave.m_totalSamples);
+        if (s.count != s.length)
+            wxLogMessage("memo %d outside the sound, %lld of %lld samples exported.",
+                         subMemoAt(i)->m_titleNo, (long long)s.count, (long long)s.length);
+        total += s.count;
+    }
+    if (blank)
+        total *= 2;
+    // The header's size fields are 32 bits.
+    if (2 * total > int64_t(UINT32_MAX) - 36) {
+        wxLogMessage("too long to export as one wave file");
+        return;
+    }
+    unsigned char header[kWavHeaderBytes];
+    writeWavHeader(header, uint32_t(2 * total), wave.m_sampleFreq, int16_t(wave.m_quantBit), 1);
+
+    const size_t wavAt = m_waveFileName.rfind(".wav");
+    if (wavAt == wxString::npos) {
+        wxLogMessage("ext name not .wav");
+        return;
+    }
+    const wxString name = m_waveFileName.substr(0, wavAt) +
+                          (blank ? "-ExportFromMemo-wb.wav" : "-ExportFromMemo.wav");
+
+    // One window's worth of samples at a time.
+    const int64_t chunk = wave.m_windowLen;
+    std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[size_t(2 * chunk)]);
+    VOCALITH_REQUIRE(bytes, "datadata");
+
+    FILE* out = wxFopen(name, "wb");
+    if (!out) {
+        wxLogMessage("could not create wave file to export");
+        return;
+    }
+    bool written = std::fwrite(header, 1, kWavHeaderBytes, out) == size_t(kWavHeaderBytes);
+
+    const int32_t viewStart = wave.m_windowStart;
+    for (size_t i = 0; i < groups && written; ++i) {
+        if (!exported(i))
+            continue;
+        written = writeStretch(out, wave, stretches[i], bytes.get()) &&
+                  (!blank || writeSilence(out, stretches[i].count, bytes.get(), chunk));
+    }
+    // The view comes back as it was, its 16-bit window included.
+    wave.m_windowStart = viewStart;
+    wave.setSiiiIntMid();
+
+    written = std::fclose(out) == 0 && written;
+    if (!written) {
+        // A cut file would look like a whole export whose header promises samples it lacks.
+        wxRemoveFile(name);
+        wxLogMessage("could not write wave file to export");
+        return;
+    }
+    wxLogMessage("%s exported", name);
+}

@@ -1,0 +1,392 @@
+#pragma once
+
+#include <atomic>
+#include <vector>
+#include <memory>
+
+#include <wx/wx.h>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/frame.h>
+#include <wx/list.h>
+#include <wx/listbox.h>
+#include <wx/panel.h>
+#include <wx/progdlg.h>
+#include <wx/sizer.h>
+#include <wx/slider.h>
+#include <wx/sound.h>
+#include <wx/textctrl.h>
+#include <wx/thread.h>
+#include <wx/timer.h>
+
+#include "gui/app/IProcMemoListener.h"
+#include "gui/panels/myCanvasPanel.h"
+#include "engine/sound/ParameterBlock.h"
+
+class CArchMemo;
+struct MemoSlot;
+struct MemoSlotRef;
+class CWavPara;
+class CWorkMemory;
+class LboxLogger;
+class MyThread;
+struct TourLink;
+struct VoiceprintLink;
+
+// One slot's term list per element of MyFrame::m_titleTermLists.
+WX_DECLARE_LIST(wxList, MemoTermLists);
+
+// Window and command IDs; fixed numbers that the event table and the threads share.
+enum {
+    ID_Quit = 5006,
+    ID_About = 5014,
+    ID_Read = 5016,
+    ID_Save = 5017,
+    ID_Restore = 5018,
+    ID_Confirm = 5019,
+    ID_CalcSSFT = 5020,
+    ID_ExportWav = 5021,
+    ID_SearchLeft = 5022,
+    ID_SearchRigth = 5023,
+    ID_LLLeft = 5024,
+    ID_LLeft = 5025,
+    ID_Left = 5026,
+    ID_Rigth = 5027,
+    ID_RRigth = 5028,
+    ID_RRRigth = 5029,
+    ID_MostLLLLeft = 5030,
+    ID_LLLLeft = 5031,
+    ID_RRRRigth = 5032,
+    ID_Slider = 5033,
+    ID_PlayNonMute = 5036,
+    ID_Stop = 5038,
+    ID_LockMemo = 5041,
+    ID_MemoTour = 5042,
+    ID_MemoTourCont = 5043,
+    ID_WorkerEvent = 5045,
+    ID_MoveToMemoSsft = 5046,
+    ID_MoveToMemo = 5047,
+    ID_RefreshTimer = 5048,
+    ID_ExportMemos = 5050,
+    ID_ImportMemos = 5051,
+    ID_SavePicture = 5052,
+};
+
+// The main window. Declared here once; implemented in one file per subsystem,
+// named under each banner. Handler names keep their historical spelling
+// ("Rigth"): the event table and saved habits depend on them.
+class MyFrame : public wxFrame, public IProcMemoListener {
+public:
+    explicit MyFrame(const wxString& title);
+    ~MyFrame() override;
+
+    // Start-up and window — src/gui/frame/MyFrame.cpp
+    void init(wxString path);
+    void OnQuit(wxCommandEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnSize(wxSizeEvent& event);
+    bool GetContainSsft() const { return m_cachedContainSsft; }
+    bool GetContainBlank() const { return m_cachedContainBlank; }
+    bool GetPlayMute() const { return m_cachedPlayMute; }
+
+    // Playback — src/gui/frame/Playback.cpp (also toPlay and toStop of the listener)
+    // Plays the top panel's selection; OnPlay plays nothing while "Mute" is checked.
+    void OnPlay(wxCommandEvent& event);
+    void OnPlayNonMute(wxCommandEvent& event);
+    void OnStop(wxCommandEvent& event);
+    void OnRefreshInfo(wxTimerEvent& event);
+    // Redraws the panels whose size changed, and the memo shapes; before playing, stopping,
+    // and on "&Redraw".
+    void redrawPanels();
+    // Builds the play image of the selection and creates sound from it; false when the
+    // selection is empty or lies outside the window.
+    bool CreateSound(wxSound& sound) const;
+    // The image the last CreateSound built (header and samples) and its size in bytes.
+    static const unsigned char* playImage(size_t* bytes);
+    // "&NonDispSpectrum" as it was when playing started.
+    bool m_noSpectrum = false;
+    // Owns the sound m_sound points to; deleted with the frame or by the next play.
+    std::unique_ptr<wxSound> m_soundOwner;
+
+    // Time navigation and zoom — src/gui/frame/TimeNavigation.cpp
+    // (also setRange, unsetRange and toRedraw of the listener)
+    void OnLLLeft(wxCommandEvent& event);
+    void OnLLeft(wxCommandEvent& event);
+    void OnLeft(wxCommandEvent& event);
+    void OnRigth(wxCommandEvent& event);
+    void OnRRigth(wxCommandEvent& event);
+    void OnRRRigth(wxCommandEvent& event);
+    void OnMostLLLLeft(wxCommandEvent& event);
+    void OnLLLLeft(wxCommandEvent& event);
+    void OnRRRRigth(wxCommandEvent& event);
+    void OnSlider(wxScrollEvent& event);
+    // Moves the analysed stretch to a window offset, clamped to 0 .. m_cursorRange, and redraws
+    // everything that depends on it (waveforms, marks, level spectrum, slider).
+    void shiftSliderPos(long cursor);
+    void sliderPositionMove();
+    void sliderPositionChange();
+    void setRange() override;
+    void unsetRange() override;
+    void toRedraw() override;
+    // 1 after the program moved the slider: the next thumb-track event is its echo.
+    int m_sliderSetByProgram = 0;
+
+    // WAV export — src/gui/frame/ExportWav.cpp
+    void OnExportWav(wxCommandEvent& event);
+
+    // Opening files — src/gui/frame/FileOpening.cpp
+    void OnRead(wxCommandEvent& event);
+    int readCommon();
+
+    // Memo-list file — src/gui/frame/MemoFile.cpp (also toSaveMemoToFile of the listener)
+    // Saves the memo list to the sound's base name + ".vlh", replacing the old file only once
+    // the new one is complete; asks first when the list was imported (m_fileKind 2 or 3).
+    void OnSave(wxCommandEvent& event);
+    void toSaveMemoToFile() override;
+    // Replaces the memo list by the sound's memo-list file or old memo text (by m_fileKind)
+    // and sets m_requestedWindowLen; the overview gets one "+" per group, the main panel none.
+    void readMemo();
+    // A group's view as the open sound can show it: `start` and `cursor` receive the param
+    // memo's view start and cursor clamped into the sound and the window (fitMemoView), to be
+    // used in place of the stored values when a group is moved to, played or exported. False
+    // when something had to be clamped, or no sound is open (then both are 0).
+    bool memoViewFits(const CArchMemo& param, int32_t& start, int32_t& cursor) const;
+
+    // The parameter block — src/gui/frame/ParameterBlockFrame.cpp
+    void readBase();
+    void readBasePart();
+    void confirmBase();
+    void OnConfirm(wxCommandEvent& event);
+    // The values the block shows, from the wave parameters and the work memory.
+    ParameterValues currentParameters() const;
+    // Copies the analysed stretch out of the window and computes its first frame's spectrum.
+    void analyseStretch();
+    // The level spectrum of the analysed stretch on the main panel, in the block's ranges.
+    void drawLevelSpectrum();
+
+    // The voiceprint and its display — src/gui/frame/VoiceprintWorker.cpp
+    // (also toVoiceprint, toHammingWindow and toWidebandPhase of the listener)
+    void OnCalcSSFT(wxCommandEvent& event);
+    void calcSSFTBase();
+    bool Cancelled();
+    void OnWorkerEvent(wxCommandEvent& event);
+    // Draws one of the voiceprint planes with the block's ranges.
+    void drawVoiceprint(double* plane, int method);
+    // Cancels a running computation and waits until it no longer touches the work memory;
+    // for the window's end.
+    void stopVoiceprintForGood();
+
+    // Pitch detection — src/gui/frame/PitchDetection.cpp (also calcPitch of the listener)
+    void calcPitchBase(CWorkMemory* work, myCanvasPanel* panel);
+
+    // The memo list's slots — src/gui/frame/MemoList.cpp
+    size_t memoSlotCount() const { return m_titleTermLists.GetCount(); }
+    // The element of a slot, or null when the slot or its record is missing.
+    CArchMemo* subMemoAt(size_t slot) const;
+    wxList* termListAt(size_t slot) const;
+    CArchMemo* paramMemoAt(size_t slot) const;
+    // The last slot whose title memo carries the title number (lookups take the last), or -1.
+    int slotOfTitle(int titleNo) const;
+    // Deletes every record, term list and memo shape; no group is current afterwards.
+    void clearMemoList();
+    // clearMemoList, unless a slot has lost its parameter record: then the broken list stays
+    // for the user to see, the log says so, and the result is false.
+    bool clearIntactMemoList();
+    // Takes the records of read or imported groups into the lists, one overview "+" per group
+    // in its priority's colour; title numbers count from 0 in the order given.
+    void adoptMemoSlots(std::vector<MemoSlot>& slots);
+    // The slots as the engine's memo-list writers take them; the three lists must have the
+    // same length (callers check first).
+    std::vector<MemoSlotRef> memoSlotRefs() const;
+
+    // Transcript import — src/gui/frame/TranscriptImport.cpp
+    // Replaces the memo list by the groups of the transcript beside the sound (base name +
+    // ".trn"); called after the sound was read. True when the file was read to its end.
+    bool readTrn();
+
+    // Memo lists to and from other tools — src/gui/frame/MemoInteropFrame.cpp
+    // "Export memos…": the memo list as a Praat TextGrid, an Audacity label track or CSV, in a
+    // file chosen in a dialog; its extension (else the dialog's filter) chooses the format.
+    void OnExportMemos(wxCommandEvent& event);
+    // "Import memos…": replaces the memo list by the groups of a TextGrid or label track for
+    // the open sound, as a transcript does; saving asks before it overwrites a memo-list file.
+    void OnImportMemos(wxCommandEvent& event);
+
+    // Image memos — src/gui/frame/ImageMemo.cpp
+    // A memo text holding "[ImageMemo]=name" shows the picture m_baseFileName + "-" + name.
+    // Appends its shape to the main panel at (x, y); a text without the marker is logged and
+    // gets no shape.
+    void readImageMemo(const wxString& text, int x, int y, int titleNo, int termNo,
+                       DragShape::DispPrior prior);
+    // Puts the shape of the text into the node in place of the old shape (whose priority,
+    // place and numbers it takes) and deletes the old one; nothing happens for a null node.
+    void replaceImageMemo(wxList::compatibility_iterator shapeNode, const wxString& text);
+
+    // Memo editing — src/gui/frame/MemoEditing.cpp (also the listener's memo editing operations)
+    // True while a memo tour, a move between memo groups, a memo search or another long
+    // command runs. Every editing, saving, navigation and opening command asks it first and
+    // does nothing while it holds.
+    bool busy() const;
+    // Moving through the sound or the memos waits while the frame is busy, and while a
+    // voiceprint runs: it owns the work memory those moves rewrite.
+    bool navigationBlocked() const { return busy() || m_voiceprintRunning; }
+    // A new group at (x, y) of the main panel, made current; its "+" goes on the overview.
+    void addTitle(const wxString& text, int x, int y);
+    // A term memo in the current group; it gets a shape only on the voiceprint (or as a picture).
+    void addTerm(const wxString& text, int x, int y);
+    // Whether the group in the slot passes the priority limit m_priorLimit.
+    bool isExecByMemoPrior(int slot) const;
+    // Rebuilds the main panel's shapes from the current group's records.
+    void reAddMemo();
+    void restoreMemo(int title) override;
+    void replaceMemo(int title) override;
+    void addMemo(int x, int y, wxString text) override;
+    void editMemo(int title, int term) override;
+    void deleteMemo(int title, int term) override;
+    void sortMemoByTime() override;
+    void moveMemoToFirst(int title) override;
+    void moveMemoToLast(int title) override;
+    void setProirSubTitle(int title, DragShape::DispPrior prior) override; // sic: name kept
+    void calcPriorStats() override;
+
+    // Memo navigation and search — src/gui/frame/MemoNavigation.cpp
+    // Shows the group with the title number: its parameter block and view (clamped into the
+    // sound), its title and picture memos on the main panel, its view on the overview.
+    void moveToBase(int title);
+    // The moves play the view once afterwards, whatever "&Repeat" says.
+    void moveToMemo(int title) override;
+    void moveToLatestMemo() override;
+    // The next or previous slot, wrapping, that passes the priority limit.
+    void moveNextMemo(int title) override;
+    void movePreviousMemo(int title) override;
+    // Tour events (5047, 5046): the move under m_dataLock; in the voiceprint case the lock
+    // stays with the computation the move starts.
+    void moveToMemoFromEvent(wxCommandEvent& event);
+    void moveToMemoSsftFromEvent(wxCommandEvent& event);
+    void OnSearchLeft(wxCommandEvent& event);
+    void OnSearchRigth(wxCommandEvent& event);
+    void saveMemoPos() override;
+    void loadMemoPos() override;
+    void OnRestore(wxCommandEvent& event);
+    // m_priorLimit from the "Priority" choice; 0 (High only) without a choice or selection.
+    void readPriorLimit();
+
+    // Memo tour — src/gui/frame/MemoTour.cpp
+    // A tour thread for the frame starting at the slot, created and listed but not running;
+    // null (logged) when the system refuses a thread.
+    MyThread* CreateThread(long start);
+    MyThread* CreateThread();
+    void OnMemoTour(wxCommandEvent& event);
+    void OnMemoTourCont(wxCommandEvent& event);
+    // "&Stop": ends a tour at once; it never waits for the tour thread.
+    void OnLockMemo(wxCommandEvent& event);
+    // A move event of a tour that has been stopped or replaced since it was posted.
+    bool tourEventStale(const wxCommandEvent& event);
+    // Tells the tour that posted the event that the frame has handled it.
+    void tourMoveHandled(const wxCommandEvent& event);
+    // Ends a running tour's hold on the frame; for the window's end.
+    void stopTourForGood();
+    std::shared_ptr<TourLink> m_tourLink; // shared with the current tour thread
+
+    // Pointer readout and voiceprint picture — src/gui/frame/PictureAndReadout.cpp
+    // Status bar field 1 follows the pointer over the panels (time, sample, frequency, level or
+    // sample value); the panels' own mouse handling is left as it is.
+    void bindPanelReadout();
+    void OnPanelMotion(wxMouseEvent& event);
+    void OnPanelLeave(wxMouseEvent& event);
+    // The readout for the pointer at (x, y) of the panel; empty where the panel shows nothing.
+    wxString readoutText(const myCanvasPanel& panel, int x, int y) const;
+    // "Save voiceprint picture…": what the main panel shows, into a PNG file chosen in a dialog.
+    void OnSavePicture(wxCommandEvent& event);
+    // The main panel as painting shows it (back buffer and memo shapes); invalid without one.
+    wxImage mainPanelPicture() const;
+
+    // IProcMemoListener operations implemented elsewhere (see the banners above)
+    void toPlay() override;
+    void toStop() override;
+    void toHammingWindow() override;
+    void toWidebandPhase() override;
+    void toVoiceprint() override;
+    void calcPitch() override;
+
+    // Windows, owned by the toolkit as children of m_panel.
+    wxPanel* m_panel = nullptr;
+    wxBoxSizer* m_sizerFrame = nullptr;
+    wxTextCtrl* m_text = nullptr;
+    wxTextCtrl* m_postext = nullptr;
+    wxTextCtrl* m_filenametext = nullptr;
+    wxTextCtrl* m_jumptext = nullptr;
+    wxTextCtrl* m_searchtext = nullptr;
+    wxSlider* m_slider = nullptr;
+    myCanvasPanel* m_canvasPanelUp = nullptr;
+    myCanvasPanel* m_canvasPanel = nullptr;
+    myCanvasPanel* m_canvasPanelSub = nullptr;
+    myCanvasPanel* m_canvasPanelSub2 = nullptr;
+    wxListBox* m_lboxLog = nullptr;
+    wxCheckBox* m_playRepeat = nullptr;
+    wxCheckBox* m_playNoSpect = nullptr;
+    wxCheckBox* m_playMute = nullptr;
+    wxCheckBox* m_containSsft = nullptr;
+    wxCheckBox* m_containBlank = nullptr;
+    wxChoice* m_priorlimit = nullptr;
+
+    // Objects the frame owns for the life of the window.
+    CWavPara* m_wavePara = nullptr;
+    CWorkMemory* m_workPara = nullptr;
+    wxTimer* m_refreshTimer = nullptr;
+    LboxLogger* m_logger = nullptr;
+
+    // The memo list: three parallel lists, index = title slot, plus the overview panel's
+    // shapes. m_titleSubList and m_paramMemoList hold CArchMemo*, m_titleTermLists one
+    // heap-allocated wxList of CArchMemo* per slot (title memo first). The frame owns every
+    // element; whoever removes one deletes it (see clearMemoList and the memo editing code).
+    wxList m_titleSubList;
+    MemoTermLists m_titleTermLists;
+    wxList m_paramMemoList;
+
+    // Voiceprint computation.
+    wxMutex m_cancelMutex;
+    bool m_cancelled = false;
+    wxProgressDialog* m_dlgProgress = nullptr;
+    bool m_voiceprintRunning = false; // from the start until the completion event is handled
+    std::shared_ptr<VoiceprintLink> m_workerLink; // shared with the running worker
+
+    // Playback.
+    wxMutex m_refreshLock;
+    wxSound* m_sound = nullptr;
+    int m_playRemain = 0;
+    int m_playPos = 0;
+    int m_playStep = 0;
+
+    // Memo groups shown now and before (-1: none).
+    int m_curTitle = -1;
+    int m_prevTitle = -1;
+
+    // The open file.
+    wxString m_waveFileName;
+    wxString m_chosenFileName;
+    wxString m_baseFileName;
+    int m_fileKind = 0;           // 0 WAV, 1 memo list, 2 old memo text, 3 transcript
+    int m_requestedWindowLen = 0; // window length a memo file asks for; 0 for the default
+    int m_zoomOffset = 0;         // where a zoomed view started inside the window
+
+    // The parameter block as last applied, and the stretch it analyses.
+    wxString m_paramBackup;
+    std::atomic<double> m_executionSec{0.0}; // also read by the memo tour's thread
+
+    // Memo-tour options, copied from the check boxes when a tour starts.
+    bool m_cachedContainSsft = false;
+    bool m_cachedContainBlank = false;
+    bool m_cachedPlayMute = false;
+    int m_priorLimit = 0;
+    // Set while a memo tour, memo search or other long command runs; read by the tour thread.
+    std::atomic<bool> m_tourRunning{false};
+
+private:
+    void buildLayout();
+    void buildMenus();
+
+    wxDECLARE_EVENT_TABLE();
+};

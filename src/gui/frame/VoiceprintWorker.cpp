@@ -1,0 +1,227 @@
+#include "gui/frame/VoiceprintWorker.h"
+
+#include <chrono>
+
+#include <wx/progdlg.h>
+
+#include "engine/analysis/CWorkMemory.h"
+#include "engine/analysis/Voiceprint.h"
+#include "gui/app/MyApp.h"
+#include "gui/frame/MyFrame.h"
+#include "gui/app/Require.h"
+#include "engine/sound/CWavPara.h"
+
+namespace {
+voiceprint_detail::ThreadCreator g_createThread = nullptr;
+} // namespace
+
+void voiceprint_detail::setThreadCreator(ThreadCreator creator) {
+    g_createThread = creator;
+}
+
+MyWorkerThread::MyWorkerThread(MyFrame* frame, std::shared_ptr<VoiceprintLink> link)
+    : wxThread(wxTHREAD_DETACHED), m_frame(frame), m_wavePara(nullptr), m_workPara(nullptr),
+      m_link(std::move(link)) {
+    VOCALITH_REQUIRE(m_frame, "m_frame");
+    m_wavePara = m_frame->m_wavePara;
+    m_workPara = m_frame->m_workPara;
+    VOCALITH_REQUIRE(m_wavePara, "m_wavePara");
+    VOCALITH_REQUIRE(m_workPara, "m_workPara");
+}
+
+void MyWorkerThread::post(int value) {
+    std::lock_guard<std::mutex> lock(m_link->lock);
+    postLocked(value);
+}
+
+void MyWorkerThread::postLocked(int value) {
+    if (!m_link->frame)
+        return;
+    wxCommandEvent event(wxEVT_MENU, ID_WorkerEvent);
+    event.SetInt(value);
+    m_link->frame->GetEventHandler()->AddPendingEvent(event);
+    if (value != -1)
+        ++m_link->posted;
+}
+
+bool MyWorkerThread::cancelled() {
+    std::lock_guard<std::mutex> lock(m_link->lock);
+    return !m_link->frame || m_link->frame->Cancelled() || TestDestroy();
+}
+
+void* MyWorkerThread::Entry() {
+    VOCALITH_REQUIRE(m_wavePara, "m_wavePara");
+    VOCALITH_REQUIRE(m_workPara, "m_workPara");
+    computeVoiceprint(
+        *m_workPara, m_wavePara->m_noiseParameter, [this] { return cancelled(); },
+        [this](int percent) { post(percent); });
+    std::unique_lock<std::mutex> lock(m_link->lock);
+    m_link->done = true;
+    m_link->changed.notify_all();
+    // Lets the last progress events be handled before the end, for at most 200 ms; the end
+    // comes at once when they have been, or when the frame is going away.
+    m_link->changed.wait_for(lock, std::chrono::milliseconds(200), [this] {
+        return !m_link->frame || m_link->handled >= m_link->posted;
+    });
+    postLocked(-1);
+    m_link->finished = true;
+    m_link->changed.notify_all();
+    return nullptr;
+}
+
+void MyFrame::stopVoiceprintForGood() {
+    if (!m_workerLink)
+        return;
+    {
+        wxMutexLocker lock(m_cancelMutex);
+        m_cancelled = true;
+    }
+    VoiceprintLink& link = *m_workerLink;
+    std::unique_lock<std::mutex> lock(link.lock);
+    link.changed.wait(lock, [&] { return link.done; });
+    link.frame = nullptr;
+    link.changed.notify_all();
+    link.changed.wait(lock, [&] { return link.finished; });
+    lock.unlock();
+    m_workerLink.reset();
+    if (m_voiceprintRunning) {
+        m_voiceprintRunning = false;
+        wxGetApp().m_dataLock.Unlock();
+    }
+}
+
+void MyFrame::toVoiceprint() {
+    wxCommandEvent stop;
+    OnStop(stop);
+    wxCommandEvent calc(wxEVT_BUTTON, ID_CalcSSFT);
+    OnCalcSSFT(calc);
+}
+
+void MyFrame::OnCalcSSFT(wxCommandEvent&) {
+    // Nothing to compute before a sound is open.
+    if (m_tourRunning || m_voiceprintRunning || !m_workPara->m_wave)
+        return;
+    if (m_curTitle != -1)
+        m_prevTitle = m_curTitle;
+    m_curTitle = -1;
+    wxGetApp().m_dataLock.Lock();
+    calcSSFTBase();
+}
+
+void MyFrame::calcSSFTBase() {
+    m_canvasPanelUp->redrawWave();
+    m_canvasPanel->redrawdB();
+    m_canvasPanelSub->redrawWaveSub();
+    m_canvasPanelSub2->redrawWave();
+    wxLogMessage("voiceprint calculation start.");
+
+    auto link = std::make_shared<VoiceprintLink>();
+    link->frame = this;
+    auto* thread = new MyWorkerThread(this, link);
+    const wxThreadError created = g_createThread ? g_createThread(*thread) : thread->Create();
+    if (created != wxTHREAD_NO_ERROR) {
+        wxLogError("Can't create thread!");
+        delete thread;
+        // Nothing will post the end of this computation: release the lock here, or the
+        // next computation or memo tour would wait for it forever.
+        wxGetApp().m_dataLock.Unlock();
+        return;
+    }
+    if (m_dlgProgress)
+        m_dlgProgress->Destroy();
+    m_dlgProgress = new wxProgressDialog(
+        "Status dialog", "Wait until the calculation terminates or press [Cancel]", 100, this,
+        wxPD_CAN_ABORT | wxPD_APP_MODAL | wxPD_ELAPSED_TIME | wxPD_ESTIMATED_TIME |
+            wxPD_REMAINING_TIME);
+    VOCALITH_REQUIRE(m_dlgProgress, "m_dlgProgress");
+    {
+        wxMutexLocker lock(m_cancelMutex);
+        m_cancelled = false;
+    }
+    m_voiceprintRunning = true;
+    m_workerLink = link;
+    thread->Run();
+}
+
+bool MyFrame::Cancelled() {
+    wxMutexLocker lock(m_cancelMutex);
+    return m_cancelled;
+}
+
+void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
+    if (!m_voiceprintRunning)
+        return; // a stray event, with no computation and no lock to hand back
+    const int value = event.GetInt();
+    if (value != -1) {
+        if (m_dlgProgress && !m_dlgProgress->Update(value, wxEmptyString)) {
+            wxMutexLocker lock(m_cancelMutex);
+            m_cancelled = true;
+        }
+        if (m_workerLink) {
+            std::lock_guard<std::mutex> lock(m_workerLink->lock);
+            ++m_workerLink->handled;
+            m_workerLink->changed.notify_all();
+        }
+        return;
+    }
+
+    // Cancel pressed after the last progress update still counts: nothing asked the dialog.
+    if (m_dlgProgress) {
+        if (m_dlgProgress->WasCancelled()) {
+            wxMutexLocker lock(m_cancelMutex);
+            m_cancelled = true;
+        }
+        m_dlgProgress->Destroy();
+        m_dlgProgress = nullptr;
+    }
+    m_voiceprintRunning = false;
+    m_workerLink.reset();
+    if (Cancelled()) {
+        wxLogMessage("voiceprint calculation stop.");
+        wxGetApp().m_dataLock.Unlock();
+        wxCommandEvent lockMemo;
+        OnLockMemo(lockMemo);
+        return;
+    }
+
+    wxWakeUpIdle();
+    convertVoiceprintToDb(*m_workPara);
+    m_canvasPanel->ClearShapes();
+    drawVoiceprint(m_workPara->m_restoreDbMap, 2);
+    reAddMemo();
+    if (m_tourRunning)
+        calcPitchBase(m_workPara, m_canvasPanel);
+    m_canvasPanel->Refresh(true);
+    m_canvasPanel->Update();
+    wxLogMessage("voiceprint calculation finished.");
+    wxGetApp().m_dataLock.Unlock();
+
+    // Played once, whatever "&Repeat" says.
+    const bool repeat = m_playRepeat->GetValue();
+    m_playRepeat->SetValue(false);
+    wxCommandEvent play;
+    OnPlay(play);
+    m_playRepeat->SetValue(repeat);
+}
+
+void MyFrame::drawVoiceprint(double* plane, int method) {
+    const CWavPara& wave = *m_wavePara;
+    const CWorkMemory& work = *m_workPara;
+    m_canvasPanel->drawScaleTimeFreq(wave.m_sampleFreq, wave.m_freqLow, wave.m_freqHigh);
+    m_canvasPanel->drawdBTimeFreq(plane, work.m_repeatTimes, work.m_ssftSize / 2, wave.m_sampleFreq,
+                                  work.m_interval, wave.m_freqLow, wave.m_freqHigh, wave.m_dbLow,
+                                  wave.m_dbHigh);
+    m_canvasPanel->m_voiceprintMethod = method;
+}
+
+void MyFrame::toHammingWindow() {
+    drawVoiceprint(m_workPara->m_hamDbMap, 1);
+    Refresh(true);
+    Update();
+}
+
+void MyFrame::toWidebandPhase() {
+    drawVoiceprint(m_workPara->m_restoreDbMap, 2);
+    Refresh(true);
+    Update();
+}

@@ -1,0 +1,234 @@
+#include <cstdio>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <wx/filename.h>
+
+#include "cli/Cli.h"
+#include "engine/memo/MemoListFile.h"
+#include "engine/memo/PngHeader.h"
+#include "engine/memo/TranscriptFile.h"
+#include "engine/sound/ParameterBlock.h"
+#include "engine/sound/TextEncoding.h"
+
+namespace {
+
+std::unique_ptr<CArchMemo> record(const char* text, const char* prior, int length, int start,
+                                  int cursor, int freq, float x, float y) {
+    auto m = std::make_unique<CArchMemo>();
+    m->m_memoText = wxString::FromUTF8(text);
+    m->m_prior = prior;
+    m->m_viewLength = length;
+    m->m_viewStart = start;
+    m->m_viewCursor = cursor;
+    m->m_freq = freq;
+    m->m_relX = x;
+    m->m_relY = y;
+    return m;
+}
+
+std::string format(const std::vector<MemoSlot>& slots) {
+    std::string out;
+    EXPECT_TRUE(formatMemoList(memoSlotRefs(slots), out));
+    return out;
+}
+
+MemoListRead parse(const std::string& bytes) {
+    // fmemopen refuses a size of 0.
+    FILE* f = bytes.empty() ? std::tmpfile()
+                            : fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+    MemoListRead r = readMemoList(f);
+    std::fclose(f);
+    return r;
+}
+
+// The group of the file format's example, with a two-line param text.
+MemoSlot exampleSlot() {
+    MemoSlot s;
+    s.param = record("[SsftSize]=4096\n[Interval]=512", "", 4410, 88200, 2205, 0, 0, 0);
+    s.sub = record("+", "1", 0, 0, 0, 0, 0.4f, 0);
+    s.terms.push_back(record("greeting", "", 0, 0, 0, 312, 0.25f, 0.3f));
+    s.terms.push_back(record("hello", "", 0, 0, 0, 120, 0.5f, 0.72f));
+    return s;
+}
+
+const char* const kExample = "Ver. 2.51\r\n1\r\n"
+                             "[SsftSize]=4096&#xD;[Interval]=512\r\n\r\n4410\r\n88200\r\n2205\r\n"
+                             "0\r\n0.000000\r\n0.000000\r\n"
+                             "+\r\n1\r\n0\r\n0\r\n0\r\n0\r\n0.400000\r\n0.000000\r\n"
+                             "2\r\n"
+                             "greeting\r\n\r\n0\r\n0\r\n0\r\n312\r\n0.250000\r\n0.300000\r\n"
+                             "hello\r\n\r\n0\r\n0\r\n0\r\n120\r\n0.500000\r\n0.720000\r\n";
+
+} // namespace
+
+TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
+    std::vector<MemoSlot> slots;
+    slots.push_back(exampleSlot());
+    slots[0].terms[0]->m_titleNo = slots[0].terms[1]->m_titleNo = 7;
+    slots[0].terms[1]->m_termNo = 5; // gaps left by deletions are not stored
+    ASSERT_EQ(format(slots), kExample);
+
+    const MemoListRead r = parse(kExample);
+    ASSERT_EQ(r.result, MemoListRead::readOk);
+    ASSERT_EQ(r.slots.size(), 1u);
+    EXPECT_EQ(r.requestedWindowLen, 4410);
+    // Writing what was read gives the file again; only the decoded text and the numbering
+    // are not seen that way.
+    EXPECT_EQ(format(r.slots), kExample);
+    EXPECT_EQ(r.slots[0].param->m_memoText, "[SsftSize]=4096\n[Interval]=512");
+    EXPECT_EQ(std::make_pair(r.slots[0].terms[1]->m_titleNo, r.slots[0].terms[1]->m_termNo),
+              std::make_pair(0, 1));
+
+    ASSERT_EQ(format({}), "Ver. 2.51\r\n0\r\n");
+    EXPECT_EQ(parse("Ver. 2.51\r\n0\r\n").result, MemoListRead::readOk);
+
+    // Texts keep their line feeds, Japanese goes out as CP932 and what CP932 lacks as UTF-8.
+    const char* japanese =
+        "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE3\x83\xA1\xE3\x83\xA2";
+    const char* noCp932 = "caf\xC3\xA9 \xF0\x9F\x8E\xB5";
+    slots[0].terms[0]->m_memoText = wxString::FromUTF8(japanese);
+    slots[0].terms[1]->m_memoText = "first line\nsecond\r\nthird";
+    slots[0].terms.push_back(record(noCp932, "", 0, 0, 0, 1, 0, 0));
+    const std::string bytes = format(slots);
+    std::string sjis;
+    ASSERT_TRUE(utf8ToShiftJis(japanese, strlen(japanese), sjis));
+    EXPECT_NE(bytes.find("\r\n" + sjis + "\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\nfirst line&#xD;second\r&#xD;third\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find(std::string("\r\n") + noCp932 + "\r\n"), std::string::npos);
+    const MemoListRead texts = parse(bytes);
+    ASSERT_EQ(texts.result, MemoListRead::readOk);
+    EXPECT_EQ(texts.slots[0].terms[0]->m_memoText, wxString::FromUTF8(japanese));
+    EXPECT_EQ(texts.slots[0].terms[1]->m_memoText, "first line\nsecond\nthird"); // CR dropped
+    EXPECT_EQ(texts.slots[0].terms[2]->m_memoText.utf8_string(), noCp932);
+    std::string marked = kExample; // the mark typed as text reads back as a line feed
+    marked.replace(marked.find("hello"), 5, "a&#xD;b");
+    EXPECT_EQ(parse(marked).slots[0].terms[1]->m_memoText, "a\nb");
+}
+
+TEST(MemoListFile, HeaderNeedsVerWithinTwentyCharacters) {
+    const std::string body = std::string(kExample).substr(9);
+    EXPECT_EQ(parse("0123456789012345Ver." + body).result, MemoListRead::readOk);
+    EXPECT_EQ(parse("01234567890123456Ver." + body).result, MemoListRead::readBadHeader);
+    EXPECT_EQ(parse("").result, MemoListRead::readBadHeader);
+    EXPECT_EQ(readMemoListFile("/nonexistent/x.vlh").result, MemoListRead::readOpenFailed);
+}
+
+TEST(MemoListFile, DamagedFilesKeepOnlyCompleteSlots) {
+    std::vector<MemoSlot> slots;
+    for (int k = 0; k < 3; ++k) {
+        slots.push_back(exampleSlot());
+        slots.back().param->m_viewLength = 1000 + k;
+    }
+    const std::string bytes = format(slots);
+    // Slot k ends with line 2 + 33 (k + 1): 8 + 8 + 1 + 2 x 8 lines a slot.
+    std::vector<size_t> slotEnd;
+    for (size_t i = 0, lines = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\n' && ++lines > 2 && (lines - 2) % 33 == 0)
+            slotEnd.push_back(i + 1);
+    ASSERT_EQ(slotEnd.size(), 3u);
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+        const MemoListRead r = parse(bytes.substr(0, cut));
+        const size_t complete =
+            std::count_if(slotEnd.begin(), slotEnd.end(), [&](size_t end) { return end <= cut; });
+        ASSERT_EQ(r.slots.size(), complete) << "cut at " << cut;
+        ASSERT_EQ(r.result, cut == bytes.size() ? MemoListRead::readOk
+                            : cut < 4           ? MemoListRead::readBadHeader
+                                                : MemoListRead::readDamaged)
+            << "cut at " << cut;
+        EXPECT_EQ(r.requestedWindowLen, complete ? int(999 + complete) : 0);
+    }
+
+    // Counts beyond the data only bound the loops; numbers that do not parse or fit end it.
+    auto edited = [&](const char* from, const char* to, size_t after = 0) {
+        std::string b = bytes;
+        return parse(b.replace(b.find(from, after), strlen(from), to));
+    };
+    EXPECT_EQ(edited("\r\n3\r\n", "\r\n2147483647\r\n").slots.size(), 3u);
+    EXPECT_EQ(edited("\r\n2\r\n", "\r\n2000000000\r\n").slots.size(), 0u);
+    EXPECT_EQ(edited("\r\n3\r\n", "\r\n-1\r\n").result, MemoListRead::readDamaged);
+    for (const char* bad : {"abc", "", "99999999999", "-"}) {
+        const MemoListRead r = edited("1001", bad, slotEnd[0]);
+        EXPECT_EQ(r.result, MemoListRead::readDamaged) << bad;
+        EXPECT_EQ(r.slots.size(), 1u) << bad;
+    }
+
+    // Places are pulled onto the panel; numbers are read as "%ld" and "%f" would read them.
+    std::string odd = kExample;
+    odd.replace(odd.find("0.250000"), 8, "nan");
+    odd.replace(odd.find("0.300000"), 8, " +1.5xyz");
+    odd.replace(odd.find("0.500000"), 8, "-inf");
+    odd.replace(odd.find("312"), 3, "  +312 Hz");
+    const MemoListRead r = parse(odd);
+    ASSERT_EQ(r.result, MemoListRead::readOk);
+    EXPECT_EQ(r.slots[0].terms[0]->m_relX, 0.0f);
+    EXPECT_EQ(r.slots[0].terms[0]->m_relY, 1.0f);
+    EXPECT_EQ(r.slots[0].terms[0]->m_freq, 312);
+    EXPECT_EQ(r.slots[0].terms[1]->m_relX, 0.0f);
+}
+
+TEST(MemoListFile, ViewsAreFittedIntoTheSound) {
+    // 1000 samples, window 400, the stretch may start at 0 .. 100 of the window.
+    const int32_t cases[][5] = {// start, cursor, fitted start, fitted cursor, exact
+                                {200, 50, 200, 50, 1}, {600, 0, 600, 0, 1},
+                                {650, 30, 600, 80, 0}, {900, 90, 600, 100, 0},
+                                {-50, 70, 0, 20, 0},   {100, 5000, 100, 100, 0}};
+    for (const auto& c : cases) {
+        const MemoView v = fitMemoView(c[0], c[1], 1000, 400, 100);
+        EXPECT_EQ(std::vector<int32_t>({v.start, v.cursor, v.exact}),
+                  std::vector<int32_t>({c[2], c[3], c[4]}));
+    }
+    const MemoView shortSound = fitMemoView(INT32_MAX, INT32_MAX, 300, 400, -5);
+    EXPECT_EQ(std::make_pair(shortSound.start, shortSound.cursor), std::make_pair(0, 0));
+}
+
+// The demo's files must open whole: its memo list, its transcript (every phrase a range inside
+// the 24 s recording) and the picture a memo names, of a size a picture memo may have.
+TEST(MemoListFile, DemoRecordingComesWithMemosTranscriptAndPicture) {
+    char pattern[] = "/tmp/vocalith-demo-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string wav = dir + "/demo.wav";
+    const char* argv[] = {"vocalith-cli", "demo", wav.c_str()};
+    std::ostringstream out, err;
+    ASSERT_EQ(runCli(3, argv, out, err), 0) << err.str();
+
+    const MemoListRead r = readMemoListFile(dir + "/demo.vlh");
+    ASSERT_EQ(r.result, MemoListRead::readOk);
+    ASSERT_EQ(r.slots.size(), 8u); // one group per phrase
+    EXPECT_EQ(r.requestedWindowLen, 441000);
+    int byPriority[3] = {};
+    for (const MemoSlot& s : r.slots) {
+        ++byPriority[s.sub->GetMemoPrior()];
+        const ParsedParameters p = parseParameterBlock(s.param->m_memoText.utf8_string());
+        EXPECT_TRUE(p.ok);
+        const int32_t span = (p.repeatTimes - 1) * p.interval + p.ssftSize;
+        EXPECT_TRUE(fitMemoView(s.param->m_viewStart, s.param->m_viewCursor, 24 * 44100, 441000,
+                                441000 - span)
+                        .exact);
+        EXPECT_GE(s.terms.size(), 4u);
+    }
+    EXPECT_EQ(std::vector<int>(byPriority, byPriority + 3), std::vector<int>({3, 3, 2}));
+
+    FILE* f = std::fopen((dir + "/demo.trn").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    TranscriptLineReader reader(f);
+    std::string raw;
+    int ranges = 0, pictures = 0;
+    while (reader.next(raw)) {
+        const auto line = normaliseTranscriptLine(raw);
+        TranscriptRange range;
+        if (line && parseTranscriptRange(*line, ranges + 1, 44100, range)) {
+            ++ranges;
+            EXPECT_LT(range.endSample, 24 * 44100);
+        } else if (line && line->find("[ImageMemo]=figure.png") != std::string::npos) {
+            ++pictures;
+        }
+    }
+    std::fclose(f);
+    EXPECT_EQ(std::make_pair(ranges, pictures), std::make_pair(8, 1));
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(pngSize(dir + "/demo-figure.png", &w, &h));
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(160u, 80u));
+    wxFileName::Rmdir(dir, wxPATH_RMDIR_RECURSIVE);
+}

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/memo/TranscriptFile.h"
+
+namespace {
+
+std::vector<std::string> readLines(const std::string& bytes) {
+    FILE* f = std::tmpfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::rewind(f);
+    TranscriptLineReader reader(f);
+    std::vector<std::string> lines;
+    std::string line;
+    while (reader.next(line))
+        lines.push_back(line);
+    std::fclose(f);
+    return lines;
+}
+
+std::string normalised(const std::string& raw) {
+    return normaliseTranscriptLine(raw).value_or("<comment>");
+}
+
+} // namespace
+
+TEST(TranscriptFile, LinesEndAtLfAndReadingStopsAtFF) {
+    EXPECT_EQ(readLines("a\r\n\nb\n\xFF"
+                        "c\n"),
+              (std::vector<std::string>{"a\r", "", "b"}));
+    // A byte-order mark is not part of the first line; an unfinished last line still counts.
+    EXPECT_EQ(readLines("\xEF\xBB\xBF"
+                        "1 0-1 A\ntail"),
+              (std::vector<std::string>{"1 0-1 A", "tail"}));
+    EXPECT_EQ(readLines("ab"), (std::vector<std::string>{"ab"}));
+    EXPECT_TRUE(readLines("").empty());
+}
+
+TEST(TranscriptFile, NormalisingBlanksCommentsAndFullWidthSpaces) {
+    EXPECT_EQ(normalised("%\tcomment"), "<comment>");
+    EXPECT_EQ(normalised("\r%after a CR"), "<comment>");
+    EXPECT_EQ(normalised(" %not a comment"), "%not a comment");
+    EXPECT_EQ(normalised("\t 1\t\t0.0-1.0  A   B \r"), "1 0.0-1.0 A B");
+    EXPECT_EQ(normalised("\xE3\x80\x80x\xE3\x80\x80\xE3\x80\x80y\xE3\x81\x82"),
+              "x y\xE3\x81\x82");                                           // UTF-8 U+3000
+    EXPECT_EQ(normalised("\x82\xA0\x81\x40\x82\xA2"), "\x82\xA0 \x82\xA2"); // CP932 0x81 0x40
+    // 0x81 as the second byte of a CP932 character before "@" is no full-width space.
+    EXPECT_EQ(normalised("\x82\x81@"), "\x82\x81@");
+    EXPECT_EQ(normalised(" \t "), "");
+}
+
+TEST(TranscriptFile, RangeLineRules) {
+    TranscriptRange r;
+    const auto got = [&] { return std::make_tuple(r.startSample, r.endSample, r.label); };
+    ASSERT_TRUE(parseTranscriptRange("1 0.0-1.0 A", 1, 16000, r));
+    EXPECT_EQ(got(), std::make_tuple(0, 16000, std::string("A")));
+    ASSERT_TRUE(parseTranscriptRange("3 0.25-1.5 two words", 3, 44100, r));
+    EXPECT_EQ(got(), std::make_tuple(11025, 66150, std::string("two words")));
+
+    // Each of these is a text line.
+    for (const char* line :
+         {"2 1.0-2.0 B", "1 2.0-1.0 A", "1 1.0-1.0 A", "1 1.0-2.0", "1 -1.0-2.0 A", "x 0-1 A",
+          "1 0-1-2 A", "1 0-1e300 A", "1 0-nan A", "1 0-inf A", "1 nan-1 A", "1 0-134218 A",
+          "1 0.0 1.0 A", "1 0x1-2 A", "1 0-1x A"})
+        EXPECT_FALSE(parseTranscriptRange(line, 1, 16000, r)) << line;
+    // The last second whose end still fits a 32-bit sample position.
+    EXPECT_TRUE(parseTranscriptRange("1 0-134217 A", 1, 16000, r));
+    EXPECT_EQ(r.endSample, 2147472000);
+}
+
+TEST(TranscriptFile, FramesAndParameterBlock) {
+    const auto defaults = [](int32_t rate) {
+        const TranscriptDefaults d = transcriptDefaults(rate);
+        return std::make_tuple(d.ssftSize, d.interval, d.topFreq);
+    };
+    EXPECT_EQ(defaults(16000), std::make_tuple(2048, 256, 5900));
+    EXPECT_EQ(defaults(22050), std::make_tuple(4096, 512, 7900));
+    const TranscriptDefaults low = transcriptDefaults(16000), high = transcriptDefaults(22050);
+    const auto frames = [&](int32_t samples) {
+        const TranscriptFrames f = transcriptFrames(samples, low);
+        return std::make_tuple(f.repeatTimes, f.expanded, f.executionSize);
+    };
+    EXPECT_EQ(frames(16000),
+              std::make_tuple(54, false, int64_t(14080)));             // (16000 - 1 - 2048) / 256
+    EXPECT_EQ(frames(1600), std::make_tuple(10, true, int64_t(2816))); // -449 / 256 truncates to -1
+    EXPECT_EQ(frames(2048 + 1 + 2560), std::make_tuple(10, false, int64_t(2816)));
+
+    EXPECT_EQ(transcriptParameterBlock({16000, 16, 1, 40000}, transcriptFrames(16000, low)),
+              "    ///// wave file parameter /////     \n"
+              "[SampleFreq]=16000 [QuantBit]=16 [ChannelCount]=1 [TotalLength]=40000 "
+              "[TotalSec]=2.500000[s] \n"
+              "     ///// execution parameter /////     \n"
+              "[SsftSize]=2048 [SsftSec]=0.047[s] [Interval]=256 [RepeatTimes]=54 "
+              "[NoiseParameter]=0.0005000000 [ExcutionSize]=14080 [ExcutionSec]=0.880000[s] "
+              "[FreqrRnage]=[0,6000] [dBRnage]=[-130.0,0.0]");
+    const std::string block =
+        transcriptParameterBlock({44100, 16, 2, 441000}, transcriptFrames(4410, high));
+    EXPECT_NE(block.find("[SsftSize]=4096 [SsftSec]=0.093[s] [Interval]=512 [RepeatTimes]=10 "),
+              std::string::npos);
+    EXPECT_NE(block.find("[ExcutionSize]=5632 [ExcutionSec]=0.127710[s] [FreqrRnage]=[0,8000] "
+                         "[dBRnage]=[-160.0,0.0]"),
+              std::string::npos);
+}
+
+TEST(TranscriptFile, TermFrequenciesAndTexts) {
+    EXPECT_EQ(transcriptTermFreq(5900, 1), 5310);
+    EXPECT_EQ(transcriptTermFreq(5900, 10), 500); // 0 Hz would leave the plot
+    EXPECT_EQ(transcriptTermFreq(5900, 11), 500);
+    EXPECT_EQ(transcriptTermFreq(7900, 5), 3950);
+
+    EXPECT_EQ(transcriptText("\x82\xA0 A"), wxString::FromUTF8("\xE3\x81\x82 A")); // CP932
+    EXPECT_EQ(transcriptText("\xE3\x81\x82"), wxString::FromUTF8("\xE3\x81\x82"));
+    EXPECT_EQ(transcriptText("caf\xE9!"), wxString::FromUTF8("caf\xC3\xA9!")); // kept bytes
+}

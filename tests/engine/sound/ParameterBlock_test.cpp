@@ -1,0 +1,121 @@
+#include "engine/sound/ParameterBlock.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+// A 10-second 44.1 kHz mono file just after opening: (441000 - 1 - 4096) / 512 = 853 frames.
+ParameterValues opened() {
+    return {44100, 16, 1, 441000, 0, 4096, 512, 853, 0.0005f, 0, 8000, -160.0, 0.0};
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos)
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+} // namespace
+
+TEST(ParameterBlock, FormatsEveryPiece) {
+    // ExcutionSize 852 x 512 + 4096 = 440320, 9.985 s; SsftSec 4096 / 44100 = 0.093 s.
+    EXPECT_EQ(formatParameterBlock(opened()),
+              "    ///// wave file parameter /////     \n"
+              "[SampleFreq]=44100 [QuantBit]=16 [ChannelCount]=1 [TotalLength]=441000 "
+              "[TotalSec]=10.000[s] \n"
+              "     ///// execution parameter /////     \n"
+              "[SenseMode(normal or fine)]= normal \n"
+              "[SsftSize]=4096 [SsftSec]=0.093[s] [Interval]=512 [RepeatTimes]=853 "
+              "[NoiseParameter]=0.0005000000 [ExcutionSize]=440320 [ExcutionSec]=9.985[s] "
+              "[FreqrRnage]=[0,8000] [dBRnage]=[-160.0,0.0] ");
+
+    // Without a sampling frequency every time is 0.
+    ParameterValues v = opened();
+    v.sampleFreq = 0;
+    v.senseMode = 1;
+    const std::string block = formatParameterBlock(v);
+    for (const char* piece : {"[TotalSec]=0.000[s] ", "[SsftSec]=0.000[s] ",
+                              "[ExcutionSec]=0.000[s] ", "\n[SenseMode(normal or fine)]= fine \n"})
+        EXPECT_NE(block.find(piece), std::string::npos) << piece;
+    EXPECT_EQ(formatPosition(66150, 44100), " 66150 - 1.500[s]  ");
+    EXPECT_EQ(formatPosition(66150, 44100, false), " 66150 - 1.500[s] ");
+    EXPECT_EQ(formatPosition(7, 0, false), " 7 - 0.000[s] ");
+}
+
+// What it writes reads back; spaces inside the ranges are allowed and clamping is left to
+// setRangeXY. The sense item needs exactly one space before its value; without it an old block
+// is assumed, in normal mode.
+TEST(ParameterBlock, ReadsBackWhatItWrites) {
+    const std::string block = formatParameterBlock(opened());
+    ParsedParameters p = parseParameterBlock(block);
+    ASSERT_TRUE(p.ok && p.notes.empty() && p.errors.empty());
+    EXPECT_EQ(p.noiseParameter, 0.0005f);
+    const ParameterValues v = {8000, 16, 2, 4410, 1, 256, 3, 1000, 0.25f, 100, 4000, -42.5, -0.5};
+    p = parseParameterBlock(formatParameterBlock(v));
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(std::make_tuple(p.senseMode, p.ssftSize, p.interval, p.repeatTimes, p.noiseParameter,
+                              p.freqLow, p.freqHigh, p.dbLow, p.dbHigh),
+              std::make_tuple(1, 256, 3, 1000, 0.25f, 100, 4000, -42.5, -0.5));
+
+    p = parseParameterBlock(
+        replaced(replaced(block, "[FreqrRnage]=[0,8000] ", "[FreqrRnage]= [ 100 ,\t30000 ]\n"),
+                 "[dBRnage]=[-160.0,0.0] ", "[dBRnage]=[ 10.0, 5 ]"));
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(std::make_tuple(p.freqLow, p.freqHigh, p.dbLow, p.dbHigh),
+              std::make_tuple(100, 30000, 10.0, 5.0));
+    p = parseParameterBlock(replaced(block, "= normal \n", "= fine\n"));
+    EXPECT_TRUE(p.ok && p.senseMode == 1);
+    p = parseParameterBlock(replaced(block, "[SenseMode(normal or fine)]= normal \n", ""));
+    EXPECT_TRUE(p.ok && p.senseMode == 0);
+    EXPECT_EQ(p.notes, (std::vector<std::string>{
+                           "not exist [SenseMode(normal or fine)].",
+                           "it seems old version parameter list. normal sense mode asume"}));
+}
+
+// The first error stops the parse and names the key.
+TEST(ParameterBlock, RefusesValuesWithTheKeysMessage) {
+    const std::string block = formatParameterBlock(opened());
+    auto wrong = [](const std::string& what) { return what + " wrong, back parameter."; };
+    const std::string sense = wrong("[SenseMode]"), repeat = wrong("[RepeatTimes]"),
+                      noise = wrong("[NoiseParameter]"), interval = wrong("[Interval]"),
+                      freqLow = wrong("low limit of [FreqrRnage]");
+    const struct {
+        const char* from;
+        const char* to;
+        std::vector<std::string> errors;
+    } cases[] = {
+        // clang-format off
+        {"= normal ", "=fine ", {sense}},       {"= normal ", "=  normal ", {sense}},
+        {"[SsftSize]=4096", "[SsftSize]=3000",
+         {"[SsftSize] wrong, must 256 512 1024 2048 4096", "8192 16384 or 32768, back parameter."}},
+        {"[SsftSize]=4096", "[SsftSize]=x [NoiseParameter]=x", {wrong("[SsftSize]")}},
+        {"[Interval]=512 ", "", {interval}},    {"[Interval]=512", "[Interval]=0", {interval}},
+        {"[RepeatTimes]=853", "[RepeatTimes]=0", {repeat}},
+        {"[RepeatTimes]=853", "[RepeatTimes]=4294967297", {repeat}},
+        {"[RepeatTimes]=853", "[RepeatTimes]=4194297", {repeat}}, // 4194296 x 512 + 4096 > 2^31-1
+        {"=0.0005000000", "=abc", {noise}},     {"=0.0005000000", "=0", {noise}},
+        {"=0.0005000000", "=1e-50", {noise}},   // 0 as a float
+        {"=0.0005000000", "=1e39", {noise}},    // inf as a float
+        {"=0.0005000000", "=1e-11", {noise}},   // shown as 0.0000000000
+        {"[FreqrRnage]=[0,", "[FreqrRnage]=[a,", {freqLow}},
+        {"[FreqrRnage]=[0,8000] ", "", {freqLow}},
+        {",8000]", ",8000x]", {wrong("high limit of [FreqrRnage]")}},
+        {"[-160.0,", "[nan,", {wrong("low limit of [dBRnage]")}},
+        {",0.0]", ",-inf]", {wrong("high limit of [dBRnage]")}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const ParsedParameters p = parseParameterBlock(replaced(block, c.from, c.to));
+        EXPECT_FALSE(p.ok) << c.to;
+        EXPECT_EQ(p.errors, c.errors) << c.to;
+    }
+    // The largest span that still fits: 4194295 x 512 + 4096 = 2^31 - 512.
+    EXPECT_TRUE(
+        parseParameterBlock(replaced(block, "[RepeatTimes]=853", "[RepeatTimes]=4194296")).ok);
+}

@@ -1,0 +1,112 @@
+#include "engine/sound/TextEncoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+int charset(const std::string& s) {
+    return GetCharset(s.data(), int(s.size()));
+}
+
+std::string toUtf8(const std::string& sjis) {
+    return std::string(convANSItoUTF8(sjis.data(), unsigned(sjis.size())).utf8_str());
+}
+
+std::string toSjis(const std::string& utf8) {
+    const wxString s = convUTF8toANSI(utf8.data(), unsigned(utf8.size()));
+    const wxScopedCharBuffer b = s.To8BitData(); // may point into s
+    return std::string(b.data(), b.length());
+}
+
+const std::string kHiraganaUtf8 = "\xE3\x81\x82\xE3\x81\x84"; // あい
+const std::string kHiraganaSjis = "\x82\xA0\x82\xA2";
+
+} // namespace
+
+// NUL, DEL or 0xFF make a line "not text"; well-formed UTF-8 Japanese is UTF-8 although the byte
+// rule alone would see 0x81 after 0x81 and say Shift-JIS; cut or overlong UTF-8 falls back to the
+// byte rule.
+TEST(TextEncoding, CharsetClasses) {
+    const std::pair<std::string, int> cases[] = {
+        // clang-format off
+        {"", charsetAscii}, {"plain text", charsetAscii}, {"\xC3\xA9\x7F", charsetAscii},
+        {std::string("\0\x82\xA0", 3), charsetAscii}, {"a\xFF\x82\xA0", charsetAscii},
+        {kHiraganaSjis, charsetShiftJis},
+        {"ab\x93\xFA\x96\x7B", charsetShiftJis}, // 日本 after ASCII
+        {"\xE3\x81", charsetShiftJis}, {"\xC3" "a", charsetEightBit}, {"caf\xC3\xA9", charsetUtf8},
+        {kHiraganaUtf8, charsetUtf8},
+        {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", charsetUtf8}, // 日本語
+        {"\xC0\xAF", charsetUtf8}, // overlong: byte rule, no Shift-JIS lead
+        // NUL or DEL after bytes the byte rule alone would take for Shift-JIS.
+        {"A\xE1\x80\x81\x7F", charsetAscii}, {std::string("\xE1\x98\x91\0", 4), charsetAscii},
+        {"\x82\xA0\x7F", charsetAscii},
+        // clang-format on
+    };
+    for (const auto& [bytes, expected] : cases)
+        EXPECT_EQ(charset(bytes), expected) << bytes;
+    EXPECT_EQ(GetCharset(nullptr, 4), charsetAscii);
+}
+
+// Both directions use CP932: circled digits and the full-width tilde convert, the backslash stays
+// a backslash. A cut double-byte character gives the text before it; an emoji (no CP932 code)
+// stops the conversion.
+TEST(TextEncoding, Conversions) {
+    const std::pair<std::string, std::string> sjisToUtf8[] = {
+        {kHiraganaSjis, kHiraganaUtf8},
+        {"\x81\x5B\xB1\xB2\xB3", "\xE3\x83\xBC\xEF\xBD\xB1\xEF\xBD\xB2\xEF\xBD\xB3"}, // ーｱｲｳ
+        {kHiraganaSjis + "\x82", kHiraganaUtf8},
+        {"\x87\x40", "\xE2\x91\xA0"}, // ①
+        {"\x81\x60", "\xEF\xBD\x9E"}, // ～
+        {"C:\\memo~1", "C:\\memo~1"},
+    };
+    for (const auto& [sjis, utf8] : sjisToUtf8)
+        EXPECT_EQ(toUtf8(sjis), utf8);
+    EXPECT_EQ(toUtf8(std::string(300, '\xB1')).size(), 900u);
+    EXPECT_EQ(toSjis(kHiraganaUtf8), kHiraganaSjis);
+    EXPECT_EQ(toSjis("\xE2\x91\xA0\\"), "\x87\x40\\");
+    EXPECT_TRUE(canConvUTF8toANSI(kHiraganaUtf8.data(), unsigned(kHiraganaUtf8.size())));
+    const std::string mixed = "\xE3\x81\x82\xF0\x9F\x98\x80\xE3\x81\x84"; // あ😀い
+    EXPECT_EQ(toSjis(mixed), "\x82\xA0");
+    EXPECT_FALSE(canConvUTF8toANSI(mixed.data(), unsigned(mixed.size())));
+}
+
+// What a memo writer saves, read back as a memo reader does, is the text it started from: CP932
+// where that reads back exactly, else UTF-8 (ﾃｽ in CP932, C3 BD, would read back as UTF-8 ý).
+TEST(TextEncoding, MemoTextSurvivesSaveAndRead) {
+    const std::string texts[] = {"",
+                                 "plain ~ and \\",
+                                 kHiraganaUtf8,
+                                 "\xE2\x91\xA0\xEF\xBD\x9E",     // ①～
+                                 "\xEF\xBE\x83\xEF\xBD\xBD",     // ﾃｽ
+                                 "\xE3\x81\x82\xF0\x9F\x98\x80", // あ😀
+                                 "na\xC3\xAFve"};
+    for (const std::string& t : texts) {
+        const std::string line = encodeMemoText(wxString::FromUTF8(t.data(), t.size()));
+        EXPECT_EQ(charset(line) == charsetShiftJis ? toUtf8(line) : line, t) << t;
+    }
+    EXPECT_EQ(encodeMemoText(wxString::FromUTF8(kHiraganaUtf8.c_str())), kHiraganaSjis);
+    EXPECT_EQ(encodeMemoText(wxString::FromUTF8("\xEF\xBE\x83\xEF\xBD\xBD")),
+              "\xEF\xBE\x83\xEF\xBD\xBD");
+}
+
+// A NUL or DEL after bytes that the byte rule alone would take for Shift-JIS still makes the line
+// "not text", so a memo text holding one is kept, not converted into other characters. Bytes that
+// only look like UTF-8 (overlong NUL, surrogate, above U+10FFFF) are kept one character per byte.
+TEST(TextEncoding, NotTextAndNotQuiteUtf8) {
+    const std::string delAfterLead = "A\xE1\x80\x81\x7F"; // A, U+1001, DEL
+    const wxString text = wxString::FromUTF8(delAfterLead.data(), delAfterLead.size());
+    const std::string line = encodeMemoText(text);
+    EXPECT_EQ(line, delAfterLead);
+    EXPECT_EQ(textFromLineBytes(line.data(), line.size()), text);
+
+    EXPECT_EQ(textFromLineBytes("caf\xC3\xA9", 5), wxString::FromUTF8("caf\xC3\xA9"));
+    for (const std::string bytes : {"\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+        const wxString kept = textFromLineBytes(bytes.data(), bytes.size());
+        ASSERT_EQ(kept.length(), bytes.size());
+        for (size_t i = 0; i < bytes.size(); ++i)
+            EXPECT_EQ(kept[i].GetValue(), static_cast<unsigned char>(bytes[i]));
+    }
+    EXPECT_TRUE(textFromLineBytes(nullptr, 3).empty());
+}

@@ -1,0 +1,69 @@
+#include <chrono>
+#include <string>
+
+#include "gui/audio/AlsaSoundBackend.h"
+#include "engine/sound/WavHeader.h"
+#include "support/GuiFixture.h"
+
+namespace {
+
+// A sound of n mono 16-bit samples at 16 kHz, as the play image makes it.
+std::string image(uint32_t n, int16_t bits = 16) {
+    std::string s(kWavHeaderBytes + n * 2, '\0');
+    writeWavHeader(reinterpret_cast<unsigned char*>(&s[0]), n * 2, 16000, bits, 1);
+    return s;
+}
+
+// ALSA's "null" device takes samples without any hardware, as fast as they come.
+class AlsaBackendTest : public ::testing::Test {
+protected:
+    void SetUp() override { previous = replaceSoundBackend(alsa = new AlsaSoundBackend("null")); }
+    void TearDown() override { delete replaceSoundBackend(previous); }
+
+    AlsaSoundBackend* alsa = nullptr;
+    wxSoundBackend* previous = nullptr;
+};
+
+} // namespace
+
+TEST_F(AlsaBackendTest, PlaysOnItsOwnThreadLoopsAndStops) {
+    const std::string bytes = image(1600);
+    auto* sound = new wxSound;
+    ASSERT_TRUE(sound->Create(bytes.size(), bytes.data()));
+    ASSERT_TRUE(sound->Play(wxSOUND_ASYNC | wxSOUND_LOOP));
+    EXPECT_TRUE(wxSound::IsPlaying());
+    // The sound object may go while its data still plays.
+    delete sound;
+    EXPECT_TRUE(alsa->IsPlaying());
+    wxSound::Stop();
+    EXPECT_FALSE(wxSound::IsPlaying());
+
+    // Without the loop flag the sound ends by itself.
+    wxSound once(bytes.size(), bytes.data());
+    ASSERT_TRUE(once.Play(wxSOUND_ASYNC));
+    EXPECT_TRUE(pumpUntil([&] { return !alsa->IsPlaying(); }, std::chrono::seconds(10)));
+    // Synchronous play returns when done.
+    EXPECT_TRUE(once.Play(wxSOUND_SYNC));
+    EXPECT_FALSE(alsa->IsPlaying());
+}
+
+TEST_F(AlsaBackendTest, FormatsAndDevicesItCannotUseFailQuietly) {
+    const std::string eightBits = image(100, 8);
+    wxSound coarse(eightBits.size(), eightBits.data());
+    EXPECT_TRUE(coarse.Play(wxSOUND_ASYNC)); // unsigned 8-bit is a device format too
+    wxSound::Stop();
+
+    const std::string wide = image(100, 24);
+    wxSound tooWide(wide.size(), wide.data());
+    ASSERT_TRUE(tooWide.IsOk());
+    EXPECT_FALSE(tooWide.Play(wxSOUND_ASYNC));
+    EXPECT_FALSE(alsa->IsPlaying());
+
+    delete replaceSoundBackend(new AlsaSoundBackend("no-such-device"));
+    alsa = nullptr;
+    EXPECT_FALSE(currentSoundBackend()->IsAvailable());
+    const std::string bytes = image(100);
+    wxSound sound(bytes.size(), bytes.data());
+    EXPECT_FALSE(sound.Play(wxSOUND_ASYNC));
+    EXPECT_FALSE(wxSound::IsPlaying());
+}

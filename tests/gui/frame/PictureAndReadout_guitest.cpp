@@ -1,0 +1,136 @@
+#include <string>
+#include <vector>
+
+#include <wx/filedlg.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+
+#include "engine/analysis/CWorkMemory.h"
+#include "engine/sound/CWavPara.h"
+#include "gui/panels/CanvasPanelFixture.h"
+#include "support/SoundFiles.h"
+
+namespace {
+
+// A 30 s ramp at 16 kHz (sample i holds i mod 2^15), its 441000-sample window moved 16000
+// samples on, so that the analysed stretch starts at sample 16000 (1.000 s): the stretch holds
+// (857 - 1) * 512 + 2048 = 440320 samples, the level spectrum 1024 bins of 7.8125 Hz over
+// 0 .. 6000 Hz (bins 0 .. 768).
+class ReadoutTest : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        frame->m_waveFileName =
+            dir.file("ramp.wav", testwav::wav(testwav::ramp(30 * 16000), 1, 16000));
+        frame->m_chosenFileName = "ramp.wav";
+        frame->readCommon();
+        frame->m_jumptext->SetValue("16000");
+        wxCommandEvent jump(wxEVT_BUTTON, ID_RRRRigth);
+        frame->ProcessWindowEvent(jump);
+        pumpEvents();
+    }
+    std::string pointAt(myCanvasPanel* panel, int x, int y, wxEventType type = wxEVT_MOTION,
+                        bool leftDown = false) {
+        wxMouseEvent event(type);
+        event.m_x = x;
+        event.m_y = y;
+        event.m_leftDown = leftDown;
+        event.SetEventObject(panel);
+        panel->ProcessWindowEvent(event);
+        return frame->GetStatusBar()->GetStatusText(1).utf8_string();
+    }
+
+    ScratchDir dir;
+};
+
+} // namespace
+
+TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
+    ASSERT_TRUE(frame->m_wavePara->m_windowStart == 16000 && frame->m_wavePara->m_cursor == 0 &&
+                frame->m_workPara->m_excutionSize == 440320);
+    myCanvasPanel* main = frame->m_canvasPanel;
+    main->SetSize(404, 204);
+    frame->drawLevelSpectrum();
+    ASSERT_TRUE(main->m_plotKind == 1 && main->m_bufferWidth == 404 && main->m_rangeTo == 768);
+    // Column 202 of the 400-wide plot: bin 200 * 768 / 400 = 384, 3000 Hz.
+    const wxString level = wxString::Format("%.1lf", frame->m_workPara->m_restoreDb[384]);
+    EXPECT_EQ(pointAt(main, 202, 100), "1.000[s] sample 16000, 3000Hz, " + level + "dB");
+    EXPECT_EQ(pointAt(main, 1, 100), "") << "outside the plot area";
+
+    // The stretch on the top panel: column 102 of 400 is sample 100 * 440320 / 400 = 110080 of
+    // it, 126080 of the file, holding 126080 - 3 * 32768. The window panel starts at 16000.
+    myCanvasPanel* up = frame->m_canvasPanelUp;
+    up->SetSize(404, 84);
+    up->redrawWave();
+    ASSERT_EQ(up->m_bufferWidth, 404);
+    EXPECT_EQ(pointAt(up, 102, 40), "7.880[s] sample 126080, value 27776");
+    EXPECT_EQ(pointAt(frame->m_canvasPanelSub2, 2, 40), "1.000[s] sample 16000, value 16000");
+    EXPECT_EQ(pointAt(frame->m_canvasPanelSub, 2, 40), "0.000[s] sample 0, value 0");
+
+    // The panel's own handling still runs: a press and a move of more than 2 pixels start a
+    // range selection, as they always did; leaving the panel clears the field. Column 60 is
+    // 58 * 440320 / 400 = 63846 samples into the stretch.
+    pointAt(up, 50, 40, wxEVT_LEFT_DOWN, true);
+    EXPECT_EQ(pointAt(up, 60, 40, wxEVT_MOTION, true), "4.990[s] sample 79846, value 14310");
+    EXPECT_EQ(up->m_dragMode, 2);
+    pointAt(up, 60, 40, wxEVT_LEFT_UP);
+    EXPECT_EQ(log().back(), "set position.");
+    EXPECT_EQ(pointAt(up, 60, 40, wxEVT_LEAVE_WINDOW), "");
+}
+
+// A known plane on the main panel, 604 x 204 (the geometry of ReadoutMath_test): 195 frames
+// 512 apart, 1024 bins, 0 .. 8000 Hz, level -100 + t / 2 + k / 100 dB at frame t, bin k.
+TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
+    std::vector<double> plane(195 * 1024);
+    for (int t = 0; t < 195; ++t)
+        for (int k = 0; k < 1024; ++k)
+            plane[size_t(t) * 1024 + size_t(k)] = -100.0 + t * 0.5 + k * 0.01;
+    myCanvasPanel* main = frame->m_canvasPanel;
+    main->SetSize(604, 204);
+    main->drawScaleTimeFreq(16000, 0, 8000);
+    main->drawdBTimeFreq(plane.data(), 195, 1024, 16000, 512, 0, 8000, -160.0, 0.0);
+    main->m_voiceprintMethod = 1;
+    ASSERT_TRUE(main->m_plotKind == 2 && main->m_bufferWidth == 604);
+
+    EXPECT_EQ(pointAt(main, 8, 202), "1.000[s] sample 16000, 0Hz, -100.0dB (hamming)");
+    main->m_voiceprintMethod = 2;
+    // Frame 194, bin 1018, 99669 samples into the stretch: -100 + 97 + 10.18 dB.
+    EXPECT_EQ(pointAt(main, 594, 3), "7.229[s] sample 115669, 7960Hz, 7.2dB (restored)");
+    // Frame 97, bin 512, 49664 samples in.
+    EXPECT_EQ(pointAt(main, 300, 102), "4.104[s] sample 65664, 4000Hz, -46.4dB (restored)");
+    EXPECT_EQ(pointAt(main, 7, 102), "") << "beside the centred picture";
+}
+
+TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
+    const wxMenuItem* item = frame->GetMenuBar()->FindItem(ID_SavePicture);
+    EXPECT_EQ(item ? item->GetItemLabelText() : wxString(),
+              wxString::FromUTF8("Save voiceprint picture\u2026"));
+
+    // A memo shape lies over the plot only on the screen, never in the back buffer.
+    myCanvasPanel* main = frame->m_canvasPanel;
+    auto* shape = new DragShape("memo", DragShape::High);
+    shape->m_pos = wxPoint(30, 40);
+    main->m_shapeList.Append(shape);
+    const wxRect memo(shape->m_pos, shape->m_bitmap.GetSize());
+
+    const std::string path = dir.path() + "/shown.png";
+    wxCommandEvent save(wxEVT_MENU, ID_SavePicture);
+    wxTEST_DIALOG(frame->ProcessWindowEvent(save), wxExpectModal<wxFileDialog>(path));
+    EXPECT_EQ(log().back(), "voiceprint picture saved: " + path);
+    wxImage saved;
+    ASSERT_TRUE(saved.LoadFile(path, wxBITMAP_TYPE_PNG));
+    const wxImage buffer = main->m_camvasBitmap->ConvertToImage();
+    ASSERT_EQ(saved.GetSize(), main->GetSize());
+    EXPECT_EQ(at(saved, 300, 100), at(buffer, 300, 100));
+    EXPECT_GT(countOf(saved, memo, {255, 0, 0}), 0);
+    EXPECT_EQ(countOf(buffer, memo, {255, 0, 0}), 0) << "the buffer has no memo there";
+
+    // A folder that does not exist: nothing is written and the log says so.
+    const std::string nowhere = dir.path() + "/none/shown.png";
+    wxTEST_DIALOG(frame->ProcessWindowEvent(save), wxExpectModal<wxFileDialog>(nowhere));
+    EXPECT_EQ(log().back(), "voiceprint picture save failed: " + nowhere);
+    EXPECT_FALSE(wxFileExists(nowhere));
+    const size_t lines = log().size();
+    wxTEST_DIALOG(frame->ProcessWindowEvent(save), wxExpectModal<wxFileDialog>("", wxID_CANCEL));
+    EXPECT_EQ(log().size(), lines) << "a cancelled dialog saves and logs nothing";
+}
