@@ -8,6 +8,7 @@
 #include "cli/VoiceprintPng.h"
 #include "engine/memo/DemoMemos.h"
 #include "engine/memo/MemoListFile.h"
+#include "engine/sound/SiblingPath.h"
 #include "engine/sound/CWavPara.h"
 #include "engine/sound/DemoVoice.h"
 #include "engine/sound/WavHeader.h"
@@ -497,8 +498,7 @@ int writeDemoMemos(const char* wavPath, std::ostream& err) {
     std::string bytes;
     formatMemoList(memoSlotRefs(slots), bytes);
     const std::string wav = wavPath;
-    const size_t ext = wav.rfind(".wav");
-    const std::string memoPath = (ext == std::string::npos ? wav : wav.substr(0, ext)) + ".vlh";
+    const std::string memoPath = siblingPath(wav, ".vlh").value_or(wav + ".vlh");
     std::string temporary;
     if (slots.empty() || replaceFileContents(memoPath, bytes, temporary) != memoSaveOk) {
         err << "vocalith-cli: cannot write " << memoPath << ".\n";
@@ -535,8 +535,7 @@ int writeDemo(const char* path, std::ostream& err) {
 // first two formants as dots, F2 from 2400 Hz (left) to 800 Hz, F1 from 250 Hz (top) to 800 Hz.
 int writeDemoTranscript(const char* wavPath, std::ostream& err) {
     const std::string wav = wavPath;
-    const size_t ext = wav.rfind(".wav");
-    const std::string base = ext == std::string::npos ? wav : wav.substr(0, ext);
+    const std::string base = siblingPath(wav, "").value_or(wav);
 
     const char* const vowels[] = {"a", "i", "u", "e", "o"}; // the synthesiser's order
     std::string text = "% Transcript of the demo recording: eight phrases of synthetic vowels, "

@@ -119,14 +119,6 @@ bool writeRgbPng(const std::string& path, const std::vector<unsigned char>& rgb,
     return writePng(path, rgb, width, height, 3);
 }
 
-unsigned char greyOfLevel(double v, double dbLow, double dbHigh) {
-    const double span = dbHigh - dbLow;
-    if (!(span > 0.0))
-        return v >= dbHigh ? 255 : 0;
-    const double level = (v - dbLow) * 255.0 / span;
-    return level > 255.0 ? 255 : (level >= 0.0 ? (unsigned char)(level) : 0); // NaN is black
-}
-
 GreyPicture voiceprintPicture(const double* plane, long frames, long bins, long sampleFreq,
                               long freqLow, long freqHigh, double dbLow, double dbHigh) {
     GreyPicture pic;

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/render/LevelMap.h"
+
 // File formats vocalith-cli writes: NumPy arrays of doubles and grey-scale PNG pictures.
 
 // Writes a .npy file (format 1.0, little-endian float64, C order): shape (rows, cols), or
@@ -16,14 +18,9 @@ bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& gre
 bool writeRgbPng(const std::string& path, const std::vector<unsigned char>& rgb, int width,
                  int height);
 
-// The grey of a level as the voiceprint panel maps it: (v - dbLow) * 255 / (dbHigh - dbLow),
-// clamped to 0 .. 255 and truncated; NaN is black. An empty range is a threshold at dbHigh.
-unsigned char greyOfLevel(double v, double dbLow, double dbHigh);
-
 // A grey picture of a dB plane (frame-major, frames x bins): one column per frame, one row per
 // bin from freqLow to freqHigh (low frequencies at the bottom), with dbHigh white and dbLow and
-// below black, as the voiceprint panel maps levels: grey = (v - dbLow) * 255 / (dbHigh - dbLow),
-// clamped and truncated.
+// below black, each level through greyOfLevel.
 struct GreyPicture {
     int width = 0;
     int height = 0;

@@ -2,6 +2,7 @@
 
 #include "cli/CliFiles.h"
 #include "engine/memo/MemoListFile.h"
+#include "engine/render/LevelMap.h"
 #include "engine/sound/ParameterBlock.h"
 
 #include <algorithm>
@@ -67,33 +68,19 @@ std::string levelLabel(double db) {
     return buf;
 }
 
-// Bilinear value of the plane as the voiceprint panel reads it between frames and bins.
-double planeValue(const VoiceprintScene& scene, double frame, double bin) {
-    const long T = scene.frames, H = scene.bins;
-    const long t0 = std::min(static_cast<long>(frame), T - 1);
-    const double ft = frame - t0;
-    const long t1 = std::min(t0 + 1, T - 1);
-    const long k0 = std::min(static_cast<long>(bin), H - 1);
-    const double fb = bin - k0;
-    const long k1 = std::min(k0 + 1, H - 1);
-    const double* d0 = scene.plane + t0 * H;
-    const double* d1 = scene.plane + t1 * H;
-    return ((1 - fb) * d0[k0] + fb * d0[k1]) * (1 - ft) + ((1 - fb) * d1[k0] + fb * d1[k1]) * ft;
-}
-
 void drawPlane(RgbCanvas& pic, const VoiceprintScene& scene, const PictureLayout& l) {
     long low = 0, top = 0;
     if (!scene.plane || scene.bins < 1 || timeSpan(scene) == 0 || !freqRange(scene, low, top))
         return;
-    const double hzPerBin = scene.sampleFreq * 0.5 / scene.bins;
-    const double binsPerRow = (double(top - low) / l.plotH) / hzPerBin;
-    const double b0 = low / hzPerBin;
+    const FreqRows rows =
+        freqRows(scene.sampleFreq, scene.bins, scene.freqLow, scene.freqHigh, l.plotH);
     const double framesPerColumn = double(scene.frames) / l.plotW;
     for (int c = 0; c < l.plotW; ++c) {
         const double frame = c * framesPerColumn;
         for (int r = 0; r < l.plotH; ++r) {
-            const unsigned char g = greyOfLevel(planeValue(scene, frame, r * binsPerRow + b0),
-                                                scene.dbLow, scene.dbHigh);
+            const double v = planeLevelAt(scene.plane, scene.frames, scene.bins, frame,
+                                          r * rows.binsPerRow + rows.firstBin);
+            const unsigned char g = greyOfLevel(v, scene.dbLow, scene.dbHigh);
             pic.set(l.plotX + c, l.plotY + l.plotH - 1 - r, Rgb{g, g, g});
         }
     }

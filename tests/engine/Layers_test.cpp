@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 TEST(Layers, EngineIncludesNoWindowCode) {
     // The wx headers of the base library the engine may use.
     const std::set<std::string> wxBase = {"string.h", "object.h", "strconv.h", "arrstr.h",
-                                          "buffer.h", "thread.h", "defs.h",   "chartype.h"};
+                                          "buffer.h", "thread.h", "defs.h",    "chartype.h"};
     const std::regex include(R"(^\s*#\s*include\s*[<"]([^>"]+)[>"])");
     const fs::path engine = fs::path(VOCALITH_SOURCE_DIR) / "src" / "engine";
     ASSERT_TRUE(fs::is_directory(engine)) << engine;

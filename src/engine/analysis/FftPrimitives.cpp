@@ -139,7 +139,7 @@ template <bool Inverse> void butterflies(const FftTables& t, double* x, double* 
         singleSpan<Inverse>(t, x, y, k);
 }
 
-std::mutex g_cacheLock;
+std::mutex g_cacheLock; // protects building and publishing a size's tables in g_cache
 // Tables are immutable once published and deliberately live until the process ends: a detached
 // worker may still be transforming while static destructors run.
 std::atomic<const FftTables*> g_cache[17];
@@ -328,6 +328,9 @@ double phaseOf(double re, double im, double p) {
 
 using namespace spectral_detail;
 
+// Radix-2 decimation in time over the tables of make_sintbl / make_bitrev: bit-reversal swaps,
+// then spans k = 1, 2, 4 ... with c = table[h + n/4], s = +-table[h], h = j * n / (2k) and
+//   dx = s*y[m] + c*x[m]; dy = c*y[m] - s*x[m]; x[m] = x[i]-dx; x[i] += dx; same for y.
 int fft(double* x, double* y, int n, int inverse) {
     if (!x || !y || !isPowerOfTwo(n) || n < 4 || n > (1 << 30))
         return 1;

@@ -10,14 +10,15 @@
 // multiply-add, no reassociation), so results are bit-identical from run to run, from thread to
 // thread and to a plain transcription of the algorithms below.
 
+// The `inverse` argument of fft.
+constexpr int kFftForward = 0;
+constexpr int kFftInverse = 1;
+
 // Complex FFT in place. x holds the real parts and y the imaginary parts, n values each.
 // n must be a power of two with 4 <= n <= 2^30.
-// inverse == 0: forward transform scaled by 1/n, X[k] = (1/n) sum_j x[j] e^(-2 pi i jk/n).
-// inverse != 0: unscaled inverse, x[j] = sum_k X[k] e^(+2 pi i jk/n); forward then inverse
+// kFftForward (0): forward transform scaled by 1/n, X[k] = (1/n) sum_j x[j] e^(-2 pi i jk/n).
+// Any other value: unscaled inverse, x[j] = sum_k X[k] e^(+2 pi i jk/n); forward then inverse
 // restores the input up to rounding.
-// Radix-2 decimation in time over the table of make_sintbl / make_bitrev: bit-reversal swaps,
-// then spans k = 1, 2, 4 ... with c = table[h + n/4], s = +-table[h], h = j * n / (2k) and
-//   dx = s*y[m] + c*x[m]; dy = c*y[m] - s*x[m]; x[m] = x[i]-dx; x[i] += dx; same for y.
 // Returns 0 on success; 1 if n is not supported or the tables cannot be allocated, and then x and
 // y are untouched. Null x or y returns 1.
 int fft(double* x, double* y, int n, int inverse);
@@ -31,11 +32,14 @@ void make_sintbl(int n, double* table);
 // power of two >= 1 (other n: no-op, since the reversal would index past the table).
 void make_bitrev(int n, int* table);
 
+// The `type` argument of WindowFunction.
+enum WindowKind : int { kWindowHamming = 1, kWindowHann = 2, kWindowBlackman = 3 };
+
 // Multiplies x[0 .. n-1] in place by a symmetric window, with N = n - 1 and a = 2 pi i / N
 // (evaluated as ((2 pi) * i) / N):
-//   type 1 Hamming  0.54 - 0.46 cos(a)
-//   type 2 Hann     0.5 - 0.5 cos(a)
-//   type 3 Blackman 0.42 - 0.5 cos(a) + 0.08 cos(2a)
+//   kWindowHamming  0.54 - 0.46 cos(a)
+//   kWindowHann     0.5 - 0.5 cos(a)
+//   kWindowBlackman 0.42 - 0.5 cos(a) + 0.08 cos(2a)
 // Any other type, n < 1, n == 1 (a one-point window is 1) or null x leaves x unchanged.
 // Power-of-two n up to 65536 use cached coefficients of the same formula (identical values).
 void WindowFunction(double* x, long n, int type);

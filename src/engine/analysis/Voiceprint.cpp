@@ -61,8 +61,8 @@ bool computeFrame(const CWorkMemory& w, long t, const FrameScratch& f, CRestoreW
     double* rect = w.m_rectPowMap + row;
 
     loadFrame(frame, S, f.re, f.im);
-    WindowFunction(f.re, S, 1);
-    if (fft(f.re, f.im, static_cast<int>(S), 0) != 0)
+    WindowFunction(f.re, S, kWindowHamming);
+    if (fft(f.re, f.im, static_cast<int>(S), kFftForward) != 0)
         return false;
     PowAndPhs(f.re, f.im, ham, nullptr, H, nullptr);
     ham[0] = 0.0;
@@ -76,7 +76,7 @@ bool computeFrame(const CWorkMemory& w, long t, const FrameScratch& f, CRestoreW
     std::copy(f.restore, f.restore + H, w.m_restorePowMap + row);
 
     loadFrame(frame, S, f.re, f.im);
-    if (fft(f.re, f.im, static_cast<int>(S), 0) != 0)
+    if (fft(f.re, f.im, static_cast<int>(S), kFftForward) != 0)
         return false;
     PowAndPhs(f.re, f.im, rect, nullptr, H, nullptr);
     rect[0] = 0.0;
@@ -277,8 +277,8 @@ resultVoiceprint computeLevelSpectrum(CWorkMemory& work, long start, double nois
     long half = 0;
 
     loadFrame(frame, S, w.m_re, w.m_im);
-    WindowFunction(w.m_re, S, 1);
-    if (fft(w.m_re, w.m_im, static_cast<int>(S), 0) != 0)
+    WindowFunction(w.m_re, S, kWindowHamming);
+    if (fft(w.m_re, w.m_im, static_cast<int>(S), kFftForward) != 0)
         return voiceprintFailed;
     PowAndPhs(w.m_re, w.m_im, w.m_pow, w.m_phs, S, &half);
     std::copy(w.m_pow, w.m_pow + H, w.m_hamPowMap);
@@ -296,7 +296,7 @@ resultVoiceprint computeLevelSpectrum(CWorkMemory& work, long start, double nois
         return voiceprintFinished;
 
     loadFrame(frame, S, w.m_re, w.m_im);
-    if (fft(w.m_re, w.m_im, static_cast<int>(S), 0) != 0)
+    if (fft(w.m_re, w.m_im, static_cast<int>(S), kFftForward) != 0)
         return voiceprintFailed;
     PowAndPhs(w.m_re, w.m_im, w.m_pow, w.m_phs, S, &half);
     std::copy(w.m_pow, w.m_pow + H, w.m_rectPowMap);

@@ -24,7 +24,7 @@
 // Title and term numbers are not stored: reading numbers slot k as title k and the j-th record
 // of its term list as term j.
 //
-// MyFrame::OnSave and MyFrame::readMemo turn the results below into log lines.
+// Results are codes; the caller turns them into messages for the user.
 
 extern const char* const kMemoListVersion; // "Ver. 2.51"
 

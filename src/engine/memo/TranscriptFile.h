@@ -9,8 +9,8 @@
 
 // Transcript files (".trn"): numbered time ranges of a sound, each with a label, followed by
 // lines of text. These are the pieces of the import that need no window: reading and
-// normalising lines, recognising range lines and writing the parameter block of a range.
-// MyFrame::readTrn builds the memo groups from them.
+// normalising lines, recognising range lines and writing the parameter block of a range; the
+// caller builds the memo groups from them.
 
 // Reads raw lines: bytes up to each LF, the LF dropped. A 0xFF byte ends the reading like the
 // end of the file does; the bytes of an unfinished last line are still handed out as a line.

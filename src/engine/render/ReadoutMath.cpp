@@ -1,5 +1,7 @@
 #include "engine/render/ReadoutMath.h"
 
+#include "engine/render/LevelMap.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -22,23 +24,22 @@ VoiceprintPoint voiceprintPointAt(const VoiceprintGeometry& g, int x, int y) {
     VoiceprintPoint p;
     const int w = g.width - 4, h = g.height - 4;
     const long cols = voiceprintColumns(w, g.frames, g.bins, g.interval);
-    const long top = std::min(g.sampleRate / 2, g.freqHigh);
-    const long low = std::max(g.freqLow, 0L);
-    if (cols <= 0 || h <= 0 || g.sampleRate <= 0 || g.freqLow >= g.freqHigh || top <= low)
+    if (cols <= 0 || h <= 0 || g.sampleRate <= 0 || g.freqLow >= g.freqHigh)
+        return p;
+    const FreqRows rows = freqRows(g.sampleRate, g.bins, g.freqLow, g.freqHigh, h);
+    if (rows.top <= rows.low)
         return p;
     const long c = x - (2 + (w - cols) / 2);
     // Rows are drawn from y + h (r = 0) upwards: r = h - 1 is the plot area's second row.
     const long r = 2L + h - y;
     if (c < 0 || c >= cols || r < 0 || r >= h)
         return p;
-    const double hzPerBin = g.sampleRate * 0.5 / g.bins;
-    const double binsPerRow = (static_cast<double>(top - low) / h) / hzPerBin;
-    const double b = r * binsPerRow + low / hzPerBin;
+    const double b = r * rows.binsPerRow + rows.firstBin;
     const double fpc = static_cast<double>(g.frames) / cols;
     p.frame = std::min(static_cast<long>(c * fpc), g.frames - 1);
     p.bin = std::min(static_cast<long>(b), g.bins - 1);
     p.sampleOffset = static_cast<long>(static_cast<long long>(c) * g.frames * g.interval / cols);
-    p.freq = low + static_cast<double>(r) * (top - low) / h;
+    p.freq = rows.low + static_cast<double>(r) * (rows.top - rows.low) / h;
     p.onPicture = true;
     return p;
 }

@@ -1,18 +1,17 @@
 #pragma once
 
-// What lies under the pointer on a drawing panel, found by running the panel's own drawing
-// arithmetic backwards. Plain numbers in and out (no window), so the status bar's readout can
-// be checked with known geometry. Every plot fills the plot area 2 pixels inside the back
-// buffer's edges; W and H below are the back buffer's recorded size (m_bufferWidth,
-// m_bufferHeight), which is what the panel shows whatever the window's size is now.
+// What lies under the pointer on a drawn plot, found by running the drawing arithmetic
+// backwards. Plain numbers in and out, so a readout can be checked with known geometry. Every
+// plot fills the plot area 2 pixels inside the picture's edges; W and H below are the size of
+// the picture as it was drawn.
 
 // Columns of the voiceprint picture in a plot w wide: w x T x I / (T x I + 2 x bins), truncated
 // (the frames' starts span T x I samples and the last frame reaches 2 x bins further); 0 when
 // any input is not positive.
 long voiceprintColumns(int w, long frames, long bins, long interval);
 
-// The voiceprint panel: m_voiceprintFrames, m_voiceprintBins, m_voiceprintInterval,
-// m_sampleRate and the frequency limits m_rangeFrom, m_rangeTo.
+// A drawn voiceprint: its frames, bins, hop (interval), the sound's rate and the frequency
+// limits it shows.
 struct VoiceprintGeometry {
     int width = 0, height = 0;
     long frames = 0, bins = 0, interval = 0, sampleRate = 0;

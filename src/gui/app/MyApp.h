@@ -19,10 +19,11 @@ public:
     // The file to open at start-up: the argument when there is exactly one, else none.
     static wxString startupPath(const wxArrayString& args);
 
-    // Memo-tour threads that are running; guarded by m_threadsLock.
+    // Memo-tour threads that are running.
     wxArrayThread m_threads;
-    wxMutex m_threadsLock;
-    // Serialises work on the frame's data between the GUI thread and the tour.
+    wxMutex m_threadsLock; // protects m_threads and m_waitingForThreads
+    // Protects the frame's memo list, wave parameters and work memory between the GUI thread
+    // (held from a voiceprint's start until its completion is handled) and the memo tour.
     wxMutex m_dataLock;
     // Posted by the last exiting tour thread when m_waitingForThreads is set.
     wxSemaphore m_allThreadsDone;

@@ -158,13 +158,11 @@ void MyFrame::OnExportWav(wxCommandEvent&) {
     unsigned char header[kWavHeaderBytes];
     writeWavHeader(header, uint32_t(2 * total), wave.m_sampleFreq, int16_t(wave.m_quantBit), 1);
 
-    const size_t wavAt = m_waveFileName.rfind(".wav");
-    if (wavAt == wxString::npos) {
-        wxLogMessage("ext name not .wav");
+    const std::optional<wxString> target =
+        besideWave(blank ? "-ExportFromMemo-wb.wav" : "-ExportFromMemo.wav");
+    if (!target)
         return;
-    }
-    const wxString name = m_waveFileName.substr(0, wavAt) +
-                          (blank ? "-ExportFromMemo-wb.wav" : "-ExportFromMemo.wav");
+    const wxString& name = *target;
 
     // One window's worth of samples at a time.
     const int64_t chunk = wave.m_windowLen;

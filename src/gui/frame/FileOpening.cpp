@@ -5,18 +5,21 @@
 #include "gui/frame/MyFrame.h"
 #include "gui/app/Require.h"
 #include "engine/sound/CWavPara.h"
+#include "engine/sound/SiblingPath.h"
 
 namespace {
 
 // The kind of file a path names, by the first of the extensions that occurs anywhere in it
 // (not only at its end), and where its last occurrence starts.
-struct FileKind {
-    int kind = 0;
+struct KindAt {
+    MyFrame::FileKind kind = MyFrame::fileWave;
     size_t pos = wxString::npos;
 };
 
-FileKind kindOfPath(const wxString& path) {
-    const std::pair<const char*, int> kinds[] = {{".vlh", 1}, {".txt", 2}, {".trn", 3}};
+KindAt kindOfPath(const wxString& path) {
+    const std::pair<const char*, MyFrame::FileKind> kinds[] = {{".vlh", MyFrame::fileMemoList},
+                                                               {".txt", MyFrame::fileMemoText},
+                                                               {".trn", MyFrame::fileTranscript}};
     for (const auto& [ext, kind] : kinds) {
         const size_t pos = path.rfind(ext);
         if (pos != wxString::npos)
@@ -26,6 +29,15 @@ FileKind kindOfPath(const wxString& path) {
 }
 
 } // namespace
+
+std::optional<wxString> MyFrame::besideWave(const char* suffix) const {
+    const std::optional<std::string> name = siblingPath(m_waveFileName.utf8_string(), suffix);
+    if (!name) {
+        wxLogMessage("ext name not .wav");
+        return std::nullopt;
+    }
+    return wxString::FromUTF8(*name);
+}
 
 void MyFrame::OnRead(wxCommandEvent&) {
     Refresh();
@@ -57,17 +69,11 @@ int MyFrame::readCommon() {
     if (m_tourRunning || m_waveFileName.IsEmpty() || m_chosenFileName.IsEmpty())
         return 0;
 
-    const FileKind found = kindOfPath(m_waveFileName);
+    const KindAt found = kindOfPath(m_waveFileName);
     m_fileKind = found.kind;
-    if (m_fileKind != 0)
+    if (m_fileKind != fileWave)
         m_waveFileName = m_waveFileName.substr(0, found.pos) + ".wav";
-    const size_t wavPos = m_waveFileName.rfind(".wav");
-    if (wavPos == wxString::npos) {
-        wxLogMessage("ext name not .wav");
-        m_baseFileName = m_waveFileName;
-    } else {
-        m_baseFileName = m_waveFileName.substr(0, wavPos);
-    }
+    m_baseFileName = besideWave("").value_or(m_waveFileName);
     wxLogMessage("%s read.", m_waveFileName);
 
     Refresh();
@@ -79,12 +85,13 @@ int MyFrame::readCommon() {
     delete m_wavePara;
     m_wavePara = nullptr;
 
-    if (m_fileKind != 3) {
+    if (m_fileKind != fileTranscript) {
         m_requestedWindowLen = 0;
         readMemo();
     }
-    m_wavePara = m_fileKind != 3 && m_requestedWindowLen != 0 ? new CWavPara(m_requestedWindowLen)
-                                                              : new CWavPara();
+    m_wavePara = m_fileKind != fileTranscript && m_requestedWindowLen != 0
+                     ? new CWavPara(m_requestedWindowLen)
+                     : new CWavPara();
     VOCALITH_REQUIRE(m_wavePara, "m_wavePara");
     m_jumptext->Clear();
     m_jumptext->AppendText(wxString::Format("%ld", static_cast<long>(m_wavePara->m_windowMax)));
@@ -98,7 +105,7 @@ int MyFrame::readCommon() {
             wxLogMessage("quat bit 16.");
         return 0;
     }
-    if (m_fileKind == 3)
+    if (m_fileKind == fileTranscript)
         readTrn();
 
     CWavPara& wave = *m_wavePara;

@@ -42,15 +42,13 @@ void MyFrame::OnSave(wxCommandEvent&) {
         wxLogMessage("memo list wrong, quit to save.");
         return;
     }
-    const size_t wavPos = m_waveFileName.rfind(".wav");
-    if (wavPos == wxString::npos) {
-        wxLogMessage("ext name not .wav");
+    const std::optional<wxString> memo = besideWave(".vlh");
+    if (!memo)
         return;
-    }
-    const wxString memoName = m_waveFileName.substr(0, wavPos) + ".vlh";
+    const wxString& memoName = *memo;
 
     // An imported list (old memo text or transcript) must not silently replace a memo list.
-    if (m_fileKind == 2 || m_fileKind == 3) {
+    if (m_fileKind == fileMemoText || m_fileKind == fileTranscript) {
         if (canRead(memoName)) {
             wxMessageDialog ask(
                 this,
@@ -68,7 +66,7 @@ void MyFrame::OnSave(wxCommandEvent&) {
                 return;
             }
         }
-        m_fileKind = 1;
+        m_fileKind = fileMemoList;
     }
 
     const std::vector<MemoSlotRef> slots = memoSlotRefs();
@@ -81,7 +79,7 @@ void MyFrame::OnSave(wxCommandEvent&) {
     std::string temporary;
     switch (replaceFileContents(pathOf(memoName), bytes, temporary)) {
     case memoSaveOk:
-        m_fileKind = 1;
+        m_fileKind = fileMemoList;
         wxLogMessage("%s memo list saved.", memoName);
         break;
     case memoSaveKeptTemporary:
@@ -101,18 +99,15 @@ void MyFrame::readMemo() {
     // Every record goes, whatever state the lists are in; no group is current afterwards.
     clearMemoList();
 
-    const size_t wavPos = m_waveFileName.rfind(".wav");
-    if (wavPos == wxString::npos) {
-        wxLogMessage("ext name not .wav");
+    const std::optional<wxString> base = besideWave("");
+    if (!base)
         return;
-    }
-    const wxString base = m_waveFileName.substr(0, wavPos);
-    const wxString memoName = base + ".vlh";
-    const wxString textName = base + ".txt";
+    const wxString memoName = *base + ".vlh";
+    const wxString textName = *base + ".txt";
     wxString name;
     MemoListRead list;
     switch (m_fileKind) {
-    case 0:
+    case fileWave:
         name = memoName;
         list = readMemoListFile(pathOf(name));
         if (list.result == MemoListRead::readOpenFailed) {
@@ -120,11 +115,11 @@ void MyFrame::readMemo() {
             list = readMemoListFile(pathOf(name));
         }
         break;
-    case 1:
+    case fileMemoList:
         name = memoName;
         list = readMemoListFile(pathOf(name));
         break;
-    case 2:
+    case fileMemoText:
         name = textName;
         list = readMemoListFile(pathOf(name));
         break;

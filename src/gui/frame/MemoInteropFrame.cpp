@@ -135,7 +135,7 @@ void MyFrame::OnImportMemos(wxCommandEvent&) {
     const int groups = int(imported.slots.size());
     adoptMemoSlots(imported.slots);
     // Saving must ask before this list replaces the sound's memo-list file.
-    m_fileKind = 3;
+    m_fileKind = fileTranscript;
     m_canvasPanelSub->Refresh();
     m_canvasPanel->Refresh();
 

@@ -15,7 +15,7 @@ class MyFrame;
 // Lock order: the application's m_dataLock before `lock`; `lock` is never held while waiting
 // for m_dataLock or sleeping.
 struct TourLink {
-    std::mutex lock;
+    std::mutex lock; // protects frame, stop and the frame's state the tour reads
     std::condition_variable changed;
     MyFrame* frame = nullptr; // null once the frame is gone
     bool stop = false;        // the tour is to end at its next check

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <vector>
 #include <memory>
+#include <optional>
 
 #include <wx/wx.h>
 
@@ -79,6 +80,9 @@ enum {
 // ("Rigth"): the event table and saved habits depend on them.
 class MyFrame : public wxFrame, public IProcMemoListener {
 public:
+    // What the user opened, kept in m_fileKind: the sound itself or a memo file beside it.
+    enum FileKind : int { fileWave = 0, fileMemoList = 1, fileMemoText = 2, fileTranscript = 3 };
+
     explicit MyFrame(const wxString& title);
     ~MyFrame() override;
 
@@ -139,10 +143,14 @@ public:
     // Opening files — src/gui/frame/FileOpening.cpp
     void OnRead(wxCommandEvent& event);
     int readCommon();
+    // The file beside the open sound with `suffix` in place of ".wav"; logs "ext name not .wav"
+    // and gives nothing when the sound's name holds no ".wav".
+    std::optional<wxString> besideWave(const char* suffix) const;
 
     // Memo-list file — src/gui/frame/MemoFile.cpp (also toSaveMemoToFile of the listener)
     // Saves the memo list to the sound's base name + ".vlh", replacing the old file only once
-    // the new one is complete; asks first when the list was imported (m_fileKind 2 or 3).
+    // the new one is complete; asks first when the list was imported (fileMemoText or
+    // fileTranscript).
     void OnSave(wxCommandEvent& event);
     void toSaveMemoToFile() override;
     // Replaces the memo list by the sound's memo-list file or old memo text (by m_fileKind)
@@ -347,14 +355,14 @@ public:
     wxList m_paramMemoList;
 
     // Voiceprint computation.
-    wxMutex m_cancelMutex;
+    wxMutex m_cancelMutex; // protects m_cancelled, set by the progress dialog, read by the worker
     bool m_cancelled = false;
     wxProgressDialog* m_dlgProgress = nullptr;
     bool m_voiceprintRunning = false; // from the start until the completion event is handled
     std::shared_ptr<VoiceprintLink> m_workerLink; // shared with the running worker
 
     // Playback.
-    wxMutex m_refreshLock;
+    wxMutex m_refreshLock; // protects the level spectrum while the refresh timer recomputes it
     wxSound* m_sound = nullptr;
     int m_playRemain = 0;
     int m_playPos = 0;
@@ -368,7 +376,7 @@ public:
     wxString m_waveFileName;
     wxString m_chosenFileName;
     wxString m_baseFileName;
-    int m_fileKind = 0;           // 0 WAV, 1 memo list, 2 old memo text, 3 transcript
+    int m_fileKind = fileWave;    // a FileKind: what the user opened
     int m_requestedWindowLen = 0; // window length a memo file asks for; 0 for the default
     int m_zoomOffset = 0;         // where a zoomed view started inside the window
 

@@ -27,12 +27,10 @@ bool MyFrame::readTrn() {
     if (!clearIntactMemoList())
         return false;
 
-    const size_t wavPos = m_waveFileName.rfind(".wav");
-    if (wavPos == wxString::npos) {
-        wxLogMessage("ext name not .wav");
+    const std::optional<wxString> trn = besideWave(".trn");
+    if (!trn)
         return false;
-    }
-    const wxString trnName = m_waveFileName.substr(0, wavPos) + ".trn";
+    const wxString& trnName = *trn;
     std::unique_ptr<FILE, FileCloser> file(std::fopen(trnName.utf8_str(), "rb"));
     if (!file) {
         wxLogMessage("trn file read failed.");

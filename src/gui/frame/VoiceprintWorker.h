@@ -14,7 +14,7 @@ class MyFrame;
 // runs (the window closed, a test ends): it then cancels, waits until the frame loop has
 // let go of the work memory, and clears `frame`, so the worker posts nothing more.
 struct VoiceprintLink {
-    std::mutex lock;
+    std::mutex lock; // protects every field below
     std::condition_variable changed;
     MyFrame* frame = nullptr; // guarded by lock
     bool done = false;        // the frame loop has ended; guarded by lock

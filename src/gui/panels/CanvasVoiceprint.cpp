@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "gui/panels/PixelMath.h"
+#include "engine/render/LevelMap.h"
 #include "engine/render/ReadoutMath.h"
 #include "gui/panels/myCanvasPanel.h"
 
@@ -46,46 +47,23 @@ void myCanvasPanel::drawdBBaseTimeFreq(int x, int y, int w, int h) {
     const int imageH = image.GetHeight();
     unsigned char* rgb = image.GetData();
 
-    const long top = std::min(m_sampleRate / 2, m_rangeTo);
-    const long low = std::max(m_rangeFrom, 0L);
-    const double hzPerBin = m_sampleRate * 0.5 / H;
-    const double binsPerRow = (static_cast<double>(top - low) / h) / hzPerBin;
-    const double b0 = low / hzPerBin;
+    const FreqRows rows = freqRows(m_sampleRate, H, m_rangeFrom, m_rangeTo, h);
     const double fpc = static_cast<double>(T) / cols;
     const long firstCol = x + (w - cols) / 2;
-    const double range = m_levelTop - m_levelBottom;
-    const double* D = m_voiceprintData;
 
     for (long c = 0; c < cols; ++c) {
         const long px = firstCol + c;
         if (px < 0 || px >= imageW)
             continue;
         const double f = c * fpc;
-        const long t0 = std::min(static_cast<long>(f), T - 1);
-        const double ft = f - t0;
-        const long t1 = std::min(t0 + 1, T - 1);
-        const double* d0 = D + t0 * H;
-        const double* d1 = D + t1 * H;
         for (int r = 0; r < h; ++r) {
             const long py = y + h - r;
             if (py < 0 || py >= imageH)
                 continue;
-            const double b = r * binsPerRow + b0;
-            const long k0 = std::min(static_cast<long>(b), H - 1);
-            const double fb = b - k0;
-            const long k1 = std::min(k0 + 1, H - 1);
-            const double v = ((1 - fb) * d0[k0] + fb * d0[k1]) * (1 - ft) +
-                             ((1 - fb) * d1[k0] + fb * d1[k1]) * ft;
-            int grey;
-            if (range == 0.0) {
-                grey = v >= m_levelTop ? 255 : 0; // no scale: a threshold at the one level
-            } else {
-                const double g = (v - m_levelBottom) * 255 / range;
-                // A plane that was never computed may hold NaN: it shows black.
-                grey = g >= 255 ? 255 : g > 0 ? static_cast<int>(g) : 0;
-            }
+            const double v =
+                planeLevelAt(m_voiceprintData, T, H, f, r * rows.binsPerRow + rows.firstBin);
             unsigned char* p = rgb + (py * imageW + px) * 3;
-            p[0] = p[1] = p[2] = static_cast<unsigned char>(grey);
+            p[0] = p[1] = p[2] = greyOfLevel(v, m_levelBottom, m_levelTop);
         }
     }
     replaceBuffer(image);
@@ -96,8 +74,8 @@ void myCanvasPanel::drawdBBaseTimeFreq(int x, int y, int w, int h) {
     dc.SetPen(wxPen(*wxWHITE, 2, wxPENSTYLE_SOLID));
     dc.SetTextForeground(*wxWHITE);
     dc.SetFont(wxFont(8, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
-    dc.DrawText(wxString::Format("%ldHz", top), x + 5, y);
-    dc.DrawText(wxString::Format("%ldHz", low), x + 5, h - 10 - y);
+    dc.DrawText(wxString::Format("%ldHz", rows.top), x + 5, y);
+    dc.DrawText(wxString::Format("%ldHz", rows.low), x + 5, h - 10 - y);
 }
 
 void myCanvasPanel::drawPitch(double* pitch, int count, double top, double bottom, double* level,
