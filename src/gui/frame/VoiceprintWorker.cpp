@@ -1,5 +1,6 @@
 #include "gui/frame/VoiceprintWorker.h"
 
+#include <atomic>
 #include <chrono>
 
 #include <wx/progdlg.h>
@@ -13,10 +14,15 @@
 
 namespace {
 voiceprint_detail::ThreadCreator g_createThread = nullptr;
+std::atomic<voiceprint_detail::ProgressHook> g_progressHook{nullptr};
 } // namespace
 
 void voiceprint_detail::setThreadCreator(ThreadCreator creator) {
     g_createThread = creator;
+}
+
+void voiceprint_detail::setProgressHook(ProgressHook hook) {
+    g_progressHook = hook;
 }
 
 MyWorkerThread::MyWorkerThread(MyFrame* frame, std::shared_ptr<VoiceprintLink> link)
@@ -54,7 +60,11 @@ void* MyWorkerThread::Entry() {
     VOCALITH_REQUIRE(m_workPara, "m_workPara");
     computeVoiceprint(
         *m_workPara, m_wavePara->m_noiseParameter, [this] { return cancelled(); },
-        [this](int percent) { post(percent); });
+        [this](int percent) {
+            if (const voiceprint_detail::ProgressHook hook = g_progressHook)
+                hook(percent);
+            post(percent);
+        });
     std::unique_lock<std::mutex> lock(m_link->lock);
     m_link->done = true;
     m_link->changed.notify_all();
