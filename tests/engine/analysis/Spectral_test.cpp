@@ -64,12 +64,13 @@ uint64_t transformDigest(int n) {
     return digest(v.data(), n, digest(u.data(), n, digest(y.data(), n, digest(x.data(), n))));
 }
 
-// n = 4, 8, ... 65536.
-const uint64_t kFftDigests[15] = {0xa56742db1ac85d85, 0x30824be6c8dce320, 0x5b369975e4d9fa89,
-                                  0x98a4dc57fa670281, 0xc550f1ccf024610b, 0xff43be0395a52d35,
-                                  0x3b3699cedb50ac91, 0xec2413437004c25b, 0x4aa759efddbe3631,
-                                  0xdd359cb951f6cc96, 0xdf27b770f4e672ad, 0x8807ffef7138ffe6,
-                                  0xdd311252a3e37606, 0xcab15d53ebee7a85, 0x57bff4aa88f31a23};
+// clang-format off
+const uint64_t kFftDigests[15] = { // n = 4, 8, ... 65536
+    0xa56742db1ac85d85, 0x30824be6c8dce320, 0x5b369975e4d9fa89, 0x98a4dc57fa670281,
+    0xc550f1ccf024610b, 0xff43be0395a52d35, 0x3b3699cedb50ac91, 0xec2413437004c25b,
+    0x4aa759efddbe3631, 0xdd359cb951f6cc96, 0xdf27b770f4e672ad, 0x8807ffef7138ffe6,
+    0xdd311252a3e37606, 0xcab15d53ebee7a85, 0x57bff4aa88f31a23};
+// clang-format on
 
 } // namespace
 
@@ -284,21 +285,18 @@ struct Restored {
     Vec out, rowSum;
     long half = -1;
     int code = -1;
-    uint64_t digest() const {
-        return ::digest(rowSum.data(), out.size(), ::digest(out.data(), out.size()));
-    }
 };
 
 // ws null: the overload with the calling thread's own workspace.
 Restored restore(const Vec& sig, const Params& p, CRestoreWorkspace* ws = nullptr) {
     Restored r{Vec(p.n, 99.0), Vec(p.n, 99.0)};
     Vec re(p.n), im(p.n);
-    r.code = ws ? restoreWithWidebandPhase(*ws, sig.data(), re.data(), im.data(), p.n, p.letSize,
-                                           p.letHigh, p.letLow, r.out.data(), &r.half,
-                                           r.rowSum.data(), p.noise, p.wide)
-                : restoreWithWidebandPhase(sig.data(), re.data(), im.data(), p.n, p.letSize,
-                                           p.letHigh, p.letLow, r.out.data(), &r.half,
-                                           r.rowSum.data(), p.noise, p.wide);
+    auto call = [&](auto&... w) {
+        return restoreWithWidebandPhase(w..., sig.data(), re.data(), im.data(), p.n, p.letSize,
+                                        p.letHigh, p.letLow, r.out.data(), &r.half, r.rowSum.data(),
+                                        p.noise, p.wide);
+    };
+    r.code = ws ? call(*ws) : call();
     return r;
 }
 
@@ -308,10 +306,8 @@ Restored restore(const Vec& sig, const Params& p, CRestoreWorkspace* ws = nullpt
 // one workspace across sizes; none of that may change a bit in either sense mode, whether the
 // workspace is shared across every size or the thread's own.
 TEST(WidebandRestore, KeepsItsBitsWithEitherWorkspace) {
-    const struct {
-        Params p;
-        uint64_t digest;
-    } cases[] = {
+    // clang-format off
+    const struct { Params p; uint64_t digest; } cases[] = {
         {{256, 32, 15, 1, 1, 0.0005}, 0x44aec159f69966b1},
         {{256, 4, 1, 0, 0, 0.0005}, 0xad42863b65e72ded},
         {{512, 64, 31, 1, 1, 1e-5}, 0xf85f25c528b010f8},
@@ -321,14 +317,16 @@ TEST(WidebandRestore, KeepsItsBitsWithEitherWorkspace) {
         {{1024, 64, 31, 1, 0, 0.0005}, 0x84e12ab64606fd68},
         {{2048, 4, 1, 0, 0, 0.2}, 0xdf6b18dc514a7195},
     };
+    // clang-format on
     CRestoreWorkspace shared;
     unsigned seed = 1;
     for (const auto& c : cases) {
         const Vec sig = voiced(c.p.n, seed++);
-        for (const Restored& r : {restore(sig, c.p, &shared), restore(sig, c.p)})
-            EXPECT_TRUE(r.code == 0 && r.half == c.p.n / 2 && r.digest() == c.digest)
-                << c.p.n << "/" << c.p.letSize << " wide " << c.p.wide << std::hex << " "
-                << r.digest();
+        for (const Restored& r : {restore(sig, c.p, &shared), restore(sig, c.p)}) {
+            const uint64_t d = digest(r.rowSum.data(), c.p.n, digest(r.out.data(), c.p.n));
+            EXPECT_TRUE(r.code == 0 && r.half == c.p.n / 2 && d == c.digest)
+                << c.p.n << "/" << c.p.letSize << " wide " << c.p.wide << std::hex << " " << d;
+        }
     }
 }
 
@@ -490,9 +488,9 @@ TEST(Voiceprint, DbConversionNormalisesOverTheWholePlaneAndAligns) {
     for (unsigned threads : {1u, 2u}) {
         CWorkMemory w;
         ASSERT_EQ(w.setSize(8, 100, CWorkMemory::senseNormal, 4, 2), CWorkMemory::resultOk);
-        std::copy(ham, ham + 8, w.m_hamPowMap);
-        std::copy(ham, ham + 8, w.m_rectPowMap);
-        std::copy(restore, restore + 8, w.m_restorePowMap);
+        for (auto [from, to] :
+             {std::pair{ham, w.m_hamPowMap}, {ham, w.m_rectPowMap}, {restore, w.m_restorePowMap}})
+            std::copy(from, from + 8, to);
         ASSERT_TRUE(convertVoiceprintToDb(w, threads));
         for (int i = 0; i < 8; ++i) {
             EXPECT_DOUBLE_EQ(w.m_hamDbMap[i], hamDb[i]) << i;
