@@ -77,8 +77,7 @@ TEST(CWavPara, StereoOverviewAndWindow) {
     w.setChannelSelect(CWavPara::secondChannel);
     EXPECT_EQ(w.m_overview, w.m_overview2);
     w.m_windowStart = 10;
-    EXPECT_TRUE(w.setSiiiIntMid());
-    ASSERT_EQ(w.m_windowLen, 40);
+    ASSERT_TRUE(w.setSiiiIntMid() && w.m_windowLen == 40);
     for (int i = 0; i < w.m_windowLen; ++i)
         ASSERT_EQ(w.m_windowInt[i], 10 + i);
 }
