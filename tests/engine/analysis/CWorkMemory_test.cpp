@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <vector>
@@ -44,32 +45,25 @@ TEST(CWorkMemory, SetSizeFitsFramesRejectsUnusableSizesAndAllocatesEveryBuffer) 
     ASSERT_EQ(W::resultOk, w.setSize(2048, 100000, W::senseNormal, 512, 192));
     EXPECT_EQ((Sizes{2048, 100000, 99840, 4, 1, 0, 512, 192}), sizesOf(w));
     const std::vector<double*> before = buffers(w);
-    for (double* p : before)
-        ASSERT_NE(nullptr, p);
+    ASSERT_EQ(before.end(), std::find(before.begin(), before.end(), nullptr));
     w.m_wave[99839] = w.m_re[2047] = w.m_restoreDb[2047] = w.m_pitch[191] = 1;
     w.m_harmonicsPower[191] = w.m_rectDbMap[192 * 1024 - 1] = w.m_auxMap[192 * 1024 - 1] = 1;
-
     const Sizes kept = sizesOf(w);
-    const struct {
-        long s, max, interval, repeat;
-        int mode;
-    } bad[] = {
-        // clang-format off
-        {2048, 100000, 512, 193, 1},    {1024, 10000, 256, 0, 0},
-        {1024, 10000, 256, -3, 0},      {1024, 10000, 0, 20, 0},
-        {1024, 10000, -256, 20, 0},     {1000, 10000, 256, 20, 0},
+    // clang-format off
+    const struct { long s, max, interval, repeat; int mode; } bad[] = {
+        {2048, 100000, 512, 193, 1},    {1024, 10000, 256, 0, 0},   {1024, 10000, 256, -3, 0},
+        {1024, 10000, 0, 20, 0},        {1024, 10000, -256, 20, 0}, {1000, 10000, 256, 20, 0},
         {2, 10000, 256, 20, 0},         {65536, 1L << 30, 256, 20, 0},
         {1024, 10000, 256, 20, 2},      {1024, -1, 256, 1, 0},
         {1024, LONG_MAX, INT_MAX, INT_MAX, 0}, {1024, INT_MAX, 1, 5000000, 0},
         {1024, 10000, 1L << 40, 2, 0},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& b : bad) {
         EXPECT_EQ(W::resultSize, w.setSize(b.s, b.max, W::senseMode(b.mode), b.interval, b.repeat))
             << b.s << " " << b.max << " " << b.interval << " " << b.repeat;
         EXPECT_TRUE(kept == sizesOf(w) && before == buffers(w) && w.m_senseMode == W::senseNormal);
     }
-
     ASSERT_EQ(W::resultOk, w.setSize(256, 4096, W::senseFine, 128, 10));
     EXPECT_EQ((Sizes{256, 4096, 1408, 32, 15, 1, 128, 10}), sizesOf(w));
     ASSERT_EQ(W::resultOk, w.setSize(512, 4096, W::senseFine, 128, 10));
@@ -90,10 +84,9 @@ TEST(CWorkMemory, SetSizeReportsAllocationFailure) {
         workmemory_detail::setArrayAllocator(failingAllocator);
         const auto result = w.setSize(512, 10000, W::senseFine, 128, 30);
         workmemory_detail::setArrayAllocator(nullptr);
-        EXPECT_EQ(W::resultMemory, result) << failAt;
-        EXPECT_EQ(Sizes{}, sizesOf(w)) << failAt;
-        EXPECT_EQ(W::senseFine, w.m_senseMode);
-        EXPECT_EQ(std::vector<double*>(21, nullptr), buffers(w)) << failAt;
+        EXPECT_TRUE(result == W::resultMemory && sizesOf(w) == Sizes{} &&
+                    w.m_senseMode == W::senseFine && buffers(w) == std::vector<double*>(21))
+            << failAt;
         EXPECT_EQ(W::resultOk, w.setSize(512, 10000, W::senseFine, 128, 30));
     }
 }
@@ -102,16 +95,14 @@ TEST(CWorkMemory, SetSizeReportsAllocationFailure) {
 // count that exactly fits stays; no frame is offered the largest count; no hop or a count past
 // any span is refused; a span past 32 bits is computed wide and reduced, not wrapped.
 TEST(CWorkMemory, CheckSizeReducesTheFrameCount) {
-    const struct {
-        long max, interval, in;
-        W::resultWorkMemory result;
-        long out;
-    } cases[] = {
+    // clang-format off
+    const struct { long max, interval, in; W::resultWorkMemory result; long out; } cases[] = {
         {100000, 512, 500, W::resultOk, 191},     {7000, 512, 500, W::resultSize, 500},
         {99840, 512, 192, W::resultOk, 192},      {100000, 512, 0, W::resultOk, 191},
         {100000, 0, 20, W::resultSize, 20},       {100000, 512, LONG_MAX, W::resultSize, LONG_MAX},
         {100000, 512, INT_MAX, W::resultOk, 191},
     };
+    // clang-format on
     const W w;
     for (const auto& c : cases) {
         long r = c.in;
