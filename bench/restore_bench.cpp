@@ -4,7 +4,7 @@
 
 #include "engine/analysis/FftPrimitives.h"
 #include "engine/analysis/WidebandRestore.h"
-#include "../tests/engine/analysis/PlainTransformReference.h"
+#include "PlainTransformReference.h"
 
 #include <benchmark/benchmark.h>
 
