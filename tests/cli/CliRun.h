@@ -1,17 +1,24 @@
 #pragma once
 
+// Runs, builders and includes shared by the CLI and memo tests.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/ParameterBlock.h"
-
-// Runs and builders shared by the CLI and memo tests.
+#include "support/SoundFiles.h"
 
 // One run of vocalith-cli's logic with the given arguments (the program name is added).
 struct CliRun {

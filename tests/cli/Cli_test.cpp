@@ -1,18 +1,11 @@
-#include "cli/Cli.h"
-
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Voiceprint.h"
 #include "cli/CliRun.h"
-#include "support/SoundFiles.h"
 
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <array>
 #include <cmath>
-#include <cstring>
-#include <sstream>
-#include <vector>
 
 using testwav::TempFile;
 

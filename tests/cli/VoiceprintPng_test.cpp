@@ -2,12 +2,7 @@
 
 #include "cli/CliRun.h"
 
-#include <gtest/gtest.h>
-
 #include <iomanip>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -1,10 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <string>
-#include <tuple>
-#include <vector>
-
 #include "cli/CliRun.h"
 #include "engine/memo/MemoInterop.h"
 

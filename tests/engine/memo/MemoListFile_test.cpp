@@ -1,13 +1,7 @@
-#include <cstdio>
-
-#include <gtest/gtest.h>
-
 #include "cli/CliRun.h"
-#include "engine/memo/MemoListFile.h"
 #include "engine/memo/PngHeader.h"
 #include "engine/memo/TranscriptFile.h"
 #include "engine/sound/TextEncoding.h"
-#include "support/SoundFiles.h"
 
 namespace {
 

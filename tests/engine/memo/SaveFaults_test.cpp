@@ -3,19 +3,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <random>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "cli/CliRun.h"
-#include "engine/memo/MemoListFile.h"
-#include "support/SoundFiles.h"
 
 // What the memo-list save does when the system fails it at each step. The system calls are
 // replaced through memolist_detail::setFileCalls; permissions are checked from a child that

@@ -1,9 +1,4 @@
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <string>
-#include <tuple>
-
+#include "cli/CliRun.h"
 #include "engine/memo/TranscriptFile.h"
 
 TEST(TranscriptFile, LinesEndAtLfStopAtFFAndNormalise) {
