@@ -1,12 +1,9 @@
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
-#include <random>
 
 #include "cli/CliRun.h"
 
@@ -126,59 +123,4 @@ TEST(SaveFaults, ReadOnlyListAndUnwritableFolderAreLeftAsTheyAre) {
         EXPECT_EQ(names(folder), std::vector<std::string>{"talk.vlh"});
         chmod(folder.c_str(), 0755); // so that the scratch folder can go without root
     }
-}
-
-// A child saves two lists in turn, over and over; it is killed at a random moment 200 times.
-// Whatever the moment, the list is one of the two whole versions. A kill in mid-write leaves
-// a temporary file, never a cut list.
-TEST(SaveFaults, KilledAtRandomMomentsTheListIsAlwaysOneWholeVersion) {
-    ScratchDir dir;
-    const std::string first = listBytes(96 * 1024, 'a'), second = listBytes(64 * 1024, 'b');
-    const std::string path = dir.file("talk.vlh", first);
-
-    // How long one save takes here decides the range of the random moments.
-    using namespace std::chrono;
-    std::string temporary;
-    const auto t0 = steady_clock::now();
-    for (int i = 0; i < 10; ++i)
-        ASSERT_EQ(replaceFileContents(path, i % 2 ? first : second, temporary), memoSaveOk);
-    const long saveUs =
-        std::max<long>(200, duration_cast<microseconds>(steady_clock::now() - t0).count() / 10);
-
-    std::mt19937 random(20240611);
-    std::uniform_int_distribution<long> moment(0, 4 * saveUs);
-    int asFirst = 0, asSecond = 0, leftovers = 0;
-    for (int round = 0; round < 200; ++round) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            const char go = 1;
-            if (write(ready[1], &go, 1) != 1)
-                _exit(1);
-            for (long i = 0;; ++i)
-                replaceFileContents(path, i % 2 ? first : second, temporary);
-        }
-        close(ready[1]);
-        char go = 0;
-        ASSERT_EQ(read(ready[0], &go, 1), 1);
-        close(ready[0]);
-        usleep(useconds_t(moment(random)));
-        kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status));
-
-        const std::string now = slurp(path);
-        ASSERT_TRUE(now == first || now == second) << round << ": " << now.size() << " bytes";
-        ++(now == first ? asFirst : asSecond);
-        for (const std::string& name : names(dir.path()))
-            if (name != "talk.vlh")
-                leftovers += unlink((dir.path() + "/" + name).c_str()) == 0;
-    }
-    // Both versions and some mid-write kills show that the moments really spread over saves.
-    EXPECT_TRUE(asFirst > 0 && asSecond > 0 && leftovers > 0)
-        << "one save " << saveUs << " us; old/new " << asFirst << "/" << asSecond
-        << "; killed mid-write " << leftovers;
 }
