@@ -90,6 +90,20 @@ int lineOf(const std::string& text, const std::string& piece, size_t from = 0) {
                : 1 + int(std::count(text.begin(), text.begin() + long(at), '\n'));
 }
 
+// The result and message, then each group as its priority, first sample and frames, and its memos'
+// texts with their frequencies.
+std::string describe(const MemoImport& r) {
+    std::ostringstream out;
+    out << r.result << " " << r.message;
+    for (const MemoSlot& s : r.slots) {
+        const MemoStretch st = memoStretchOf(*s.param, 0);
+        out << "\n" << s.sub->GetMemoPrior() << " " << st.start << "+" << st.repeatTimes;
+        for (const auto& t : s.terms)
+            out << "|" << t->m_memoText.utf8_string() << "@" << t->m_freq;
+    }
+    return out.str();
+}
+
 } // namespace
 
 TEST(MemoInterop, PictureColumnsMapToFrameMiddles) {
@@ -208,37 +222,26 @@ TEST(MemoInterop, ShortTextGridAndForeignTiers) {
         "<exists>\n2\n\"TextTier\"\n\"marks\"\n0\n2\n2\n0.5\n\"m1\"\n1.9\n\"m2\"\n"
         "\"IntervalTier\"\n\"phones\"\n0\n2\n3\n0\n1\n\"a\"\n1\n1.5\n\"\"\n1.5\n2\n"
         "\"b \"\"c\"\"\"\n";
-    const MemoImport r = importText(text, true);
-    EXPECT_EQ(r.result, MemoImport::importOk) << r.message;
-    ASSERT_EQ(r.slots.size(), 2u);
-    EXPECT_EQ(r.slots[1].terms[0]->m_memoText, "b \"c\"");
-    EXPECT_EQ(r.slots[0].sub->GetMemoPrior(), CArchMemo::High);
-    ASSERT_EQ(r.slots[0].terms.size(), 2u);
-    EXPECT_EQ(r.slots[0].terms[1]->m_memoText, "m1");
-    EXPECT_EQ(r.slots[0].terms[1]->m_freq, 7110); // a transcript term's step below 7900
-    EXPECT_EQ(r.slots[1].terms[1]->m_memoText, "m2");
-    // 1 s: (44100 - 4096) / 512 + 1 = 79 frames fit
-    EXPECT_EQ(memoStretchOf(*r.slots[0].param, 0).repeatTimes, 79);
+    // 1 s: (44100 - 4096) / 512 + 1 = 79 frames fit; a term steps below 7900 Hz as a
+    // transcript term does.
+    EXPECT_EQ(describe(importText(text, true)),
+              "0 \n0 0+79|a@7900|m1@7110\n0 66150+36|b \"c\"@7900|m2@7110");
 }
 
+// What was read before a damaged line is kept. A frequency of -1 is none given. A comma for
+// the point (some locales), CR LF and a term with no group are read.
 TEST(MemoInterop, DamagedLabelFilesKeepWhatWasRead) {
-    MemoImport r = importText("1.0\t2.0\tfirst\n1.5\t1.5\tterm\n\\\t-1\t-1\nnot a label\n", false);
-    EXPECT_EQ(r.message, "line 4 : label line wrong.");
-    ASSERT_EQ(r.slots.size(), 1u);
-    ASSERT_EQ(r.slots[0].terms.size(), 2u);
-    EXPECT_EQ(r.slots[0].terms[1]->m_freq, 7110); // -1: no frequency given
-    EXPECT_EQ(importText("\\\t1\t2\n", false).message, "line 1 : frequency line without a label.");
-    EXPECT_EQ(importText("3\t2\tbackwards\n", false).message, "line 1 : time wrong.");
-    r = importText("1\t2\tok\n1e300\t1e301\tfar\n", false);
-    EXPECT_EQ(r.message, "line 2 : time range beyond the sound.");
-    EXPECT_EQ(r.slots.size(), 1u);
-    // A comma for the point (some locales), CR LF, a term with no group.
-    r = importText("1,5\t2,5\t[Low] \xE3\x81\x82\r\n9\t9\tlost\r\n", false);
-    EXPECT_EQ(r.result, MemoImport::importOk);
-    ASSERT_EQ(r.slots.size(), 1u);
-    EXPECT_EQ(r.slots[0].sub->GetMemoPrior(), CArchMemo::Low);
-    EXPECT_EQ(r.slots[0].terms[0]->m_memoText.utf8_string(), "\xE3\x81\x82");
-    EXPECT_EQ(r.notes, std::vector<std::string>{"1 term memo(s) outside memo groups."});
+    const auto labels = [](const char* text) { return describe(importText(text, false)); };
+    EXPECT_EQ(labels("1.0\t2.0\tfirst\n1.5\t1.5\tterm\n\\\t-1\t-1\nnot a label\n"),
+              "2 line 4 : label line wrong.\n0 44100+79|first@7900|term@7110");
+    EXPECT_EQ(labels("\\\t1\t2\n"), "2 line 1 : frequency line without a label.");
+    EXPECT_EQ(labels("3\t2\tbackwards\n"), "2 line 1 : time wrong.");
+    EXPECT_EQ(labels("1\t2\tok\n1e300\t1e301\tfar\n"),
+              "2 line 2 : time range beyond the sound.\n0 44100+79|ok@7900");
+    const char* lost = "1,5\t2,5\t[Low] \xE3\x81\x82\r\n9\t9\tlost\r\n";
+    EXPECT_EQ(labels(lost), "0 \n2 66150+79|\xE3\x81\x82@7900");
+    EXPECT_EQ(importText(lost, false).notes,
+              std::vector<std::string>{"1 term memo(s) outside memo groups."});
     EXPECT_EQ(checkAudacityImport(reinterpret_cast<const uint8_t*>("0\t1\t\n\\\t9e99\t1\n"), 15),
               "");
 }
