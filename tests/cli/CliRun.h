@@ -56,7 +56,7 @@ inline std::unique_ptr<CArchMemo> memoRecord(const std::string& text, float relX
     return m;
 }
 
-struct TermSpec {
+struct TermMemo {
     std::string text;
     float relX;
     int freq;
@@ -64,14 +64,14 @@ struct TermSpec {
 
 // A group whose stretch starts at viewStart + cursor; its param memo holds `block`.
 inline MemoSlot memoGroup(const std::string& block, int32_t viewStart, int32_t cursor,
-                          CArchMemo::MemoPrior prior, const std::vector<TermSpec>& terms) {
+                          CArchMemo::MemoPrior prior, const std::vector<TermMemo>& terms) {
     MemoSlot s;
     s.param = memoRecord(block);
     s.param->m_viewStart = viewStart;
     s.param->m_viewCursor = cursor;
     s.sub = memoRecord("+");
     s.sub->SetMemoPrior(prior);
-    for (const TermSpec& t : terms)
+    for (const TermMemo& t : terms)
         s.terms.push_back(memoRecord(t.text, t.relX, t.freq));
     return s;
 }

@@ -143,7 +143,7 @@ TEST(VoiceprintPng, MemosOfOverlappingGroups) {
         formatParameterBlock(analysis(16000, 64000, 256, 160, 50, 8000, -100));
     std::vector<MemoSlot> slots;
     auto add = [&](const std::string& text, int start, CArchMemo::MemoPrior prior,
-                   std::vector<TermSpec> terms) {
+                   std::vector<TermMemo> terms) {
         slots.push_back(memoGroup(text, start - 1000, 1000, prior, terms));
     };
     add(block, 10000, CArchMemo::Mid, {{"A title", 0.5f, 3000}, {"A start", 0.0f, 100}});

@@ -11,7 +11,7 @@ constexpr int32_t kTotal = kRate * 20;
 // terms with quotes, line feeds, non-ASCII text, two at one place and a picture.
 std::vector<MemoSlot> sampleList() {
     auto group = [](int32_t viewStart, int32_t cursor, int32_t frames, CArchMemo::MemoPrior prior,
-                    std::vector<TermSpec> terms) {
+                    std::vector<TermMemo> terms) {
         const ParameterValues v = analysis(kRate, kTotal, 4096, 512, frames, 8000, -160.0);
         return memoGroup(formatParameterBlock(v), viewStart, cursor, prior, terms);
     };
