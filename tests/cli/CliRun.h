@@ -1,15 +1,24 @@
 #pragma once
 
+// Runs, builders and includes shared by the CLI and memo tests.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/ParameterBlock.h"
+#include "support/SoundFiles.h"
 
 // One run of vocalith-cli's logic with the given arguments (the program name is added).
 struct CliRun {
@@ -35,35 +44,42 @@ inline std::string slurp(const std::string& path) {
 // A 16-bit mono analysis with noise 0.0005 over 0 .. freqHigh Hz and dbLow .. 0 dB.
 inline ParameterValues analysis(int32_t freq, int32_t total, int32_t ssft, int32_t interval,
                                 int32_t frames, int32_t freqHigh, double dbLow) {
-    ParameterValues v;
-    v.sampleFreq = freq;
-    v.quantBit = 16;
-    v.totalSamples = total;
-    v.ssftSize = ssft;
-    v.interval = interval;
-    v.repeatTimes = frames;
-    v.noiseParameter = 0.0005f;
-    v.freqHigh = freqHigh;
-    v.dbLow = dbLow;
-    return v;
+    return {freq, 16, 1, total, 0, ssft, interval, frames, 0.0005f, 0, freqHigh, dbLow, 0.0};
 }
 
-// A memo list file of one group from sample `start`, one memo per text at (relX, freq).
-inline std::string oneGroupList(const ParameterValues& v, int start, CArchMemo::MemoPrior prior,
-                                std::vector<const char*> texts, float relX, int freq) {
-    std::vector<MemoSlot> slots(1);
-    slots[0].param = std::make_unique<CArchMemo>();
-    slots[0].param->m_memoText = wxString::FromUTF8(formatParameterBlock(v));
-    slots[0].param->m_viewCursor = start;
-    slots[0].sub = std::make_unique<CArchMemo>();
-    slots[0].sub->m_memoText = "+";
-    slots[0].sub->SetMemoPrior(prior);
-    for (const char* text : texts) {
-        slots[0].terms.push_back(std::make_unique<CArchMemo>());
-        slots[0].terms.back()->m_memoText = wxString::FromUTF8(text);
-        slots[0].terms.back()->m_relX = relX;
-        slots[0].terms.back()->m_freq = freq;
-    }
+inline std::unique_ptr<CArchMemo> memoRecord(const std::string& text, float relX = 0,
+                                             int freq = 0) {
+    auto m = std::make_unique<CArchMemo>();
+    m->m_memoText = wxString::FromUTF8(text.c_str());
+    m->m_relX = relX;
+    m->m_freq = freq;
+    return m;
+}
+
+struct TermMemo {
+    std::string text;
+    float relX;
+    int freq;
+};
+
+// A group whose stretch starts at viewStart + cursor; its param memo holds `block`.
+inline MemoSlot memoGroup(const std::string& block, int32_t viewStart, int32_t cursor,
+                          CArchMemo::MemoPrior prior, const std::vector<TermMemo>& terms) {
+    MemoSlot s;
+    s.param = memoRecord(block);
+    s.param->m_viewStart = viewStart;
+    s.param->m_viewCursor = cursor;
+    s.sub = memoRecord("+");
+    s.sub->SetMemoPrior(prior);
+    for (const TermMemo& t : terms)
+        s.terms.push_back(memoRecord(t.text, t.relX, t.freq));
+    return s;
+}
+
+// The memo list file of one group.
+inline std::string oneGroupList(MemoSlot group) {
+    std::vector<MemoSlot> slots;
+    slots.push_back(std::move(group));
     std::string bytes;
     formatMemoList(memoSlotRefs(slots), bytes);
     return bytes;

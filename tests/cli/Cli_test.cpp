@@ -1,19 +1,11 @@
-#include "cli/Cli.h"
-
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Voiceprint.h"
 #include "cli/CliRun.h"
-#include "support/SoundFiles.h"
 
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <array>
 #include <cmath>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-#include <vector>
 
 using testwav::TempFile;
 
@@ -42,6 +34,26 @@ std::vector<double> npy(const std::string& path, const std::string& shape) {
     std::vector<double> v((f.size() - start) / 8);
     std::memcpy(v.data(), f.data() + start, v.size() * 8);
     return v;
+}
+
+// The pixel rows of an 8-bit grey or RGB PNG as vocalith-cli writes it, each after its filter
+// byte (always 0); empty unless it is width x height.
+std::vector<unsigned char> pngRows(const std::string& p, uint32_t width, uint32_t height) {
+    auto big32 = [&](size_t at) {
+        return uint32_t(uint8_t(p[at])) << 24 | uint8_t(p[at + 1]) << 16 | uint8_t(p[at + 2]) << 8 |
+               uint8_t(p[at + 3]);
+    };
+    if (p.size() < 33 || p.compare(12, 4, "IHDR") != 0 || big32(16) != width || big32(20) != height)
+        return {};
+    std::string packed;
+    for (size_t at = 8; at + 12 <= p.size(); at += 12 + big32(at))
+        if (p.compare(at + 4, 4, "IDAT") == 0)
+            packed += p.substr(at + 8, big32(at));
+    std::vector<unsigned char> raw(height * (1 + (p[25] == 2 ? 3 : 1) * size_t(width)));
+    uLongf rawLen = raw.size();
+    const bool ok = uncompress(raw.data(), &rawLen, reinterpret_cast<const Bytef*>(packed.data()),
+                               packed.size()) == Z_OK;
+    return ok && rawLen == raw.size() ? raw : std::vector<unsigned char>();
 }
 
 } // namespace
@@ -96,30 +108,6 @@ TEST(Cli, InfoShowsWhatOpeningSets) {
     }
 }
 
-// The pixel rows of an 8-bit grey or RGB PNG as vocalith-cli writes it, each after its filter
-// byte (always 0).
-std::vector<unsigned char> pngRows(const std::string& p, uint32_t& width, uint32_t& height) {
-    auto big32 = [&](size_t at) {
-        return uint32_t(uint8_t(p[at])) << 24 | uint8_t(p[at + 1]) << 16 | uint8_t(p[at + 2]) << 8 |
-               uint8_t(p[at + 3]);
-    };
-    if (p.size() < 33 || p.compare(12, 4, "IHDR") != 0)
-        return {};
-    width = big32(16);
-    height = big32(20);
-    std::string packed;
-    for (size_t at = 8; at + 12 <= p.size(); at += 12 + big32(at))
-        if (p.compare(at + 4, 4, "IDAT") == 0)
-            packed += p.substr(at + 8, big32(at));
-    std::vector<unsigned char> raw(height * (1 + (p[25] == 2 ? 3 : 1) * size_t(width)));
-    uLongf rawLen = raw.size();
-    if (uncompress(raw.data(), &rawLen, reinterpret_cast<const Bytef*>(packed.data()),
-                   packed.size()) != Z_OK ||
-        rawLen != raw.size())
-        return {};
-    return raw;
-}
-
 // The planes must be those of the engine's own loop on the stretch the options select, with the
 // noise parameter rounded to float as the program keeps it. The plain PNG has one column per frame
 // and bins 0 .. 6000 Hz / 7.8125 Hz = 768 upwards, -130 dB black.
@@ -133,9 +121,10 @@ TEST(Cli, VoiceprintPlanesAndPictures) {
     ScratchDir scratch; // takes the npy folder, the pictures and the memo list with it
     TempFile wav(testwav::wav(samples, 1, 16000));
     const std::string dir = scratch.path() + "/npy", png = scratch.path() + "/v.png";
-    const std::string memos =
-        scratch.file("v.vlh", oneGroupList(analysis(16000, 16000, 2048, 512, 27, 6000, -130.0), 600,
-                                           CArchMemo::High, {"vowel"}, 0.5f, 3000));
+    const std::string block =
+        formatParameterBlock(analysis(16000, 16000, 2048, 512, 27, 6000, -130));
+    const std::string memos = scratch.file(
+        "v.vlh", oneGroupList(memoGroup(block, 0, 600, CArchMemo::High, {{"vowel", 0.5f, 3000}})));
     CliRun r = cli({"voiceprint", wav.path, "--start", "600", "--noise", "0.001", "--threads", "2",
                     "--npy", dir, "--png", png, "--plain"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -155,9 +144,8 @@ TEST(Cli, VoiceprintPlanesAndPictures) {
     EXPECT_EQ(npy(dir + "/hamDbMap.npy", "(27, 1024)").size(), 27u * 1024u);
     EXPECT_EQ(npy(dir + "/restoreDb.npy", "(1024,)").size(), 1024u);
 
-    uint32_t width = 0, height = 0;
-    std::vector<unsigned char> raw = pngRows(slurp(png), width, height);
-    ASSERT_TRUE(width == 27 && height == 769 && !raw.empty()) << width << "x" << height;
+    std::vector<unsigned char> raw = pngRows(slurp(png), 27, 769);
+    ASSERT_FALSE(raw.empty());
     for (int t : {0, 7, 26})
         for (int bin : {0, 25, 26, 51, 768}) {
             const double level = (restored[size_t(t * 1024 + bin)] + 130.0) * 255.0 / 130.0;
@@ -169,8 +157,8 @@ TEST(Cli, VoiceprintPlanesAndPictures) {
              "--memos", memos});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("wrote " + png + "\n"), std::string::npos);
-    raw = pngRows(slurp(png), width, height);
-    ASSERT_TRUE(width == 400 && height == 300 && !raw.empty()) << width << "x" << height;
+    raw = pngRows(slurp(png), 400, 300);
+    ASSERT_FALSE(raw.empty());
     auto pixel = [&](int x, int y) {
         const unsigned char* p = &raw[size_t(y) * (1 + 3 * 400) + 1 + 3 * size_t(x)];
         return std::array<int, 3>{p[0], p[1], p[2]};
@@ -192,7 +180,10 @@ TEST(Cli, VoiceprintPlanesAndPictures) {
     EXPECT_EQ(r.err, "vocalith-cli: cannot read the memo list " + memos + ".none.\n");
 }
 
-TEST(Cli, OptionsAreCheckedAsTheParameterBlock) {
+// Option failures give the parameter block's messages; too many frames are fitted:
+// (16000 - 2048 - 1) / 256 = 54. The pitch CSV has a header, then one line per frame
+// ((16000 - 1 - 2048) / 512 = 27), each within one bin of the 200 Hz tone.
+TEST(Cli, OptionsAndPitch) {
     TempFile wav(testwav::wav(voice(), 1, 16000));
     const std::pair<std::vector<std::string>, std::string> failures[] = {
         {{"--ssft", "3000"},
@@ -207,22 +198,15 @@ TEST(Cli, OptionsAreCheckedAsTheParameterBlock) {
     for (const auto& f : failures) {
         std::vector<std::string> args = {"voiceprint", wav.path};
         args.insert(args.end(), f.first.begin(), f.first.end());
-        CliRun r = cli(args);
-        EXPECT_EQ(r.status, 1) << f.first[0];
-        EXPECT_EQ(r.err, f.second);
+        const CliRun r = cli(args);
+        EXPECT_TRUE(r.status == 1 && r.err == f.second) << f.first[0] << ": " << r.err;
     }
-    // Too many frames are fitted: (16000 - 2048 - 1) / 256 = 54.
     CliRun r = cli({"voiceprint", wav.path, "--frames", "2000", "--interval", "256", "--fine"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(
         r.out.rfind("voiceprint: 54 frames x 1024 bins (SsftSize 2048, Interval 256, fine", 0), 0u);
-}
 
-// A CSV header, then one line per frame ((16000 - 1 - 2048) / 512 = 27), each within one bin of
-// the 200 Hz tone.
-TEST(Cli, PitchFollowsTheTone) {
-    TempFile wav(testwav::wav(voice(), 1, 16000));
-    const CliRun r = cli({"pitch", wav.path, "--hamming"});
+    r = cli({"pitch", wav.path, "--hamming"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::istringstream lines(r.out);
     std::string line;
@@ -236,4 +220,43 @@ TEST(Cli, PitchFollowsTheTone) {
         EXPECT_NEAR(pitch, 200.0, 7.8125) << line;
     }
     EXPECT_EQ(frames, 27);
+}
+
+// One group from sample 22050 (20 frames of 4096 every 512) with a title and a term, through
+// every memos command and its failures.
+TEST(Cli, MemosExportAndImportThroughFiles) {
+    TempFile wav(testwav::wav(std::vector<int16_t>(44100 * 3)), "talk.wav");
+    const std::string block =
+        formatParameterBlock(analysis(44100, 44100 * 3, 4096, 512, 20, 8000, -160));
+    TempFile vlh(oneGroupList(memoGroup(block, 0, 22050, CArchMemo::Low,
+                                        {{"vowel", 0.4f, 900}, {"a, then e", 0.4f, 900}})),
+                 "talk.vlh");
+    TempFile grid("", "talk.TextGrid"), back("", "back.vlh");
+
+    CliRun r = cli({"memos", "export", vlh.path, "--format", "csv", "--wav", wav.path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\r\n1,vowel,1,Low,0.500000,0.813469,"), std::string::npos) << r.out;
+
+    r = cli({"memos", "export", vlh.path, "--format", "textgrid", "-o", grid.path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote " + grid.path + ": 1 groups, 2 memos\n");
+    EXPECT_NE(slurp(grid.path).find("text = \"vowel\""), std::string::npos);
+    r = cli({"memos", "import", grid.path, "--wav", wav.path, "-o", back.path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const MemoListRead list = readMemoListFile(back.path);
+    ASSERT_EQ(list.result, MemoListRead::readOk);
+    ASSERT_EQ(list.slots.size(), 1u);
+    EXPECT_EQ(list.slots[0].param->m_viewStart + list.slots[0].param->m_viewCursor, 22050);
+    EXPECT_EQ(list.slots[0].terms.size(), 2u);
+
+    // A damaged file: what was read is written, the message names the line, the run fails.
+    TempFile labels("0.5\t0.9\tfirst\nbroken\n", "talk.txt");
+    r = cli({"memos", "import", labels.path, "--wav", wav.path, "-o", back.path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "line 2 : label line wrong.\nquit to read " + labels.path + "\n");
+    EXPECT_EQ(readMemoListFile(back.path).slots.size(), 1u);
+
+    EXPECT_EQ(cli({"memos", "import", grid.path, "-o", back.path}).status, 1);
+    EXPECT_EQ(cli({"memos", "export", vlh.path, "--format", "praat"}).err.substr(0, 56),
+              "vocalith-cli: --format needs textgrid, audacity or csv.\n");
 }

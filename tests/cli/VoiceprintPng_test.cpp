@@ -2,34 +2,32 @@
 
 #include "cli/CliRun.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
+#include <iomanip>
 
 namespace {
 
-const Rgb kBlackPx{0, 0, 0}, kWhitePx{255, 255, 255};
+const Rgb kBlackPx{0, 0, 0}, kWhitePx{255, 255, 255}, kGreyPx{127, 127, 127};
 
 // 1 s of a 16 kHz sound from 0.5 s on: 100 frames 160 samples apart, 128 bins, every level at
 // -50 dB of a -100 .. 0 dB range: grey (50 * 255 / 100) = 127 wherever the plane shows.
-struct Plane {
-    std::vector<double> levels = std::vector<double>(100 * 128, -50.0);
-    VoiceprintScene scene() const {
-        VoiceprintScene s;
-        s.plane = levels.data();
-        s.frames = 100;
-        s.bins = 128;
-        s.sampleFreq = 16000;
-        s.interval = 160;
-        s.firstSample = 8000;
-        s.freqLow = 0;
-        s.freqHigh = 8000;
-        s.dbLow = -100.0;
-        s.dbHigh = 0.0;
-        return s;
-    }
+const std::vector<double> kLevels(100 * 128, -50.0);
+VoiceprintScene scene() {
+    return {kLevels.data(), 100, 128, 16000, 160, 8000, 0, 8000, -100.0, 0.0, nullptr, {}, {}};
+}
+
+struct Probe {
+    int x, y;
+    Rgb colour;
 };
+void expectPixels(const RgbCanvas& pic, const std::vector<Probe>& probes) {
+    for (const Probe& p : probes)
+        EXPECT_EQ(pic.at(p.x, p.y), p.colour) << p.x << "," << p.y;
+}
+// Every pixel from (x0, y0) to (x1, y1), a row or a column.
+void expectRun(const RgbCanvas& pic, int x0, int y0, int x1, int y1, Rgb colour) {
+    for (int x = x0, y = y0; x <= x1 && y <= y1; x += x1 > x0, y += y1 > y0)
+        EXPECT_EQ(pic.at(x, y), colour) << x << "," << y;
+}
 
 // Every pixel of the text's cells: the colour where the glyph has a dot, else `paper`.
 void expectText(const RgbCanvas& pic, int x, int y, const std::string& text, Rgb ink, Rgb paper) {
@@ -42,14 +40,6 @@ void expectText(const RgbCanvas& pic, int x, int y, const std::string& text, Rgb
             }
 }
 
-std::unique_ptr<CArchMemo> record(const std::string& text, float relX, int freq) {
-    auto m = std::make_unique<CArchMemo>();
-    m->m_memoText = wxString::FromUTF8(text.c_str());
-    m->m_relX = relX;
-    m->m_freq = freq;
-    return m;
-}
-
 } // namespace
 
 // A 400 x 300 picture: scale 1; the plot at (40, 27), 282 x 245; the bar right of it at x 330.
@@ -59,53 +49,50 @@ std::unique_ptr<CArchMemo> record(const std::string& text, float relX, int freq)
 // Frequency: 8000 Hz over 245 rows, a tick every 1000 Hz (500 Hz would be 15 rows apart, less
 // than three text lines); 5000 Hz is row 153 from the bottom, y = 271 - 153 = 118.
 TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
-    const Plane plane;
-    const VoiceprintScene scene = plane.scene();
-    const RgbCanvas pic = drawVoiceprintPicture(scene, 400, 300);
+    const RgbCanvas pic = drawVoiceprintPicture(scene(), 400, 300);
     ASSERT_TRUE(pic.width() == 400 && pic.height() == 300);
     const PictureLayout l = pictureLayout(400, 300);
+    EXPECT_EQ(pictureLayout(1200, 600).scale, 2); // the command's default size
 
-    const Rgb grey{127, 127, 127};
-    for (int x : {40, 181, 321})
-        for (int y : {27, 150, 271})
-            EXPECT_EQ(pic.at(x, y), grey) << x << "," << y;
-    for (int y = 26; y <= 272; ++y)
-        EXPECT_EQ(pic.at(39, y), kBlackPx) << "frequency axis at row " << y;
-    for (int x = 39; x <= 321; ++x)
-        EXPECT_EQ(pic.at(x, 272), kBlackPx) << "time axis at column " << x;
-    EXPECT_EQ(pic.at(322, 272), kWhitePx);
-
-    // Each tick 4 pixels long and 1 wide, its label centred under it.
-    EXPECT_EQ(timeTicks(scene, l).size(), 5u);
-    const std::pair<int, const char*> time[] = {
-        {68, "0.6"}, {124, "0.8"}, {181, "1.0"}, {237, "1.2"}, {293, "1.4"}};
-    for (const auto& [x, label] : time) {
-        for (int y = 273; y <= 276; ++y)
-            EXPECT_EQ(pic.at(x, y), kBlackPx) << label;
-        EXPECT_EQ(pic.at(x + 1, 274), kWhitePx);
-        expectText(pic, x - 8, 278, label, kBlackPx, kWhitePx);
-    }
-
-    const std::vector<AxisTick> freq = freqTicks(scene, l);
-    ASSERT_EQ(freq.size(), 9u);
-    EXPECT_TRUE(freq[0].pixel == 271 && freq[0].label == "0");
-    EXPECT_TRUE(freq[8].pixel == 26 && freq[8].label == "8000");
-    for (int x = 35; x <= 38; ++x)
-        EXPECT_EQ(pic.at(x, 118), kBlackPx);
-    EXPECT_EQ(pic.at(34, 118), kWhitePx);
-    // Right-aligned 2 pixels left of the tick, centred on its row.
-    expectText(pic, 39 - 4 - 2 - 23, 118 - 3, "5000", kBlackPx, kWhitePx);
-
-    // The bar: dbHigh white at the top, dbLow black at the bottom, labels at both ends.
-    EXPECT_EQ(pic.at(330, 27), kWhitePx);
-    EXPECT_EQ(pic.at(339, 27), kWhitePx);
-    EXPECT_EQ(pic.at(335, 271), kBlackPx);
-    EXPECT_EQ(pic.at(335, 149), (Rgb{127, 127, 127})); // -50 dB half way down
-    EXPECT_EQ(pic.at(329, 100), kBlackPx);             // its outline
+    // The plane, the axes, the bar's ends (dbHigh white, dbLow black, -50 dB half way down) and
+    // its outline.
+    expectPixels(pic, {{40, 27, kGreyPx},
+                       {181, 27, kGreyPx},
+                       {321, 27, kGreyPx},
+                       {40, 150, kGreyPx},
+                       {181, 150, kGreyPx},
+                       {321, 150, kGreyPx},
+                       {40, 271, kGreyPx},
+                       {181, 271, kGreyPx},
+                       {321, 271, kGreyPx},
+                       {322, 272, kWhitePx},
+                       {330, 27, kWhitePx},
+                       {339, 27, kWhitePx},
+                       {335, 271, kBlackPx},
+                       {335, 149, kGreyPx},
+                       {329, 100, kBlackPx},
+                       {34, 118, kWhitePx}});
+    expectRun(pic, 39, 26, 39, 272, kBlackPx);
+    expectRun(pic, 39, 272, 321, 272, kBlackPx);
     expectText(pic, 343, 27, "0 dB", kBlackPx, kWhitePx);
     expectText(pic, 343, 273 - 8, "-100 dB", kBlackPx, kWhitePx);
 
-    EXPECT_EQ(pictureLayout(1200, 600).scale, 2); // the command's default size
+    // Each tick 4 pixels long and 1 wide, its label centred under it.
+    EXPECT_EQ(timeTicks(scene(), l).size(), 5u);
+    const std::pair<int, const char*> time[] = {
+        {68, "0.6"}, {124, "0.8"}, {181, "1.0"}, {237, "1.2"}, {293, "1.4"}};
+    for (const auto& [x, label] : time) {
+        expectRun(pic, x, 273, x, 276, kBlackPx);
+        EXPECT_EQ(pic.at(x + 1, 274), kWhitePx);
+        expectText(pic, x - 8, 278, label, kBlackPx, kWhitePx);
+    }
+    const std::vector<AxisTick> freq = freqTicks(scene(), l);
+    ASSERT_EQ(freq.size(), 9u);
+    EXPECT_TRUE(freq[0].pixel == 271 && freq[0].label == "0");
+    EXPECT_TRUE(freq[8].pixel == 26 && freq[8].label == "8000");
+    expectRun(pic, 35, 118, 38, 118, kBlackPx);
+    // Right-aligned 2 pixels left of the tick, centred on its row.
+    expectText(pic, 39 - 4 - 2 - 23, 118 - 3, "5000", kBlackPx, kWhitePx);
 }
 
 // Pitch 200 Hz on the 0 .. 800 Hz scale lies a quarter up the plot: row floor(271 - 0.25 * 244)
@@ -114,37 +101,34 @@ TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
 // green curves break there, the power goes on. A memo at 1.0 s and 4000 Hz (column 141, row 122
 // from the bottom) has its Mid (green) square at (181, 149) and its text on black beside it.
 TEST(VoiceprintPng, PitchContourAndMemos) {
-    const Plane plane;
-    VoiceprintScene scene = plane.scene();
+    VoiceprintScene s = scene();
     PitchSeries pitch;
     pitch.pitch.assign(100, 200.0);
     std::fill(pitch.pitch.begin() + 60, pitch.pitch.begin() + 70, 0.0);
     pitch.pitchPower.assign(100, 0.1);
     pitch.harmonicsPower.assign(100, 0.3);
     pitch.power.assign(100, 0.6);
-    scene.pitch = &pitch;
-    scene.memos.push_back({16000.0, 4000.0, 1, "F2 here\nsecond line"});
-    scene.memos.push_back({7999.0, 4000.0, 0, "before the picture"});
-    const RgbCanvas pic = drawVoiceprintPicture(scene, 400, 300);
+    s.pitch = &pitch;
+    s.memos = {{16000.0, 4000.0, 1, "F2 here\nsecond line"},
+               {7999.0, 4000.0, 0, "before the picture"}};
+    const RgbCanvas pic = drawVoiceprintPicture(s, 400, 300);
 
-    const int x = 40 + 50 * 282 / 100; // frame 50
-    for (int y : {209, 210, 211})
-        EXPECT_EQ(pic.at(x, y), kCoral) << y;
-    EXPECT_EQ(pic.at(x, 208), (Rgb{127, 127, 127}));
-    EXPECT_EQ(pic.at(x, 246), kSpringGreen);
-    EXPECT_EQ(pic.at(x, 197), kDarkGreen);
-    EXPECT_EQ(pic.at(x, 124), kMidnightBlue);
-    const int gap = 40 + 65 * 282 / 100; // frame 65
-    EXPECT_EQ(pic.at(gap, 210), (Rgb{127, 127, 127}));
-    EXPECT_EQ(pic.at(gap, 246), (Rgb{127, 127, 127}));
-    EXPECT_EQ(pic.at(gap, 124), kMidnightBlue);
-
-    EXPECT_EQ(pic.at(181, 149), memoColour(1));
-    EXPECT_EQ(pic.at(183, 151), memoColour(1));
-    EXPECT_EQ(pic.at(184, 152), kBlackPx); // the square's outline
+    const int x = 40 + 50 * 282 / 100, gap = 40 + 65 * 282 / 100; // frames 50 and 65
+    expectRun(pic, x, 209, x, 211, kCoral);
+    // The memo's square, its outline, and the text's box ending 2 pixels after the text.
+    expectPixels(pic, {{x, 208, kGreyPx},
+                       {x, 246, kSpringGreen},
+                       {x, 197, kDarkGreen},
+                       {x, 124, kMidnightBlue},
+                       {gap, 210, kGreyPx},
+                       {gap, 246, kGreyPx},
+                       {gap, 124, kMidnightBlue},
+                       {181, 149, memoColour(1)},
+                       {183, 151, memoColour(1)},
+                       {184, 152, kBlackPx},
+                       {187 + 41 + 1, 149, kBlackPx},
+                       {187 + 41 + 2, 149, kGreyPx}});
     expectText(pic, 181 + 6, 149 - 3, "F2 here", memoColour(1), kBlackPx);
-    EXPECT_EQ(pic.at(187 + 41 + 1, 149), kBlackPx); // the text's box ends 2 pixels after it
-    EXPECT_EQ(pic.at(187 + 41 + 2, 149), (Rgb{127, 127, 127}));
     for (int y = 27; y < 272; ++y)
         ASSERT_NE(pic.at(40, y), memoColour(0)) << "a memo before the picture is left out";
 }
@@ -153,46 +137,25 @@ TEST(VoiceprintPng, PitchContourAndMemos) {
 // frames of 160, 128 bins: relX 0.5 lies at 10000 + 0.5 * 8256 - 128 = 14000); B lies after
 // the picture; C overlaps from before and shows only its memo past 8000 (2000 + 0.875 * 8256 -
 // 128 = 9096); D's block cannot be read, so the picture's own frames place it (20000 + 0.25 *
-// 16256 - 128 = 23936).
+// 16256 - 128 = 23936); E has no records and shows nothing.
 TEST(VoiceprintPng, MemosOfOverlappingGroups) {
     const std::string block =
         formatParameterBlock(analysis(16000, 64000, 256, 160, 50, 8000, -100));
-    struct Term {
-        const char* text;
-        float relX;
-        int freq;
-    };
     std::vector<MemoSlot> slots;
     auto add = [&](const std::string& text, int start, CArchMemo::MemoPrior prior,
-                   std::vector<Term> terms) {
-        MemoSlot& s = slots.emplace_back();
-        s.param = record(text, 0.0f, 0);
-        s.param->m_viewStart = start - 1000;
-        s.param->m_viewCursor = 1000;
-        s.sub = record("+", 0.0f, 0);
-        s.sub->SetMemoPrior(prior);
-        for (const Term& t : terms)
-            s.terms.push_back(record(t.text, t.relX, t.freq));
+                   std::vector<TermMemo> terms) {
+        slots.push_back(memoGroup(text, start - 1000, 1000, prior, terms));
     };
     add(block, 10000, CArchMemo::Mid, {{"A title", 0.5f, 3000}, {"A start", 0.0f, 100}});
     add(block, 30000, CArchMemo::High, {{"B", 0.5f, 3000}});
     add(block, 2000, CArchMemo::Low, {{"C early", 0.125f, 500}, {"C late", 0.875f, 500}});
     add("no block", 20000, CArchMemo::High, {{"D \xE3\x81\x82", 0.25f, 7000}});
-    add(block, 12000, CArchMemo::High, {}); // a group without records shows nothing
+    add(block, 12000, CArchMemo::High, {});
 
-    const Plane plane;
-    const std::vector<PictureMemo> memos = memosOnPicture(slots, plane.scene());
-    ASSERT_EQ(memos.size(), 4u);
-    const struct {
-        double sample, freq;
-        int prior;
-        const char* text;
-    } expected[] = {{14000, 3000, 1, "A title"},
-                    {10000, 100, 1, "A start"},
-                    {9096, 500, 2, "C late"},
-                    {23936, 7000, 0, "D \xE3\x81\x82"}};
-    for (size_t i = 0; i < memos.size(); ++i)
-        EXPECT_TRUE(memos[i].sample == expected[i].sample && memos[i].freq == expected[i].freq &&
-                    memos[i].prior == expected[i].prior && memos[i].text == expected[i].text)
-            << i << ": " << memos[i].sample << " " << memos[i].freq << " " << memos[i].text;
+    std::ostringstream got;
+    got << std::setprecision(17); // places compared exactly
+    for (const PictureMemo& m : memosOnPicture(slots, scene()))
+        got << m.sample << " " << m.freq << " " << m.prior << " " << m.text << "|";
+    EXPECT_EQ(got.str(), "14000 3000 1 A title|10000 100 1 A start|9096 500 2 C late|"
+                         "23936 7000 0 D \xE3\x81\x82|");
 }

@@ -1,97 +1,46 @@
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <string>
-#include <tuple>
-#include <vector>
-
-#include <unistd.h>
-
-#include "engine/memo/CArchMemo.h"
+#include "cli/CliRun.h"
 #include "engine/memo/MemoInterop.h"
-#include "engine/sound/ParameterBlock.h"
 
 namespace {
 
 constexpr int32_t kRate = 44100;
 constexpr int32_t kTotal = kRate * 20;
 
-std::unique_ptr<CArchMemo> memo(const wxString& text, float relX, int freq) {
-    auto m = std::make_unique<CArchMemo>();
-    m->m_memoText = text;
-    m->m_relX = relX;
-    m->m_relY = 0.3f;
-    m->m_freq = freq;
-    return m;
-}
-
-// A group analysing T frames of 4096 samples every 512 (what the import chooses at 44.1 kHz)
-// from s0 = viewStart + cursor.
-MemoSlot group(int32_t viewStart, int32_t cursor, int32_t frames, CArchMemo::MemoPrior prior,
-               const wxString& title) {
-    ParameterValues v;
-    v.sampleFreq = kRate;
-    v.quantBit = 16;
-    v.totalSamples = kTotal;
-    v.ssftSize = 4096;
-    v.interval = 512;
-    v.repeatTimes = frames;
-    v.noiseParameter = 0.0005f;
-    v.freqHigh = 8000;
-    v.dbLow = -160.0;
-    MemoSlot s;
-    s.param = std::make_unique<CArchMemo>();
-    s.param->m_memoText = wxString::FromUTF8(formatParameterBlock(v));
-    s.param->m_viewStart = viewStart;
-    s.param->m_viewCursor = cursor;
-    s.param->m_viewLength = 441000;
-    s.sub = std::make_unique<CArchMemo>();
-    s.sub->m_memoText = "+";
-    s.sub->SetMemoPrior(prior);
-    s.terms.push_back(memo(title, 0.01f, 7900));
-    return s;
-}
-
-// Three groups, the third overlapping the first; terms with quotes, line feeds, non-ASCII
-// text, two at one place and a picture.
+// Three groups analysing frames of 4096 samples every 512 (what the import chooses at 44.1 kHz)
+// from viewStart + cursor, the third overlapping the first; a title memo (0.01, 7900 Hz) and
+// terms with quotes, line feeds, non-ASCII text, two at one place and a picture.
 std::vector<MemoSlot> sampleList() {
+    auto group = [](int32_t viewStart, int32_t cursor, int32_t frames, CArchMemo::MemoPrior prior,
+                    std::vector<TermMemo> terms) {
+        const ParameterValues v = analysis(kRate, kTotal, 4096, 512, frames, 8000, -160.0);
+        return memoGroup(formatParameterBlock(v), viewStart, cursor, prior, terms);
+    };
     std::vector<MemoSlot> list;
-    list.push_back(group(0, 44100, 100, CArchMemo::Mid, "greeting, \"hi\""));
-    list[0].terms.push_back(memo("hello", 0.25f, 312));
-    list[0].terms.push_back(memo("two\nlines", 0.5f, 1200));
-    list[0].terms.push_back(memo(wxString::FromUTF8("na\xC3\xAFve \xE3\x81\x82"), 0.5f, 2400));
-    list[0].terms.push_back(memo("[ImageMemo]=fig.png ", 0.8f, 500));
-    list.push_back(group(88200, 44100, 50, CArchMemo::Low, "second"));
-    list[1].terms.push_back(memo("x\ty", 0.3f, 4000));
-    list.push_back(group(54100, 0, 30, CArchMemo::High, "overlap"));
-    list[2].terms.push_back(memo("o", 0.6f, 100));
+    list.push_back(group(0, 44100, 100, CArchMemo::Mid,
+                         {{"greeting, \"hi\"", 0.01f, 7900},
+                          {"hello", 0.25f, 312},
+                          {"two\nlines", 0.5f, 1200},
+                          {"na\xC3\xAFve \xE3\x81\x82", 0.5f, 2400},
+                          {"[ImageMemo]=fig.png ", 0.8f, 500}}));
+    list.push_back(
+        group(88200, 44100, 50, CArchMemo::Low, {{"second", 0.01f, 7900}, {"x\ty", 0.3f, 4000}}));
+    list.push_back(
+        group(54100, 0, 30, CArchMemo::High, {{"overlap", 0.01f, 7900}, {"o", 0.6f, 100}}));
     return list;
-}
-
-MemoImportSound importSound() {
-    MemoImportSound s;
-    s.sampleFreq = kRate;
-    s.totalSamples = kTotal;
-    return s;
 }
 
 MemoImport importText(const std::string& text, bool textGrid) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    return textGrid ? importTextGrid(bytes, text.size(), importSound())
-                    : importAudacityLabels(bytes, text.size(), importSound());
+    MemoImportSound s;
+    s.sampleFreq = kRate;
+    s.totalSamples = kTotal;
+    return textGrid ? importTextGrid(bytes, text.size(), s)
+                    : importAudacityLabels(bytes, text.size(), s);
 }
 
 std::string exported(MemoExportFormat format) {
     const std::vector<MemoSlot> list = sampleList();
-    MemoExportSound sound;
-    sound.sampleFreq = kRate;
-    sound.totalSamples = kTotal;
-    return exportMemos(memoSlotRefs(list), format, sound).text;
-}
-
-int pixel(float relX) {
-    return int(relX * kMemoPanelWidth);
+    return exportMemos(memoSlotRefs(list), format, {kRate, kTotal}).text;
 }
 
 // Groups, texts, priorities, stretches and term pixels as they were; frequencies too when the
@@ -99,6 +48,7 @@ int pixel(float relX) {
 void expectSameList(const std::vector<MemoSlot>& back, bool frequencies) {
     const std::vector<MemoSlot> list = sampleList();
     ASSERT_EQ(back.size(), list.size());
+    auto pixel = [](float relX) { return int(relX * kMemoPanelWidth); };
     for (size_t k = 0; k < list.size(); ++k) {
         SCOPED_TRACE(k);
         const MemoStretch was = memoStretchOf(*list[k].param, 0);
@@ -128,10 +78,8 @@ std::string asciiOnly(const std::string& text) {
 
 std::string utf16(const std::string& ascii, bool bigEndian) {
     std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (char c : ascii) {
-        out += bigEndian ? '\0' : c;
-        out += bigEndian ? c : '\0';
-    }
+    for (char c : ascii)
+        out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
     return out;
 }
 
@@ -140,6 +88,20 @@ int lineOf(const std::string& text, const std::string& piece, size_t from = 0) {
     return at == std::string::npos
                ? -1
                : 1 + int(std::count(text.begin(), text.begin() + long(at), '\n'));
+}
+
+// The result and message, then each group as its priority, first sample and frames, and its memos'
+// texts with their frequencies.
+std::string describe(const MemoImport& r) {
+    std::ostringstream out;
+    out << r.result << " " << r.message;
+    for (const MemoSlot& s : r.slots) {
+        const MemoStretch st = memoStretchOf(*s.param, 0);
+        out << "\n" << s.sub->GetMemoPrior() << " " << st.start << "+" << st.repeatTimes;
+        for (const auto& t : s.terms)
+            out << "|" << t->m_memoText.utf8_string() << "@" << t->m_freq;
+    }
+    return out.str();
 }
 
 } // namespace
@@ -158,48 +120,43 @@ TEST(MemoInterop, PictureColumnsMapToFrameMiddles) {
     EXPECT_FLOAT_EQ(memoRelXAt(s, 44100 + 2048 + 51200, 1004), 964.5f / 1004);
 }
 
-TEST(MemoInterop, TextGridRoundTrip) {
-    const std::string text = exported(MemoExportFormat::textGrid);
-    // The overlapping group goes to a second layer of tiers; equal times are made distinct.
-    EXPECT_NE(text.find("name = \"title 2\""), std::string::npos);
-    EXPECT_NE(text.find("text = \"greeting, \"\"hi\"\"\""), std::string::npos);
-    EXPECT_NE(text.find("text = \"Mid\""), std::string::npos);
-    EXPECT_NE(text.find("size = 6 \n"), std::string::npos);
-    const MemoImport back = importText(text, true);
+TEST(MemoInterop, ExportsRoundTrip) {
+    // TextGrid: the overlapping group goes to a second layer of tiers; equal times are made
+    // distinct; UTF-16 either way round reads the same.
+    std::string text = exported(MemoExportFormat::textGrid);
+    for (const char* piece :
+         {"name = \"title 2\"", "text = \"greeting, \"\"hi\"\"\"", "text = \"Mid\"", "size = 6 \n"})
+        EXPECT_NE(text.find(piece), std::string::npos) << piece;
+    MemoImport back = importText(text, true);
     EXPECT_EQ(back.result, MemoImport::importOk) << back.message;
     expectSameList(back.slots, false);
-    // UTF-16 either way round reads the same.
     for (bool big : {false, true}) {
         const MemoImport wide = importText(utf16(asciiOnly(text), big), true);
         EXPECT_EQ(wide.result, MemoImport::importOk) << wide.message;
         EXPECT_EQ(wide.slots.size(), 3u);
     }
-}
 
-TEST(MemoInterop, AudacityRoundTripKeepsFrequencies) {
-    const std::string text = exported(MemoExportFormat::audacity);
-    // (44100 + 99 x 512 + 4096) / 44100 = 2.2422675...
-    const std::string first = "1.000000\t2.242268\t[Mid] greeting, \"hi\"\n"
-                              "\\\t7900.000000\t7900.000000\n";
-    EXPECT_EQ(text.substr(0, first.size()), first);
+    // Audacity labels keep frequencies; (44100 + 99 x 512 + 4096) / 44100 = 2.2422675...
+    text = exported(MemoExportFormat::audacity);
+    EXPECT_EQ(text.rfind("1.000000\t2.242268\t[Mid] greeting, \"hi\"\n"
+                         "\\\t7900.000000\t7900.000000\n",
+                         0),
+              0u);
     EXPECT_NE(text.find("\ttwo&#xD;lines\n"), std::string::npos);
     EXPECT_NE(text.find("\tx&#x9;y\n"), std::string::npos);
-    const MemoImport back = importText(text, false);
+    back = importText(text, false);
     EXPECT_EQ(back.result, MemoImport::importOk) << back.message;
     expectSameList(back.slots, true);
-}
 
-TEST(MemoInterop, CsvQuotesWhatNeedsIt) {
-    const std::string text = exported(MemoExportFormat::csv);
-    const std::string header =
-        "group,title,term,priority,start,end,time,frequency,text,picture\r\n";
-    EXPECT_EQ(text.substr(0, header.size()), header);
-    EXPECT_NE(text.find("\r\n1,\"greeting, \"\"hi\"\"\",0,Mid,1.000000,2.242268,"),
-              std::string::npos);
-    EXPECT_NE(text.find(",1200,\"two\nlines\",\r\n"), std::string::npos);
-    EXPECT_NE(text.find(",500,[ImageMemo]=fig.png ,fig.png\r\n"), std::string::npos);
-    EXPECT_NE(text.find("\r\n3,overlap,1,High,"), std::string::npos);
-    // A header, three titles and six terms; the line feed inside a text is no row.
+    // CSV quotes what needs it. A header, three titles and six terms; the line feed inside a
+    // text is no row.
+    text = exported(MemoExportFormat::csv);
+    EXPECT_EQ(text.rfind("group,title,term,priority,start,end,time,frequency,text,picture\r\n", 0),
+              0u);
+    for (const char* piece :
+         {"\r\n1,\"greeting, \"\"hi\"\"\",0,Mid,1.000000,2.242268,", ",1200,\"two\nlines\",\r\n",
+          ",500,[ImageMemo]=fig.png ,fig.png\r\n", "\r\n3,overlap,1,High,"})
+        EXPECT_NE(text.find(piece), std::string::npos) << piece;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1 + 9);
 }
 
@@ -245,8 +202,8 @@ TEST(MemoInterop, DamagedTextGridsKeepWhatWasRead) {
     // Encodings: a lone surrogate and a NUL stop the text where they are; Latin-1 is read.
     const std::string ascii = asciiOnly(good);
     std::string broken = utf16(ascii, false);
-    const size_t second16 = broken.find(std::string("s\0e\0c\0o\0n\0d\0", 12));
-    broken.replace(second16, 2, std::string("\x00\xD8", 2));
+    broken.replace(broken.find(std::string("s\0e\0c\0o\0n\0d\0", 12)), 2,
+                   std::string("\x00\xD8", 2));
     r = importText(broken, true);
     EXPECT_EQ(r.message,
               "line " + std::to_string(lineOf(ascii, "\"second\"")) + " : not UTF-16 text.");
@@ -259,66 +216,32 @@ TEST(MemoInterop, DamagedTextGridsKeepWhatWasRead) {
 }
 
 TEST(MemoInterop, ShortTextGridAndForeignTiers) {
-    // Praat's short format; a phone tier without priorities, points before any interval tier.
+    // The short text format; a phone tier without priorities, points before any interval tier.
     const std::string text =
         "File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n\n0\n2\n"
         "<exists>\n2\n\"TextTier\"\n\"marks\"\n0\n2\n2\n0.5\n\"m1\"\n1.9\n\"m2\"\n"
         "\"IntervalTier\"\n\"phones\"\n0\n2\n3\n0\n1\n\"a\"\n1\n1.5\n\"\"\n1.5\n2\n"
         "\"b \"\"c\"\"\"\n";
-    const MemoImport r = importText(text, true);
-    EXPECT_EQ(r.result, MemoImport::importOk) << r.message;
-    ASSERT_EQ(r.slots.size(), 2u);
-    EXPECT_EQ(r.slots[1].terms[0]->m_memoText, "b \"c\"");
-    EXPECT_EQ(r.slots[0].sub->GetMemoPrior(), CArchMemo::High);
-    ASSERT_EQ(r.slots[0].terms.size(), 2u);
-    EXPECT_EQ(r.slots[0].terms[1]->m_memoText, "m1");
-    EXPECT_EQ(r.slots[0].terms[1]->m_freq, 7110); // a transcript term's step below 7900
-    EXPECT_EQ(r.slots[1].terms[1]->m_memoText, "m2");
-    // 1 s: (44100 - 4096) / 512 + 1 = 79 frames fit
-    EXPECT_EQ(memoStretchOf(*r.slots[0].param, 0).repeatTimes, 79);
+    // 1 s: (44100 - 4096) / 512 + 1 = 79 frames fit; a term steps below 7900 Hz as a
+    // transcript term does.
+    EXPECT_EQ(describe(importText(text, true)),
+              "0 \n0 0+79|a@7900|m1@7110\n0 66150+36|b \"c\"@7900|m2@7110");
 }
 
+// What was read before a damaged line is kept. A frequency of -1 is none given. A comma for
+// the point (some locales), CR LF and a term with no group are read.
 TEST(MemoInterop, DamagedLabelFilesKeepWhatWasRead) {
-    MemoImport r = importText("1.0\t2.0\tfirst\n1.5\t1.5\tterm\n\\\t-1\t-1\nnot a label\n", false);
-    EXPECT_EQ(r.message, "line 4 : label line wrong.");
-    ASSERT_EQ(r.slots.size(), 1u);
-    ASSERT_EQ(r.slots[0].terms.size(), 2u);
-    EXPECT_EQ(r.slots[0].terms[1]->m_freq, 7110); // -1: no frequency given
-    EXPECT_EQ(importText("\\\t1\t2\n", false).message, "line 1 : frequency line without a label.");
-    EXPECT_EQ(importText("3\t2\tbackwards\n", false).message, "line 1 : time wrong.");
-    r = importText("1\t2\tok\n1e300\t1e301\tfar\n", false);
-    EXPECT_EQ(r.message, "line 2 : time range beyond the sound.");
-    EXPECT_EQ(r.slots.size(), 1u);
-    // A comma for the point (some locales), CR LF, a term with no group.
-    r = importText("1,5\t2,5\t[Low] \xE3\x81\x82\r\n9\t9\tlost\r\n", false);
-    EXPECT_EQ(r.result, MemoImport::importOk);
-    ASSERT_EQ(r.slots.size(), 1u);
-    EXPECT_EQ(r.slots[0].sub->GetMemoPrior(), CArchMemo::Low);
-    EXPECT_EQ(r.slots[0].terms[0]->m_memoText.utf8_string(), "\xE3\x81\x82");
-    EXPECT_EQ(r.notes, std::vector<std::string>{"1 term memo(s) outside memo groups."});
+    const auto labels = [](const char* text) { return describe(importText(text, false)); };
+    EXPECT_EQ(labels("1.0\t2.0\tfirst\n1.5\t1.5\tterm\n\\\t-1\t-1\nnot a label\n"),
+              "2 line 4 : label line wrong.\n0 44100+79|first@7900|term@7110");
+    EXPECT_EQ(labels("\\\t1\t2\n"), "2 line 1 : frequency line without a label.");
+    EXPECT_EQ(labels("3\t2\tbackwards\n"), "2 line 1 : time wrong.");
+    EXPECT_EQ(labels("1\t2\tok\n1e300\t1e301\tfar\n"),
+              "2 line 2 : time range beyond the sound.\n0 44100+79|ok@7900");
+    const char* lost = "1,5\t2,5\t[Low] \xE3\x81\x82\r\n9\t9\tlost\r\n";
+    EXPECT_EQ(labels(lost), "0 \n2 66150+79|\xE3\x81\x82@7900");
+    EXPECT_EQ(importText(lost, false).notes,
+              std::vector<std::string>{"1 term memo(s) outside memo groups."});
     EXPECT_EQ(checkAudacityImport(reinterpret_cast<const uint8_t*>("0\t1\t\n\\\t9e99\t1\n"), 15),
               "");
-}
-
-TEST(MemoInterop, PraatReadsTheExport) {
-    if (std::system("command -v praat >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "praat is not installed";
-    const std::string dir = "/tmp/vocalith-praat-" + std::to_string(getpid());
-    ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
-    std::ofstream(dir + "/memos.TextGrid") << exported(MemoExportFormat::textGrid);
-    std::ofstream(dir + "/read.praat")
-        << "Read from file: \"memos.TextGrid\"\ntiers = Get number of tiers\n"
-           "intervals = Get number of intervals: 1\ntitle$ = Get label of interval: 1, 2\n"
-           "priority$ = Get label of interval: 2, 4\npoints = Get number of points: 3\n"
-           "term$ = Get label of point: 3, 3\noverlap$ = Get label of interval: 4, 2\n"
-           "writeInfoLine: tiers, \" \", intervals, \" \", points\n"
-           "appendInfoLine: title$, \"|\", priority$, \"|\", term$, \"|\", overlap$\n";
-    const int status =
-        std::system(("cd " + dir + " && praat --run read.praat > out.txt 2>&1").c_str());
-    std::ifstream in(dir + "/out.txt");
-    const std::string got((std::istreambuf_iterator<char>(in)), {});
-    (void)std::system(("rm -rf " + dir).c_str());
-    ASSERT_EQ(status, 0) << got;
-    // Five term points, the two at one place among them: Praat keeps one point per time.
-    EXPECT_EQ(got, "6 5 5\ngreeting, \"hi\"|Low|na\xC3\xAFve \xE3\x81\x82|overlap\n");
 }

@@ -1,46 +1,31 @@
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <string>
-#include <tuple>
-#include <vector>
-
+#include "cli/CliRun.h"
 #include "engine/memo/TranscriptFile.h"
 
-namespace {
-
-std::vector<std::string> readLines(const std::string& bytes) {
-    FILE* f = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::rewind(f);
-    TranscriptLineReader reader(f);
-    std::vector<std::string> lines;
-    std::string line;
-    while (reader.next(line))
-        lines.push_back(line);
-    std::fclose(f);
-    return lines;
-}
-
-std::string normalised(const std::string& raw) {
-    return normaliseTranscriptLine(raw).value_or("<comment>");
-}
-
-} // namespace
-
-TEST(TranscriptFile, LinesEndAtLfAndReadingStopsAtFF) {
-    EXPECT_EQ(readLines("a\r\n\nb\n\xFF"
-                        "c\n"),
-              (std::vector<std::string>{"a\r", "", "b"}));
+TEST(TranscriptFile, LinesEndAtLfStopAtFFAndNormalise) {
+    // Each line read followed by "|".
+    const auto lines = [](const std::string& bytes) {
+        FILE* f = bytes.empty() ? std::tmpfile() // fmemopen refuses a size of 0
+                                : fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+        TranscriptLineReader reader(f);
+        std::string all;
+        for (std::string line; reader.next(line);)
+            all += line + "|";
+        std::fclose(f);
+        return all;
+    };
+    EXPECT_EQ(lines("a\r\n\nb\n\xFF"
+                    "c\n"),
+              "a\r||b|");
     // A byte-order mark is not part of the first line; an unfinished last line still counts.
-    EXPECT_EQ(readLines("\xEF\xBB\xBF"
-                        "1 0-1 A\ntail"),
-              (std::vector<std::string>{"1 0-1 A", "tail"}));
-    EXPECT_EQ(readLines("ab"), (std::vector<std::string>{"ab"}));
-    EXPECT_TRUE(readLines("").empty());
-}
+    EXPECT_EQ(lines("\xEF\xBB\xBF"
+                    "1 0-1 A\ntail"),
+              "1 0-1 A|tail|");
+    EXPECT_EQ(lines("ab"), "ab|");
+    EXPECT_EQ(lines(""), "");
 
-TEST(TranscriptFile, NormalisingBlanksCommentsAndFullWidthSpaces) {
+    const auto normalised = [](const std::string& raw) {
+        return normaliseTranscriptLine(raw).value_or("<comment>");
+    };
     EXPECT_EQ(normalised("%\tcomment"), "<comment>");
     EXPECT_EQ(normalised("\r%after a CR"), "<comment>");
     EXPECT_EQ(normalised(" %not a comment"), "%not a comment");
@@ -72,14 +57,12 @@ TEST(TranscriptFile, RangeLineRules) {
     EXPECT_EQ(r.endSample, 2147472000);
 }
 
-TEST(TranscriptFile, FramesAndParameterBlock) {
-    const auto defaults = [](int32_t rate) {
-        const TranscriptDefaults d = transcriptDefaults(rate);
-        return std::make_tuple(d.ssftSize, d.interval, d.topFreq);
-    };
-    EXPECT_EQ(defaults(16000), std::make_tuple(2048, 256, 5900));
-    EXPECT_EQ(defaults(22050), std::make_tuple(4096, 512, 7900));
+TEST(TranscriptFile, FramesParameterBlockTermsAndTexts) {
     const TranscriptDefaults low = transcriptDefaults(16000), high = transcriptDefaults(22050);
+    EXPECT_EQ(std::make_tuple(low.ssftSize, low.interval, low.topFreq),
+              std::make_tuple(2048, 256, 5900));
+    EXPECT_EQ(std::make_tuple(high.ssftSize, high.interval, high.topFreq),
+              std::make_tuple(4096, 512, 7900));
     const auto frames = [&](int32_t samples) {
         const TranscriptFrames f = transcriptFrames(samples, low);
         return std::make_tuple(f.repeatTimes, f.expanded, f.executionSize);
@@ -104,14 +87,11 @@ TEST(TranscriptFile, FramesAndParameterBlock) {
     EXPECT_NE(block.find("[ExcutionSize]=5632 [ExcutionSec]=0.127710[s] [FreqrRnage]=[0,8000] "
                          "[dBRnage]=[-160.0,0.0]"),
               std::string::npos);
-}
 
-TEST(TranscriptFile, TermFrequenciesAndTexts) {
-    EXPECT_EQ(transcriptTermFreq(5900, 1), 5310);
-    EXPECT_EQ(transcriptTermFreq(5900, 10), 500); // 0 Hz would leave the plot
-    EXPECT_EQ(transcriptTermFreq(5900, 11), 500);
-    EXPECT_EQ(transcriptTermFreq(7900, 5), 3950);
-
+    // Terms step down from the top; 0 Hz would leave the plot.
+    EXPECT_EQ(std::make_tuple(transcriptTermFreq(5900, 1), transcriptTermFreq(5900, 10),
+                              transcriptTermFreq(5900, 11), transcriptTermFreq(7900, 5)),
+              std::make_tuple(5310, 500, 500, 3950));
     EXPECT_EQ(transcriptText("\x82\xA0 A"), wxString::FromUTF8("\xE3\x81\x82 A")); // CP932
     EXPECT_EQ(transcriptText("\xE3\x81\x82"), wxString::FromUTF8("\xE3\x81\x82"));
     EXPECT_EQ(transcriptText("caf\xE9!"), wxString::FromUTF8("caf\xC3\xA9!")); // kept bytes
