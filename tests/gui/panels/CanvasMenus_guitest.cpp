@@ -109,7 +109,7 @@ TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
     panel->m_plotKind = 2;
     EXPECT_EQ(menuAt(300, 150) + menuAt(21, 201), "&Redraw#14&Redraw#14");
     EXPECT_EQ(built(panel->buildContextMenuTitle({21, 21})), "&Redraw#14");
-    EXPECT_EQ(take(), Lines{"size changed, please, redraw."});
+    EXPECT_EQ(take(), Lines{kStale});
 }
 
 TEST_F(CanvasMenuTest, CommandsCallTheirOperationWithTheShapeUnderTheMenu) {

@@ -3,7 +3,7 @@
 // ---------------------------------------------------------------------------
 // Range selection on the waveform panel (404 wide: a plot area of 400 columns)
 
-TEST_F(CanvasPanelTest, DragsSelectSamplesAndAClickSelectsAll) {
+TEST_F(CanvasPanelTest, DragsSelectSamplesAClickSelectsAllAndAStalePictureRefuses) {
     struct Case {
         int count, from, to;
         Ints selected; // start, length, band x, band width
@@ -35,6 +35,30 @@ TEST_F(CanvasPanelTest, DragsSelectSamplesAndAClickSelectsAll) {
         EXPECT_EQ(take(), (Lines{"start to set position.", "finish to set position.", c.done,
                                  "toStop()", "toStop()"}));
     }
+    // A stale picture refuses a press, and a gesture begun on a good picture cannot be
+    // finished after a resize.
+    panel->SetSize(0, 0, 500, 120);
+    press(100, 60);
+    EXPECT_EQ(panel->m_dragMode, 0);
+    EXPECT_EQ(take(), Lines{kStale});
+    panel->SetSize(0, 0, 404, 120);
+    press(100, 60);
+    moveTo(50, 60);
+    panel->SetSize(0, 0, 500, 120);
+    take();
+    moveTo(40, 60);
+    release(30, 60);
+    EXPECT_EQ(take(), (Lines{kStale, kStale}));
+    EXPECT_EQ(panel->m_dragMode, 0);
+    EXPECT_EQ(selection(), (Ints{40000, 0, 0, 0})) << "as the last drag left it";
+    // Mouse handling off, or another plot: nothing at all.
+    panel->drawScale();
+    panel->m_mouseEnabled = false;
+    press(100, 60);
+    panel->m_mouseEnabled = true;
+    panel->m_subPlot = 1;
+    press(100, 60);
+    EXPECT_TRUE(take().empty());
 }
 
 TEST_F(CanvasPanelTest, BandAndCursorLineKeepDarkGreensAndRestoreGreys) {
@@ -89,45 +113,27 @@ TEST_F(CanvasPanelTest, BandAndCursorLineKeepDarkGreensAndRestoreGreys) {
     EXPECT_EQ(pixels({{75, 60}}), "255");
 }
 
-TEST_F(CanvasPanelTest, StalePictureRefusesWaveformGestures) {
-    makePanel(40000);
-    const std::string stale = "size changed, please, redraw.";
-    panel->SetSize(0, 0, 500, 120);
-    press(100, 60);
-    EXPECT_EQ(panel->m_dragMode, 0);
-    EXPECT_EQ(take(), Lines{stale});
-    // A gesture begun on a good picture cannot be finished after a resize.
-    panel->SetSize(0, 0, 404, 120);
-    press(100, 60);
-    moveTo(50, 60);
-    panel->SetSize(0, 0, 500, 120);
-    take();
-    moveTo(40, 60);
-    release(30, 60);
-    EXPECT_EQ(take(), (Lines{stale, stale}));
-    EXPECT_EQ(panel->m_dragMode, 0);
-    EXPECT_EQ(selection(), (Ints{0, 0, 0, 0}));
-    // Mouse handling off, or another plot: nothing at all.
-    panel->drawScale();
-    panel->m_mouseEnabled = false;
-    press(100, 60);
-    panel->m_mouseEnabled = true;
-    panel->m_subPlot = 1;
-    press(100, 60);
-    EXPECT_TRUE(take().empty());
-}
-
 // ---------------------------------------------------------------------------
 // Shape dragging on the voiceprint panel
 
-TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelHighlightsAndSaves) {
+TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt) {
     makePanel();
     DragShape* shape = addShape("memo", wxPoint(100, 100), 3, 0);
     DragShape* other = addShape("two", wxPoint(300, 250), 3, 1);
+    panel->SetSize(0, 0, 420, 300);
+    press(105, 105);
+    EXPECT_TRUE(!panel->m_draggedShape && !panel->m_archbitmap) << "a refused press makes nothing";
+    EXPECT_EQ(take(), Lines{kStale});
+    panel->SetSize(0, 0, 404, 300);
     press(60, 60); // beside every shape
     EXPECT_EQ(panel->m_draggedShape, nullptr);
     ASSERT_NE(panel->m_archbitmap, nullptr) << "the background is renewed at every press";
 
+    // Nothing of a drag is left: no image, no capture, the shape shown where it was put.
+    const auto ended = [&] {
+        return !panel->m_dragImage && !panel->m_draggedShape && panel->m_dragMode == 0 &&
+               !panel->HasCapture() && shape->m_shown;
+    };
     struct Drag {
         wxPoint from, via, to, corner;
         bool started; // moved more than 2 pixels: hidden while dragged, saved when dropped
@@ -149,9 +155,7 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelHighlightsAndSaves) {
         release(d.to.x, d.to.y);
         EXPECT_EQ(shape->m_pos, d.corner);
         EXPECT_EQ(take(), d.started ? Lines{"saveMemoPos()"} : Lines{});
-        EXPECT_TRUE(shape->m_shown && !panel->m_dragImage && !panel->m_draggedShape &&
-                    !panel->HasCapture())
-            << "nothing of the drag is left";
+        EXPECT_TRUE(ended());
     }
 
     // Passing over another shape highlights it, leaving it drops the highlight.
@@ -166,34 +170,23 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelHighlightsAndSaves) {
     release(303, 253);
     EXPECT_EQ(shape->m_pos, wxPoint(301, 251));
     EXPECT_EQ(panel->m_highlightedShape, nullptr);
-}
+    EXPECT_EQ(take(), Lines{"saveMemoPos()"});
 
-// A resize, a lost mouse capture or clearing the shapes ends a drag with nothing left
-// hidden, captured or pointing at a deleted shape, and nothing saved.
-TEST_F(CanvasPanelTest, InterruptedDragsEndCleanly) {
-    makePanel();
-    DragShape* shape = addShape("memo", wxPoint(100, 100), 3, 0);
+    // A resize, a lost mouse capture or clearing the shapes ends a drag with nothing left
+    // hidden, captured or pointing at a deleted shape, and nothing saved.
+    shape->m_pos = wxPoint(100, 100);
     const auto drag = [&] {
         press(105, 105);
         moveTo(150, 150);
         return panel->m_dragImage != nullptr && panel->HasCapture();
     };
-    const auto ended = [&] {
-        return !panel->m_dragImage && !panel->m_draggedShape && panel->m_dragMode == 0 &&
-               !panel->HasCapture() && shape->m_shown && shape->m_pos == wxPoint(100, 100);
-    };
-    const std::string stale = "size changed, please, redraw.";
-    panel->SetSize(0, 0, 420, 300);
-    press(105, 105);
-    EXPECT_TRUE(!panel->m_draggedShape && !panel->m_archbitmap) << "a refused press makes nothing";
-    panel->SetSize(0, 0, 404, 300);
     ASSERT_TRUE(drag());
     panel->SetSize(0, 0, 420, 300);
     moveTo(160, 160); // refused: the image stays where it was
     EXPECT_NE(panel->m_dragImage, nullptr);
     release(160, 160);
-    EXPECT_EQ(take(), (Lines{stale, stale, stale}));
-    EXPECT_TRUE(ended());
+    EXPECT_EQ(take(), (Lines{kStale, kStale}));
+    EXPECT_TRUE(ended() && shape->m_pos == wxPoint(100, 100));
 
     // The toolkit forgets the capture before it tells the window.
     panel->SetSize(0, 0, 404, 300);
@@ -201,9 +194,8 @@ TEST_F(CanvasPanelTest, InterruptedDragsEndCleanly) {
     panel->ReleaseMouse();
     wxMouseCaptureLostEvent lost(panel->GetId());
     EXPECT_TRUE(panel->ProcessWindowEvent(lost));
-    EXPECT_TRUE(ended());
     release(150, 150);
-    EXPECT_TRUE(ended());
+    EXPECT_TRUE(ended() && shape->m_pos == wxPoint(100, 100));
 
     ASSERT_TRUE(drag());
     panel->ClearShapes();

@@ -1,12 +1,6 @@
 #pragma once
 
-#include <string>
 #include <utility>
-#include <vector>
-
-#include <wx/dcmemory.h>
-#include <wx/frame.h>
-#include <wx/log.h>
 
 #include "gui/panels/DragShape.h"
 #include "gui/panels/MyDragImage.h"
@@ -46,6 +40,7 @@ inline wxBitmap filled(int w, int h, const wxColour& c) {
     return wxBitmap(image);
 }
 inline const wxColour kWhite(255, 255, 255), kBlack(0, 0, 0), kRed(255, 0, 0);
+inline const std::string kStale = "size changed, please, redraw.";
 
 // One 404 × 120 panel alone on a plain frame. The fixture is the panel's listener and the
 // active log target, and keeps what it was asked and told.

@@ -117,7 +117,6 @@ TEST_F(CanvasPanelTest, VoiceprintGreysAndCentring) {
 TEST_F(CanvasPanelTest, PitchContourBreaksAtJumpsAndSilence) {
     panel->SetSize(0, 0, 404, 204);
     const wxColour coral = wxTheColourDatabase->Find("CORAL");
-    // Three frames far apart: frame i at column c0 + i * cols / 3.
     std::vector<double> plane(3 * 8, -130.0);
     const auto coralIn = [&](int x0, int x1) {
         return countOf(buffer(), wxRect(x0, 3, x1 - x0 + 1, 199), coral);
@@ -132,10 +131,9 @@ TEST_F(CanvasPanelTest, PitchContourBreaksAtJumpsAndSilence) {
 
     panel->drawScaleTimeFreq(16000, 0, 8000);
     draw(contour);
-    const long cols = 400L * 3000 / (3000 + 16);
-    const int c0 = 2 + (400 - cols) / 2;
-    const int c1 = c0 + static_cast<int>(1 / (3.0 / cols));
-    const int c2 = c0 + static_cast<int>(2 / (3.0 / cols));
+    // 3 frames every 1000 samples and 2 × 8 bins: 400 * 3000 / 3016 = 397 columns from x 3,
+    // a frame every 132.3 columns.
+    const int c0 = 3, c1 = 135, c2 = 267;
     EXPECT_GT(coralIn(c0 + 5, c1 - 5), 0) << "100 -> 100 Hz is drawn";
     EXPECT_EQ(coralIn(c1 + 5, c2 - 5), 0) << "100 -> 180 Hz (ratio 1.8) is not";
     draw(gap);
