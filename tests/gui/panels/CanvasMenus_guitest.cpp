@@ -10,6 +10,8 @@ namespace {
 // A menu's items top to bottom as "label#id", "-" for a separator, joined by "|".
 std::string itemsOf(const wxMenu* menu) {
     std::string items;
+    if (!menu)
+        return "(none)";
     for (const wxMenuItem* item : menu->GetMenuItems())
         items += "|" + (item->IsSeparator() ? "-"
                                             : item->GetItemLabel().utf8_string() + "#" +
@@ -18,9 +20,8 @@ std::string itemsOf(const wxMenu* menu) {
 }
 
 // The items of a menu just built, which is then freed.
-std::string built(wxMenu* raw) {
-    std::unique_ptr<wxMenu> menu(raw);
-    return menu ? itemsOf(menu.get()) : "(none)";
+std::string built(wxMenu* menu) {
+    return itemsOf(std::unique_ptr<wxMenu>(menu).get());
 }
 
 const std::string kMoves = "&Show next memo#5|&Show previous memo#6|-|",
@@ -28,38 +29,34 @@ const std::string kMoves = "&Show next memo#5|&Show previous memo#6|-|",
                       "Set Priority to High#21|Set Priority to Mid#22|Set Priority to Low#23",
                   kTermMenu = "&Edit memo#1|Delete memo#2";
 
-} // namespace
-
 // The voiceprint panel with a title memo and a term memo of group 4.
 class CanvasMenuTest : public CanvasPanelTest {
 protected:
-    void withGroup() {
+    void SetUp() override {
+        CanvasPanelTest::SetUp();
+        makePanel();
         addShape("title", wxPoint(20, 20), 4, 0);
         addShape("term", wxPoint(20, 200), 4, 2);
     }
-    std::string menuAt(int x, int y) { return built(panel->buildContextMenu({x, y})); }
+};
+
+} // namespace
+
+TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
+    const auto menuAt = [&](int x, int y) { return built(panel->buildContextMenu({x, y})); };
     // A right press through the mouse handler; the menu that opens is read and dismissed.
-    std::string rightPress(int x, int y) {
+    const auto rightPress = [&](int x, int y) {
         std::string shown = "(none)";
         auto onOpen = [&](wxMenuEvent& event) {
-            if (event.GetMenu())
-                shown = itemsOf(event.GetMenu());
+            shown = itemsOf(event.GetMenu());
             panel->CallAfter([] { wxUIActionSimulator().Char(WXK_ESCAPE); });
         };
         panel->Bind(wxEVT_MENU_OPEN, onOpen);
         mouse(wxEVT_RIGHT_DOWN, {x, y});
         panel->Unbind(wxEVT_MENU_OPEN, onOpen);
         return shown;
-    }
-    // A command given from a menu opened at (x, y).
-    void commandAt(int x, int y, int id) {
-        panel->m_menuPos = wxPoint(x, y);
-        command(id);
-    }
-};
-
-TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
-    makePanel();
+    };
+    panel->ClearShapes(); // no memo yet
     const auto voiceprintMenu = [](const std::string& display) {
         return "&AddMemo#0|-|&Save memo#15|-|" + display +
                "|-|&Back to latest memo#4|-|&Pitch Detection#25|-|Priority Stats#24";
@@ -71,7 +68,8 @@ TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
     panel->m_plotKind = 1;
     const std::string level = "&Play#12|&Stop#13|-|&Back to latest memo#4|-|&Save memo#15|-|";
     EXPECT_EQ(menuAt(300, 150), level + "&Voiceprint#20|-|Priority Stats#24");
-    withGroup();
+    addShape("title", wxPoint(20, 20), 4, 0);
+    addShape("term", wxPoint(20, 200), 4, 2);
     EXPECT_EQ(menuAt(300, 150), level + "Priority Stats#24");
     EXPECT_EQ(menuAt(21, 21),
               kMoves + "&Edit memo#1|-|&Show all memo in this view.#7|-|" + kPriorities);
@@ -113,8 +111,6 @@ TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
 }
 
 TEST_F(CanvasMenuTest, CommandsCallTheirOperationWithTheShapeUnderTheMenu) {
-    makePanel();
-    withGroup();
     using M = myCanvasPanel;
     // By command id (adding and deleting ask first: below). Memo commands are given the title
     // under the menu and use up the remembered place; the others leave it.
@@ -154,8 +150,6 @@ TEST_F(CanvasMenuTest, CommandsCallTheirOperationWithTheShapeUnderTheMenu) {
 }
 
 TEST_F(CanvasMenuTest, AddingAndDeletingAskFirstAndALostListenerIsReported) {
-    makePanel();
-    withGroup();
     using M = myCanvasPanel;
     wxTEST_DIALOG(commandAt(120, 80, M::CmdAddMemo), ExpectTextEntry("Input memo ", "", "a vowel"));
     EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));

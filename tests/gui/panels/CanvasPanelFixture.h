@@ -103,6 +103,11 @@ protected:
         wxCommandEvent event(wxEVT_MENU, id);
         panel->ProcessWindowEvent(event);
     }
+    // A command given from a menu opened at (x, y).
+    void commandAt(int x, int y, int id) {
+        panel->m_menuPos = wxPoint(x, y);
+        command(id);
+    }
 
     wxImage buffer() const { return panel->m_camvasBitmap->ConvertToImage(); }
     std::string pixels(std::initializer_list<wxPoint> points) const {
