@@ -18,13 +18,9 @@ public:
 
 protected:
     int OnInvoked(wxMessageDialog* dlg) const override {
-        m_asked->message = dlg->GetMessage();
-        m_asked->caption = dlg->GetTitle();
-        m_asked->style = dlg->GetMessageDialogStyle();
+        *m_asked = {dlg->GetMessage(), dlg->GetTitle(), dlg->GetMessageDialogStyle()};
         return m_answer;
     }
-
-private:
     int m_answer;
     Asked* m_asked;
 };
@@ -44,8 +40,6 @@ protected:
         dlg->SetValue(m_answer);
         return m_button;
     }
-
-private:
     wxString m_title, m_offered, m_answer;
     int m_button;
 };

@@ -53,8 +53,7 @@ int GuiTestApp::OnRun() {
 
 void pumpEvents() {
     wxTheApp->ProcessPendingEvents();
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    if (loop) {
+    if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
         while (loop->Pending())
             loop->Dispatch();
         loop->ProcessIdle();

@@ -20,12 +20,9 @@ public:
     bool IsAvailable() const override { return true; }
     bool HasNativeAsyncPlayback() const override { return true; }
     bool Play(wxSoundData* data, unsigned flags, volatile wxSoundPlaybackStatus*) override {
-        Played p;
-        p.flags = flags;
         size_t bytes = 0;
-        if (const unsigned char* s = soundSampleBytes(*data, &bytes))
-            p.samples.assign(reinterpret_cast<const char*>(s), bytes);
-        plays.push_back(p);
+        const unsigned char* s = soundSampleBytes(*data, &bytes);
+        plays.push_back({flags, s ? std::string(reinterpret_cast<const char*>(s), bytes) : ""});
         return true;
     }
     void Stop() override { ++stops; }

@@ -24,8 +24,7 @@ public:
 
     std::string file(const std::string& name, const std::string& bytes) const {
         const std::string path = m_path + "/" + name;
-        const std::string dir = path.substr(0, path.rfind('/'));
-        wxFileName::Mkdir(dir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+        wxFileName::Mkdir(path.substr(0, path.rfind('/')), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
         testwav::writeFile(path, bytes);
         return path;
     }
@@ -39,12 +38,10 @@ private:
 inline std::string toneWav(double seconds, uint32_t rate, uint16_t channels = 1) {
     const size_t n = static_cast<size_t>(seconds * rate);
     std::vector<int16_t> samples(n * channels);
-    for (size_t i = 0; i < n; ++i) {
-        const double t = static_cast<double>(i) / rate;
-        const double v =
-            8000.0 * std::sin(2 * M_PI * 180.0 * t) + 3000.0 * std::sin(2 * M_PI * 540.0 * t);
-        for (uint16_t c = 0; c < channels; ++c)
-            samples[i * channels + c] = static_cast<int16_t>(v);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double t = static_cast<double>(i / channels) / rate;
+        samples[i] = static_cast<int16_t>(8000.0 * std::sin(2 * M_PI * 180.0 * t) +
+                                          3000.0 * std::sin(2 * M_PI * 540.0 * t));
     }
     return testwav::wav(samples, channels, rate);
 }

@@ -22,8 +22,7 @@ inline void put32(std::string& s, uint32_t v) {
 }
 
 struct Format {
-    uint16_t tag = 1;
-    uint16_t channels = 1;
+    uint16_t tag = 1, channels = 1;
     uint32_t freq = 44100;
     uint16_t bits = 16;
 };
@@ -48,10 +47,7 @@ inline std::string header(const Format& f, uint32_t dataBytes) {
 // Header plus interleaved 16-bit samples.
 inline std::string wav(const std::vector<int16_t>& samples, uint16_t channels = 1,
                        uint32_t freq = 44100) {
-    Format f;
-    f.channels = channels;
-    f.freq = freq;
-    std::string s = header(f, uint32_t(samples.size() * 2));
+    std::string s = header({1, channels, freq, 16}, uint32_t(samples.size() * 2));
     for (int16_t v : samples)
         put16(s, uint16_t(v));
     return s;

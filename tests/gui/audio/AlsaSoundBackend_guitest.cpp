@@ -7,7 +7,7 @@
 
 namespace {
 
-// A sound of n mono 16-bit samples at 16 kHz, as the play image makes it.
+// A sound of n mono samples at 16 kHz, as the play image makes it.
 std::string image(uint32_t n, int16_t bits = 16) {
     std::string s(kWavHeaderBytes + n * 2, '\0');
     writeWavHeader(reinterpret_cast<unsigned char*>(&s[0]), n * 2, 16000, bits, 1);
@@ -26,35 +26,27 @@ protected:
 
 } // namespace
 
-TEST_F(AlsaBackendTest, PlaysOnItsOwnThreadLoopsAndStops) {
-    const std::string bytes = image(1600);
+TEST_F(AlsaBackendTest, PlaysOnItsOwnThreadLoopsStopsAndFailsQuietlyOnWhatItCannotUse) {
+    const std::string bytes = image(1600), eightBits = image(100, 8), wide = image(100, 24);
     auto* sound = new wxSound;
     ASSERT_TRUE(sound->Create(bytes.size(), bytes.data()));
     ASSERT_TRUE(sound->Play(wxSOUND_ASYNC | wxSOUND_LOOP));
     EXPECT_TRUE(wxSound::IsPlaying());
-    // The sound object may go while its data still plays.
-    delete sound;
+    delete sound; // its data may still play
     EXPECT_TRUE(alsa->IsPlaying());
     wxSound::Stop();
     EXPECT_FALSE(wxSound::IsPlaying());
-
-    // Without the loop flag the sound ends by itself.
+    // Without the loop flag the sound ends by itself; synchronous play returns when done.
     wxSound once(bytes.size(), bytes.data());
     ASSERT_TRUE(once.Play(wxSOUND_ASYNC));
     EXPECT_TRUE(pumpUntil([&] { return !alsa->IsPlaying(); }, std::chrono::seconds(10)));
-    // Synchronous play returns when done.
     EXPECT_TRUE(once.Play(wxSOUND_SYNC));
     EXPECT_FALSE(alsa->IsPlaying());
-}
 
-TEST_F(AlsaBackendTest, FormatsAndDevicesItCannotUseFailQuietly) {
-    const std::string eightBits = image(100, 8);
-    wxSound coarse(eightBits.size(), eightBits.data());
-    EXPECT_TRUE(coarse.Play(wxSOUND_ASYNC)); // unsigned 8-bit is a device format too
+    // Unsigned 8 bits is a device format too, 24 bits is not.
+    wxSound coarse(eightBits.size(), eightBits.data()), tooWide(wide.size(), wide.data());
+    EXPECT_TRUE(coarse.Play(wxSOUND_ASYNC));
     wxSound::Stop();
-
-    const std::string wide = image(100, 24);
-    wxSound tooWide(wide.size(), wide.data());
     ASSERT_TRUE(tooWide.IsOk());
     EXPECT_FALSE(tooWide.Play(wxSOUND_ASYNC));
     EXPECT_FALSE(alsa->IsPlaying());
@@ -62,8 +54,6 @@ TEST_F(AlsaBackendTest, FormatsAndDevicesItCannotUseFailQuietly) {
     delete replaceSoundBackend(new AlsaSoundBackend("no-such-device"));
     alsa = nullptr;
     EXPECT_FALSE(currentSoundBackend()->IsAvailable());
-    const std::string bytes = image(100);
-    wxSound sound(bytes.size(), bytes.data());
-    EXPECT_FALSE(sound.Play(wxSOUND_ASYNC));
+    EXPECT_FALSE(once.Play(wxSOUND_ASYNC));
     EXPECT_FALSE(wxSound::IsPlaying());
 }

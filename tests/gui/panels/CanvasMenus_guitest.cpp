@@ -1,138 +1,116 @@
 #include <memory>
 
-#include <wx/textdlg.h>
+#include <wx/uiaction.h>
 
 #include "gui/panels/CanvasPanelFixture.h"
 #include "support/Dialogs.h"
 
 namespace {
 
-// Items top to bottom, "—" for a separator, each with its command id.
-Lines itemsOf(const wxMenu* menu) {
-    Lines items;
+// A menu's items top to bottom as "label#id", "-" for a separator, joined by "|".
+std::string itemsOf(const wxMenu* menu) {
+    std::string items;
+    if (!menu)
+        return "(none)";
     for (const wxMenuItem* item : menu->GetMenuItems())
-        items.push_back(item->IsSeparator() ? "—"
-                                            : item->GetItemLabel().utf8_string() + " #" +
+        items += "|" + (item->IsSeparator() ? "-"
+                                            : item->GetItemLabel().utf8_string() + "#" +
                                                   std::to_string(item->GetId()));
-    return items;
+    return items.erase(0, 1);
 }
 
 // The items of a menu just built, which is then freed.
-Lines built(wxMenu* raw) {
-    std::unique_ptr<wxMenu> menu(raw);
-    return menu ? itemsOf(menu.get()) : Lines{"(none)"};
+std::string built(wxMenu* menu) {
+    return itemsOf(std::unique_ptr<wxMenu>(menu).get());
 }
 
-} // namespace
+const std::string kMoves = "&Show next memo#5|&Show previous memo#6|-|",
+                  kPriorities =
+                      "Set Priority to High#21|Set Priority to Mid#22|Set Priority to Low#23",
+                  kTermMenu = "&Edit memo#1|Delete memo#2";
 
+// The voiceprint panel with a title memo and a term memo of group 4.
 class CanvasMenuTest : public CanvasPanelTest {
 protected:
-    Lines mainMenu(wxPoint pos) { return built(panel->buildContextMenu(pos)); }
-    // A right press through the mouse handler; the menu that opens is read and dismissed.
-    Lines rightPress(wxPoint pos) {
-        Lines shown{"(none)"};
-        auto onOpen = [&](wxMenuEvent& event) {
-            if (event.GetMenu())
-                shown = itemsOf(event.GetMenu());
-            panel->CallAfter([] { wxUIActionSimulator().Char(WXK_ESCAPE); });
-        };
-        panel->Bind(wxEVT_MENU_OPEN, onOpen);
-        mouse(wxEVT_RIGHT_DOWN, pos, true);
-        panel->Unbind(wxEVT_MENU_OPEN, onOpen);
-        return shown;
-    }
-
-    // A title memo and a term memo of group 4.
-    void withGroup() {
+    void SetUp() override {
+        CanvasPanelTest::SetUp();
+        makePanel();
         addShape("title", wxPoint(20, 20), 4, 0);
         addShape("term", wxPoint(20, 200), 4, 2);
     }
 };
 
-TEST_F(CanvasMenuTest, MenusOfEachPlotAndPlace) {
-    makeVoiceprintPanel();
-    EXPECT_EQ(mainMenu({300, 150}), (Lines{"&AddMemo #0", "—", "&Save memo #15", "—",
-                                           "&Display Standard(using HammingWindow) result #16", "—",
-                                           "&Back to latest memo #4", "—", "&Pitch Detection #25",
-                                           "—", "Priority Stats #24"}));
+} // namespace
+
+TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
+    const auto menuAt = [&](int x, int y) { return built(panel->buildContextMenu({x, y})); };
+    // A right press through the mouse handler; the menu that opens is read and dismissed.
+    const auto rightPress = [&](int x, int y) {
+        std::string shown = "(none)";
+        auto onOpen = [&](wxMenuEvent& event) {
+            shown = itemsOf(event.GetMenu());
+            panel->CallAfter([] { wxUIActionSimulator().Char(WXK_ESCAPE); });
+        };
+        panel->Bind(wxEVT_MENU_OPEN, onOpen);
+        mouse(wxEVT_RIGHT_DOWN, {x, y});
+        panel->Unbind(wxEVT_MENU_OPEN, onOpen);
+        return shown;
+    };
+    panel->ClearShapes(); // no memo yet
+    const auto voiceprintMenu = [](const std::string& display) {
+        return "&AddMemo#0|-|&Save memo#15|-|" + display +
+               "|-|&Back to latest memo#4|-|&Pitch Detection#25|-|Priority Stats#24";
+    };
+    EXPECT_EQ(menuAt(300, 150), voiceprintMenu("&Display Standard(using HammingWindow) result#16"));
     panel->m_voiceprintMethod = 1;
-    EXPECT_EQ(mainMenu({300, 150})[4], "&Display WidebandPhaseRestoration result #17");
+    EXPECT_EQ(menuAt(300, 150), voiceprintMenu("&Display WidebandPhaseRestoration result#17"));
     // The level spectrum offers the voiceprint only while it has no memo.
     panel->m_plotKind = 1;
-    EXPECT_EQ(mainMenu({300, 150}),
-              (Lines{"&Play #12", "&Stop #13", "—", "&Back to latest memo #4", "—",
-                     "&Save memo #15", "—", "&Voiceprint #20", "—", "Priority Stats #24"}));
-    withGroup();
-    EXPECT_EQ(mainMenu({300, 150}), (Lines{"&Play #12", "&Stop #13", "—", "&Back to latest memo #4",
-                                           "—", "&Save memo #15", "—", "Priority Stats #24"}));
-    EXPECT_EQ(mainMenu({21, 21}),
-              (Lines{"&Show next memo #5", "&Show previous memo #6", "—", "&Edit memo #1", "—",
-                     "&Show all memo in this view. #7", "—", "Set Priority to High #21",
-                     "Set Priority to Mid #22", "Set Priority to Low #23"}));
-    EXPECT_EQ(mainMenu({21, 201}), Lines{"(none)"}) << "a term memo opens no menu here";
-
+    const std::string level = "&Play#12|&Stop#13|-|&Back to latest memo#4|-|&Save memo#15|-|";
+    EXPECT_EQ(menuAt(300, 150), level + "&Voiceprint#20|-|Priority Stats#24");
+    addShape("title", wxPoint(20, 20), 4, 0);
+    addShape("term", wxPoint(20, 200), 4, 2);
+    EXPECT_EQ(menuAt(300, 150), level + "Priority Stats#24");
+    EXPECT_EQ(menuAt(21, 21),
+              kMoves + "&Edit memo#1|-|&Show all memo in this view.#7|-|" + kPriorities);
+    EXPECT_EQ(menuAt(21, 201), "(none)") << "a term memo opens no menu here";
     panel->m_plotKind = 2;
-    EXPECT_EQ(mainMenu({21, 21}),
-              (Lines{"&Show next memo #5", "&Show previous memo #6", "—", "&Edit memo #1",
-                     "Delete memo #2", "—", "Set Priority to High #21", "Set Priority to Mid #22",
-                     "Set Priority to Low #23"}));
-    EXPECT_EQ(mainMenu({21, 201}), (Lines{"&Edit memo #1", "Delete memo #2"}));
+    EXPECT_EQ(menuAt(21, 21), kMoves + kTermMenu + "|-|" + kPriorities);
+    EXPECT_EQ(menuAt(21, 201), kTermMenu);
     // Any other plot: the title offers moving and priorities only.
     panel->m_plotKind = 0;
-    EXPECT_EQ(mainMenu({21, 21}), (Lines{"&Show next memo #5", "&Show previous memo #6", "—",
-                                         "Set Priority to High #21", "Set Priority to Mid #22",
-                                         "Set Priority to Low #23"}));
+    EXPECT_EQ(menuAt(21, 21), kMoves + kPriorities);
 
-    // The overview and the waveform panel.
-    EXPECT_EQ(built(panel->buildContextMenuTitle({21, 21})),
-              (Lines{"&Show this memo #3", "—", "&Move this memo to list first #10",
-                     "&Move this memo to list last #11"}));
-    EXPECT_EQ(built(panel->buildContextMenuTitle({300, 200})), Lines{"&Sort memo list by time #9"});
-    EXPECT_EQ(built(panel->buildContextMenuToPlay()),
-              (Lines{"&Play #12", "&Stop #13", "—", "&Zoom #18", "&Unset zoom #19", "—",
-                     "&Voiceprint #20"}));
-
-    // A stale picture offers only a redraw, wherever the press was.
-    panel->SetSize(0, 0, 500, 300);
-    panel->m_plotKind = 2;
-    EXPECT_EQ(mainMenu({300, 150}), Lines{"&Redraw #14"});
-    EXPECT_EQ(mainMenu({21, 201}), Lines{"&Redraw #14"});
-    EXPECT_EQ(built(panel->buildContextMenuTitle({21, 21})), Lines{"&Redraw #14"});
-    EXPECT_EQ(built(panel->buildContextMenuToPlay()), Lines{"&Redraw #14"});
-}
-
-TEST_F(CanvasMenuTest, RightPressOpensThePanelsMenuAndRemembersWhere) {
-    makeVoiceprintPanel();
-    withGroup();
-    // Main panel: the place is kept even where no menu opens.
+    // A right press opens the panel's menu. The main panel keeps the place even where no
+    // menu opens, the overview only on a shape, the waveform panel never.
     panel->m_plotKind = 1;
-    EXPECT_EQ(rightPress({21, 201}), Lines{"(none)"});
+    EXPECT_EQ(rightPress(21, 201), "(none)");
     EXPECT_EQ(panel->m_menuPos, wxPoint(21, 201));
     panel->m_plotKind = 2;
-    EXPECT_EQ(rightPress({21, 201}), (Lines{"&Edit memo #1", "Delete memo #2"}));
-
-    // Overview: the place is kept only on a shape.
+    EXPECT_EQ(rightPress(21, 201), kTermMenu);
     panel->m_menuPos = wxPoint(-1, -1);
     panel->m_plotKind = 0;
-    EXPECT_EQ(rightPress({300, 150}), Lines{"&Sort memo list by time #9"});
+    EXPECT_EQ(rightPress(300, 150), "&Sort memo list by time#9");
     EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
-    EXPECT_EQ(rightPress({21, 21}).size(), 4u);
+    EXPECT_EQ(rightPress(21, 21), "&Show this memo#3|-|&Move this memo to list first#10|&Move "
+                                  "this memo to list last#11");
     EXPECT_EQ(panel->m_menuPos, wxPoint(21, 21));
-
-    // Waveform panel: never kept. A stale picture is reported and still gets its menu.
     panel->m_menuPos = wxPoint(-1, -1);
-    panel->m_memoPanel = 0;
-    panel->m_subPlot = 0;
-    panel->SetSize(0, 0, 500, 300);
-    EXPECT_EQ(rightPress({300, 150}), Lines{"&Redraw #14"});
+    panel->m_memoPanel = panel->m_subPlot = 0;
+    EXPECT_EQ(rightPress(300, 150), "&Play#12|&Stop#13|-|&Zoom#18|&Unset zoom#19|-|&Voiceprint#20");
     EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
-    EXPECT_EQ(takeLog(), Lines{"size changed, please, redraw."});
-    EXPECT_TRUE(takeCalls().empty());
+
+    // A stale picture offers only a redraw, wherever the press was, and says so.
+    panel->SetSize(0, 0, 500, 300);
+    EXPECT_EQ(rightPress(300, 150), "&Redraw#14");
+    panel->m_memoPanel = 1;
+    panel->m_plotKind = 2;
+    EXPECT_EQ(menuAt(300, 150) + menuAt(21, 201), "&Redraw#14&Redraw#14");
+    EXPECT_EQ(built(panel->buildContextMenuTitle({21, 21})), "&Redraw#14");
+    EXPECT_EQ(take(), Lines{kStale});
 }
 
 TEST_F(CanvasMenuTest, CommandsCallTheirOperationWithTheShapeUnderTheMenu) {
-    makeVoiceprintPanel();
-    withGroup();
     using M = myCanvasPanel;
     // By command id (adding and deleting ask first: below). Memo commands are given the title
     // under the menu and use up the remembered place; the others leave it.
@@ -149,16 +127,13 @@ TEST_F(CanvasMenuTest, CommandsCallTheirOperationWithTheShapeUnderTheMenu) {
     for (int id = 0; id < int(calls.size()); ++id) {
         if (calls[id].empty())
             continue;
-        panel->m_menuPos = wxPoint(21, 21);
-        command(id);
-        EXPECT_EQ(takeCalls(), Lines{calls[id]}) << id;
+        commandAt(21, 21, id);
+        EXPECT_EQ(take(), Lines{calls[id]}) << id;
         EXPECT_EQ(panel->m_menuPos != wxPoint(21, 21), calls[id].find("(4") != std::string::npos)
             << id;
     }
-    panel->m_menuPos = wxPoint(22, 202);
-    command(M::CmdEditMemo);
-    EXPECT_EQ(takeCalls(), Lines{"editMemo(4,2)"});
-    EXPECT_TRUE(takeLog().empty());
+    commandAt(22, 202, M::CmdEditMemo);
+    EXPECT_EQ(take(), Lines{"editMemo(4,2)"});
 
     // Nothing remembered: nothing done, nothing said.
     for (int id = M::CmdAddMemo; id <= M::CmdMemoToLast; ++id)
@@ -166,72 +141,43 @@ TEST_F(CanvasMenuTest, CommandsCallTheirOperationWithTheShapeUnderTheMenu) {
             command(id);
     for (int id = M::CmdSetPriorHigh; id <= M::CmdSetPriorLow; ++id)
         command(id);
-    EXPECT_TRUE(takeCalls().empty());
-    EXPECT_TRUE(takeLog().empty());
+    EXPECT_TRUE(take().empty());
 
     // The shapes moved away since the menu opened.
-    panel->m_menuPos = wxPoint(300, 150);
-    command(M::CmdMemoMoveTo);
-    EXPECT_EQ(takeLog(), Lines{"memo not found."});
+    commandAt(300, 150, M::CmdMemoMoveTo);
+    EXPECT_EQ(take(), Lines{"memo not found."});
     EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
-    EXPECT_TRUE(takeCalls().empty());
 }
 
-TEST_F(CanvasMenuTest, AddingAMemoAsksForItsText) {
-    makeVoiceprintPanel();
-    panel->m_menuPos = wxPoint(120, 80);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo),
-                  ExpectTextEntry("Input memo ", "", "a vowel"));
-    EXPECT_EQ(takeCalls(), Lines{"addMemo(120,80,a vowel)"});
+TEST_F(CanvasMenuTest, AddingAndDeletingAskFirstAndALostListenerIsReported) {
+    using M = myCanvasPanel;
+    wxTEST_DIALOG(commandAt(120, 80, M::CmdAddMemo), ExpectTextEntry("Input memo ", "", "a vowel"));
     EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
-
-    panel->m_menuPos = wxPoint(120, 80);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo),
+    wxTEST_DIALOG(commandAt(120, 80, M::CmdAddMemo),
                   ExpectTextEntry("Input memo ", "", "typed", wxID_CANCEL));
-    panel->m_menuPos = wxPoint(120, 80);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo), ExpectTextEntry("Input memo ", "", ""));
-    EXPECT_EQ(takeLog(), (Lines{"quit adding memo.", "quit adding memo."}));
-    EXPECT_TRUE(takeCalls().empty());
-}
+    wxTEST_DIALOG(commandAt(120, 80, M::CmdAddMemo), ExpectTextEntry("Input memo ", "", ""));
+    EXPECT_EQ(take(), (Lines{"quit adding memo.", "quit adding memo.", "addMemo(120,80,a vowel)"}));
 
-TEST_F(CanvasMenuTest, DeletingAsksFirstAndNamesTheWholeGroupForATitle) {
-    makeVoiceprintPanel();
-    withGroup();
+    // A title stands for its whole group; No deletes nothing.
     Asked asked;
+    wxTEST_DIALOG(commandAt(21, 21, M::CmdDeleteMemo), ExpectQuestion(wxID_NO, &asked));
+    EXPECT_EQ(asked.message + "|" + asked.caption, "Delete all memo in this view |confirm");
     const long style = wxYES_NO | wxNO_DEFAULT | wxICON_INFORMATION;
-    panel->m_menuPos = wxPoint(21, 21);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdDeleteMemo), ExpectQuestion(wxID_NO, &asked));
-    EXPECT_EQ(asked.message, "Delete all memo in this view ");
-    EXPECT_EQ(asked.caption, "confirm");
     EXPECT_EQ(asked.style & style, style);
-    EXPECT_TRUE(takeCalls().empty()) << "No deletes nothing";
-
-    panel->m_menuPos = wxPoint(21, 21);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdDeleteMemo), ExpectQuestion(wxID_YES, &asked));
-    EXPECT_EQ(takeCalls(), Lines{"deleteMemo(4,0)"});
-
-    panel->m_menuPos = wxPoint(21, 201);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdDeleteMemo), ExpectQuestion(wxID_YES, &asked));
+    wxTEST_DIALOG(commandAt(21, 21, M::CmdDeleteMemo), ExpectQuestion(wxID_YES, &asked));
+    wxTEST_DIALOG(commandAt(21, 201, M::CmdDeleteMemo), ExpectQuestion(wxID_YES, &asked));
     EXPECT_EQ(asked.message, "Delete memo");
-    EXPECT_EQ(takeCalls(), Lines{"deleteMemo(4,2)"});
-    EXPECT_TRUE(takeLog().empty());
-}
+    EXPECT_EQ(take(), (Lines{"deleteMemo(4,0)", "deleteMemo(4,2)"}));
 
-TEST_F(CanvasMenuTest, MissingListenerIsReportedWhereTheProgramCanGoOn) {
-    makeVoiceprintPanel();
-    withGroup();
-    IProcMemoListener* kept = panel->m_memoListener;
+    // Without a listener: reported where the program can go on.
     panel->m_memoListener = nullptr;
-    panel->m_menuPos = wxPoint(21, 21);
-    command(myCanvasPanel::CmdEditMemo);
-    panel->m_menuPos = wxPoint(21, 21);
-    command(myCanvasPanel::CmdMemoMoveNext);
-    command(myCanvasPanel::CmdMemoMoveLatest);
-    panel->m_menuPos = wxPoint(21, 21);
-    wxTEST_DIALOG(command(myCanvasPanel::CmdAddMemo), ExpectTextEntry("Input memo ", "", "text"));
-    panel->m_memoListener = kept;
-    EXPECT_EQ(takeLog(), (Lines{"internal error.", "Do not save memo, please restart Vocalith.",
-                                "memo not found.", "internal error.",
-                                "Do not save memo, please restart Vocalith."}));
-    EXPECT_TRUE(takeCalls().empty());
+    commandAt(21, 21, M::CmdEditMemo);
+    commandAt(21, 21, M::CmdMemoMoveNext);
+    command(M::CmdMemoMoveLatest);
+    wxTEST_DIALOG(commandAt(21, 21, M::CmdAddMemo), ExpectTextEntry("Input memo ", "", "text"));
+    wxTEST_DIALOG(commandAt(21, 201, M::CmdDeleteMemo), ExpectQuestion(wxID_YES, &asked));
+    panel->m_memoListener = this;
+    const std::string lost[] = {"internal error.", "Do not save memo, please restart Vocalith."};
+    EXPECT_EQ(take(),
+              (Lines{lost[0], lost[1], "memo not found.", lost[0], lost[1], lost[0], lost[1]}));
 }

@@ -1,88 +1,83 @@
 #pragma once
 
-#include <ostream>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include <wx/dcmemory.h>
-#include <wx/frame.h>
-#include <wx/log.h>
-#include <wx/uiaction.h>
-
+#include "gui/panels/DragShape.h"
 #include "gui/panels/MyDragImage.h"
 #include "gui/panels/myCanvasPanel.h"
-#include "gui/panels/DragShape.h"
 #include "support/GuiFixture.h"
 #include "support/RecordingListener.h"
 
 using Lines = std::vector<std::string>;
 using Ints = std::vector<int>;
 
-// A pixel's colour, printable when a comparison fails.
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
-};
-inline std::ostream& operator<<(std::ostream& os, const Rgb& c) {
-    return os << "(" << c.r << "," << c.g << "," << c.b << ")";
-}
-inline Rgb at(const wxImage& image, int x, int y) {
+inline wxColour at(const wxImage& image, int x, int y) {
     return {image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)};
 }
-using Colours = std::vector<Rgb>;
+// Pixels as text: a grey as its level, another colour as r/g/b.
+inline std::string pixelsOf(const wxImage& image, std::initializer_list<wxPoint> points) {
+    std::string text;
+    for (const wxPoint& p : points) {
+        const int r = image.GetRed(p.x, p.y), g = image.GetGreen(p.x, p.y);
+        const int b = image.GetBlue(p.x, p.y);
+        text += " " + std::to_string(r);
+        if (r != g || g != b)
+            text += "/" + std::to_string(g) + "/" + std::to_string(b);
+    }
+    return text.erase(0, 1);
+}
 // Pixels of one colour inside a rectangle.
-inline int countOf(const wxImage& image, const wxRect& r, Rgb colour) {
+inline int countOf(const wxImage& image, const wxRect& r, const wxColour& colour) {
     int n = 0;
     for (int x = r.x; x <= r.GetRight(); ++x)
         for (int y = r.y; y <= r.GetBottom(); ++y)
             n += at(image, x, y) == colour;
     return n;
 }
-inline constexpr Rgb kWhite{255, 255, 255}, kBlack{0, 0, 0}, kBand{192, 192, 192};
+inline wxBitmap filled(int w, int h, const wxColour& c) {
+    wxImage image(w, h);
+    image.SetRGB(wxRect(0, 0, w, h), c.Red(), c.Green(), c.Blue());
+    return wxBitmap(image);
+}
+inline const wxColour kWhite(255, 255, 255), kBlack(0, 0, 0), kRed(255, 0, 0);
+inline const std::string kStale = "size changed, please, redraw.";
 
-// Keeps the text of every message logged while a test runs.
-class PanelLog : public wxLog {
-public:
-    Lines lines;
-
-protected:
-    void DoLogRecord(wxLogLevel, const wxString& msg, const wxLogRecordInfo&) override {
-        lines.push_back(msg.utf8_string());
-    }
-};
-
-// One panel of a fixed size alone on a plain frame, with a recording listener.
-class CanvasPanelTest : public ::testing::Test {
+// One 404 × 120 panel alone on a plain frame. The fixture is the panel's listener and the
+// active log target, and keeps what it was asked and told.
+class CanvasPanelTest : public ::testing::Test, public wxLog, public RecordingListener {
 protected:
     void SetUp() override {
         window = new wxFrame(nullptr, wxID_ANY, "canvas", wxPoint(0, 0), wxSize(1000, 800));
         // The frame would stretch a lone child over its client area; the holder takes that.
-        auto* holder = new wxPanel(window);
-        panel = new myCanvasPanel(holder, &listener);
+        panel = new myCanvasPanel(new wxPanel(window), this);
         panel->SetSize(0, 0, 404, 120);
         window->Show();
         pumpEvents();
-        saved = wxLog::SetActiveTarget(&log);
+        saved = wxLog::SetActiveTarget(this);
     }
     void TearDown() override {
         wxLog::SetActiveTarget(saved);
         window->Destroy();
         pumpEvents();
     }
-
-    // The waveform panel: a plot of count samples with mouse handling on.
-    void makeWavePanel(int count) {
-        panel->m_memoPanel = panel->m_subPlot = panel->m_plotKind = 0;
-        panel->m_waveCount = count;
-        panel->m_mouseEnabled = true;
-        panel->drawScale();
+    void DoLogRecord(wxLogLevel, const wxString& msg, const wxLogRecordInfo&) override {
+        logged.push_back(msg.utf8_string());
     }
-    // The main panel showing a voiceprint.
-    void makeVoiceprintPanel() {
-        panel->SetSize(0, 0, 404, 300);
-        panel->m_memoPanel = 1;
-        panel->m_plotKind = 2;
+    // Lines logged, then the listener's calls, since the last look.
+    Lines take() {
+        for (std::string& call : std::exchange(calls, {}))
+            logged.push_back(call);
+        return std::exchange(logged, {});
+    }
+
+    // Mouse on and a fresh picture: the waveform panel of count samples, or without a count
+    // the voiceprint panel, 300 rows high.
+    void makePanel(int count = 0) {
+        panel->SetSize(0, 0, 404, count ? 120 : 300);
+        panel->m_memoPanel = !count;
+        panel->m_plotKind = count ? 0 : 2;
+        panel->m_subPlot = 0;
+        panel->m_waveCount = count;
         panel->m_mouseEnabled = true;
         panel->drawScale();
     }
@@ -95,40 +90,35 @@ protected:
         return shape;
     }
 
-    void mouse(wxEventType type, wxPoint pos, bool down) {
+    void mouse(wxEventType type, wxPoint pos, bool down = true) {
         wxMouseEvent event(type);
-        event.m_x = pos.x;
-        event.m_y = pos.y;
+        event.SetPosition(pos);
         (type == wxEVT_RIGHT_DOWN ? event.m_rightDown : event.m_leftDown) = down;
-        event.SetEventObject(panel);
         panel->ProcessWindowEvent(event);
     }
-    void press(int x, int y) { mouse(wxEVT_LEFT_DOWN, {x, y}, true); }
-    void moveTo(int x, int y) { mouse(wxEVT_MOTION, {x, y}, true); }
+    void press(int x, int y) { mouse(wxEVT_LEFT_DOWN, {x, y}); }
+    void moveTo(int x, int y) { mouse(wxEVT_MOTION, {x, y}); }
     void release(int x, int y) { mouse(wxEVT_LEFT_UP, {x, y}, false); }
     void command(int id) {
         wxCommandEvent event(wxEVT_MENU, id);
-        event.SetEventObject(panel);
         panel->ProcessWindowEvent(event);
+    }
+    // A command given from a menu opened at (x, y).
+    void commandAt(int x, int y, int id) {
+        panel->m_menuPos = wxPoint(x, y);
+        command(id);
     }
 
     wxImage buffer() const { return panel->m_camvasBitmap->ConvertToImage(); }
-    Colours pixels(std::initializer_list<wxPoint> points) const {
-        const wxImage image = buffer();
-        Colours colours;
-        for (const wxPoint& p : points)
-            colours.push_back(at(image, p.x, p.y));
-        return colours;
+    std::string pixels(std::initializer_list<wxPoint> points) const {
+        return pixelsOf(buffer(), points);
     }
     // Selected samples and the band that shows them: start, length, x, width.
     Ints selection() const {
         return {panel->m_selStart, panel->m_selLength, panel->m_selX, panel->m_selWidth};
     }
-    Lines takeLog() { return std::exchange(log.lines, {}); }
-    Lines takeCalls() { return std::exchange(listener.calls, {}); }
 
-    RecordingListener listener;
-    PanelLog log;
+    Lines logged;
     wxLog* saved = nullptr;
     wxFrame* window = nullptr;
     myCanvasPanel* panel = nullptr;
