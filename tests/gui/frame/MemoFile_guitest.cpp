@@ -1,7 +1,4 @@
-#include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <csignal>
 
 #include <wx/dir.h>
 #include <wx/msgdlg.h>
@@ -13,14 +10,13 @@
 
 namespace {
 
-// Groups with priorities 0, 1, 2, 0, ... across the overview, two terms each; the views start
+// Groups with priorities 0, 1, 2, 0, ... across the overview, a title each; the views start
 // 30000 samples apart and the last one is 44100 samples long.
 std::string memoList(int groups) {
     std::vector<MemoSlot> slots(groups);
     for (int k = 0; k < groups; ++k) {
         MemoSlot& s = slots[k];
         s.param = std::make_unique<CArchMemo>();
-        s.param->m_memoText = "[SsftSize]=4096\n[Interval]=512";
         s.param->m_viewLength = k + 1 == groups ? 44100 : 88200;
         s.param->m_viewStart = 30000 * k;
         s.sub = std::make_unique<CArchMemo>();
@@ -28,10 +24,8 @@ std::string memoList(int groups) {
         s.sub->SetMemoPrior(CArchMemo::MemoPrior(k % 3));
         s.sub->m_relX = 0.15f * k + 0.05f;
         s.sub->m_relY = 0.2f * k;
-        for (int j = 0; j < 2; ++j) {
-            s.terms.push_back(std::make_unique<CArchMemo>());
-            s.terms.back()->m_memoText = wxString::Format("memo %d.%d", k, j);
-        }
+        s.terms.push_back(std::make_unique<CArchMemo>());
+        s.terms.back()->m_memoText = wxString::Format("memo %d", k);
     }
     std::string bytes;
     formatMemoList(memoSlotRefs(slots), bytes);
@@ -66,10 +60,10 @@ protected:
         from = from == lines.end() ? lines.begin() : from + 1;
         return Lines(from, std::find(from, lines.end(), "output parameter."));
     }
-    // A memo's text, frequency, height and term number.
+    // A memo's text, frequency, place and term number.
     auto memo(size_t slot, size_t k) const {
         const CArchMemo* m = record(slot, k);
-        return std::make_tuple(m->m_memoText, m->m_freq, m->m_relY, m->m_termNo);
+        return tup(m->m_memoText, m->m_freq, m->m_relX, m->m_relY, m->m_termNo);
     }
     bool paramHas(size_t slot, const char* piece) const {
         return frame->paramMemoAt(slot)->m_memoText.Find(piece) != wxNOT_FOUND;
@@ -97,29 +91,27 @@ TEST_F(MemoFileTest, ReadsTheListBesideTheSoundAndSavesItBack) {
     const std::string vlh = dir.file("talk.vlh", bytes);
     open(wav);
     EXPECT_TRUE(logged(vlh + " : memo list read."));
-    ASSERT_EQ(frame->memoSlotCount(), 5ul);
+    ASSERT_EQ(frame->memoSlotCount(), 5u);
     // The last group's view sets the window; no group is current yet.
-    EXPECT_EQ(std::make_tuple(frame->m_requestedWindowLen, frame->m_wavePara->m_windowLen,
-                              frame->m_jumptext->GetValue(), frame->m_curTitle, shapes()),
-              std::make_tuple(44100, 44100, wxString("44100"), -1, 0ul));
+    EXPECT_EQ(tup(frame->m_requestedWindowLen, frame->m_wavePara->m_windowLen,
+                  frame->m_jumptext->GetValue(), frame->m_curTitle, shapes()),
+              tup(44100, 44100, "44100", -1, 0u));
     const wxSize overview = frame->m_canvasPanelSub->GetSize();
-    ASSERT_EQ(pluses(), 5ul);
+    ASSERT_EQ(pluses(), 5u);
     for (int k = 0; k < 5; ++k) {
         const CArchMemo* sub = frame->subMemoAt(k);
         const wxPoint at(int(overview.GetWidth() * double(sub->m_relX)),
                          int(overview.GetHeight() * double(sub->m_relY)));
-        EXPECT_EQ(std::make_tuple(plus(k)->m_pos, int(plus(k)->m_dispPrior), plus(k)->m_shapeText,
-                                  plus(k)->m_titleNo, plus(k)->m_bitmap.GetMask() != nullptr),
-                  std::make_tuple(at, k % 3, wxString("+"), k, true));
+        EXPECT_EQ(tup(plus(k)->m_pos, int(plus(k)->m_dispPrior), plus(k)->m_shapeText,
+                      plus(k)->m_titleNo, plus(k)->m_bitmap.GetMask() != nullptr),
+                  tup(at, k % 3, "+", k, true));
     }
     // Views from the file are fitted to this 3 s sound before anything uses them: group 4
     // starts at 120000, beyond the last window start 132300 - 44100.
     int32_t start = -1, cursor = -1;
-    EXPECT_TRUE(frame->memoViewFits(*frame->paramMemoAt(0), start, cursor));
-    EXPECT_EQ(start, 0);
     EXPECT_FALSE(frame->memoViewFits(*frame->paramMemoAt(4), start, cursor));
-    EXPECT_EQ(std::make_tuple(start, cursor, frame->paramMemoAt(4)->m_viewStart),
-              std::make_tuple(88200, frame->m_wavePara->m_cursorRange, 120000));
+    EXPECT_EQ(tup(start, cursor, frame->paramMemoAt(4)->m_viewStart),
+              tup(88200, frame->m_wavePara->m_cursorRange, 120000));
 
     chmod(vlh.c_str(), 0640);
     save();
@@ -133,7 +125,7 @@ TEST_F(MemoFileTest, ReadsTheListBesideTheSoundAndSavesItBack) {
     record(2, 0)->m_memoText = "changed\nline";
     frame->toSaveMemoToFile();
     EXPECT_NE(readAll(vlh).find("\r\nchanged&#xD;line\r\n"), std::string::npos);
-    EXPECT_EQ(fileCount(), 2ul) << "no temporary file is left behind";
+    EXPECT_EQ(fileCount(), 2u) << "no temporary file is left behind";
 
     // Opening the list itself reads it back; a busy frame saves nothing.
     open(vlh);
@@ -149,14 +141,14 @@ TEST_F(MemoFileTest, MissingOldAndDamagedLists) {
     const std::string wav = dir.file("talk.wav", toneWav(3.0, 44100));
     open(wav);
     EXPECT_TRUE(logged("memo list read failed."));
-    EXPECT_EQ(frame->memoSlotCount(), 0ul);
+    EXPECT_EQ(frame->memoSlotCount(), 0u);
     EXPECT_EQ(frame->m_wavePara->m_windowLen, 132300); // the default window, cut to the sound
 
     // Without a memo-list file the old memo text beside the sound is read.
     const std::string txt = dir.file("talk.txt", memoList(2));
     open(wav);
     EXPECT_TRUE(logged(txt + " : memo list read."));
-    EXPECT_EQ(frame->memoSlotCount(), 2ul);
+    EXPECT_EQ(frame->memoSlotCount(), 2u);
 
     // A cut file keeps the complete groups and says it failed; a foreign file keeps nothing.
     const std::string full = memoList(3);
@@ -165,19 +157,19 @@ TEST_F(MemoFileTest, MissingOldAndDamagedLists) {
     open(wav);
     EXPECT_EQ(newLog().at(1), "memo list read failed.");
     EXPECT_FALSE(logged(vlh + " : memo list read."));
-    EXPECT_EQ(std::make_tuple(frame->memoSlotCount(), pluses(), frame->m_requestedWindowLen),
-              std::make_tuple(2ul, 2ul, 88200));
+    EXPECT_EQ(tup(frame->memoSlotCount(), pluses(), frame->m_requestedWindowLen),
+              tup(2u, 2u, 88200));
     dir.file("talk.vlh", "RIFF\r\n1\r\n");
     open(wav);
     EXPECT_TRUE(logged("memo list uncorrect ( internal error )."));
-    EXPECT_EQ(std::make_pair(frame->memoSlotCount(), pluses()), std::make_pair(0ul, 0ul));
+    EXPECT_EQ(tup(frame->memoSlotCount(), pluses()), tup(0u, 0u));
 }
 
 TEST_F(MemoFileTest, ImportedListAsksBeforeOverwriting) {
     dir.file("talk.wav", toneWav(3.0, 44100));
     const std::string vlh = dir.file("talk.vlh", "older list");
     open(dir.file("talk.txt", memoList(2)));
-    ASSERT_EQ(std::make_pair(frame->m_fileKind, frame->memoSlotCount()), std::make_pair(2, 2ul));
+    ASSERT_EQ(tup(frame->m_fileKind, frame->memoSlotCount()), tup(2, 2u));
 
     Asked asked;
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_NO, &asked));
@@ -189,11 +181,10 @@ TEST_F(MemoFileTest, ImportedListAsksBeforeOverwriting) {
     EXPECT_EQ(lastLog(), "quit to save");
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_CANCEL, &asked));
     EXPECT_EQ(lastLog(), "Error: Unexpected choice, quit to save");
-    EXPECT_EQ(std::make_pair(readAll(vlh), frame->m_fileKind),
-              std::make_pair(std::string("older list"), 2));
+    EXPECT_EQ(tup(readAll(vlh), frame->m_fileKind), tup(std::string("older list"), 2));
 
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_YES, &asked));
-    EXPECT_EQ(std::make_pair(readAll(vlh), frame->m_fileKind), std::make_pair(memoList(2), 1));
+    EXPECT_EQ(tup(readAll(vlh), frame->m_fileKind), tup(memoList(2), 1));
     save(); // no question now: an unexpected dialog would fail the test
     EXPECT_EQ(lastLog(), vlh + " memo list saved.");
 }
@@ -206,83 +197,50 @@ TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
     frame->m_fileKind = 1;
     record(0, 0)->m_memoText = "edited";
 
-    // The disk fills half-way through the temporary file (a file-size limit stands for it).
-    struct rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 100;
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    save();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(lastLog(), "memo list save failed.");
-    EXPECT_EQ(readAll(vlh), old);
-    EXPECT_EQ(fileCount(), 2ul) << "the broken temporary file is removed";
-    EXPECT_EQ(frame->memoSlotCount(), 4ul);
-
-    // A folder the temporary file cannot be made in.
+    // A folder the temporary file cannot be made in (each failing call of the writer is the
+    // engine's tests' business; here, what the window says and keeps).
     frame->m_waveFileName = dir.path() + "/gone/talk.wav";
     save();
     EXPECT_EQ(lastLog(), "memo list save failed.");
+    EXPECT_EQ(tup(readAll(vlh), fileCount(), frame->memoSlotCount()), tup(old, 2u, 4u));
 
     // A folder in the list's place: the new list stays complete in the temporary file.
     wxFileName::Mkdir(dir.path() + "/blocked.vlh");
     frame->m_waveFileName = dir.path() + "/blocked.wav";
     save();
     const Lines lines = log();
-    ASSERT_GE(lines.size(), 2ul);
+    ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "memo list save failed.");
     const std::string prefix = "save " + dir.path() + "/blocked.vlh.tmp.";
-    ASSERT_EQ(lines.back().rfind(prefix, 0), 0ul) << lines.back();
+    ASSERT_EQ(lines.back().rfind(prefix, 0), 0u) << lines.back();
     const std::string temporary = lines.back().substr(5, lines.back().size() - 5 - 12);
     EXPECT_EQ(lines.back().substr(lines.back().size() - 12), " , temporary");
     EXPECT_NE(readAll(temporary).find("\r\nedited\r\n"), std::string::npos);
-    EXPECT_TRUE(wxFileName::DirExists(dir.path() + "/blocked.vlh"));
-    EXPECT_EQ(readAll(vlh), old);
 }
 
+// Parsing the lines is the transcript reader's; here, what the window builds from them.
 TEST_F(MemoFileTest, TranscriptRangesBecomeGroupsAndTextLinesTheirMemos) {
-    EXPECT_EQ(import(3.0, "% a comment\n"
-                          "text before any range\n"
-                          "2 1.0-2.0 B\n" // out of order: a text line, and no group yet
-                          "1 0.0-1.0 A\r\n"
-                          "hello  there\n"
-                          "\tterm\tone \n"
-                          "\n"
-                          "1 2.0-1.0 X\n" // end before start: a text line
-                          "2 1.0-1.1 short\n"
-                          "tiny\n"
-                          "3 2.5-2.9 nobody\n"),
+    EXPECT_EQ(import(3.0, "text before any range\n1 0.0-1.0 A\r\nhello  there\nterm one\n"
+                          "2 1.0-1.1 short\ntiny\n3 2.5-2.9 nobody\n"),
               (Lines{"expand range size.", trn + " : trn file read."}));
-    EXPECT_EQ(std::make_tuple(frame->m_fileKind, frame->memoSlotCount(),
-                              frame->m_paramMemoList.GetCount(), frame->m_titleSubList.GetCount(),
-                              pluses(), shapes()),
-              std::make_tuple(3, 3ul, 3ul, 3ul, 3ul, 0ul));
-
+    EXPECT_EQ(tup(frame->m_fileKind, frame->memoSlotCount(), frame->m_paramMemoList.GetCount(),
+                  frame->m_titleSubList.GetCount(), pluses(), shapes()),
+              tup(3, 3u, 3u, 3u, 3u, 0u));
     // Group 0: one second at 16 kHz, (16000 - 1 - 2048) / 256 = 54 frames.
+    EXPECT_TRUE(paramHas(0, "[TotalLength]=48000 ") && paramHas(0, "[RepeatTimes]=54 "));
     const CArchMemo* param = frame->paramMemoAt(0);
-    EXPECT_TRUE(paramHas(0, "[TotalLength]=48000 [TotalSec]=3.000000[s] \n"));
-    EXPECT_TRUE(paramHas(0, "[RepeatTimes]=54 "));
-    EXPECT_EQ(std::make_tuple(param->m_viewLength, param->m_viewStart, param->m_viewCursor,
-                              param->m_prior),
-              std::make_tuple(441000, 0, 0, wxString()));
-    ASSERT_EQ(frame->termListAt(0)->GetCount(), 4ul);
-    EXPECT_FLOAT_EQ(record(0, 0)->m_relX, 0.01f);
-    EXPECT_EQ(memo(0, 0), std::make_tuple(wxString("hello there A"), 5900, 0.01f, 0));
-    EXPECT_EQ(memo(0, 1), std::make_tuple(wxString("term one"), 5310, 0.11f, 1));
-    EXPECT_EQ(memo(0, 2), std::make_tuple(wxString(""), 4720, 0.21f, 2)); // the blank line
-    EXPECT_EQ(record(0, 3)->m_memoText, "1 2.0-1.0 X");
-
-    // Group 1: a tenth of a second gets the least frames; the sound is shorter than the
-    // largest window, so every view starts at 0 and the cursor goes to the range.
-    EXPECT_TRUE(paramHas(1, "[RepeatTimes]=10 "));
-    EXPECT_EQ(std::make_tuple(frame->paramMemoAt(1)->m_viewStart,
-                              frame->paramMemoAt(1)->m_viewCursor, record(1, 0)->m_memoText),
-              std::make_tuple(0, 16000, wxString("tiny short")));
-    // Group 2 has no text.
-    EXPECT_EQ(std::make_pair(frame->termListAt(2)->GetCount(), record(2, 0)->m_memoText),
-              std::make_pair(1ul, wxString("not exist label body in trn file.")));
+    EXPECT_EQ(tup(param->m_viewLength, param->m_viewStart, param->m_viewCursor, param->m_prior),
+              tup(441000, 0, 0, wxString()));
+    ASSERT_EQ(frame->termListAt(0)->GetCount(), 2u);
+    EXPECT_EQ(memo(0, 0), tup("hello there A", 5900, 0.01f, 0.01f, 0));
+    EXPECT_EQ(memo(0, 1), tup("term one", 5310, 0.01f, 0.11f, 1));
+    // The sound is shorter than the largest window: every view starts at 0, the cursor at the
+    // range. Group 2 has no text.
+    EXPECT_EQ(tup(frame->paramMemoAt(1)->m_viewStart, frame->paramMemoAt(1)->m_viewCursor,
+                  record(1, 0)->m_memoText),
+              tup(0, 16000, "tiny short"));
+    EXPECT_EQ(tup(frame->termListAt(2)->GetCount(), record(2, 0)->m_memoText),
+              tup(1u, "not exist label body in trn file."));
 
     // The overview's "+" marks: at 0, 1/3 and 5/6 of the sound, a quarter of 100 pixels lower
     // each; the four lists agree on the title numbers.
@@ -290,8 +248,8 @@ TEST_F(MemoFileTest, TranscriptRangesBecomeGroupsAndTextLinesTheirMemos) {
     const wxPoint at[] = {{0, 0}, {133, 25}, {333, 50}};
     for (int k = 0; k < 3; ++k) {
         const CArchMemo* sub = frame->subMemoAt(k);
-        EXPECT_EQ(std::make_tuple(plus(k)->m_pos, sub->m_memoText, sub->m_relX, sub->m_relY),
-                  std::make_tuple(at[k], wxString("+"), across[k], 0.25f * k));
+        EXPECT_EQ(tup(plus(k)->m_pos, sub->m_memoText, sub->m_relX, sub->m_relY),
+                  tup(at[k], "+", across[k], 0.25f * k));
         EXPECT_EQ((std::vector<int>{plus(k)->m_titleNo, sub->m_titleNo,
                                     frame->paramMemoAt(k)->m_titleNo, record(k, 0)->m_titleNo}),
                   std::vector<int>(4, k));
@@ -304,63 +262,60 @@ TEST_F(MemoFileTest, LongTranscriptRangesAreLimitedAndLateViewsClamped) {
         text += "line " + std::to_string(k) + "\n";
     text += "2 29.0-29.5 late\nend"; // the last line has no LF
     EXPECT_EQ(import(30.0, text), (Lines{"time range limited.", trn + " : trn file read."}));
-    ASSERT_EQ(frame->memoSlotCount(), 2ul);
+    ASSERT_EQ(frame->memoSlotCount(), 2u);
     // Limited to the largest window: (441000 - 1 - 2048) / 256 = 1714 frames.
     EXPECT_TRUE(paramHas(0, "[RepeatTimes]=1714 "));
-    ASSERT_EQ(frame->termListAt(0)->GetCount(), 12ul);
+    ASSERT_EQ(frame->termListAt(0)->GetCount(), 12u);
     // 5900 x (1 - 1.1) would be negative
-    EXPECT_EQ(memo(0, 11), std::make_tuple(wxString("line 11"), 500, 1.11f, 11));
+    EXPECT_EQ(memo(0, 11), tup("line 11", 500, 0.01f, 1.11f, 11));
     // A view cannot start later than 480000 - 1 - 441000 = 38999.
-    EXPECT_EQ(std::make_tuple(frame->paramMemoAt(1)->m_viewStart,
-                              frame->paramMemoAt(1)->m_viewCursor, record(1, 0)->m_memoText),
-              std::make_tuple(38999, 464000 - 38999, wxString("end late")));
+    EXPECT_EQ(tup(frame->paramMemoAt(1)->m_viewStart, frame->paramMemoAt(1)->m_viewCursor,
+                  record(1, 0)->m_memoText),
+              tup(38999, 464000 - 38999, "end late"));
 }
 
 TEST_F(MemoFileTest, TranscriptEndPastTheSoundStopsTheImportKeepingEarlierGroups) {
     // 3.0 s is sample 48000, one past the last.
     EXPECT_EQ(import(3.0, "1 0.0-1.0 A\nfirst\n2  1.0-3.0\tB\nsecond\n"),
               (Lines{"something wrong line : 2 1.0-3.0 B", "quit to read " + trn}));
-    EXPECT_EQ(std::make_tuple(frame->memoSlotCount(), frame->m_paramMemoList.GetCount(),
-                              record(0, 0)->m_memoText),
-              std::make_tuple(1ul, 1ul, wxString("first A")));
+    EXPECT_EQ(
+        tup(frame->memoSlotCount(), frame->m_paramMemoList.GetCount(), record(0, 0)->m_memoText),
+        tup(1u, 1u, "first A"));
 
     // Opening the transcript again without its file: the old list goes, nothing replaces it.
     wxRemoveFile(trn);
     EXPECT_EQ(opened(), Lines{"trn file read failed."});
-    EXPECT_EQ(std::make_pair(frame->memoSlotCount(), pluses()), std::make_pair(0ul, 0ul));
+    EXPECT_EQ(tup(frame->memoSlotCount(), pluses()), tup(0u, 0u));
 }
 
 TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
     addGroup(0, "first", CArchMemo::High);
     addGroup(16000, "second", CArchMemo::Mid);
     frame->addTerm("vowel", 300, 200); // the middle of the 600-pixel panel
-    const std::string grid = dir.path() + "/talk.TextGrid";
-    viaDialog(ID_ExportMemos, grid);
-    EXPECT_EQ(newLog(), (Lines{grid + " : 2 memo groups exported."}));
     // The name's extension chooses the format; without one, the filter (the first) does.
-    viaDialog(ID_ExportMemos, dir.path() + "/talk.CSV");
-    EXPECT_EQ(readAll(dir.path() + "/talk.CSV").substr(0, 20), "group,title,term,pri");
-    viaDialog(ID_ExportMemos, dir.path() + "/plain");
-    EXPECT_EQ(readAll(dir.path() + "/plain.TextGrid"), readAll(grid));
-    newLog();
-    viaDialog(ID_ExportMemos, dir.path() + "/talk.txt");
+    const std::string grid = dir.path() + "/talk.TextGrid", csv = dir.path() + "/talk.CSV";
+    for (const std::string& name : {grid, csv, dir.path() + "/plain", dir.path() + "/talk.txt"})
+        viaDialog(ID_ExportMemos, name);
     EXPECT_EQ(newLog(),
-              (Lines{dir.path() + "/talk.txt is the old memo text of the sound, not exported."}));
+              (Lines{grid + " : 2 memo groups exported.", csv + " : 2 memo groups exported.",
+                     dir.path() + "/plain.TextGrid : 2 memo groups exported.",
+                     dir.path() + "/talk.txt is the old memo text of the sound, "
+                                  "not exported."}));
+    EXPECT_EQ(readAll(csv).substr(0, 20), "group,title,term,pri");
+    EXPECT_EQ(readAll(dir.path() + "/plain.TextGrid"), readAll(grid));
 
     frame->deleteMemo(frame->m_curTitle, 0);
     memoAt(*frame, 0, 0)->m_memoText = "edited";
     newLog();
     viaDialog(ID_ImportMemos, grid);
     EXPECT_EQ(newLog(), (Lines{grid + " : 2 memo groups imported."}));
-    ASSERT_EQ(frame->memoSlotCount(), 2ul);
-    ASSERT_EQ(frame->termListAt(1)->GetCount(), 2ul);
-    EXPECT_EQ(std::make_tuple(frame->m_canvasPanelSub->m_shapeList.GetCount(), text(0, 0),
-                              text(1, 0), text(1, 1), frame->subMemoAt(1)->GetMemoPrior(),
-                              frame->m_fileKind),
-              std::make_tuple(2ul, wxString("first"), wxString("second"), wxString("vowel"),
-                              CArchMemo::Mid, 3));
+    ASSERT_EQ(frame->memoSlotCount(), 2u);
+    ASSERT_EQ(frame->termListAt(1)->GetCount(), 2u);
+    EXPECT_EQ(tup(frame->m_canvasPanelSub->m_shapeList.GetCount(), text(0, 0), text(1, 0),
+                  text(1, 1), frame->subMemoAt(1)->GetMemoPrior(), frame->m_fileKind),
+              tup(2u, "first", "second", "vowel", CArchMemo::Mid, 3));
+    // The same view and frames as before: 118 of 2048 samples every 256 at 16 kHz.
     EXPECT_EQ(frame->paramMemoAt(1)->m_viewStart + frame->paramMemoAt(1)->m_viewCursor, 16000);
-    // The same frames as before: 118 of 2048 samples every 256 at 16 kHz.
     EXPECT_NE(frame->paramMemoAt(1)->m_memoText.find("[RepeatTimes]=118 "), wxString::npos);
     EXPECT_EQ(int(memoAt(*frame, 1, 1)->m_relX * 600), 300);
 
@@ -376,10 +331,9 @@ TEST_F(MemoInteropTest, DamagedFileKeepsWhatWasRead) {
     const std::string labels = dir.file("labels.txt", "0.5\t2.5\t[Low] kept\n1.0\n");
     viaDialog(ID_ImportMemos, labels);
     EXPECT_EQ(newLog(), (Lines{"line 2 : label line wrong.", "quit to read " + labels}));
-    ASSERT_EQ(frame->memoSlotCount(), 1ul);
-    EXPECT_EQ(std::make_pair(text(0, 0), frame->subMemoAt(0)->GetMemoPrior()),
-              std::make_pair(wxString("kept"), CArchMemo::Low));
+    ASSERT_EQ(frame->memoSlotCount(), 1u);
+    EXPECT_EQ(tup(text(0, 0), frame->subMemoAt(0)->GetMemoPrior()), tup("kept", CArchMemo::Low));
     viaDialog(ID_ImportMemos, dir.path() + "/missing.TextGrid");
     EXPECT_EQ(newLog(), (Lines{dir.path() + "/missing.TextGrid : memo file read failed."}));
-    EXPECT_EQ(frame->memoSlotCount(), 1ul);
+    EXPECT_EQ(frame->memoSlotCount(), 1u);
 }

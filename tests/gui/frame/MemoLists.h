@@ -17,6 +17,11 @@
 
 using Lines = std::vector<std::string>;
 
+// Several outcomes side by side, compared in one assertion.
+template <class... T> auto tup(const T&... values) {
+    return std::make_tuple(values...);
+}
+
 // Shape i of a panel's list, or null past its end.
 inline DragShape* shapeAt(const wxList& list, size_t i) {
     return i < list.GetCount() ? static_cast<DragShape*>(list.Item(i)->GetData()) : nullptr;
