@@ -103,8 +103,8 @@ TEST_F(MemoEditTest, TermsOnTheLevelPlotWaitForTheVoiceprint) {
     frame->m_wavePara->m_freqHigh = 6000;
     frame->reAddMemo();
     ASSERT_EQ(shapes(), 2u);
-    EXPECT_EQ(shape(0)->m_pos, wxPoint(150, 0));
-    EXPECT_EQ(shape(1)->m_pos, wxPoint(300, 133)); // 400 * 2000 / 6000
+    EXPECT_EQ(tup(shape(0)->m_pos, shape(1)->m_pos),
+              tup(wxPoint(150, 0), wxPoint(300, 133))); // 400 * 2000 / 6000
 
     // Memos outside the range are left out; a damaged place still lands on the panel.
     frame->m_wavePara->m_freqHigh = 5000;
@@ -124,7 +124,7 @@ TEST_F(MemoEditTest, SortingOrdersSlotsByPlaceKeepingEqualOnesInOrder) {
     for (int t = 0; t < 3; ++t)
         frame->addTitle("g", 10, 10);
     EXPECT_EQ(sortAt(0.5f, 0.2f, 0.5f), (std::vector<int>{1, 0, 2}));
-    EXPECT_EQ(newLog().back(), "sorting memo by time");
+    EXPECT_EQ(newLog(), Lines{"sorting memo by time"});
     // No place below 2.0 left to choose: reported, the placed slots stay.
     EXPECT_EQ(sortAt(0.2f, 3.0f, 0.1f), (std::vector<int>{2, 1, 0}));
     EXPECT_EQ(newLog(), (Lines{"memo list wrong."}));
@@ -147,10 +147,9 @@ TEST_F(MemoEditTest, DeletingGroupsAndTermsThenAPictureAsFirstMemo) {
     // A group and all its records go; nothing is left behind for the leak checker.
     frame->deleteMemo(0, 0);
     EXPECT_EQ(newLog(), Lines{});
-    EXPECT_EQ(frame->memoSlotCount() + frame->m_titleSubList.GetCount() +
-                  frame->m_paramMemoList.GetCount() +
-                  frame->m_canvasPanelSub->m_shapeList.GetCount(),
-              0u);
+    EXPECT_EQ(tup(frame->memoSlotCount(), frame->m_titleSubList.GetCount(),
+                  frame->m_paramMemoList.GetCount(), pluses()),
+              tup(0u, 0u, 0u, 0u));
 
     picture("pic.png", 40, 30);
     frame->addMemo(30, 40, "[ImageMemo]=pic.png");
