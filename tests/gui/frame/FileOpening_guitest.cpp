@@ -37,6 +37,8 @@ protected:
     ScratchDir dir;
 };
 
+using ConfirmTest = OpenTest;
+
 } // namespace
 
 TEST_F(OpenTest, ReadWaveOpensA44kFileWithItsDefaultsAndACancelKeepsIt) {
@@ -144,7 +146,7 @@ TEST_F(OpenTest, ReaderFailuresAndShortSoundsAreReported) {
 // The same block, more frames than fit (fitted back to (441000 - 4096 - 1) / 512 = 853) and new
 // ranges rebuild nothing; a new noise value rebuilds without asking for a new calculation, a new
 // sense mode with it, and a block without the sense item is an old one in normal mode.
-TEST_F(OpenTest, ConfirmRebuildsOnlyForChangedSizes) {
+TEST_F(ConfirmTest, OnlyChangedSizesRebuild) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     const std::string original = block();
     double* wave = frame->m_workPara->m_wave;
@@ -176,7 +178,7 @@ TEST_F(OpenTest, ConfirmRebuildsOnlyForChangedSizes) {
 // A refused value logs the parser's message and shows the old text again. An allocation failure
 // puts the previous sizes back; the allocator failed for them too, so what matters is a
 // consistent object.
-TEST_F(OpenTest, WrongValuesBringTheOldTextBack) {
+TEST_F(ConfirmTest, WrongValuesBringTheOldTextBack) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     const std::string original = block();
     EXPECT_EQ(confirmWith("[SsftSize]=4096", "[SsftSize]=3000"),
@@ -195,8 +197,10 @@ TEST_F(OpenTest, WrongValuesBringTheOldTextBack) {
     EXPECT_EQ(block(), original);
     const CWorkMemory& work = *frame->m_workPara;
     EXPECT_TRUE((work.m_ssftSize == 4096 && work.m_wave) || (work.m_ssftSize == 0 && !work.m_wave));
+}
 
-    open(dir.file("short.wav", toneWav(4609.0 / 44100, 44100))); // two frames of 4096, hop 512
+TEST_F(ConfirmTest, TooFewFramesForAShortSound) {
+    open(dir.file("talk.wav", toneWav(4609.0 / 44100, 44100))); // two frames of 4096, hop 512
     EXPECT_EQ(confirmWith("[RepeatTimes]=1", "[RepeatTimes]=3"),
               (Lines{"confirm parameter.", "parameter confirmed.",
                      "[ExcutionSize] wrong, back parameter."}));

@@ -46,6 +46,8 @@ protected:
     }
 };
 
+using ImageMemoTest = MemoEditTest;
+
 } // namespace
 
 TEST_F(MemoEditTest, FirstMemoMakesATitleGroupTheNextATerm) {
@@ -265,11 +267,15 @@ TEST_F(MemoEditTest, NothingChangesWhileBusyAndRestoreRecomputes) {
     wxGetApp().m_dataLock.Unlock();
 }
 
-TEST_F(MemoEditTest, PicturesOfAcceptedSizesAreShownOthersReplacedByText) {
+TEST_F(ImageMemoTest, PicturesOfAcceptedSizesAreShownOthersReplacedByText) {
     picture("fig.png", 200, 100);
     picture("wide.png", 201, 100);
     picture("small.png", 19, 50);
     dir.file("talk-text.png", "not a picture at all");
+    // A valid start of a PNG claiming 100000 x 100000 pixels, and nothing after it.
+    dir.file("talk-huge.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\x01\x86\xA0"
+                                          "\0\x01\x86\xA0\x08\x02\0\0\0",
+                                          29));
     const wxString figure = "look: [ImageMemo]=fig.png \t ";
     frame->readImageMemo(figure, 10, 20, 3, 4, DragShape::Mid);
     ASSERT_EQ(shapes(), 1u);
@@ -279,12 +285,11 @@ TEST_F(MemoEditTest, PicturesOfAcceptedSizesAreShownOthersReplacedByText) {
     EXPECT_TRUE(hasColour(*shape(0), wxColour(10, 200, 30))); // not recoloured by priority
 
     const std::pair<const char*, wxString> standIns[] = {
-        {"[ImageMemo]=wide.png", kBadSize},
-        {"[ImageMemo]=small.png", kBadSize},
-        {"[ImageMemo]=missing.png", kNotFound},
+        {"[ImageMemo]=wide.png", kBadSize},  {"[ImageMemo]=small.png", kBadSize},
+        {"[ImageMemo]=huge.png", kBadSize},  {"[ImageMemo]=missing.png", kNotFound},
         {"[ImageMemo]=text.png", kNotFound},
     };
-    for (size_t i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < 5; ++i) {
         SCOPED_TRACE(standIns[i].first);
         frame->readImageMemo(standIns[i].first, 5, 6, 3, 7, DragShape::Low);
         ASSERT_EQ(shapes(), i + 2);
@@ -294,24 +299,24 @@ TEST_F(MemoEditTest, PicturesOfAcceptedSizesAreShownOthersReplacedByText) {
     }
     // No marker: logged once, no shape.
     frame->readImageMemo("fig.png", 0, 0, 3, 8, DragShape::High);
-    EXPECT_EQ(shapes(), 5u);
+    EXPECT_EQ(shapes(), 6u);
     EXPECT_EQ(newLog(), (Lines{"[ImageMemo]= not found"}));
 
     // The missing picture turns up: its stand-in is replaced in its node, keeping its place,
     // priority, numbers and the highlight; the neighbours stay.
-    frame->m_canvasPanel->m_highlightedShape = shape(3);
+    frame->m_canvasPanel->m_highlightedShape = shape(4);
     picture("missing.png", 20, 20);
-    wxList::compatibility_iterator node = frame->m_canvasPanel->m_shapeList.Item(3);
+    wxList::compatibility_iterator node = frame->m_canvasPanel->m_shapeList.Item(4);
     frame->replaceImageMemo(node, "[ImageMemo]=missing.png");
-    ASSERT_EQ(shapes(), 5u);
-    DragShape* now = shape(3);
+    ASSERT_EQ(shapes(), 6u);
+    DragShape* now = shape(4);
     EXPECT_EQ(tup(now->m_bitmap.GetSize(), now->m_shapeText,
-                  frame->m_canvasPanel->m_highlightedShape, shape(4)->m_shapeText),
+                  frame->m_canvasPanel->m_highlightedShape, shape(5)->m_shapeText),
               tup(wxSize(20, 20), "[ImageMemo]=missing.png", now, kNotFound));
     EXPECT_EQ(placed(now), tup(wxPoint(5, 6), 3, 7, int(DragShape::Low)));
     // A text without the marker leaves the shape; a null node does nothing.
     frame->replaceImageMemo(node, "plain text");
-    EXPECT_EQ(shape(3), now);
+    EXPECT_EQ(shape(4), now);
     frame->replaceImageMemo(wxList::compatibility_iterator(), "[ImageMemo]=missing.png");
-    EXPECT_EQ(shapes(), 5u);
+    EXPECT_EQ(shapes(), 6u);
 }

@@ -1,4 +1,7 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <wx/dir.h>
 #include <wx/msgdlg.h>
@@ -71,6 +74,8 @@ protected:
 
     const std::string trn = dir.path() + "/talk.trn";
 };
+
+using TranscriptTest = MemoFileTest;
 
 class MemoInteropTest : public MemoGroupTest {
 protected:
@@ -193,12 +198,24 @@ TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
     frame->m_fileKind = 1;
     record(0, 0)->m_memoText = "edited";
 
-    // A folder the temporary file cannot be made in (each failing call of the writer is the
-    // engine's tests' business; here, what the window says and keeps).
+    // The disk fills half-way through the temporary file (a file-size limit stands for it).
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 100;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    save();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(lastLog(), "memo list save failed.");
+    // The old list stays, the broken temporary file goes, the memos in memory stay.
+    EXPECT_EQ(tup(readAll(vlh), fileCount(), frame->memoSlotCount()), tup(old, 2u, 4u));
+
+    // A folder the temporary file cannot be made in.
     frame->m_waveFileName = dir.path() + "/gone/talk.wav";
     save();
     EXPECT_EQ(lastLog(), "memo list save failed.");
-    EXPECT_EQ(tup(readAll(vlh), fileCount(), frame->memoSlotCount()), tup(old, 2u, 4u));
 
     // A folder in the list's place: the new list stays complete in the temporary file.
     wxFileName::Mkdir(dir.path() + "/blocked.vlh");
@@ -212,10 +229,11 @@ TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
     const std::string temporary = lines.back().substr(5, lines.back().size() - 5 - 12);
     EXPECT_EQ(lines.back().substr(lines.back().size() - 12), " , temporary");
     EXPECT_NE(readAll(temporary).find("\r\nedited\r\n"), std::string::npos);
+    EXPECT_TRUE(wxFileName::DirExists(dir.path() + "/blocked.vlh"));
 }
 
 // Parsing the lines is the transcript reader's; here, what the window builds from them.
-TEST_F(MemoFileTest, TranscriptRangesBecomeGroupsAndTextLinesTheirMemos) {
+TEST_F(TranscriptTest, RangesBecomeGroupsAndTextLinesTheirMemos) {
     EXPECT_EQ(import(3.0, "text before any range\n1 0.0-1.0 A\r\nhello  there\nterm one\n"
                           "2 1.0-1.1 short\ntiny\n3 2.5-2.9 nobody\n"),
               (Lines{"expand range size.", trn + " : trn file read."}));
@@ -252,7 +270,7 @@ TEST_F(MemoFileTest, TranscriptRangesBecomeGroupsAndTextLinesTheirMemos) {
     }
 }
 
-TEST_F(MemoFileTest, LongTranscriptRangesAreLimitedAndLateViewsClamped) {
+TEST_F(TranscriptTest, LongRangesAreLimitedAndLateViewsClamped) {
     std::string text = "1 0.0-28.0 long\ntitle\n";
     for (int k = 1; k <= 11; ++k)
         text += "line " + std::to_string(k) + "\n";
@@ -270,7 +288,7 @@ TEST_F(MemoFileTest, LongTranscriptRangesAreLimitedAndLateViewsClamped) {
               tup(38999, 464000 - 38999, "end late"));
 }
 
-TEST_F(MemoFileTest, TranscriptEndPastTheSoundStopsTheImportKeepingEarlierGroups) {
+TEST_F(TranscriptTest, AnEndPastTheSoundStopsTheImportKeepingEarlierGroups) {
     // 3.0 s is sample 48000, one past the last.
     EXPECT_EQ(import(3.0, "1 0.0-1.0 A\nfirst\n2  1.0-3.0\tB\nsecond\n"),
               (Lines{"something wrong line : 2 1.0-3.0 B", "quit to read " + trn}));
