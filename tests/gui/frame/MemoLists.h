@@ -1,14 +1,26 @@
 #pragma once
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include <wx/image.h>
 
 #include "engine/memo/CArchMemo.h"
+#include "engine/sound/CWavPara.h"
 #include "gui/panels/DragShape.h"
 #include "support/GuiFixture.h"
+#include "support/SoundFiles.h"
+
+using Lines = std::vector<std::string>;
+
+// Several outcomes side by side, compared in one assertion.
+template <class... T> auto tup(const T&... values) {
+    return std::make_tuple(values...);
+}
 
 // Shape i of a panel's list, or null past its end.
 inline DragShape* shapeAt(const wxList& list, size_t i) {
@@ -35,3 +47,26 @@ inline std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+// A frame with a scratch folder and the memo lists' shapes and records at hand.
+class MemoFrameTest : public FrameTest {
+protected:
+    // Log lines since the last call.
+    Lines newLog() {
+        const Lines all = log();
+        const size_t from = std::min(std::exchange(mark, all.size()), all.size());
+        return Lines(all.begin() + from, all.end());
+    }
+    bool logged(const std::string& text) const {
+        const Lines lines = log();
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    }
+    DragShape* shape(size_t i) const { return shapeAt(frame->m_canvasPanel->m_shapeList, i); }
+    DragShape* plus(size_t i) const { return shapeAt(frame->m_canvasPanelSub->m_shapeList, i); }
+    CArchMemo* record(size_t slot, size_t i) const { return memoAt(*frame, slot, i); }
+    size_t shapes() const { return frame->m_canvasPanel->m_shapeList.GetCount(); }
+    size_t pluses() const { return frame->m_canvasPanelSub->m_shapeList.GetCount(); }
+
+    ScratchDir dir;
+    size_t mark = 0;
+};
