@@ -16,49 +16,78 @@ int16_t le16(const uint8_t* p) {
     return int16_t(uint16_t(p[0] | p[1] << 8));
 }
 
-// What the reader must make of the bytes, worked out field by field from the canonical layout.
+uint16_t u16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+// What the reader must make of the bytes, worked out from the RIFF chunks: the first "fmt?"
+// chunk (at least 16 bytes) and the first "data" chunk, every other chunk skipped with its pad.
 struct Expected {
     CWavPara::resultWavPara result = CWavPara::resultReadError;
     int32_t channels = 0;
     int32_t sampleFreq = 0;
     int32_t totalSamples = 0;
+    size_t dataAt = 0;
 };
 
 Expected expect(const uint8_t* d, size_t n) {
     Expected e;
-    if (n < 24 || std::memcmp(d, "RIFF", 4) != 0 || std::memcmp(d + 8, "WAVE", 4) != 0 ||
-        std::memcmp(d + 12, "fmt", 3) != 0)
+    if (n < 12 || std::memcmp(d, "RIFF", 4) != 0 || std::memcmp(d + 8, "WAVE", 4) != 0)
         return e;
-    const int16_t channels = le16(d + 22);
+    const uint8_t* fmt = nullptr;
+    uint32_t fmtSize = 0, dataSize = 0;
+    bool haveData = false;
+    for (uint64_t pos = 12; !fmt || !haveData;) {
+        if (pos + 8 > n)
+            return e;
+        const uint32_t size = le32(d + pos + 4);
+        const uint64_t body = pos + 8;
+        if (!fmt && std::memcmp(d + pos, "fmt", 3) == 0) {
+            if (size < 16 || body + std::min<uint32_t>(size, 40) > n)
+                return e;
+            fmt = d + body;
+            fmtSize = size;
+        } else if (!haveData && std::memcmp(d + pos, "data", 4) == 0) {
+            haveData = true;
+            e.dataAt = size_t(body);
+            dataSize = size;
+        }
+        pos = body + size + (size & 1);
+    }
+    const int16_t channels = le16(fmt + 2);
     if (channels != 1 && channels != 2) {
         e.result = CWavPara::resultChannelCount;
         return e;
     }
     e.channels = channels;
-    if (n < 36)
-        return e;
-    e.sampleFreq = int32_t(le32(d + 24));
-    if (le16(d + 34) != 16) {
+    e.sampleFreq = int32_t(le32(fmt + 4));
+    if (le16(fmt + 14) != 16) {
         e.result = CWavPara::resultQuantBit;
         return e;
     }
-    if (n < 44 || std::memcmp(d + 36, "data", 4) != 0)
+    static const uint8_t pcmGuidTail[14] = {0, 0, 0,    0, 0x10, 0,    0x80,
+                                            0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    const uint16_t tag = u16(fmt);
+    if (tag != 1 && !(tag == 0xFFFE && fmtSize >= 40 && u16(fmt + 24) == 1 &&
+                      std::memcmp(fmt + 26, pcmGuidTail, 14) == 0)) {
+        e.result = CWavPara::resultNotPcm;
         return e;
-    const int64_t claimed = int64_t(le32(d + 40) / 2) / channels;
-    const int64_t present = int64_t(n - 44) / (2 * channels);
+    }
+    const int64_t claimed = int64_t(dataSize / 2) / channels;
+    const int64_t present = n > e.dataAt ? int64_t(n - e.dataAt) / (2 * channels) : 0;
     e.totalSamples = int32_t(std::min(claimed, present));
     e.result = CWavPara::resultOK;
     return e;
 }
 
-// Sample `index` of channel `channel` (0 or 1) straight from the bytes.
-int16_t sampleAt(const uint8_t* d, int32_t channels, int64_t index, int channel) {
-    return le16(d + 44 + 2 * (index * channels + channel));
+// Sample `index` of channel `channel` (0 or 1) straight from the bytes of the data chunk.
+int16_t sampleAt(const uint8_t* data, int32_t channels, int64_t index, int channel) {
+    return le16(data + 2 * (index * channels + channel));
 }
 
 // Fills the window at `start` both ways and compares it with the file's samples; positions
 // outside the file must read as 0 and make the call report an incomplete window.
-std::string checkWindow(CWavPara& wave, const uint8_t* d, int32_t start) {
+std::string checkWindow(CWavPara& wave, const uint8_t* samples, int32_t start) {
     wave.m_windowStart = start;
     const bool filled = wave.setSiii();
     const bool filledInt = wave.setSiiiIntMid();
@@ -70,7 +99,7 @@ std::string checkWindow(CWavPara& wave, const uint8_t* d, int32_t start) {
     for (int32_t i = 0; i < wave.m_windowLen; ++i) {
         const int64_t at = int64_t(start) + i;
         const int16_t want =
-            at >= 0 && at < wave.m_totalSamples ? sampleAt(d, wave.m_channelCount, at, 0) : 0;
+            at >= 0 && at < wave.m_totalSamples ? sampleAt(samples, wave.m_channelCount, at, 0) : 0;
         if (wave.m_window[i] != double(want) || wave.m_windowInt[i] != want)
             return broken("window at %d, entry %d: %g and %d, file has %d", start, i,
                           wave.m_window[i], wave.m_windowInt[i], want);
@@ -78,7 +107,7 @@ std::string checkWindow(CWavPara& wave, const uint8_t* d, int32_t start) {
     return std::string();
 }
 
-std::string checkRead(CWavPara& wave, const uint8_t* d, const Expected& e, int32_t windowMax,
+std::string checkRead(CWavPara& wave, const uint8_t* samples, const Expected& e, int32_t windowMax,
                       int32_t cacheLen) {
     const int32_t total = e.totalSamples;
     if (wave.m_totalSamples != total || wave.m_channelCount != e.channels ||
@@ -99,7 +128,7 @@ std::string checkRead(CWavPara& wave, const uint8_t* d, const Expected& e, int32
     for (int32_t k = 0; k < wave.m_overviewLen; ++k) {
         for (int c = 0; c < e.channels; ++c) {
             const int16_t got = (c == 0 ? wave.m_overview1 : wave.m_overview2)[k];
-            const int16_t want = sampleAt(d, e.channels, int64_t(k) * step, c);
+            const int16_t want = sampleAt(samples, e.channels, int64_t(k) * step, c);
             if (got != want)
                 return broken("overview point %d of channel %d: %d, file has %d", k, c + 1, got,
                               want);
@@ -112,8 +141,8 @@ std::string checkRead(CWavPara& wave, const uint8_t* d, const Expected& e, int32
         int16_t lo[2] = {INT16_MAX, INT16_MAX}, hi[2] = {INT16_MIN, INT16_MIN};
         for (int64_t i = 0; i < total; ++i)
             for (int c = 0; c < e.channels; ++c) {
-                lo[c] = std::min(lo[c], sampleAt(d, e.channels, i, c));
-                hi[c] = std::max(hi[c], sampleAt(d, e.channels, i, c));
+                lo[c] = std::min(lo[c], sampleAt(samples, e.channels, i, c));
+                hi[c] = std::max(hi[c], sampleAt(samples, e.channels, i, c));
             }
         if (wave.m_max != hi[0] || wave.m_min != lo[0])
             return broken("extremes %d..%d, file has %d..%d", wave.m_min, wave.m_max, lo[0], hi[0]);
@@ -151,7 +180,8 @@ std::string check(const uint8_t* data, size_t size) {
         wave.setSiiiIntMid();
         return std::string();
     }
-    if (std::string broken = checkRead(wave, data, e, windowMax, cacheLen); !broken.empty())
+    if (std::string broken = checkRead(wave, data + e.dataAt, e, windowMax, cacheLen);
+        !broken.empty())
         return broken;
     if (!wave.m_path || path != wave.m_path || wave.m_pathSize != int32_t(path.size()) + 1)
         return "stored path differs";
@@ -161,7 +191,7 @@ std::string check(const uint8_t* data, size_t size) {
     const int32_t starts[3] = {total > 0 ? int32_t(riffSize % uint32_t(total)) : 0,
                                std::max(0, total - wave.m_windowLen), int32_t(riffSize)};
     for (int32_t start : starts)
-        if (std::string broken = checkWindow(wave, data, start); !broken.empty())
+        if (std::string broken = checkWindow(wave, data + e.dataAt, start); !broken.empty())
             return broken;
     return std::string();
 }

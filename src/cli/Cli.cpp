@@ -213,6 +213,9 @@ bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::
     case CWavPara::resultQuantBit:
         err << "wave file reading failed.\nquat bit 16.\n";
         return false;
+    case CWavPara::resultNotPcm:
+        err << "wave file reading failed.\nwave format not integer PCM.\n";
+        return false;
     default:
         err << "wave file reading failed.\n";
         return false;

@@ -22,14 +22,6 @@ bool readU32(FILE* f, uint32_t& v) {
     return true;
 }
 
-bool readI16(FILE* f, int16_t& v) {
-    unsigned char b[2];
-    if (!readExact(f, b, 2))
-        return false;
-    v = int16_t(uint16_t(b[0] | b[1] << 8));
-    return true;
-}
-
 bool readTag(FILE* f, const char* tag, size_t compared) {
     char b[4];
     return readExact(f, b, 4) && std::memcmp(b, tag, compared) == 0;
@@ -46,6 +38,18 @@ void toHostOrder(int16_t* p, size_t n) {
 #endif
 }
 
+bool skipBytes(FILE* f, uint64_t n) {
+    return n == 0 || (n <= uint64_t(INT64_MAX) && fseeko(f, off_t(n), SEEK_CUR) == 0);
+}
+
+uint16_t u16At(const unsigned char* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+uint32_t u32At(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
 template <typename T> T* zeroedArray(int32_t count) {
     // calloc(0) may return null, which would read as a failure.
     return static_cast<T*>(std::calloc(size_t(std::max<int32_t>(count, 1)), sizeof(T)));
@@ -58,7 +62,60 @@ template <typename T> void freeArray(T*& p) {
     }
 }
 
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+// The sub-format GUID of extensible PCM after its first two bytes (which hold the tag, 1).
+constexpr unsigned char kPcmGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                            0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
 } // namespace
+
+// Walks the chunks after "RIFF" size "WAVE" until both "fmt?" and "data" have been seen. A
+// chunk's size is trusted only to skip it; the data chunk's size is checked against the file
+// later. Odd-sized chunks are followed by a pad byte.
+CWavPara::resultWavPara CWavPara::readChunks(FILE* f, WavFormat& format, int64_t& dataStart,
+                                             uint32_t& dataBytes) {
+    uint32_t riffSize = 0;
+    if (!readTag(f, "RIFF", 4) || !readU32(f, riffSize) || !readTag(f, "WAVE", 4))
+        return resultReadError;
+    bool haveFormat = false;
+    bool haveData = false;
+    while (!(haveFormat && haveData)) {
+        char id[4];
+        uint32_t size = 0;
+        if (!readExact(f, id, 4) || !readU32(f, size))
+            return resultReadError; // the file ended before both chunks were found
+        const uint64_t padded = uint64_t(size) + (size & 1);
+        if (std::memcmp(id, "fmt", 3) == 0 && !haveFormat) { // the 4th byte is not examined
+            unsigned char b[40] = {};
+            if (size < 16 || !readExact(f, b, std::min<size_t>(size, sizeof b)))
+                return resultReadError;
+            const uint16_t tag = u16At(b);
+            format.channels = int16_t(u16At(b + 2));
+            format.rate = u32At(b + 4);
+            format.bits = int16_t(u16At(b + 14));
+            format.pcm = tag == kFormatPcm ||
+                         (tag == kFormatExtensible && size >= 40 && u16At(b + 24) == kFormatPcm &&
+                          std::memcmp(b + 26, kPcmGuidTail, sizeof kPcmGuidTail) == 0);
+            if (!skipBytes(f, padded - std::min<uint64_t>(size, sizeof b)))
+                return resultReadError;
+            haveFormat = true;
+        } else if (std::memcmp(id, "data", 4) == 0 && !haveData) {
+            const off_t here = ftello(f);
+            if (here < 0)
+                return resultReadError;
+            dataStart = here;
+            dataBytes = size;
+            haveData = true;
+            // A data chunk before the format chunk is rare but valid: look on past it.
+            if (!haveFormat && !skipBytes(f, padded))
+                return resultReadError;
+        } else if (!skipBytes(f, padded)) {
+            return resultReadError;
+        }
+    }
+    return resultOK;
+}
 
 CWavPara::CWavPara(int windowMax, int cacheLen)
     : m_windowMax(windowMax), m_cacheLen(std::clamp(cacheLen, 1, int(kMaxCacheLen))) {}
@@ -82,31 +139,21 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
     if (!m_file)
         return resultReadError;
 
-    uint32_t ignored32 = 0;
-    int16_t ignored16 = 0;
-    if (!readTag(m_file, "RIFF", 4) || !readU32(m_file, ignored32) || !readTag(m_file, "WAVE", 4) ||
-        !readTag(m_file, "fmt", 3) ||                               // 4th byte not examined
-        !readU32(m_file, ignored32) || !readI16(m_file, ignored16)) // format tag not examined
-        return resultReadError;
-    int16_t channels = 0;
-    if (!readI16(m_file, channels))
-        return resultReadError;
-    if (channels != 1 && channels != 2)
-        return resultChannelCount;
-    m_channelCount = channels;
-    uint32_t freq = 0;
-    if (!readU32(m_file, freq) || !readU32(m_file, ignored32) || !readI16(m_file, ignored16))
-        return resultReadError;
-    // Above 2^31 - 1 this reads as negative; setRangeXY refuses it like 0.
-    m_sampleFreq = int32_t(freq);
-    int16_t bits = 0;
-    if (!readI16(m_file, bits))
-        return resultReadError;
-    m_quantBit = bits;
-    if (bits != 16)
-        return resultQuantBit;
+    WavFormat format;
     uint32_t dataBytes = 0;
-    if (!readTag(m_file, "data", 4) || !readU32(m_file, dataBytes))
+    if (const resultWavPara r = readChunks(m_file, format, m_dataStart, dataBytes); r != resultOK)
+        return r;
+    if (format.channels != 1 && format.channels != 2)
+        return resultChannelCount;
+    m_channelCount = format.channels;
+    // Above 2^31 - 1 this reads as negative; setRangeXY refuses it like 0.
+    m_sampleFreq = int32_t(format.rate);
+    m_quantBit = format.bits;
+    if (format.bits != 16)
+        return resultQuantBit;
+    if (!format.pcm)
+        return resultNotPcm;
+    if (fseeko(m_file, off_t(m_dataStart), SEEK_SET) != 0)
         return resultReadError;
 
     const int32_t frameBytes = 2 * m_channelCount;
@@ -120,8 +167,8 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
     // more than is there, and every buffer below is sized from this count.
     int64_t framesInFile = 0;
     struct stat st;
-    if (fstat(fileno(m_file), &st) == 0 && st.st_size > kHeaderBytes)
-        framesInFile = (int64_t(st.st_size) - kHeaderBytes) / frameBytes;
+    if (fstat(fileno(m_file), &st) == 0 && st.st_size > m_dataStart)
+        framesInFile = (int64_t(st.st_size) - m_dataStart) / frameBytes;
     const int64_t claimed = int64_t(dataBytes / 2) / m_channelCount;
     m_totalSamples = int32_t(std::min(claimed, framesInFile));
     // The window is copied out of the cache, so it cannot be longer than the cache.
@@ -213,7 +260,7 @@ bool CWavPara::loadCache(int32_t start) {
     const int32_t wanted = std::max(0, std::min(m_cacheLen, m_totalSamples - start));
     int32_t got = 0;
     // A 4 GiB stereo file has offsets beyond 32 bits.
-    const off_t offset = off_t(kHeaderBytes) + off_t(start) * frameBytes;
+    const off_t offset = off_t(m_dataStart) + off_t(start) * frameBytes;
     if (fseeko(m_file, offset, SEEK_SET) == 0) {
         const size_t bytes = std::fread(m_readBuf, 1, size_t(wanted) * size_t(frameBytes), m_file);
         got = int32_t(bytes / size_t(frameBytes));

@@ -8,8 +8,10 @@
 // view position and the plot ranges.
 //
 // Sample counts and positions count samples per channel from the start of the data chunk.
-// Only the canonical 44-byte header is accepted: "RIFF" size "WAVE" "fmt?" 16-byte fmt chunk,
-// then "data" directly, samples from byte 44 on.
+// The RIFF/WAVE file is read chunk by chunk: a "fmt?" chunk of at least 16 bytes (plain PCM, or
+// WAVE_FORMAT_EXTENSIBLE with the PCM sub-format), then a "data" chunk; any other chunk before,
+// between or after them (LIST, JUNK, bext, fact, cue, ...) is skipped with its pad byte. The
+// canonical 44-byte layout is the case of no other chunk.
 //
 // The data arrays are public because the panels borrow them; they stay owned by this object.
 // Not thread safe; the file stays open until the object is destroyed.
@@ -21,11 +23,12 @@ public:
         resultReadError = 2,    // cannot open, tag mismatch, short header, data read failed
         resultNoSampleFreq = 3, // setRangeXY on a sound without a usable sampling frequency
         resultChannelCount = 4, // channel count other than 1 or 2
-        resultQuantBit = 5      // bits per sample other than 16
+        resultQuantBit = 5,     // bits per sample other than 16
+        resultNotPcm = 6        // a format other than integer PCM (float, compressed)
     };
     enum ChannelSelect { firstChannel = 1, secondChannel = 2 };
 
-    static constexpr int32_t kHeaderBytes = 44;
+    static constexpr int32_t kHeaderBytes = 44; // of the canonical layout
     static constexpr int32_t kDefaultWindowMax = 441000;
     static constexpr int32_t kDefaultCacheLen = 13230000; // five minutes at 44.1 kHz
     // Keeps m_readBufBytes (cache length × 4 for stereo) inside 32 bits.
@@ -62,6 +65,7 @@ public:
     int16_t* m_windowInt = nullptr;
     FILE* m_file = nullptr;
     int16_t* m_readBuf = nullptr;
+    int64_t m_dataStart = kHeaderBytes; // file offset of the first sample
     int32_t m_readBufBytes = 0;
     int16_t* m_cacheCur = nullptr;
     int16_t* m_cache1 = nullptr;
@@ -99,6 +103,14 @@ public:
     double m_dbHigh = 0.0;
 
 private:
+    struct WavFormat {
+        int16_t channels = 0;
+        uint32_t rate = 0;
+        int16_t bits = 0;
+        bool pcm = false; // integer PCM, plain or extensible
+    };
+    static resultWavPara readChunks(FILE* f, WavFormat& format, int64_t& dataStart,
+                                    uint32_t& dataBytes);
     template <typename T> bool fillWindow(T* target);
     bool loadCache(int32_t start);
     void storeFrames(const int16_t* frames, int32_t count, int16_t* first, int16_t* second) const;

@@ -103,6 +103,8 @@ int MyFrame::readCommon() {
             wxLogMessage("channel count 1 or 2.");
         else if (read == CWavPara::resultQuantBit)
             wxLogMessage("quat bit 16.");
+        else if (read == CWavPara::resultNotPcm)
+            wxLogMessage("wave format not integer PCM.");
         return 0;
     }
     if (m_fileKind == fileTranscript)

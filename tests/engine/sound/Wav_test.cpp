@@ -14,14 +14,30 @@
 
 using testwav::TempFile;
 
-// Only the canonical layout is read (the fourth byte of "fmt " is free); the size is lowered to
-// what the file really holds (truncated data, a streaming 0xFFFFFFFF size, an odd byte); every
-// prefix of the header is a read error, the header alone a sound of no samples.
-TEST(CWavPara, AcceptsOnlyTheCanonicalLayout) {
+// Chunks are walked: a longer fmt chunk, extensible PCM and other chunks before or after the
+// data (odd ones padded) give the same samples as the plain file; float and compressed formats
+// are refused whatever bits they claim. The fourth byte of "fmt " is free; the size is lowered
+// to what the file really holds (truncated data, a streaming 0xFFFFFFFF size, an odd byte);
+// every prefix of the header is a read error, the header alone a sound of no samples.
+TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
     const std::string ok = testwav::wav(testwav::ramp(100));
-    std::string fmt18 = ok.substr(0, 16) + std::string("\x12\0\0\0", 4) + ok.substr(20, 16) +
-                        std::string(2, '\0') + ok.substr(36);
-    std::string list = ok.substr(0, 36) + "LIST" + std::string("\4\0\0\0abcd", 8) + ok.substr(36);
+    const std::string fmt = ok.substr(20, 16), data = ok.substr(36);
+    auto chunk = [](const char* id, const std::string& body) {
+        std::string c = id;
+        testwav::put32(c, uint32_t(body.size()));
+        return c + body + (body.size() % 2 ? std::string(1, '\0') : "");
+    };
+    auto riff = [](const std::string& chunks) {
+        return "RIFF" + std::string(4, '\0') + "WAVE" + chunks;
+    };
+    // Extensible: cbSize 22, 16 valid bits, a channel mask, then the sub-format GUID.
+    auto extensible = [&](uint16_t subFormat) {
+        std::string f = fmt;
+        f[0] = '\xFE', f[1] = '\xFF';
+        testwav::put16(f, 22), testwav::put16(f, 16), testwav::put32(f, 4),
+            testwav::put16(f, subFormat);
+        return f + std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
+    };
     std::string fmtX = ok, huge = ok;
     fmtX[15] = 'X';
     testwav::put32(huge, 0); // two more samples than the plain file
@@ -32,8 +48,17 @@ TEST(CWavPara, AcceptsOnlyTheCanonicalLayout) {
     // clang-format off
     const struct { const char* name; std::string bytes; int result; int32_t samples; } cases[] = {
         {"plain", ok, 0, 100},               {"header only", ok.substr(0, 44), 0, 0},
-        {"fmt 18 bytes", fmt18, 2, 0},       {"LIST before data", list, 2, 0},
-        {"4th fmt byte free", fmtX, 0, 100}, {"float tag 16 bit", withFmt(3, 1, 16), 0, 4},
+        {"fmt 18 bytes", riff(chunk("fmt ", fmt + std::string(2, '\0')) + data), 0, 100},
+        {"LIST, odd JUNK, bext, fact", riff(chunk("LIST", "INFOabcd") + chunk("JUNK", "x") +
+            chunk("bext", std::string(602, 'b')) + chunk("fmt ", fmt) + chunk("fact", "1234") + data), 0, 100},
+        {"cue and LIST after data", riff(chunk("fmt ", fmt) + data + chunk("cue ", "1234") +
+            chunk("LIST", std::string(40, '\x7F'))), 0, 100},
+        {"data before fmt", riff(data + chunk("fmt ", fmt)), 0, 100},
+        {"extensible PCM", riff(chunk("fmt ", extensible(1)) + data), 0, 100},
+        {"extensible float", riff(chunk("fmt ", extensible(3)) + data), 6, 0},
+        {"no data chunk", riff(chunk("fmt ", fmt) + chunk("LIST", "abcd")), 2, 0},
+        {"fmt 14 bytes", riff(chunk("fmt ", fmt.substr(0, 14)) + data), 2, 0},
+        {"4th fmt byte free", fmtX, 0, 100}, {"float tag 16 bit", withFmt(3, 1, 16), 6, 0},
         {"8 bit", withFmt(1, 1, 8), 5, 0},   {"3 channels", withFmt(1, 3, 16), 4, 0},
         {"RIFX", "RIFX" + ok.substr(4), 2, 0}, {"size 0xFFFFFFFF", huge, 0, 102},
         {"truncated data", ok.substr(0, 44 + 2 * 60), 0, 60},
@@ -41,6 +66,7 @@ TEST(CWavPara, AcceptsOnlyTheCanonicalLayout) {
         {"odd stereo values", testwav::header({1, 2}, 6) + std::string(6, '\x03'), 0, 1},
     };
     // clang-format on
+    const std::vector<int16_t> ramp = testwav::ramp(100);
     for (const auto& c : cases) {
         TempFile file(c.bytes);
         CWavPara w;
@@ -48,6 +74,9 @@ TEST(CWavPara, AcceptsOnlyTheCanonicalLayout) {
         EXPECT_TRUE(c.result != 0 ||
                     (w.m_totalSamples == c.samples && w.m_windowLen == c.samples && w.setSiii()))
             << c.name;
+        if (c.result == 0 && c.bytes.find(data) != std::string::npos) { // the ramp, any layout
+            EXPECT_TRUE(std::equal(ramp.begin(), ramp.end(), w.m_cache1)) << c.name;
+        }
     }
     for (size_t n = 0; n < 44; ++n) {
         TempFile file(ok.substr(0, n));
