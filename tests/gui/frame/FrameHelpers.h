@@ -59,20 +59,17 @@ inline void cancelProgress(MyFrame* frame) {
 }
 
 // Shows each menu event to `seen` as it reaches its handler (tour moves, worker updates).
-class MenuEvents : public wxEventFilter {
-public:
-    explicit MenuEvents(std::function<void(wxCommandEvent&)> seen) : m_seen(std::move(seen)) {
+struct MenuEvents : wxEventFilter {
+    explicit MenuEvents(std::function<void(wxCommandEvent&)> f) : seen(std::move(f)) {
         wxEvtHandler::AddFilter(this);
     }
     ~MenuEvents() override { wxEvtHandler::RemoveFilter(this); }
     int FilterEvent(wxEvent& event) override {
         if (event.GetEventType() == wxEVT_MENU)
-            m_seen(static_cast<wxCommandEvent&>(event));
+            seen(static_cast<wxCommandEvent&>(event));
         return Event_Skip;
     }
-
-private:
-    std::function<void(wxCommandEvent&)> m_seen;
+    std::function<void(wxCommandEvent&)> seen;
 };
 
 // Memo groups with tours: whatever a test leaves running is stopped, the tour's clock is real

@@ -51,11 +51,7 @@ protected:
 
 TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
     struct Case {
-        int total;
-        uint32_t freq;
-        int cursor, selStart, selLength;
-        bool repeat;
-        int remain, step;
+        int total, freq, cursor, selStart, selLength, repeat, remain, step;
     };
     const Case cases[] = {
         // 1000 ms in 11 ticks; panel sample 100 is window sample 150.
@@ -68,7 +64,7 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.selLength);
-        load(testwav::ramp(c.total), c.freq, c.cursor,
+        load(testwav::ramp(c.total), uint32_t(c.freq), c.cursor,
              std::max(c.total, CWavPara::kDefaultWindowMax));
         frame->m_canvasPanelUp->m_selStart = c.selStart;
         frame->m_canvasPanelUp->m_selLength = c.selLength;
@@ -80,7 +76,7 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
         size_t bytes = 0;
         const char* image = reinterpret_cast<const char*>(MyFrame::playImage(&bytes));
         ASSERT_EQ(bytes, 44u + dataBytes);
-        EXPECT_EQ(std::string(image, 44), testwav::header({1, 1, c.freq, 16}, dataBytes));
+        EXPECT_EQ(std::string(image, 44), testwav::header({1, 1, uint32_t(c.freq), 16}, dataBytes));
         ASSERT_EQ(sound.recorder.plays.size(), plays + 1);
         const auto& played = sound.recorder.plays.back();
         EXPECT_EQ(played.flags, c.repeat ? unsigned(wxSOUND_ASYNC | wxSOUND_LOOP) : wxSOUND_ASYNC);

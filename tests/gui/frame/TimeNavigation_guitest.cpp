@@ -51,36 +51,11 @@ protected:
 
 } // namespace
 
-TEST_F(NavigationTest, StepsClampAndShowThePosition) {
+TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     openRamp(1000000, 100); // E = 99 * 512 + 4096 = 54784
     const int range = wave().m_cursorRange;
     ASSERT_EQ(range, 441000 - 54784);
-    press(frame, ID_Left);
-    EXPECT_EQ(wave().m_cursor, 0);
-    frame->m_curTitle = 3;
-    for (int id : {ID_RRRigth, ID_RRigth, ID_Rigth, ID_LLeft, ID_LLLeft, ID_Rigth})
-        press(frame, id);
-    EXPECT_EQ(where(), at(0, 2, 2)); // +100 +20 +1 -20 -100 +1
-    EXPECT_EQ(std::make_tuple(frame->m_curTitle, frame->m_prevTitle), std::make_tuple(-1, 3));
-
-    frame->shiftSliderPos(range - 50);
-    press(frame, ID_RRRigth);
-    EXPECT_EQ(wave().m_cursor, range);
-    frame->m_tourRunning = true;
-    press(frame, ID_LLLeft);
-    frame->m_tourRunning = false;
-    EXPECT_EQ(wave().m_cursor, range);
-
-    wave().m_windowStart = 44100;
-    wave().setSiii();
-    frame->shiftSliderPos(100);
-    EXPECT_EQ(frame->m_postext->GetValue(), " 44200 - 1.002[s]  ");
-    EXPECT_EQ(where(), at(44100, 100, 44200));
-}
-
-TEST_F(NavigationTest, JumpsMoveTheWindowAndKeepTheStretchInPlace) {
-    openRamp(1000000, 100);
-    const int range = wave().m_cursorRange;
+    // Jumps move the window and keep the stretch in place.
     jump("500000", ID_RRRRigth);
     EXPECT_EQ(where(), at(500000, 0, 500000)); // cursor clamped
     // d is lowered to 999999 - 441000 - 500000 = 58999; the cursor goes back by it.
@@ -92,7 +67,6 @@ TEST_F(NavigationTest, JumpsMoveTheWindowAndKeepTheStretchInPlace) {
     frame->shiftSliderPos(1000);
     jump("441000", ID_LLLLeft); // lowered to 100000
     EXPECT_EQ(where(), at(0, 101000, 101000));
-
     // Not a number: not even playing stops, and the memo group stays.
     frame->m_curTitle = 5;
     frame->m_playRemain = 700;
@@ -101,6 +75,43 @@ TEST_F(NavigationTest, JumpsMoveTheWindowAndKeepTheStretchInPlace) {
     EXPECT_EQ(std::make_tuple(frame->m_playRemain, frame->m_curTitle), std::make_tuple(700, 5));
     EXPECT_EQ(where(), at(0, 101000, 101000));
     frame->m_playRemain = 0;
+
+    // The slider's thumb moves the cursor; only its release analyses.
+    frame->shiftSliderPos(0);
+    frame->m_slider->SetValue(wave().m_sliderMax);
+    slide(wxEVT_SCROLL_THUMBTRACK); // the echo of the program's own move
+    EXPECT_EQ(wave().m_cursor, 0);
+    slide(wxEVT_SCROLL_THUMBTRACK);
+    const long end =
+        std::min<long>(long(10000 * wave().m_samplesPerSliderStep), wave().m_cursorRange);
+    EXPECT_EQ(where(), at(0, end, 0)) << "nothing is analysed while the thumb moves";
+    EXPECT_EQ(frame->m_canvasPanelUp->m_waveData, wave().m_window + end);
+    slide(wxEVT_SCROLL_CHANGED);
+    EXPECT_EQ(where(), at(0, end, end));
+    const std::string seconds = wxString::Format("%0.03lf", end / 44100.0).utf8_string();
+    EXPECT_EQ(lastLog(frame), " " + std::to_string(end) + " - " + seconds + "[s]  moved.");
+
+    // Steps clamp at both ends, leave the memo group, and are ignored while a tour runs.
+    frame->shiftSliderPos(0);
+    press(frame, ID_Left);
+    EXPECT_EQ(wave().m_cursor, 0);
+    frame->m_curTitle = 3;
+    for (int id : {ID_RRRigth, ID_RRigth, ID_Rigth, ID_LLeft, ID_LLLeft, ID_Rigth})
+        press(frame, id);
+    EXPECT_EQ(where(), at(0, 2, 2)); // +100 +20 +1 -20 -100 +1
+    EXPECT_EQ(std::make_tuple(frame->m_curTitle, frame->m_prevTitle), std::make_tuple(-1, 3));
+    frame->shiftSliderPos(range - 50);
+    press(frame, ID_RRRigth);
+    EXPECT_EQ(wave().m_cursor, range);
+    frame->m_tourRunning = true;
+    press(frame, ID_LLLeft);
+    frame->m_tourRunning = false;
+    EXPECT_EQ(wave().m_cursor, range);
+    wave().m_windowStart = 44100;
+    wave().setSiii();
+    frame->shiftSliderPos(100);
+    EXPECT_EQ(frame->m_postext->GetValue(), " 44200 - 1.002[s]  ");
+    EXPECT_EQ(where(), at(44100, 100, 44200));
 
     // A file of exactly one window: forward has nowhere to go, not to sample -1.
     openRamp(441000);
@@ -161,22 +172,4 @@ TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
     EXPECT_EQ(std::make_tuple(work().m_excutionSize, frame->m_zoomOffset),
               std::make_tuple(440320, 0));
     EXPECT_EQ(where(), at(0, 0, 0));
-}
-
-TEST_F(NavigationTest, SliderThumbFollowsAndTheReleaseAnalyses) {
-    openRamp(1000000, 100);
-    frame->shiftSliderPos(0);
-    frame->m_slider->SetValue(wave().m_sliderMax);
-    slide(wxEVT_SCROLL_THUMBTRACK); // the echo of the program's own move
-    EXPECT_EQ(wave().m_cursor, 0);
-    slide(wxEVT_SCROLL_THUMBTRACK);
-    const long end =
-        std::min<long>(long(10000 * wave().m_samplesPerSliderStep), wave().m_cursorRange);
-    EXPECT_EQ(where(), at(0, end, 0)) << "nothing is analysed while the thumb moves";
-    EXPECT_EQ(frame->m_canvasPanelUp->m_waveData, wave().m_window + end);
-
-    slide(wxEVT_SCROLL_CHANGED);
-    EXPECT_EQ(where(), at(0, end, end));
-    const std::string seconds = wxString::Format("%0.03lf", end / 44100.0).utf8_string();
-    EXPECT_EQ(lastLog(frame), " " + std::to_string(end) + " - " + seconds + "[s]  moved.");
 }
