@@ -124,7 +124,7 @@ TEST_F(StressTour, StopsOfSoundAndVoiceprintToursAndWithTheRealClock) {
     const auto idle = [&] {
         return noTourThreads() && !frame->m_voiceprintRunning && dataLockFree();
     };
-    const auto stopTours = [&](const char* what, int count, bool voiceprint, unsigned seed,
+    const auto stopTours = [&](const char* what, int count, bool voiceprint, unsigned stream,
                                double maxMs) {
         frame->m_containSsft->SetValue(voiceprint);
         if (maxMs == 0) {
@@ -133,7 +133,7 @@ TEST_F(StressTour, StopsOfSoundAndVoiceprintToursAndWithTheRealClock) {
             ASSERT_TRUE(pumpUntil(idle));
             maxMs = 0.9 * msSince(started);
         }
-        std::mt19937 random(seed);
+        std::mt19937 random(stream);
         std::uniform_real_distribution<double> moment(0.0, maxMs);
         std::vector<double> gone;
         for (int round = 0; round < count && !HasFailure(); ++round) {
