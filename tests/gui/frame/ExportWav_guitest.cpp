@@ -1,25 +1,15 @@
-#include <fstream>
-#include <iterator>
-#include <string>
+#include <sys/resource.h>
 
-#include "engine/memo/CArchMemo.h"
+#include <csignal>
+
 #include "gui/frame/FrameHelpers.h"
-#include "engine/sound/CWavPara.h"
-#include "support/SoundFiles.h"
 
 namespace {
 
-// Memo groups made directly in the frame's three lists, over a ramp sound (sample i holds
+// Memo groups made directly in the frame's three lists over a ramp sound (sample i holds
 // i mod 2^15), so that every exported sample tells where it came from.
 class ExportTest : public FrameTest {
 protected:
-    void open(const std::string& name, int samples) {
-        sound = testwav::ramp(samples);
-        frame->m_waveFileName = dir.file(name, testwav::wav(sound));
-        frame->m_chosenFileName = name;
-        frame->readCommon();
-        pumpEvents();
-    }
     // A group whose view started at viewStart and whose stretch at viewCursor inside it; the
     // block's frames cover 9 * 512 + 2048 = 6656 samples. Its title memos play no part.
     void addGroup(int title, CArchMemo::MemoPrior prior, int viewStart, int viewCursor) {
@@ -36,58 +26,68 @@ protected:
     }
     std::string exportTo(const std::string& name) {
         press(frame, ID_ExportWav);
-        std::ifstream in(dir.path() + "/" + name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return readAll(dir.path() + "/" + name);
     }
     std::string samples(long first, long count) const {
-        std::string s;
-        for (long i = first; i < first + count; ++i)
-            testwav::put16(s, uint16_t(sound[size_t(i)]));
-        return s;
+        return wav.substr(size_t(44 + 2 * first), size_t(2 * count));
     }
-    static std::string silence(long count) { return std::string(size_t(2 * count), '\0'); }
 
     ScratchDir dir;
-    std::vector<int16_t> sound;
+    std::string wav = testwav::wav(testwav::ramp(530000));
 };
 
 } // namespace
 
-TEST_F(ExportTest, TwoGroupsWithAndWithoutBlanks) {
-    open("talk.wav", 1000000);
+// Only the last ".wav" of the sound's name gives way to the export's.
+TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
+    open(dir.file("take.wav.wav", wav));
+    const std::string path = dir.path() + "/take.wav-ExportFromMemo.wav";
+    exportTo("none");
+    EXPECT_EQ(lastLog(frame), "memo not found to export");
+
     addGroup(1, CArchMemo::High, 0, 1000);
     // Outside the window shown now: the export moves it there and back.
     addGroup(2, CArchMemo::High, 500000, 20000);
+    // A disk that fills during the export, and a folder on its name: no file is left, the
+    // log says why.
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const struct rlimit small = {20000, saved.rlim_max}; // of 44 + 26624 bytes
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    press(frame, ID_ExportWav);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(lastLog(frame), "could not write wave file to export");
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"take.wav.wav"});
+    wxFileName::Mkdir(path);
+    press(frame, ID_ExportWav);
+    EXPECT_EQ(lastLog(frame), "could not create wave file to export");
+    wxFileName::Rmdir(path);
 
-    EXPECT_TRUE(exportTo("talk-ExportFromMemo.wav") ==
-                testwav::header({}, 26624) + samples(1000, 6656) + samples(520000, 6656));
-    EXPECT_EQ(log().back(), dir.path() + "/talk-ExportFromMemo.wav exported");
+    const std::string both = samples(1000, 6656) + samples(520000, 6656);
+    EXPECT_TRUE(exportTo("take.wav-ExportFromMemo.wav") == testwav::header({}, 26624) + both);
+    EXPECT_EQ(lastLog(frame), path + " exported");
     EXPECT_EQ(frame->m_wavePara->m_windowStart, 0);
     EXPECT_EQ(frame->m_wavePara->m_windowInt[7], 7);
-
     frame->m_containBlank->SetValue(true);
-    EXPECT_TRUE(exportTo("talk-ExportFromMemo-wb.wav") ==
-                testwav::header({}, 53248) + samples(1000, 6656) + silence(6656) +
-                    samples(520000, 6656) + silence(6656));
-}
+    const std::string blank(2 * 6656, '\0');
+    EXPECT_TRUE(exportTo("take.wav-ExportFromMemo-wb.wav") == testwav::header({}, 53248) +
+                                                                  samples(1000, 6656) + blank +
+                                                                  samples(520000, 6656) + blank);
 
-TEST_F(ExportTest, PriorityNameAndStretchesOutsideTheSound) {
-    open("take.wav.wav", 50000);
-    exportTo("none");
-    EXPECT_EQ(log().back(), "memo not found to export");
-
+    frame->m_containBlank->SetValue(false);
     frame->m_priorlimit->SetSelection(CArchMemo::Mid);
-    addGroup(1, CArchMemo::High, 0, 100);
-    addGroup(2, CArchMemo::Low, 0, 200);
-    addGroup(3, CArchMemo::Mid, 45000, 1000); // runs 2656 samples past the end
-    addGroup(4, CArchMemo::High, 0, -3000);   // starts 3000 samples before the start
+    addGroup(3, CArchMemo::Low, 0, 200);
+    addGroup(4, CArchMemo::Mid, 500000, 26000); // runs 2656 samples past the end
+    addGroup(5, CArchMemo::High, 0, -3000);     // starts 3000 samples before the start
     EXPECT_TRUE(exportTo("take.wav-ExportFromMemo.wav") ==
-                testwav::header({}, 2 * (6656 + 4000 + 3656)) + samples(100, 6656) +
-                    samples(46000, 4000) + samples(0, 3656));
+                testwav::header({}, 2 * (2 * 6656 + 4000 + 3656)) + both + samples(526000, 4000) +
+                    samples(0, 3656));
     const auto lines = log();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
-              (std::vector<std::string>{"memo 3 outside the sound, 4000 of 6656 samples exported.",
-                                        "memo 4 outside the sound, 3656 of 6656 samples exported.",
-                                        dir.path() + "/take.wav-ExportFromMemo.wav exported"}));
+              (std::vector<std::string>{"memo 4 outside the sound, 4000 of 6656 samples exported.",
+                                        "memo 5 outside the sound, 3656 of 6656 samples exported.",
+                                        path + " exported"}));
 }

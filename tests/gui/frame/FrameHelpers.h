@@ -1,11 +1,41 @@
 #pragma once
 
-#include "support/GuiFixture.h"
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <wx/dir.h>
+#include <wx/progdlg.h>
+
+// What the frame's tests reach for: the engine's buffers, the memo lists, the threads.
+#include "gui/frame/MemoLists.h"
+#include "gui/frame/MemoTour.h"
+#include "gui/frame/VoiceprintWorker.h"
+#include "support/MemoGroups.h"
 
 // A click on one of the frame's buttons.
 inline void press(MyFrame* frame, int id) {
     wxCommandEvent event(wxEVT_BUTTON, id);
     frame->ProcessWindowEvent(event);
+}
+
+// The log's last line, or "" while it is empty.
+inline std::string lastLog(MyFrame* frame) {
+    wxLog::FlushActive();
+    const auto lines = logLines(frame->m_lboxLog);
+    return lines.empty() ? "" : lines.back();
+}
+
+// The names of the files in a folder, sorted.
+inline std::vector<std::string> filesIn(const std::string& folder) {
+    wxArrayString names;
+    wxDir::GetAllFiles(folder, &names, "", wxDIR_FILES);
+    std::vector<std::string> all;
+    for (const wxString& n : names)
+        all.push_back(n.AfterLast('/').utf8_string());
+    std::sort(all.begin(), all.end());
+    return all;
 }
 
 // The state every test of the background threads comes back to: data lock free, no tour thread.
@@ -20,3 +50,37 @@ inline bool noTourThreads() {
     wxMutexLocker lock(wxGetApp().m_threadsLock);
     return wxGetApp().m_threads.IsEmpty();
 }
+
+// Cancel on the voiceprint's progress dialog, as a click on it.
+inline void cancelProgress(MyFrame* frame) {
+    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
+    cancel.SetEventObject(frame->m_dlgProgress->FindWindow(wxID_CANCEL));
+    frame->m_dlgProgress->ProcessWindowEvent(cancel);
+}
+
+// Shows each menu event to `seen` as it reaches its handler (tour moves, worker updates).
+struct MenuEvents : wxEventFilter {
+    explicit MenuEvents(std::function<void(wxCommandEvent&)> f) : seen(std::move(f)) {
+        wxEvtHandler::AddFilter(this);
+    }
+    ~MenuEvents() override { wxEvtHandler::RemoveFilter(this); }
+    int FilterEvent(wxEvent& event) override {
+        if (event.GetEventType() == wxEVT_MENU)
+            seen(static_cast<wxCommandEvent&>(event));
+        return Event_Skip;
+    }
+    std::function<void(wxCommandEvent&)> seen;
+};
+
+// Memo groups with tours: whatever a test leaves running is stopped, the tour's clock is real
+// again.
+class TourTest : public MemoGroupTest {
+protected:
+    void TearDown() override {
+        if (frame && frame->m_tourRunning)
+            press(frame, ID_LockMemo);
+        EXPECT_TRUE(pumpUntil(noTourThreads));
+        memo_tour_detail::setSleepFunction(nullptr);
+        MemoGroupTest::TearDown();
+    }
+};

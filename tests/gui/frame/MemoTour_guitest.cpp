@@ -3,8 +3,6 @@
 #include <utility>
 
 #include "gui/frame/FrameHelpers.h"
-#include "gui/frame/MemoTour.h"
-#include "support/MemoGroups.h"
 
 namespace {
 
@@ -13,11 +11,6 @@ using Sleeps = std::vector<unsigned long>;
 // What the tour thread asks to sleep; nothing really sleeps.
 std::mutex g_sleepsLock;
 Sleeps g_sleeps;
-
-void recordSleep(unsigned long ms) {
-    std::lock_guard<std::mutex> lock(g_sleepsLock);
-    g_sleeps.push_back(ms);
-}
 
 Sleeps takeSleeps() {
     std::lock_guard<std::mutex> lock(g_sleepsLock);
@@ -35,92 +28,87 @@ Sleeps cat(std::initializer_list<Sleeps> parts) {
     return all;
 }
 
-// The tour's moves as the frame handles them: the title, negative for a voiceprint move.
-class TourMoves : public wxEventFilter {
-public:
-    TourMoves() { wxEvtHandler::AddFilter(this); }
-    ~TourMoves() override { wxEvtHandler::RemoveFilter(this); }
-    int FilterEvent(wxEvent& event) override {
-        const int id = event.GetId();
-        if (event.GetEventType() != wxEVT_MENU || (id != ID_MoveToMemo && id != ID_MoveToMemoSsft))
-            return Event_Skip;
-        const int title = static_cast<wxCommandEvent&>(event).GetInt();
-        moves.push_back(id == ID_MoveToMemo ? title : -1 - title);
-        return Event_Skip;
-    }
-    std::vector<int> moves;
-};
-
-class MemoTourTest : public MemoGroupTest {
+class MemoTourTest : public TourTest {
 protected:
     void SetUp() override {
-        MemoGroupTest::SetUp();
+        TourTest::SetUp();
         takeSleeps();
-        memo_tour_detail::setSleepFunction(recordSleep);
-    }
-    void TearDown() override {
-        if (frame && frame->m_tourRunning)
-            press(frame, ID_LockMemo);
-        EXPECT_TRUE(pumpUntil(noTourThreads));
-        memo_tour_detail::setSleepFunction(nullptr);
-        MemoGroupTest::TearDown();
+        memo_tour_detail::setSleepFunction([](unsigned long ms) {
+            std::lock_guard<std::mutex> lock(g_sleepsLock);
+            g_sleeps.push_back(ms);
+        });
     }
     void runTour(int id) {
+        moves.clear();
         press(frame, id);
         EXPECT_TRUE(frame->m_tourRunning);
         ASSERT_TRUE(pumpUntil([&] { return !frame->m_tourRunning && noTourThreads(); }));
         EXPECT_TRUE(dataLockFree());
     }
+    // Closing the window ends a tour that runs.
+    void closeWindow() {
+        ASSERT_TRUE(frame->m_tourRunning);
+        frame->Destroy();
+        frame = nullptr;
+        pumpEvents();
+        EXPECT_TRUE(pumpUntil(noTourThreads));
+        EXPECT_TRUE(dataLockFree());
+    }
 
     ScopedRecordingSound sound;
-    TourMoves events;
+    // The tour's moves as the frame handles them: the title, negative for a voiceprint move.
+    std::vector<int> moves;
+    MenuEvents events{[this](wxCommandEvent& e) {
+        if (e.GetId() == ID_MoveToMemo || e.GetId() == ID_MoveToMemoSsft)
+            moves.push_back(e.GetId() == ID_MoveToMemo ? e.GetInt() : -1 - e.GetInt());
+    }};
 };
 
 } // namespace
 
-TEST_F(MemoTourTest, VisitsEveryGroupOnceFromTheSlotAfterTheCurrentAndPlaysIt) {
+TEST_F(MemoTourTest, VisitsGroupsFromTheSlotAfterTheCurrentWithPausesForMuteAndBlanks) {
     for (int cursor : {0, 4000, 8000, 12000, 16000})
-        addGroup(cursor, "group");
+        addGroup(cursor, "group", cursor == 4000 ? CArchMemo::Low : CArchMemo::High);
+    frame->m_priorlimit->SetSelection(2);
     frame->m_curTitle = 2;
     runTour(ID_MemoTourCont);
-
-    EXPECT_EQ(events.moves, (std::vector<int>{3, 4, 0, 1, 2}));
+    EXPECT_EQ(moves, (std::vector<int>{3, 4, 0, 1, 2}));
     EXPECT_EQ(playedStarts(sound.recorder), (std::vector<int>{12000, 16000, 0, 4000, 8000}));
     // No pause before the first group; 2.5 s in 500-ms slices before each further one.
     EXPECT_EQ(takeSleeps(),
               cat({{100}, kPause, {100}, kPause, {100}, kPause, {100}, kPause, {100}}));
-    EXPECT_EQ(newLog().front(), "memo tour start.");
-    EXPECT_EQ(frame->m_curTitle, 2);
-}
 
-TEST_F(MemoTourTest, MutedAndBlankPausesSkipGroupsBelowTheLimit) {
-    addGroup(0, "a");
-    addGroup(4000, "b", CArchMemo::Low);
-    addGroup(8000, "c");
-    addGroup(12000, "d");
+    // Muted: 300 x 2.0 + 500 = 1100 ms between groups, nothing played; the group below the
+    // limit is skipped without a pause.
     frame->m_priorlimit->SetSelection(0);
-
-    // Muted: 300 x 2.0 + 500 = 1100 ms between groups, nothing played; "b" is skipped
-    // without a pause.
     frame->m_playMute->SetValue(true);
+    sound.recorder.plays.clear();
     runTour(ID_MemoTour);
-    EXPECT_EQ(events.moves, (std::vector<int>{0, 2, 3}));
-    EXPECT_EQ(takeSleeps(), cat({{100}, kMutedPause, {100}, kMutedPause, {100}}));
+    EXPECT_EQ(moves, (std::vector<int>{0, 2, 3, 4}));
+    EXPECT_EQ(takeSleeps(),
+              cat({{100}, kMutedPause, {100}, kMutedPause, {100}, kMutedPause, {100}}));
     EXPECT_TRUE(sound.recorder.plays.empty());
 
     // "&Add blank": a silent gap as long as the sound plus half a second after each move.
     // Continuing from the last slot starts again at slot 0.
     frame->m_playMute->SetValue(false);
     frame->m_containBlank->SetValue(true);
-    ASSERT_EQ(frame->m_curTitle, 3);
-    events.moves.clear();
+    ASSERT_EQ(frame->m_curTitle, 4);
     runTour(ID_MemoTourCont);
-    EXPECT_EQ(events.moves, (std::vector<int>{0, 2, 3}));
-    EXPECT_EQ(takeSleeps(), cat({{100}, kPause, kPause, {100}, kPause, kPause, {100}, kPause}));
-    EXPECT_EQ(playedStarts(sound.recorder), (std::vector<int>{0, 8000, 12000}));
+    EXPECT_EQ(moves, (std::vector<int>{0, 2, 3, 4}));
+    EXPECT_EQ(
+        takeSleeps(),
+        cat({{100}, kPause, kPause, {100}, kPause, kPause, {100}, kPause, kPause, {100}, kPause}));
+    EXPECT_EQ(playedStarts(sound.recorder), (std::vector<int>{0, 8000, 12000, 16000}));
+
+    frame->m_containSsft->SetValue(true);
+    press(frame, ID_MemoTour);
+    ASSERT_TRUE(pumpUntil([&] { return frame->m_voiceprintRunning; }));
+    closeWindow();
 }
 
-TEST_F(MemoTourTest, StopDuringAVoiceprintNeverWaitsForTheTour) {
+// Stopping never waits for the tour; closing the window ends it.
+TEST_F(MemoTourTest, StopDuringAVoiceprintAndClosingTheWindowEndTheTour) {
     addGroup(0, "a");
     addGroup(4000, "b");
     frame->m_containSsft->SetValue(true);
@@ -140,21 +128,40 @@ TEST_F(MemoTourTest, StopDuringAVoiceprintNeverWaitsForTheTour) {
     const std::vector<std::string> lines = newLog();
     for (const char* line : {"memo tour end.", " thread finished."})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
-
     ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning && noTourThreads(); }));
     EXPECT_TRUE(dataLockFree());
-    EXPECT_EQ(events.moves, (std::vector<int>{-1}));
+    EXPECT_EQ(moves, (std::vector<int>{-1}));
     EXPECT_EQ(frame->m_curTitle, 0);
+
+    frame->m_containSsft->SetValue(false);
+    press(frame, ID_MemoTour);
+    closeWindow();
 }
 
-TEST_F(MemoTourTest, ClosingTheWindowEndsTheTour) {
+// The system refuses the tour's thread: the frame does not stay busy. It refuses the
+// voiceprint worker during a voiceprint tour: each move logs it and the tour goes on without
+// the lock being held.
+TEST_F(MemoTourTest, RefusedThreadsLeaveNothingLockedOrBusy) {
+    const auto refuse = [](wxThread&) { return wxTHREAD_NO_RESOURCE; };
     addGroup(0, "a");
-    addGroup(4000, "b");
-    addGroup(8000, "c");
+    addGroup(8000, "b");
+    newLog();
+    memo_tour_detail::setThreadCreator(refuse);
     press(frame, ID_MemoTour);
-    frame->Destroy();
-    frame = nullptr;
-    pumpEvents();
-    EXPECT_TRUE(pumpUntil(noTourThreads));
+    memo_tour_detail::setThreadCreator(nullptr);
+    EXPECT_EQ(newLog(), (std::vector<std::string>{"memo tour start.", " can not create thread."}));
+    EXPECT_FALSE(frame->m_tourRunning);
+    EXPECT_TRUE(noTourThreads());
     EXPECT_TRUE(dataLockFree());
+
+    frame->m_containSsft->SetValue(true);
+    voiceprint_detail::setThreadCreator(refuse);
+    press(frame, ID_MemoTour);
+    const bool ended = pumpUntil(noTourThreads);
+    voiceprint_detail::setThreadCreator(nullptr);
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(frame->m_tourRunning);
+    EXPECT_TRUE(dataLockFree());
+    const std::vector<std::string> lines = newLog();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Error: Can't create thread!"), 2);
 }

@@ -1,14 +1,9 @@
-#include <string>
-#include <vector>
-
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
 
-#include "engine/analysis/CWorkMemory.h"
-#include "engine/sound/CWavPara.h"
+#include "gui/frame/FrameHelpers.h"
 #include "gui/panels/CanvasPanelFixture.h"
-#include "support/SoundFiles.h"
 
 namespace {
 
@@ -20,13 +15,9 @@ class ReadoutTest : public FrameTest {
 protected:
     void SetUp() override {
         FrameTest::SetUp();
-        frame->m_waveFileName =
-            dir.file("ramp.wav", testwav::wav(testwav::ramp(30 * 16000), 1, 16000));
-        frame->m_chosenFileName = "ramp.wav";
-        frame->readCommon();
+        open(dir.file("ramp.wav", testwav::wav(testwav::ramp(30 * 16000), 1, 16000)));
         frame->m_jumptext->SetValue("16000");
-        wxCommandEvent jump(wxEVT_BUTTON, ID_RRRRigth);
-        frame->ProcessWindowEvent(jump);
+        press(frame, ID_RRRRigth);
         pumpEvents();
     }
     std::string pointAt(myCanvasPanel* panel, int x, int y, wxEventType type = wxEVT_MOTION,
@@ -74,7 +65,7 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_MOTION, true), "4.990[s] sample 79846, value 14310");
     EXPECT_EQ(up->m_dragMode, 2);
     pointAt(up, 60, 40, wxEVT_LEFT_UP);
-    EXPECT_EQ(log().back(), "set position.");
+    EXPECT_EQ(lastLog(frame), "set position.");
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_LEAVE_WINDOW), "");
 }
 
@@ -82,9 +73,8 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
 // 512 apart, 1024 bins, 0 .. 8000 Hz, level -100 + t / 2 + k / 100 dB at frame t, bin k.
 TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
     std::vector<double> plane(195 * 1024);
-    for (int t = 0; t < 195; ++t)
-        for (int k = 0; k < 1024; ++k)
-            plane[size_t(t) * 1024 + size_t(k)] = -100.0 + t * 0.5 + k * 0.01;
+    for (size_t i = 0; i < plane.size(); ++i)
+        plane[i] = -100.0 + double(i / 1024) * 0.5 + double(i % 1024) * 0.01;
     myCanvasPanel* main = frame->m_canvasPanel;
     main->SetSize(604, 204);
     main->drawScaleTimeFreq(16000, 0, 8000);
@@ -112,11 +102,16 @@ TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
     shape->m_pos = wxPoint(30, 40);
     main->m_shapeList.Append(shape);
     const wxRect memo(shape->m_pos, shape->m_bitmap.GetSize());
+    // Saves through the file dialog answered with `path` (empty: cancelled).
+    const auto save = [&](const std::string& path) {
+        wxCommandEvent event(wxEVT_MENU, ID_SavePicture);
+        wxTEST_DIALOG(frame->ProcessWindowEvent(event),
+                      wxExpectModal<wxFileDialog>(path, path.empty() ? wxID_CANCEL : wxID_OK));
+    };
 
     const std::string path = dir.path() + "/shown.png";
-    wxCommandEvent save(wxEVT_MENU, ID_SavePicture);
-    wxTEST_DIALOG(frame->ProcessWindowEvent(save), wxExpectModal<wxFileDialog>(path));
-    EXPECT_EQ(log().back(), "voiceprint picture saved: " + path);
+    save(path);
+    EXPECT_EQ(lastLog(frame), "voiceprint picture saved: " + path);
     wxImage saved;
     ASSERT_TRUE(saved.LoadFile(path, wxBITMAP_TYPE_PNG));
     const wxImage buffer = main->m_camvasBitmap->ConvertToImage();
@@ -127,10 +122,10 @@ TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
 
     // A folder that does not exist: nothing is written and the log says so.
     const std::string nowhere = dir.path() + "/none/shown.png";
-    wxTEST_DIALOG(frame->ProcessWindowEvent(save), wxExpectModal<wxFileDialog>(nowhere));
-    EXPECT_EQ(log().back(), "voiceprint picture save failed: " + nowhere);
+    save(nowhere);
+    EXPECT_EQ(lastLog(frame), "voiceprint picture save failed: " + nowhere);
     EXPECT_FALSE(wxFileExists(nowhere));
     const size_t lines = log().size();
-    wxTEST_DIALOG(frame->ProcessWindowEvent(save), wxExpectModal<wxFileDialog>("", wxID_CANCEL));
+    save("");
     EXPECT_EQ(log().size(), lines) << "a cancelled dialog saves and logs nothing";
 }

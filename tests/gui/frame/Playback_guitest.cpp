@@ -1,23 +1,11 @@
-#include <algorithm>
 #include <cmath>
-#include <vector>
+#include <tuple>
 
-#include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Voiceprint.h"
 #include "gui/audio/AlsaSoundBackend.h"
 #include "gui/frame/FrameHelpers.h"
-#include "engine/sound/CWavPara.h"
-#include "support/RecordingSoundBackend.h"
-#include "support/TestWav.h"
 
 namespace {
-
-std::string bytesOf(const std::vector<int16_t>& v, size_t first, size_t count) {
-    std::string s;
-    for (size_t i = first; i < first + count; ++i)
-        testwav::put16(s, uint16_t(v[i]));
-    return s;
-}
 
 // The frame with a sound read into its wave parameters and the window shown on the top
 // panel from the cursor on, whole stretch selected; the sound device replaced by a recorder.
@@ -25,7 +13,8 @@ class PlaybackTest : public FrameTest {
 protected:
     void load(const std::vector<int16_t>& samples, uint32_t freq, int cursor = 0,
               int windowMax = CWavPara::kDefaultWindowMax) {
-        file = std::make_unique<testwav::TempFile>(testwav::wav(samples, 1, freq));
+        wav = testwav::wav(samples, 1, freq);
+        file = std::make_unique<testwav::TempFile>(wav);
         delete frame->m_wavePara;
         frame->m_wavePara = new CWavPara(windowMax);
         CWavPara& w = *frame->m_wavePara;
@@ -34,6 +23,9 @@ protected:
         w.m_cursor = cursor;
         frame->m_canvasPanelUp->drawWave(w.m_window + cursor, w.m_windowLen - cursor, w.m_max,
                                          w.m_min);
+    }
+    std::string samples(size_t first, size_t count) const {
+        return wav.substr(44 + 2 * first, 2 * count);
     }
     void tick() {
         wxTimerEvent event(*frame->m_refreshTimer);
@@ -44,20 +36,22 @@ protected:
         const myCanvasPanel* up = frame->m_canvasPanelUp;
         return int(double(sample) * (up->GetSize().x - 4) / up->m_waveCount) + 2;
     }
+    // The countdown as the frame keeps it: remaining ms, position, step; the line's column.
+    std::tuple<int, int, int, int> countdown() const {
+        return {frame->m_playRemain, frame->m_playPos, frame->m_playStep,
+                frame->m_canvasPanelUp->m_lineX};
+    }
 
     ScopedRecordingSound sound;
     std::unique_ptr<testwav::TempFile> file;
+    std::string wav;
 };
 
 } // namespace
 
 TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
     struct Case {
-        int total;
-        uint32_t freq;
-        int cursor, selStart, selLength;
-        bool repeat;
-        int remain, step;
+        int total, freq, cursor, selStart, selLength, repeat, remain, step;
     };
     const Case cases[] = {
         // 1000 ms in 11 ticks; panel sample 100 is window sample 150.
@@ -70,8 +64,8 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.selLength);
-        const auto samples = testwav::ramp(c.total);
-        load(samples, c.freq, c.cursor, std::max(c.total, CWavPara::kDefaultWindowMax));
+        load(testwav::ramp(c.total), uint32_t(c.freq), c.cursor,
+             std::max(c.total, CWavPara::kDefaultWindowMax));
         frame->m_canvasPanelUp->m_selStart = c.selStart;
         frame->m_canvasPanelUp->m_selLength = c.selLength;
         frame->m_playRepeat->SetValue(c.repeat);
@@ -82,14 +76,12 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
         size_t bytes = 0;
         const char* image = reinterpret_cast<const char*>(MyFrame::playImage(&bytes));
         ASSERT_EQ(bytes, 44u + dataBytes);
-        EXPECT_EQ(std::string(image, 44), testwav::header({1, 1, c.freq, 16}, dataBytes));
+        EXPECT_EQ(std::string(image, 44), testwav::header({1, 1, uint32_t(c.freq), 16}, dataBytes));
         ASSERT_EQ(sound.recorder.plays.size(), plays + 1);
         const auto& played = sound.recorder.plays.back();
         EXPECT_EQ(played.flags, c.repeat ? unsigned(wxSOUND_ASYNC | wxSOUND_LOOP) : wxSOUND_ASYNC);
-        EXPECT_TRUE(played.samples == bytesOf(samples, size_t(c.cursor + c.selStart), size_t(c.selLength)));
-        EXPECT_EQ(frame->m_playRemain, c.remain);
-        EXPECT_EQ(frame->m_playPos, c.selStart);
-        EXPECT_EQ(frame->m_playStep, c.step);
+        EXPECT_TRUE(played.samples == samples(size_t(c.cursor + c.selStart), size_t(c.selLength)));
+        EXPECT_EQ(countdown(), std::make_tuple(c.remain, c.selStart, c.step, 0));
     }
     EXPECT_EQ(frame->m_refreshTimer->GetInterval(), 100);
 }
@@ -106,8 +98,7 @@ TEST_F(PlaybackTest, GuardsMuteAndAMissingDeviceSilencePlaysQuietly) {
     wxCommandEvent event;
     frame->OnPlay(event);
     EXPECT_TRUE(sound.recorder.plays.empty());
-    EXPECT_EQ(frame->m_sound, nullptr);
-    EXPECT_FALSE(frame->m_refreshTimer->IsRunning());
+    EXPECT_TRUE(!frame->m_sound && !frame->m_refreshTimer->IsRunning());
     EXPECT_TRUE(frame->m_noSpectrum) << "read before the mute check";
 
     press(frame, ID_PlayNonMute);
@@ -120,7 +111,7 @@ TEST_F(PlaybackTest, GuardsMuteAndAMissingDeviceSilencePlaysQuietly) {
     frame->m_canvasPanelUp->m_selStart = 10000;
     press(frame, ID_PlayNonMute);
     ASSERT_EQ(sound.recorder.plays.size(), 3u);
-    EXPECT_TRUE(sound.recorder.plays[2].samples == bytesOf(testwav::ramp(16000), 10000, 6000));
+    EXPECT_TRUE(sound.recorder.plays[2].samples == samples(10000, 6000));
 
     // This test machine has no sound card, so ALSA's default device plays nothing, and says
     // nothing; elsewhere it may open and play the 10 ms. The countdown runs either way.
@@ -141,11 +132,11 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
 
     // Half a second at 500 Hz, then half a second at 3000 Hz; with S = 512 at 16 kHz a bin
     // is 31.25 Hz wide, so the peaks are bins 16 and 96.
-    std::vector<int16_t> samples(16000);
+    std::vector<int16_t> tones(16000);
     for (int i = 0; i < 16000; ++i)
-        samples[size_t(i)] =
+        tones[size_t(i)] =
             int16_t(8000 * std::sin(2 * M_PI * (i < 8000 ? 500 : 3000) * i / 16000.0));
-    load(samples, 16000);
+    load(tones, 16000);
     CWavPara& w = *frame->m_wavePara;
     ASSERT_EQ(w.setRangeXY(0, 8000, -100.0, 0.0), CWavPara::resultOK);
     CWorkMemory& work = *frame->m_workPara;
@@ -153,15 +144,18 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
               CWorkMemory::resultOk);
     std::copy(w.m_window, w.m_window + work.m_excutionSize, work.m_wave);
     frame->m_canvasPanelUp->drawWave(work.m_wave, work.m_excutionSize, w.m_max, w.m_min);
-    ASSERT_EQ(computeLevelSpectrum(work, 0, w.m_noiseParameter, levelOfStretch),
-              voiceprintFinished);
     // Shown from a copy, so that a tick's own drawing shows as a change of the plotted array.
-    std::vector<double> shown(work.m_restoreDb, work.m_restoreDb + 256);
-    frame->m_canvasPanel->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
-    auto peak = [&] {
+    std::vector<double> shown(256);
+    const auto showLevels = [&] {
+        ASSERT_EQ(computeLevelSpectrum(work, 0, w.m_noiseParameter, levelOfStretch),
+                  voiceprintFinished);
+        std::copy(work.m_restoreDb, work.m_restoreDb + 256, shown.begin());
+        frame->m_canvasPanel->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
+    };
+    const auto peak = [&] {
         return int(std::max_element(work.m_restoreDb, work.m_restoreDb + 256) - work.m_restoreDb);
     };
-
+    showLevels();
     frame->toPlay();
     frame->m_refreshTimer->Stop(); // ticks are sent by hand, one at a time
     for (int k = 1; k <= 9; ++k) {
@@ -174,28 +168,23 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
     EXPECT_EQ(frame->m_refreshLock.TryLock(), wxMUTEX_NO_ERROR);
     frame->m_refreshLock.Unlock();
     EXPECT_EQ(frame->m_playRemain, 100); // 1000 ms less nine ticks
-
-    tick(); // the countdown runs out: line gone
-    EXPECT_EQ(frame->m_playRemain, 0);
-    EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, 0);
+    tick();                              // the countdown runs out: line gone
+    EXPECT_EQ(std::make_tuple(frame->m_playRemain, frame->m_canvasPanelUp->m_lineX),
+              std::make_tuple(0, 0));
 
     // "&NonDispSpectrum" keeps the spectrum while the line moves; a stop ends the countdown.
     frame->m_playNoSpect->SetValue(true);
-    computeLevelSpectrum(work, 0, w.m_noiseParameter, levelOfStretch);
-    frame->m_canvasPanel->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
-    const std::vector<double> before(work.m_restoreDb, work.m_restoreDb + 256);
+    showLevels();
     frame->toPlay(); // the timer runs, but fires only when events are handled
     for (int k = 0; k < 8; ++k)
         tick();
     EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, lineColumn(8 * 1454));
-    EXPECT_TRUE(std::vector<double>(work.m_restoreDb, work.m_restoreDb + 256) == before);
+    EXPECT_TRUE(std::equal(shown.begin(), shown.end(), work.m_restoreDb));
     EXPECT_EQ(frame->m_canvasPanel->m_levelData, shown.data());
     frame->toStop();
     EXPECT_EQ(sound.recorder.stops, 2);
     EXPECT_FALSE(frame->m_refreshTimer->IsRunning());
-    EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, 0);
-    EXPECT_EQ(frame->m_playRemain, 0);
-    EXPECT_EQ(frame->m_playPos, 0);
+    EXPECT_EQ(countdown(), std::make_tuple(0, 0, 0, 0));
 
     // Left to the real timer, the countdown ends by itself.
     frame->m_playNoSpect->SetValue(false);

@@ -1,30 +1,25 @@
-#include <algorithm>
-#include <string>
+#include <tuple>
 
-#include "engine/analysis/CWorkMemory.h"
 #include "gui/frame/FrameHelpers.h"
-#include "engine/sound/CWavPara.h"
-#include "engine/sound/ParameterBlock.h"
-#include "support/SoundFiles.h"
 
 namespace {
+
+using Where = std::tuple<long, long, double>;
 
 // A ramp sound (sample i holds i mod 2^15) opened as the user would, so that the analysed
 // stretch's first sample tells where it was copied from.
 class NavigationTest : public FrameTest {
 protected:
-    void open(int samples, int repeatTimes = 0) {
-        frame->m_waveFileName = dir.file("talk.wav", testwav::wav(testwav::ramp(samples)));
-        frame->m_chosenFileName = "talk.wav";
-        frame->readCommon();
+    void openRamp(int samples, int repeatTimes = 0) {
+        open(dir.file("talk.wav", testwav::wav(testwav::ramp(samples))));
         if (repeatTimes > 0) {
             // A shorter stretch gives the cursor room to move.
             ParameterValues v = frame->currentParameters();
             v.repeatTimes = repeatTimes;
             frame->m_text->SetValue(wxString::FromUTF8(formatParameterBlock(v)));
             press(frame, ID_Confirm);
+            pumpEvents();
         }
-        pumpEvents();
     }
     void jump(const char* distance, int id) {
         frame->m_jumptext->SetValue(distance);
@@ -44,96 +39,98 @@ protected:
     }
     CWavPara& wave() { return *frame->m_wavePara; }
     const CWorkMemory& work() { return *frame->m_workPara; }
-    // The value a ramp holds at a file position.
-    static double rampAt(long sample) { return double(sample & 0x7FFF); }
-    double stretchStart() { return work().m_wave[0]; }
+    // The window's start, the cursor, and the stretch's first sample.
+    Where where() { return Where(wave().m_windowStart, wave().m_cursor, work().m_wave[0]); }
+    // The same as expected, the stretch starting at a file position of the ramp.
+    static Where at(long windowStart, long cursor, long sample) {
+        return Where(windowStart, cursor, double(sample & 0x7FFF));
+    }
 
     ScratchDir dir;
 };
 
 } // namespace
 
-TEST_F(NavigationTest, StepsClampAndShowThePosition) {
-    open(1000000, 100); // E = 99 * 512 + 4096 = 54784
-    ASSERT_EQ(wave().m_cursorRange, 441000 - 54784);
-    press(frame, ID_Left);
-    EXPECT_EQ(wave().m_cursor, 0);
-    frame->m_curTitle = 3;
-    for (int id : {ID_RRRigth, ID_RRigth, ID_Rigth, ID_LLeft, ID_LLLeft, ID_Rigth})
-        press(frame, id);
-    EXPECT_EQ(wave().m_cursor, 2); // +100 +20 +1 -20 -100 +1
-    EXPECT_EQ(stretchStart(), 2.0);
-    EXPECT_EQ(frame->m_curTitle, -1);
-    EXPECT_EQ(frame->m_prevTitle, 3);
-
-    frame->shiftSliderPos(wave().m_cursorRange - 50);
-    press(frame, ID_RRRigth);
-    EXPECT_EQ(wave().m_cursor, wave().m_cursorRange);
-
-    frame->m_tourRunning = true;
-    press(frame, ID_LLLeft);
-    frame->m_tourRunning = false;
-    EXPECT_EQ(wave().m_cursor, wave().m_cursorRange);
-
-    wave().m_windowStart = 44100;
-    wave().setSiii();
-    frame->shiftSliderPos(100);
-    EXPECT_EQ(frame->m_postext->GetValue(), " 44200 - 1.002[s]  ");
-    EXPECT_EQ(stretchStart(), rampAt(44200));
-}
-
-TEST_F(NavigationTest, JumpsMoveTheWindowAndKeepTheStretchInPlace) {
-    open(1000000, 100);
+TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
+    openRamp(1000000, 100); // E = 99 * 512 + 4096 = 54784
     const int range = wave().m_cursorRange;
+    ASSERT_EQ(range, 441000 - 54784);
+    // Jumps move the window and keep the stretch in place.
     jump("500000", ID_RRRRigth);
-    EXPECT_EQ(wave().m_windowStart, 500000);
-    EXPECT_EQ(wave().m_cursor, 0); // clamped
-
+    EXPECT_EQ(where(), at(500000, 0, 500000)); // cursor clamped
     // d is lowered to 999999 - 441000 - 500000 = 58999; the cursor goes back by it.
     frame->shiftSliderPos(100000);
     jump("441000", ID_RRRRigth);
-    EXPECT_EQ(wave().m_windowStart, 558999);
-    EXPECT_EQ(wave().m_cursor, 41001);
-    EXPECT_EQ(stretchStart(), rampAt(600000));
-
+    EXPECT_EQ(where(), at(558999, 41001, 600000));
     jump("458999", ID_LLLLeft);
-    EXPECT_EQ(wave().m_windowStart, 100000);
-    EXPECT_EQ(wave().m_cursor, range);
+    EXPECT_EQ(where(), at(100000, range, 100000 + range));
     frame->shiftSliderPos(1000);
     jump("441000", ID_LLLLeft); // lowered to 100000
-    EXPECT_EQ(wave().m_windowStart, 0);
-    EXPECT_EQ(wave().m_cursor, 101000);
-    EXPECT_EQ(stretchStart(), rampAt(101000));
-
+    EXPECT_EQ(where(), at(0, 101000, 101000));
     // Not a number: not even playing stops, and the memo group stays.
     frame->m_curTitle = 5;
     frame->m_playRemain = 700;
     jump("abc", ID_RRRRigth);
     jump("abc", ID_LLLLeft);
-    EXPECT_EQ(frame->m_playRemain, 700);
-    EXPECT_EQ(frame->m_curTitle, 5);
-    EXPECT_EQ(wave().m_windowStart, 0);
-    EXPECT_EQ(wave().m_cursor, 101000);
+    EXPECT_EQ(std::make_tuple(frame->m_playRemain, frame->m_curTitle), std::make_tuple(700, 5));
+    EXPECT_EQ(where(), at(0, 101000, 101000));
     frame->m_playRemain = 0;
 
+    // The slider's thumb moves the cursor; only its release analyses.
+    frame->shiftSliderPos(0);
+    frame->m_slider->SetValue(wave().m_sliderMax);
+    slide(wxEVT_SCROLL_THUMBTRACK); // the echo of the program's own move
+    EXPECT_EQ(wave().m_cursor, 0);
+    slide(wxEVT_SCROLL_THUMBTRACK);
+    const long end =
+        std::min<long>(long(10000 * wave().m_samplesPerSliderStep), wave().m_cursorRange);
+    EXPECT_EQ(where(), at(0, end, 0)) << "nothing is analysed while the thumb moves";
+    EXPECT_EQ(frame->m_canvasPanelUp->m_waveData, wave().m_window + end);
+    slide(wxEVT_SCROLL_CHANGED);
+    EXPECT_EQ(where(), at(0, end, end));
+    const std::string seconds = wxString::Format("%0.03lf", end / 44100.0).utf8_string();
+    EXPECT_EQ(lastLog(frame), " " + std::to_string(end) + " - " + seconds + "[s]  moved.");
+
+    // Steps clamp at both ends, leave the memo group, and are ignored while a tour runs.
+    frame->shiftSliderPos(0);
+    press(frame, ID_Left);
+    EXPECT_EQ(wave().m_cursor, 0);
+    frame->m_curTitle = 3;
+    for (int id : {ID_RRRigth, ID_RRigth, ID_Rigth, ID_LLeft, ID_LLLeft, ID_Rigth})
+        press(frame, id);
+    EXPECT_EQ(where(), at(0, 2, 2)); // +100 +20 +1 -20 -100 +1
+    EXPECT_EQ(std::make_tuple(frame->m_curTitle, frame->m_prevTitle), std::make_tuple(-1, 3));
+    frame->shiftSliderPos(range - 50);
+    press(frame, ID_RRRigth);
+    EXPECT_EQ(wave().m_cursor, range);
+    frame->m_tourRunning = true;
+    press(frame, ID_LLLeft);
+    frame->m_tourRunning = false;
+    EXPECT_EQ(wave().m_cursor, range);
+    wave().m_windowStart = 44100;
+    wave().setSiii();
+    frame->shiftSliderPos(100);
+    EXPECT_EQ(frame->m_postext->GetValue(), " 44200 - 1.002[s]  ");
+    EXPECT_EQ(where(), at(44100, 100, 44200));
+
     // A file of exactly one window: forward has nowhere to go, not to sample -1.
-    open(441000);
+    openRamp(441000);
     jump("441000", ID_RRRRigth);
     EXPECT_EQ(wave().m_windowStart, 0);
 }
 
 TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
-    open(441000); // S 4096, hop 512, E 440320
+    openRamp(441000); // S 4096, hop 512, E 440320
     select(1000, 4096 + 10 * 512);
     menu(myCanvasPanel::CmdSetRange);
-    EXPECT_EQ(log().back(), "data length not enough.");
+    EXPECT_EQ(lastLog(frame), "data length not enough.");
     EXPECT_EQ(work().m_excutionSize, 440320);
 
     select(300000, 100000);
     menu(myCanvasPanel::CmdSetRange);
     EXPECT_EQ(work().m_repeatTimes, 187); // (100000 - 4097) / 512
-    EXPECT_EQ(wave().m_cursor, 300000);
-    EXPECT_EQ(frame->m_zoomOffset, 300000);
+    EXPECT_EQ(std::make_tuple(wave().m_cursor, frame->m_zoomOffset),
+              std::make_tuple(300000, 300000));
     EXPECT_EQ(wave().m_cursorRange, 441000 - work().m_excutionSize);
 
     // Back to the window's start with the slider; the next zoom starts from the cursor, not
@@ -143,8 +140,7 @@ TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
     select(140000, 4096 + 10 * 512 + 1);
     menu(myCanvasPanel::CmdSetRange);
     EXPECT_EQ(work().m_repeatTimes, 10);
-    EXPECT_EQ(wave().m_cursor, 140000);
-    EXPECT_EQ(stretchStart(), rampAt(140000));
+    EXPECT_EQ(where(), at(0, 140000, 140000));
     EXPECT_NE(frame->m_text->GetValue().Find("[RepeatTimes]=10 "), wxNOT_FOUND);
 
     // A click selects the whole stretch: nothing to zoom into.
@@ -155,45 +151,25 @@ TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
     frame->m_canvasPanelUp->ProcessWindowEvent(down);
     frame->m_canvasPanelUp->ProcessWindowEvent(up);
     menu(myCanvasPanel::CmdSetRange);
-    EXPECT_EQ(work().m_repeatTimes, 10);
-    EXPECT_EQ(frame->m_zoomOffset, 440000);
+    EXPECT_EQ(std::make_tuple(work().m_repeatTimes, frame->m_zoomOffset),
+              std::make_tuple(10, 440000));
 
-    // A failed resize keeps a working stretch.
+    // A failed resize keeps a working stretch. One allocation fails; the allocator then puts
+    // the ordinary one back.
     select(0, 20000);
-    // One allocation fails; the allocator then puts the ordinary one back.
     workmemory_detail::setArrayAllocator([](size_t) -> double* {
         workmemory_detail::setArrayAllocator(nullptr);
         return nullptr;
     });
     menu(myCanvasPanel::CmdSetRange);
     workmemory_detail::setArrayAllocator(nullptr);
-    EXPECT_EQ(log().back(), "failed allocation memory.");
+    EXPECT_EQ(lastLog(frame), "failed allocation memory.");
     EXPECT_EQ(work().m_repeatTimes, 10);
     press(frame, ID_Rigth);
-    EXPECT_EQ(stretchStart(), rampAt(140001));
+    EXPECT_EQ(where(), at(0, 140001, 140001));
 
     menu(myCanvasPanel::CmdUnsetRange);
-    EXPECT_EQ(work().m_excutionSize, 440320);
-    EXPECT_EQ(wave().m_cursor, 0);
-    EXPECT_EQ(frame->m_zoomOffset, 0);
-    EXPECT_EQ(stretchStart(), 0.0);
-}
-
-TEST_F(NavigationTest, SliderThumbFollowsAndTheReleaseAnalyses) {
-    open(1000000, 100);
-    frame->shiftSliderPos(0);
-    frame->m_slider->SetValue(wave().m_sliderMax);
-    slide(wxEVT_SCROLL_THUMBTRACK); // the echo of the program's own move
-    EXPECT_EQ(wave().m_cursor, 0);
-    slide(wxEVT_SCROLL_THUMBTRACK);
-    const long end =
-        std::min<long>(long(10000 * wave().m_samplesPerSliderStep), wave().m_cursorRange);
-    EXPECT_EQ(wave().m_cursor, end);
-    EXPECT_EQ(frame->m_canvasPanelUp->m_waveData, wave().m_window + end);
-    EXPECT_EQ(stretchStart(), 0.0) << "nothing is analysed while the thumb moves";
-
-    slide(wxEVT_SCROLL_CHANGED);
-    EXPECT_EQ(stretchStart(), rampAt(end));
-    const std::string seconds = wxString::Format("%0.03lf", end / 44100.0).utf8_string();
-    EXPECT_EQ(log().back(), " " + std::to_string(end) + " - " + seconds + "[s]  moved.");
+    EXPECT_EQ(std::make_tuple(work().m_excutionSize, frame->m_zoomOffset),
+              std::make_tuple(440320, 0));
+    EXPECT_EQ(where(), at(0, 0, 0));
 }
