@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 #include <wx/progdlg.h>
 
@@ -15,6 +16,7 @@
 namespace {
 voiceprint_detail::ThreadCreator g_createThread = nullptr;
 std::atomic<voiceprint_detail::ProgressHook> g_progressHook{nullptr};
+std::atomic<unsigned> g_workerThreads{0};
 } // namespace
 
 void voiceprint_detail::setThreadCreator(ThreadCreator creator) {
@@ -23,6 +25,10 @@ void voiceprint_detail::setThreadCreator(ThreadCreator creator) {
 
 void voiceprint_detail::setProgressHook(ProgressHook hook) {
     g_progressHook = hook;
+}
+
+void voiceprint_detail::setWorkerThreads(unsigned threads) {
+    g_workerThreads = threads;
 }
 
 MyWorkerThread::MyWorkerThread(MyFrame* frame, std::shared_ptr<VoiceprintLink> link)
@@ -61,10 +67,11 @@ void* MyWorkerThread::Entry() {
     computeVoiceprint(
         *m_workPara, m_wavePara->m_noiseParameter, [this] { return cancelled(); },
         [this](int percent) {
+            post(percent);
             if (const voiceprint_detail::ProgressHook hook = g_progressHook)
                 hook(percent);
-            post(percent);
-        });
+        },
+        g_workerThreads ? g_workerThreads.load() : std::thread::hardware_concurrency());
     std::unique_lock<std::mutex> lock(m_link->lock);
     m_link->done = true;
     m_link->changed.notify_all();

@@ -50,9 +50,11 @@ namespace voiceprint_detail {
 // make it fail; the system cannot be made to refuse a thread on demand.
 using ThreadCreator = wxThreadError (*)(wxThread& thread);
 void setThreadCreator(ThreadCreator creator);
-// Called on the worker thread with each frame's progress, before it is posted (null: nothing),
-// so tests can act at an exact point of a computation instead of when the window happens to
-// see an update.
+// Called on the worker thread with each frame's progress right after it is posted (null:
+// nothing), so tests can act at an exact point of a computation instead of whenever the window
+// happens to see an update.
 using ProgressHook = void (*)(int percent);
 void setProgressHook(ProgressHook hook);
+// The threads a computation uses; 0 (the default) uses every core.
+void setWorkerThreads(unsigned threads);
 } // namespace voiceprint_detail
