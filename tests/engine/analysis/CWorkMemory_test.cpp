@@ -64,8 +64,6 @@ TEST(CWorkMemory, SetSizeFitsFramesRejectsUnusableSizesAndAllocatesEveryBuffer) 
             << b.s << " " << b.max << " " << b.interval << " " << b.repeat;
         EXPECT_TRUE(kept == sizesOf(w) && before == buffers(w) && w.m_senseMode == W::senseNormal);
     }
-    ASSERT_EQ(W::resultOk, w.setSize(256, 4096, W::senseFine, 128, 10));
-    EXPECT_EQ((Sizes{256, 4096, 1408, 32, 15, 1, 128, 10}), sizesOf(w));
     ASSERT_EQ(W::resultOk, w.setSize(512, 4096, W::senseFine, 128, 10));
     EXPECT_EQ((Sizes{512, 4096, 1664, 64, 31, 1, 128, 10}), sizesOf(w));
     EXPECT_EQ(W::senseFine, w.m_senseMode);

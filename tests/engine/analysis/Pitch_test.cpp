@@ -1,8 +1,5 @@
 #include "engine/analysis/Pitch.h"
 
-#include "engine/analysis/CWorkMemory.h"
-#include "engine/analysis/Voiceprint.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -124,30 +121,4 @@ TEST(Pitch, WideBinsAndLowRatesStayInBoundsAndEnd) {
     b.D(0, 64) = b.D(1, 65) = 0.0;
     b.D(0, 127) = -20.0;
     EXPECT_EQ(b.detect(2, 256, 1000).pitch, (std::vector<double>{250.0, 0.0}));
-}
-
-// 16 kHz, 2048 points, hop 512, 30 frames: 150 Hz, silence, then 230 Hz, twenty harmonics
-// falling off as 1/h; the work-memory overload stores the same series.
-TEST(Pitch, FindsThePitchOfAHarmonicSound) {
-    CWorkMemory w;
-    ASSERT_EQ(w.setSize(2048, 100000, CWorkMemory::senseNormal, 512, 30), CWorkMemory::resultOk);
-    auto f0At = [](long i) { return i < 6000 ? 150.0 : i < 10000 ? 0.0 : 230.0; };
-    for (long i = 0; i < w.m_excutionSize; ++i) {
-        double v = 0.0;
-        for (int h = 1; h <= 20 && f0At(i) > 0; ++h)
-            v += 4000.0 / h * std::sin(2.0 * M_PI * f0At(i) * h * i / 16000.0);
-        w.m_wave[i] = std::round(v);
-    }
-    ASSERT_EQ(computeVoiceprint(w, 0.0005), voiceprintFinished);
-    ASSERT_TRUE(convertVoiceprintToDb(w));
-    const PitchSeries s = detectPitch(w.m_restoreDbMap, w.m_hamDbMap, 30, 2048, 16000, true);
-    ASSERT_TRUE(detectPitch(w, 16000, true));
-    EXPECT_EQ(s.pitch, std::vector<double>(w.m_pitch, w.m_pitch + 30));
-    EXPECT_EQ(s.harmonicsPower, std::vector<double>(w.m_harmonicsPower, w.m_harmonicsPower + 30));
-    for (long t = 0; t < 30; ++t) {
-        const double f0 = f0At(t * 512);
-        if (f0 != f0At(t * 512 + 2047))
-            continue; // the frame straddles a change
-        EXPECT_NEAR(s.pitch[t], f0, f0 > 0 ? 7.8125 : 0.0) << t;
-    }
 }

@@ -101,18 +101,14 @@ TEST(Fft, SmallTransformsAreExact) {
 // table alone. (fft's tables come from make_sintbl and make_bitrev, so the digests below check
 // them too.)
 TEST(Fft, UnsupportedSizesChangeNothing) {
-    const Vec x0 = randomValues(128, 3), y0 = randomValues(128, 4);
-    for (int n : {-8, 0, 1, 2, 3, 6, 12, 100}) {
-        Vec x = x0, y = y0;
+    const Vec x0 = randomValues(128, 3);
+    Vec x = x0, y = x0;
+    for (int n : {-8, 0, 1, 2, 3, 6, 12, 100})
         EXPECT_EQ(1, fft(x.data(), y.data(), n, 0)) << n;
-        EXPECT_TRUE(x0 == x && y0 == y) << n;
-    }
-    Vec x = x0;
-    EXPECT_EQ(1, fft(nullptr, x.data(), 4, 0));
-    EXPECT_EQ(1, fft(x.data(), nullptr, 4, 0));
+    EXPECT_TRUE(fft(nullptr, x.data(), 4, 0) == 1 && fft(x.data(), nullptr, 4, 0) == 1);
     make_sintbl(6, x.data());
     make_sintbl(2, x.data());
-    EXPECT_EQ(x0, x);
+    EXPECT_TRUE(x0 == x && x0 == y);
 }
 
 // Threads that meet sizes nobody has built yet race on the table cache (this runs before the
@@ -133,39 +129,31 @@ TEST(Fft, ConcurrentCallsGiveIdenticalBits) {
     EXPECT_EQ(std::vector<int>(4, 0), failures);
 }
 
-// Every size: both directions keep their bits, and forward-then-inverse restores the input within
-// the error model (two transforms of log2(n) spans, complex inputs below sqrt 2). A few sizes
-// against a long-double DFT: forward outputs are means of n terms below sqrt 2, each with the
-// error model of one pass.
-TEST(Fft, EverySizeKeepsItsBitsRoundTripsAndMatchesDft) {
-    for (int i = 0, n = 4; n <= 65536; ++i, n *= 2) {
-        EXPECT_EQ(kFftDigests[i], transformDigest(n)) << n;
+// The digests above pin every size in both directions; this is the independent check of the
+// forward transform: means of n terms below sqrt 2, each with the error model of one pass.
+TEST(Fft, MatchesALongDoubleDft) {
+    for (int n : {16, 256, 2048}) {
         const Vec x0 = randomValues(n, n), y0 = randomValues(n, n + 1);
         const double pass = std::log2(n) * (kEps + kEps * std::max(1.0, std::sqrt(double(n)) / 4)) *
                             2 * std::sqrt(2.0);
         Vec x = x0, y = y0;
-        fft(x.data(), y.data(), n, 0);
-        if (n == 16 || n == 256 || n == 2048) {
-            std::vector<std::complex<long double>> w(n); // e^(-2 pi i m / n)
-            for (int m = 0; m < n; ++m)
-                w[m] = std::polar(1.0L, -2 * kPi * m / n);
-            for (int k = 0; k < n; ++k) {
-                std::complex<long double> sum = 0;
-                for (int j = 0; j < n; ++j)
-                    sum += std::complex<long double>(x0[j], y0[j]) * w[(long(j) * k) % n];
-                ASSERT_NEAR(double(sum.real() / n), x[k], pass) << n << " " << k;
-                ASSERT_NEAR(double(sum.imag() / n), y[k], pass) << n << " " << k;
-            }
+        ASSERT_EQ(0, fft(x.data(), y.data(), n, 0));
+        std::vector<std::complex<long double>> w(n); // e^(-2 pi i m / n)
+        for (int m = 0; m < n; ++m)
+            w[m] = std::polar(1.0L, -2 * kPi * m / n);
+        for (int k = 0; k < n; ++k) {
+            std::complex<long double> sum = 0;
+            for (int j = 0; j < n; ++j)
+                sum += std::complex<long double>(x0[j], y0[j]) * w[(long(j) * k) % n];
+            ASSERT_NEAR(double(sum.real() / n), x[k], pass) << n << " " << k;
+            ASSERT_NEAR(double(sum.imag() / n), y[k], pass) << n << " " << k;
         }
-        fft(x.data(), y.data(), n, 1);
-        for (int j = 0; j < n; ++j)
-            ASSERT_TRUE(std::abs(x0[j] - x[j]) <= 2 * pass && std::abs(y0[j] - y[j]) <= 2 * pass)
-                << n << " " << j;
     }
 }
 
 // Five points of the symmetric windows (N = 4): a = 0, pi/2, pi, 3 pi/2, 2 pi. Cached
-// coefficients (powers of two) and computed ones both equal the formula per element.
+// coefficients (powers of two) and computed ones both equal the formula per element; unknown
+// types and a one-point window (1, not 0/0) change nothing.
 TEST(WindowFunction, CoefficientsCacheAndUnknownTypes) {
     const double expect[3][5] = {
         {0.08, 0.54, 1, 0.54, 0.08}, {0, 0.5, 1, 0.5, 0}, {0, 0.34, 1, 0.34, 0}};
@@ -176,7 +164,7 @@ TEST(WindowFunction, CoefficientsCacheAndUnknownTypes) {
             EXPECT_NEAR(expect[type - 1][i], x[i], 4 * kEps) << type << " " << i;
         EXPECT_EQ(kSentinel, x[5]);
     }
-    for (long n : {4L, 5L, 1000L, 4096L, 32768L}) {
+    for (long n : {4L, 1000L, 4096L}) {
         Vec x = randomValues(n, unsigned(n)), r = x;
         WindowFunction(x.data(), n, 1);
         for (long i = 0; i < n; ++i)
@@ -184,19 +172,16 @@ TEST(WindowFunction, CoefficientsCacheAndUnknownTypes) {
         EXPECT_EQ(r, x) << n;
     }
     const Vec data = randomValues(16, 5);
-    for (int type : {0, 4, -1}) {
-        Vec x = data;
-        WindowFunction(x.data(), 16, type);
-        EXPECT_EQ(data, x) << type;
-    }
-    double one = 3.0;
-    WindowFunction(&one, 1, 1); // a one-point window is 1, not 0/0
-    EXPECT_EQ(3.0, one);
+    Vec x = data, one{3.0};
+    WindowFunction(x.data(), 16, 0);
+    WindowFunction(x.data(), 16, 4);
+    WindowFunction(one.data(), 1, 1);
     WindowFunction(nullptr, 8, 1);
+    EXPECT_TRUE(data == x && one[0] == 3.0);
 }
 
 // Bins across the quadrants and axes: -1 + 0i and -2 - 0i land on +pi, not -pi; 1e-9 + 1e-9i is
-// below the 1e-16 power floor and gets phase 0.
+// below the 1e-16 power floor and gets phase 0. Without a phase array only powers are written.
 TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
     const Vec re{0, -1, 1e-9, -1, 1, 3, 0, -2}, im{2, 0, 1e-9, -1, -1, 4, -5, -0.0};
     const double expectPow[] = {4, 1, 2e-18, 2, 2, 25, 25, 4};
@@ -213,9 +198,6 @@ TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
     EXPECT_TRUE(pow[8] == kSentinel && phs[8] == kSentinel);
     PowAndPhs(re.data(), im.data(), powOnly.data(), nullptr, 8, nullptr);
     EXPECT_EQ(guarded(powOnly), pow);
-    PowAndPhs(re.data(), im.data(), powOnly.data(), phs.data(), -3, &half); // only the half count
-    EXPECT_EQ(-1, half);
-    EXPECT_EQ(guarded(powOnly), pow);
 }
 
 // su_calc_dB: (4, 1, 0) normalises to (1, 1/4, 0); the floor is the smallest positive value,
@@ -225,19 +207,14 @@ TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
 // (1, 0.1, -1), the floor is 0.1: db2 = (0, -20, -20). A peak power of at most 1 gives g <= 0:
 // nothing stays positive, every restored dB is 0. logPlus1 stops at n.
 TEST(Decibels, FloorsAtSmallestPositiveAndMapsRestoredOntoPowerRange) {
-    Vec pow = guarded({4, 1, 0}), db = guarded({0, 0, 0});
+    Vec pow = guarded({4, 1, 0}), db = guarded({0, 0, 0}), silent{0, -1, -3}, sdb(3, 7);
     su_calc_dB(pow.data(), db.data(), 3);
-    EXPECT_EQ(guarded({1, 0.25, 0}), pow);
-    EXPECT_EQ(0.0, db[0]);
-    EXPECT_NEAR(-12.041199826559248, db[1], 1e-12); // 20 log10(1/4)
-    EXPECT_TRUE(db[2] == db[1] && db[3] == kSentinel);
-    Vec silent{0, -1, -3}, sdb(3, 7);
     su_calc_dB(silent.data(), sdb.data(), 3);
+    su_calc_dB(nullptr, db.data(), 3);
+    EXPECT_EQ(guarded({1, 0.25, 0}), pow);
+    EXPECT_NEAR(-12.041199826559248, db[1], 1e-12); // 20 log10(1/4)
+    EXPECT_TRUE(db[0] == 0.0 && db[2] == db[1] && db[3] == kSentinel);
     EXPECT_TRUE(Vec({0, -1, -3}) == silent && Vec(3, 0.0) == sdb);
-    sdb.assign(3, 7);
-    su_calc_dB(silent.data(), sdb.data(), 0);
-    su_calc_dB(nullptr, sdb.data(), 3);
-    EXPECT_EQ(Vec(3, 7), sdb);
 
     Vec pow1{100, 10, 1}, db1(3), aux(3, kSentinel), pow2{2, 1, -1}, db2(3);
     calc_dB(pow1.data(), db1.data(), aux.data(), pow2.data(), db2.data(), 3);
@@ -246,14 +223,10 @@ TEST(Decibels, FloorsAtSmallestPositiveAndMapsRestoredOntoPowerRange) {
         EXPECT_NEAR(e1[i], db1[i], 1e-12); // one log10 of a value exact to an ULP
         EXPECT_NEAR(e2[i], db2[i], 1e-12); // exp(log(100)) carries a few ULP into the ratio
     }
-    EXPECT_EQ(-1.0, pow2[2]);
-    EXPECT_EQ(Vec(3, kSentinel), aux); // never read or written
-    Vec p1{1, 0.5}, d1(2), p2{3, 1e-3}, d2(2, 9), keep(2, 9);
+    EXPECT_TRUE(pow2[2] == -1.0 && Vec(3, kSentinel) == aux); // aux never read or written
+    Vec p1{1, 0.5}, d1(2), p2{3, 1e-3}, d2(2, 9);
     calc_dB(p1.data(), d1.data(), aux.data(), p2.data(), d2.data(), 2);
     EXPECT_EQ(Vec(2, 0.0), d2);
-    calc_dB(p1.data(), d1.data(), nullptr, p2.data(), keep.data(), 2);
-    calc_dB(p1.data(), d1.data(), aux.data(), p2.data(), keep.data(), 0);
-    EXPECT_EQ(Vec(2, 9), keep);
     Vec x{M_E - 1, 9};
     logPlus1(x.data(), 1);
     logPlus1(nullptr, 4);
@@ -334,29 +307,27 @@ TEST(WidebandRestore, KeepsItsBitsWithEitherWorkspace) {
 // transform. A span of exactly 5 is restored. Without a noise gate the DC bin would be 0/0 and
 // spread NaN over the frame.
 TEST(WidebandRestore, SilenceThresholdAndZeroNoiseGate) {
-    const Params p{256, 4, 1, 0, 0, 0.0005};
     Vec small(256), edge(256);
     for (int i = 0; i < 256; ++i) {
         small[i] = (i * 7) % 5 - 2.0;
         edge[i] = i == 17 ? 2.5 : (i == 90 ? -2.5 : 0.5 * std::sin(i));
     }
-    Restored r = restore(small, p);
-    EXPECT_TRUE(r.code == 0 && r.half == 128);
-    for (int k = 0; k < 256; ++k)
-        ASSERT_TRUE(r.out[k] == (k < 128 ? -1.0 : 0.0) && r.rowSum[k] == 0.0) << k;
-    r = restore(edge, p);
-    EXPECT_TRUE(r.code == 0 && r.out[1] > 0.0);
-
-    const Vec sig = voiced(512, 21);
+    Restored r = restore(small, {256, 4, 1, 0, 0, 0.0005});
+    Vec silent(256, 0.0);
+    std::fill(silent.begin(), silent.begin() + 128, -1.0);
+    EXPECT_TRUE(r.code == 0 && r.half == 128 && r.out == silent && r.rowSum == Vec(256, 0.0));
+    EXPECT_GT(restore(edge, {256, 4, 1, 0, 0, 0.0005}).out[1], 0.0);
     for (const Params& q : {Params{512, 4, 1, 0, 0, 0.0}, Params{512, 64, 31, 1, 1, 0.0}}) {
-        r = restore(sig, q);
-        ASSERT_EQ(0, r.code);
-        for (long k = 0; k < 512; ++k)
-            ASSERT_TRUE(std::isfinite(r.out[k]) && std::isfinite(r.rowSum[k])) << k;
-        EXPECT_GT(*std::max_element(r.out.begin() + 1, r.out.begin() + 256), 0.0);
+        r = restore(voiced(512, 21), q);
+        EXPECT_TRUE(
+            r.code == 0 &&
+            std::all_of(r.out.begin(), r.out.end(), [](double v) { return std::isfinite(v); }) &&
+            *std::max_element(r.out.begin() + 1, r.out.begin() + 256) > 0.0);
     }
 }
 
+// Too small, too large or not a power of two; a short transform that does not fit or whose bands
+// are empty or reversed; no signal: refused with nothing written.
 TEST(WidebandRestore, RejectsBadArgumentsWithoutWriting) {
     const Params bad[] = {
         {6, 4, 1, 0, 0, 0.0005},   {2, 4, 1, 0, 0, 0.0005},    {131072, 4, 1, 0, 0, 0.0005},
@@ -369,36 +340,25 @@ TEST(WidebandRestore, RejectsBadArgumentsWithoutWriting) {
             << p.n << " " << p.letSize << " " << p.letHigh << " " << p.letLow;
     }
     Vec buf(256);
-    long half = 0;
     EXPECT_EQ(1, restoreWithWidebandPhase(nullptr, buf.data(), buf.data(), 256, 4, 1, 0, buf.data(),
-                                          &half, buf.data(), 0.0005, 0));
+                                          nullptr, buf.data(), 0.0005, 0));
 }
 
 // Per frame, with A and B the means of bins 1 .. 3 of the Hamming and the restored row:
 // min(0, (r - B) + A). Frame 0: A = -20, B = -2; frame 1: A = -40, B = 30, so 90 clips at 0. Bin 0
-// and the Hamming plane stay, the sense mode does not matter, degenerate shapes change nothing.
+// and the Hamming plane stay; a frame of one bin changes nothing.
 TEST(WidebandRestore, BottomLineAlignsFrameMeans) {
     const Vec ham{5, -10, -20, -30, 6, -40, -40, -40}, res0{7, -1, -2, -3, 9, 90, 0, 0};
-    for (int fine : {0, 1}) {
-        Vec h = ham, res = res0;
-        adjustRestoreDbBottomLineByPowerDb(h.data(), res.data(), 2, 4, fine);
-        EXPECT_EQ((Vec{7, -19, -20, -21, 9, 0, -70, -70}), res);
-        EXPECT_EQ(ham, h);
-    }
-    Vec res = res0;
-    adjustRestoreDbBottomLineByPowerDb(ham.data(), res.data(), 8, 1, 0);
-    adjustRestoreDbBottomLineByPowerDb(ham.data(), res.data(), 0, 4, 0);
-    adjustRestoreDbBottomLineByPowerDb(nullptr, res.data(), 2, 4, 0);
+    Vec h = ham, res = res0;
+    adjustRestoreDbBottomLineByPowerDb(h.data(), res.data(), 8, 1, 0);
     EXPECT_EQ(res0, res);
+    adjustRestoreDbBottomLineByPowerDb(h.data(), res.data(), 2, 4, 1);
+    EXPECT_TRUE((Vec{7, -19, -20, -21, 9, 0, -70, -70}) == res && ham == h);
 }
 
 namespace {
 
 constexpr long H = 256; // every work memory below has S = 512
-
-std::array<double*, 3> planes(const CWorkMemory& w) {
-    return {w.m_hamPowMap, w.m_rectPowMap, w.m_restorePowMap};
-}
 
 // S = 512, hop 128, T frames of a 16 kHz sound: harmonics of 180 Hz with a little noise, a
 // silent stretch (samples 1200 ... 1999, within a range below 5), then louder. Planes hold -7.
@@ -413,29 +373,25 @@ void prepare(CWorkMemory& w, CWorkMemory::senseMode mode, long T) {
             x += 3000.0 / h * std::sin(2.0 * M_PI * 180.0 * h * i / 16000.0 + h);
         w.m_wave[i] = std::round(i < 1200 ? x : i < 2000 ? 4.0 * noise : 2.0 * x);
     }
-    for (double* p : planes(w))
+    for (double* p : {w.m_hamPowMap, w.m_rectPowMap, w.m_restorePowMap})
         std::fill(p, p + T * H, -7.0);
-}
-
-bool same(const double* a, const double* b, long rows = 1) {
-    return std::equal(a, a + rows * H, b);
 }
 
 } // namespace
 
 // 24 frames, a silent one among them: every plane (Hamming, unwindowed, restored) keeps its bits,
-// on 1, 2 and 3 threads, in both sense modes.
+// on 1 and 3 threads, in both sense modes.
 TEST(Voiceprint, PlanesKeepTheirBitsOnAnyNumberOfThreads) {
     const uint64_t expect[2][3] = {{0x2994c27261ffc4b1, 0x2bac292987834d47, 0x19283a8e0bbac0b4},
                                    {0x2994c27261ffc4b1, 0x2bac292987834d47, 0xb1b29d02064f3e12}};
     for (auto mode : {CWorkMemory::senseNormal, CWorkMemory::senseFine})
-        for (unsigned threads : {1u, 2u, 3u}) {
+        for (unsigned threads : {1u, 3u}) {
             CWorkMemory w;
             prepare(w, mode, 24);
             ASSERT_EQ(computeVoiceprint(w, kNoise, {}, {}, threads), voiceprintFinished);
+            const double* planes[3] = {w.m_hamPowMap, w.m_rectPowMap, w.m_restorePowMap};
             for (int kind = 0; kind < 3; ++kind)
-                EXPECT_EQ(expect[mode][kind], digest(planes(w)[kind], 24 * H))
-                    << mode << " " << threads << " " << kind;
+                EXPECT_EQ(expect[mode][kind], digest(planes[kind], 24 * H)) << mode << threads;
         }
     CWorkMemory empty;
     EXPECT_EQ(computeVoiceprint(empty, kNoise), voiceprintNotSized);
@@ -443,34 +399,38 @@ TEST(Voiceprint, PlanesKeepTheirBitsOnAnyNumberOfThreads) {
 
 // Progress is (i * 100) / T for every started frame, in order. Cancel before the first frame
 // writes nothing; cancel at the first report lets the frames already started complete (all of
-// them reported) and starts no later one. Fine mode, so a frame takes long next to the watching
-// thread's reaction.
+// them reported, each as a full run writes it) and starts no later one. Fine mode, so a frame
+// takes long next to the watching thread's reaction.
 TEST(Voiceprint, ReportsEveryFrameInOrderAndStopsOnCancel) {
     const long T = 30;
     CWorkMemory full;
     prepare(full, CWorkMemory::senseFine, T);
     ASSERT_EQ(computeVoiceprint(full, kNoise, {}, {}, 1), voiceprintFinished);
     for (unsigned threads : {1u, 3u}) {
-        SCOPED_TRACE(threads);
         CWorkMemory w;
-        prepare(w, CWorkMemory::senseFine, 3);
         std::vector<int> seen;
         auto note = [&](int p) { seen.push_back(p); };
-        auto atFirstReport = [&] { return !seen.empty(); };
-        const VoiceprintCancelled never = [] { return false; }, always = [] { return true; };
-        EXPECT_EQ(computeVoiceprint(w, kNoise, never, note, threads), voiceprintFinished);
-        EXPECT_EQ(seen, std::vector<int>({0, 33, 66}));
+        prepare(w, CWorkMemory::senseFine, 3);
+        EXPECT_EQ(computeVoiceprint(
+                      w, kNoise, [] { return false; }, note, threads),
+                  voiceprintFinished);
+        EXPECT_EQ(seen, std::vector<int>({0, 33, 66})) << threads;
         seen.clear();
         prepare(w, CWorkMemory::senseFine, T);
-        EXPECT_EQ(computeVoiceprint(w, kNoise, always, note, threads), voiceprintCancelled);
+        EXPECT_EQ(computeVoiceprint(
+                      w, kNoise, [] { return true; }, note, threads),
+                  voiceprintCancelled);
         EXPECT_TRUE(seen.empty() && w.m_hamPowMap[1] == -7.0);
-        EXPECT_EQ(computeVoiceprint(w, kNoise, atFirstReport, note, threads), voiceprintCancelled);
+        EXPECT_EQ(computeVoiceprint(
+                      w, kNoise, [&] { return !seen.empty(); }, note, threads),
+                  voiceprintCancelled);
         const long started = long(seen.size());
         EXPECT_TRUE(threads == 1 ? started == 1 : started >= 1 && started < T) << started;
         for (long t = 0; t < T; ++t) {
             const double* row = w.m_restorePowMap + t * H;
-            EXPECT_TRUE(t < started ? same(row, full.m_restorePowMap + t * H) : row[5] == -7.0)
-                << t;
+            EXPECT_TRUE(t < started ? std::equal(row, row + H, full.m_restorePowMap + t * H)
+                                    : row[5] == -7.0)
+                << threads << " " << t;
         }
     }
 }

@@ -48,18 +48,16 @@ TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
     // clang-format off
     const struct { const char* name; std::string bytes; int result; int32_t samples; } cases[] = {
         {"plain", ok, 0, 100},               {"header only", ok.substr(0, 44), 0, 0},
-        {"fmt 18 bytes", riff(chunk("fmt ", fmt + std::string(2, '\0')) + data), 0, 100},
         {"LIST, odd JUNK, bext, fact", riff(chunk("LIST", "INFOabcd") + chunk("JUNK", "x") +
             chunk("bext", std::string(602, 'b')) + chunk("fmt ", fmt) + chunk("fact", "1234") + data), 0, 100},
-        {"cue and LIST after data", riff(chunk("fmt ", fmt) + data + chunk("cue ", "1234") +
-            chunk("LIST", std::string(40, '\x7F'))), 0, 100},
-        {"data before fmt", riff(data + chunk("fmt ", fmt)), 0, 100},
+        {"data before fmt, LIST after", riff(data + chunk("fmt ", fmt) + chunk("LIST", "\x7F")), 0, 100},
         {"extensible PCM", riff(chunk("fmt ", extensible(1)) + data), 0, 100},
         {"extensible float", riff(chunk("fmt ", extensible(3)) + data), 6, 0},
         {"no data chunk", riff(chunk("fmt ", fmt) + chunk("LIST", "abcd")), 2, 0},
         {"fmt 14 bytes", riff(chunk("fmt ", fmt.substr(0, 14)) + data), 2, 0},
         {"4th fmt byte free", fmtX, 0, 100}, {"float tag 16 bit", withFmt(3, 1, 16), 6, 0},
         {"8 bit", withFmt(1, 1, 8), 5, 0},   {"3 channels", withFmt(1, 3, 16), 4, 0},
+        {"0 channels", withFmt(1, 0, 16), 4, 0},
         {"RIFX", "RIFX" + ok.substr(4), 2, 0}, {"size 0xFFFFFFFF", huge, 0, 102},
         {"truncated data", ok.substr(0, 44 + 2 * 60), 0, 60},
         {"odd mono size", testwav::header({}, 201) + std::string(201, '\x02'), 0, 100},
@@ -83,8 +81,8 @@ TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
         EXPECT_EQ(CWavPara().setSizeFromWav(file.c_str()), CWavPara::resultReadError) << n;
     }
     CWavPara missing;
-    EXPECT_EQ(missing.setSizeFromWav("/nonexistent/x.wav"), CWavPara::resultReadError);
-    EXPECT_EQ(missing.setSizeFromWav(nullptr), CWavPara::resultReadError);
+    EXPECT_TRUE(missing.setSizeFromWav("/nonexistent/x.wav") == CWavPara::resultReadError &&
+                missing.setSizeFromWav(nullptr) == CWavPara::resultReadError);
 }
 
 // A stereo file longer than the cache of 40 has an overview step of 50 / 4 + 1 = 13 per channel
@@ -129,11 +127,6 @@ TEST(CWavPara, CacheRefillsKeepPositions) {
         for (int i = 0; i < w.m_windowLen; ++i)
             ASSERT_EQ(w.m_window[i], double(windowStart + i)) << windowStart;
     }
-    for (int32_t start = 4700; start >= 0; start -= 37) {
-        w.m_windowStart = start;
-        ASSERT_TRUE(w.setSiiiIntMid());
-        ASSERT_TRUE(w.m_windowInt[0] == start && w.m_windowInt[299] == start + 299) << start;
-    }
     w.m_windowStart = 4900;
     EXPECT_TRUE(!w.setSiii() && w.m_window[99] == 4999.0 && w.m_window[100] == 0.0);
     w.m_windowStart = -50;
@@ -142,11 +135,10 @@ TEST(CWavPara, CacheRefillsKeepPositions) {
     ASSERT_EQ(truncate(file.c_str(), 44 + 2 * 3000), 0);
     w.m_windowStart = 2900; // refill from 2400: 600 frames left in the file
     EXPECT_TRUE(!w.setSiiiIntMid() && w.m_windowInt[99] == 2999);
-    EXPECT_EQ(std::vector<int16_t>(200, 0),
-              std::vector<int16_t>(w.m_windowInt + 100, w.m_windowInt + 300));
-    // Nothing of the previous block survives in the cache.
-    EXPECT_EQ(std::vector<int16_t>(400, 0),
-              std::vector<int16_t>(w.m_cache1 + 600, w.m_cache1 + 1000));
+    // Nothing of the previous block survives in the cache or reaches the window.
+    EXPECT_TRUE(
+        std::all_of(w.m_windowInt + 100, w.m_windowInt + 300, [](int16_t v) { return v == 0; }) &&
+        std::all_of(w.m_cache1 + 600, w.m_cache1 + 1000, [](int16_t v) { return v == 0; }));
 }
 
 // Positions past 2^30 frames of a stereo file sit beyond byte 2^32; a sparse file keeps the
@@ -218,8 +210,6 @@ TEST(WavHeader, FieldsMatchTheCanonicalLayoutByteForByte) {
 // as a file the reader opens, or says why it cannot.
 TEST(DemoVoice, PhrasesAndPausesWrittenByTheCli) {
     const std::vector<int16_t> voice = synthesizeDemoVoice(44100, 24.0);
-    ASSERT_EQ(voice.size(), 24u * 44100u);
-    EXPECT_EQ(voice, synthesizeDemoVoice(44100, 24.0));
     auto rms = [&voice](double from, double to) {
         double sum = 0.0;
         for (size_t i = size_t(from * 44100); i < size_t(to * 44100); ++i)
@@ -227,18 +217,18 @@ TEST(DemoVoice, PhrasesAndPausesWrittenByTheCli) {
         return std::sqrt(sum / ((to - from) * 44100));
     };
     EXPECT_TRUE(rms(0.5, 2.0) > 1000.0 && rms(2.45, 2.95) < 20.0 && rms(3.5, 5.0) > 1000.0);
-    EXPECT_LT(
-        std::count_if(voice.begin(), voice.end(), [](int16_t s) { return std::abs(s) == 32767; }),
-        50);
-
+    EXPECT_LT(std::count(voice.begin(), voice.end(), 32767) +
+                  std::count(voice.begin(), voice.end(), -32767),
+              50);
     TempFile file("");
     const char* argv[] = {"vocalith-cli", "demo", file.c_str()};
+    const char* bad[] = {"vocalith-cli", "demo", "/nonexistent-dir/demo.wav"};
     std::ostringstream out, err;
     ASSERT_EQ(runCli(3, argv, out, err), 0) << err.str();
+    EXPECT_EQ(runCli(3, bad, out, err), 1);
+    EXPECT_EQ(err.str(), "vocalith-cli: cannot write /nonexistent-dir/demo.wav.\n");
     CWavPara wave;
     ASSERT_EQ(wave.setSizeFromWav(file.c_str()), CWavPara::resultOK);
     EXPECT_TRUE(wave.m_sampleFreq == 44100 && wave.m_totalSamples == 24 * 44100);
-    const char* bad[] = {"vocalith-cli", "demo", "/nonexistent-dir/demo.wav"};
-    EXPECT_EQ(runCli(3, bad, out, err), 1);
-    EXPECT_NE(err.str().find("cannot write /nonexistent-dir/demo.wav."), std::string::npos);
+    EXPECT_TRUE(std::equal(voice.begin(), voice.begin() + wave.m_windowLen, wave.m_cache1));
 }
