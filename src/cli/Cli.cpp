@@ -228,6 +228,11 @@ bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::
     const bool lowRate = wave.m_sampleFreq <= 22049;
     const long ssft = lowRate ? 2048 : 4096;
     const long repeat = (long(wave.m_windowLen) - 1 - ssft) / 512;
+    // As in the window: a sound shorter than one transform and a hop has no frame to show.
+    if (repeat < 1) {
+        err << "data length not enough.\n";
+        return false;
+    }
     if (work.setSize(ssft, wave.m_windowLen, CWorkMemory::senseNormal, 512, repeat) !=
         CWorkMemory::resultOk) {
         err << "memory allocation failed.\n";
