@@ -62,16 +62,14 @@ TEST(Cli, UsageAndBadArguments) {
     EXPECT_EQ(cli({}).status, 1);
     const CliRun help = cli({"--help"});
     EXPECT_TRUE(help.status == 0 && help.out.rfind("usage: vocalith-cli info FILE.wav", 0) == 0);
-    // clang-format off
-    for (auto args : std::vector<std::vector<std::string>>{
-             {"frobnicate", "a.wav"}, {"voiceprint"}, {"voiceprint", "a.wav", "--bogus"},
-             {"pitch", "a.wav", "--ssft"}, {"info", "a.wav", "--fine"},
-             {"voiceprint", "a.wav", "--hamming"}, {"info", "a.wav", "b.wav"},
-             {"voiceprint", "a.wav", "--pitch"}, {"pitch", "a.wav", "--png", "p.png", "--pitch"},
-             {"voiceprint", "a.wav", "--png", "p.png", "--plain", "--size", "300x200"}}) {
-        // clang-format on
-        const CliRun r = cli(args);
-        EXPECT_TRUE(r.status == 1 && r.err.find("usage:") != std::string::npos) << args[0];
+    for (const char* line :
+         {"frobnicate a.wav", "voiceprint", "voiceprint a.wav --bogus", "pitch a.wav --ssft",
+          "info a.wav --fine", "voiceprint a.wav --hamming", "info a.wav b.wav",
+          "voiceprint a.wav --pitch", "pitch a.wav --png p.png --pitch",
+          "voiceprint a.wav --png p.png --plain --size 300x200"}) {
+        std::istringstream words(line);
+        const CliRun r = cli({std::istream_iterator<std::string>(words), {}});
+        EXPECT_TRUE(r.status == 1 && r.err.find("usage:") != std::string::npos) << line;
     }
 }
 
@@ -84,13 +82,6 @@ TEST(Cli, InfoShowsWhatOpeningSets) {
                      "[SsftSize]=4096\n[SsftSec]=0.093[s]\n[Interval]=512\n[RepeatTimes]=853\n"
                      "[NoiseParameter]=0.0005000000\n[ExcutionSize]=440320\n"
                      "[ExcutionSec]=9.985[s]\n[FreqrRnage]=[0,8000]\n[dBRnage]=[-160.0,0.0]\n");
-
-    TempFile slow(testwav::wav(std::vector<int16_t>(8000), 1, 8000));
-    r = cli({"info", slow.path});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "too low SamplFreq to play sound.\n");
-    EXPECT_NE(r.out.find("[SsftSize]=2048\n"), std::string::npos);
-    EXPECT_NE(r.out.find("[FreqrRnage]=[0,4000]\n[dBRnage]=[-130.0,0.0]\n"), std::string::npos);
 
     const std::pair<std::string, std::string> failures[] = {
         {testwav::header({1, 1, 44100, 8}, 0), "wave file reading failed.\nquat bit 16.\n"},
@@ -214,11 +205,11 @@ TEST(Cli, OptionsAndPitch) {
     EXPECT_EQ(line, "frame,time_s,pitch_hz,pitch_level,power,harmonics");
     int frames = 0, frame = -1;
     double time = -1, pitch = -1;
-    for (; std::getline(lines, line); ++frames) {
-        ASSERT_EQ(std::sscanf(line.c_str(), "%d,%lf,%lf", &frame, &time, &pitch), 3) << line;
-        EXPECT_TRUE(frame == frames && std::fabs(time - frame * 512 / 16000.0) < 5e-7) << line;
-        EXPECT_NEAR(pitch, 200.0, 7.8125) << line;
-    }
+    for (; std::getline(lines, line); ++frames)
+        EXPECT_TRUE(std::sscanf(line.c_str(), "%d,%lf,%lf", &frame, &time, &pitch) == 3 &&
+                    frame == frames && std::fabs(time - frame * 512 / 16000.0) < 5e-7 &&
+                    std::fabs(pitch - 200.0) <= 7.8125)
+            << line;
     EXPECT_EQ(frames, 27);
 }
 
@@ -256,6 +247,10 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     EXPECT_EQ(r.err, "line 2 : label line wrong.\nquit to read " + labels.path + "\n");
     EXPECT_EQ(readMemoListFile(back.path).slots.size(), 1u);
 
+    // A damaged list: what it held goes out, the run fails.
+    TempFile cut("Ver. 2.51\r\n1\r\n", "cut.vlh");
+    r = cli({"memos", "export", cut.path, "--format", "csv"});
+    EXPECT_TRUE(r.status == 1 && r.err == "memo list read failed.\n") << r.err;
     EXPECT_EQ(cli({"memos", "import", grid.path, "-o", back.path}).status, 1);
     EXPECT_EQ(cli({"memos", "export", vlh.path, "--format", "praat"}).err.substr(0, 56),
               "vocalith-cli: --format needs textgrid, audacity or csv.\n");

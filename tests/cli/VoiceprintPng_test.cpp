@@ -56,22 +56,13 @@ TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
 
     // The plane, the axes, the bar's ends (dbHigh white, dbLow black, -50 dB half way down) and
     // its outline.
-    expectPixels(pic, {{40, 27, kGreyPx},
-                       {181, 27, kGreyPx},
-                       {321, 27, kGreyPx},
-                       {40, 150, kGreyPx},
-                       {181, 150, kGreyPx},
-                       {321, 150, kGreyPx},
-                       {40, 271, kGreyPx},
-                       {181, 271, kGreyPx},
-                       {321, 271, kGreyPx},
-                       {322, 272, kWhitePx},
-                       {330, 27, kWhitePx},
-                       {339, 27, kWhitePx},
-                       {335, 271, kBlackPx},
-                       {335, 149, kGreyPx},
-                       {329, 100, kBlackPx},
-                       {34, 118, kWhitePx}});
+    // clang-format off
+    expectPixels(pic, {
+        {40, 27, kGreyPx}, {321, 27, kGreyPx}, {181, 150, kGreyPx}, {40, 271, kGreyPx},
+        {321, 271, kGreyPx}, {322, 272, kWhitePx}, {330, 27, kWhitePx}, {339, 27, kWhitePx},
+        {335, 271, kBlackPx}, {335, 149, kGreyPx}, {329, 100, kBlackPx}, {34, 118, kWhitePx},
+    });
+    // clang-format on
     expectRun(pic, 39, 26, 39, 272, kBlackPx);
     expectRun(pic, 39, 272, 321, 272, kBlackPx);
     expectText(pic, 343, 27, "0 dB", kBlackPx, kWhitePx);
@@ -116,18 +107,14 @@ TEST(VoiceprintPng, PitchContourAndMemos) {
     const int x = 40 + 50 * 282 / 100, gap = 40 + 65 * 282 / 100; // frames 50 and 65
     expectRun(pic, x, 209, x, 211, kCoral);
     // The memo's square, its outline, and the text's box ending 2 pixels after the text.
-    expectPixels(pic, {{x, 208, kGreyPx},
-                       {x, 246, kSpringGreen},
-                       {x, 197, kDarkGreen},
-                       {x, 124, kMidnightBlue},
-                       {gap, 210, kGreyPx},
-                       {gap, 246, kGreyPx},
-                       {gap, 124, kMidnightBlue},
-                       {181, 149, memoColour(1)},
-                       {183, 151, memoColour(1)},
-                       {184, 152, kBlackPx},
-                       {187 + 41 + 1, 149, kBlackPx},
-                       {187 + 41 + 2, 149, kGreyPx}});
+    // clang-format off
+    expectPixels(pic, {
+        {x, 208, kGreyPx}, {x, 246, kSpringGreen}, {x, 197, kDarkGreen},
+        {x, 124, kMidnightBlue}, {gap, 210, kGreyPx}, {gap, 246, kGreyPx},
+        {gap, 124, kMidnightBlue}, {181, 149, memoColour(1)}, {183, 151, memoColour(1)},
+        {184, 152, kBlackPx}, {187 + 41 + 1, 149, kBlackPx}, {187 + 41 + 2, 149, kGreyPx},
+    });
+    // clang-format on
     expectText(pic, 181 + 6, 149 - 3, "F2 here", memoColour(1), kBlackPx);
     for (int y = 27; y < 272; ++y)
         ASSERT_NE(pic.at(40, y), memoColour(0)) << "a memo before the picture is left out";
