@@ -1,5 +1,4 @@
 #include "cli/CliRun.h"
-#include "engine/memo/PngHeader.h"
 #include "engine/sound/TextEncoding.h"
 
 namespace {
@@ -179,32 +178,4 @@ TEST(MemoListFile, ViewsAreFittedIntoTheSound) {
     }
     const MemoView shortSound = fitMemoView(INT32_MAX, INT32_MAX, 300, 400, -5);
     EXPECT_EQ(std::make_pair(shortSound.start, shortSound.cursor), std::make_pair(0, 0));
-}
-
-// The demo's memo list must open whole, every group's view exactly on its stretch inside the
-// 24 s recording, and the picture a memo names must have a size a picture memo may have.
-TEST(MemoListFile, DemoRecordingComesWithMemosAndPicture) {
-    ScratchDir dir;
-    const CliRun run = cli({"demo", dir.path() + "/demo.wav"});
-    ASSERT_EQ(run.status, 0) << run.err;
-
-    const MemoListRead r = readMemoListFile(dir.path() + "/demo.vlh");
-    ASSERT_EQ(r.result, MemoListRead::readOk);
-    ASSERT_EQ(r.slots.size(), 8u); // one group per phrase
-    EXPECT_EQ(r.requestedWindowLen, 441000);
-    int byPriority[3] = {};
-    for (const MemoSlot& s : r.slots) {
-        ++byPriority[s.sub->GetMemoPrior()];
-        const ParsedParameters p = parseParameterBlock(s.param->m_memoText.utf8_string());
-        const int32_t span = (p.repeatTimes - 1) * p.interval + p.ssftSize;
-        EXPECT_TRUE(p.ok && s.terms.size() >= 4u);
-        EXPECT_TRUE(fitMemoView(s.param->m_viewStart, s.param->m_viewCursor, 24 * 44100, 441000,
-                                441000 - span)
-                        .exact);
-    }
-    EXPECT_EQ(std::vector<int>(byPriority, byPriority + 3), std::vector<int>({3, 3, 2}));
-    EXPECT_NE(slurp(dir.path() + "/demo.trn").find("[ImageMemo]=figure.png"), std::string::npos);
-    uint32_t w = 0, h = 0;
-    ASSERT_TRUE(pngSize(dir.path() + "/demo-figure.png", &w, &h));
-    EXPECT_EQ(std::make_pair(w, h), std::make_pair(160u, 80u));
 }
