@@ -49,25 +49,6 @@ const char* const kExample = "Ver. 2.51\r\n1\r\n"
 
 } // namespace
 
-// The stored priority reads back only when it is 0, 1 or 2 (empty, text or out of range read as
-// High); setting an out-of-range value leaves the stored text as it was.
-TEST(CArchMemo, PriorityIsStoredAsDecimalText) {
-    CArchMemo memo;
-    const std::pair<const char*, CArchMemo::MemoPrior> cases[] = {
-        {"0", CArchMemo::High}, {"1", CArchMemo::Mid},   {"2", CArchMemo::Low},
-        {"3", CArchMemo::High}, {"-1", CArchMemo::High}, {"1x", CArchMemo::High},
-    };
-    for (const auto& [stored, prior] : cases) {
-        memo.m_prior = stored;
-        EXPECT_EQ(memo.GetMemoPrior(), prior) << '"' << stored << '"';
-    }
-    const std::pair<int, const char*> sets[] = {{2, "2"}, {3, "2"}, {-1, "2"}, {0, "0"}};
-    for (const auto& [prior, stored] : sets) {
-        memo.SetMemoPrior(CArchMemo::MemoPrior(prior));
-        EXPECT_EQ(memo.m_prior, stored) << prior;
-    }
-}
-
 TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
     std::vector<MemoSlot> slots;
     slots.push_back(exampleSlot());
@@ -79,8 +60,7 @@ TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
     // Writing what was read gives the file again; only the decoded text and the numbering
     // are not seen that way.
     const MemoListRead r = parse(kExample);
-    ASSERT_EQ(r.result, MemoListRead::readOk);
-    ASSERT_EQ(r.slots.size(), 1u);
+    ASSERT_TRUE(r.result == MemoListRead::readOk && r.slots.size() == 1u);
     EXPECT_EQ(r.requestedWindowLen, 4410);
     EXPECT_EQ(format(r.slots), kExample);
     EXPECT_EQ(r.slots[0].param->m_memoText, "[SsftSize]=4096\n[Interval]=512");
@@ -110,7 +90,6 @@ TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
     const std::string body = std::string(kExample).substr(9);
     EXPECT_EQ(parse("0123456789012345Ver." + body).result, MemoListRead::readOk);
     EXPECT_EQ(parse("01234567890123456Ver." + body).result, MemoListRead::readBadHeader);
-    EXPECT_EQ(parse("").result, MemoListRead::readBadHeader);
     EXPECT_EQ(readMemoListFile("/nonexistent/x.vlh").result, MemoListRead::readOpenFailed);
 }
 
@@ -144,8 +123,8 @@ TEST(MemoListFile, DamagedFilesKeepOnlyCompleteSlots) {
         std::string b = bytes;
         return parse(b.replace(b.find(from, after), strlen(from), to));
     };
-    EXPECT_EQ(edited("\r\n3\r\n", "\r\n2147483647\r\n").slots.size(), 3u);
-    EXPECT_EQ(edited("\r\n3\r\n", "\r\n-1\r\n").result, MemoListRead::readDamaged);
+    EXPECT_TRUE(edited("\r\n3\r\n", "\r\n2147483647\r\n").slots.size() == 3u &&
+                edited("\r\n3\r\n", "\r\n-1\r\n").result == MemoListRead::readDamaged);
     for (const char* bad : {"abc", "", "99999999999", "-"}) {
         const MemoListRead r = edited("1001", bad, slotEnd[0]);
         EXPECT_TRUE(r.result == MemoListRead::readDamaged && r.slots.size() == 1u) << bad;
@@ -158,24 +137,8 @@ TEST(MemoListFile, DamagedFilesKeepOnlyCompleteSlots) {
     odd.replace(odd.find("0.500000"), 8, "-inf");
     odd.replace(odd.find("312"), 3, "  +312 Hz");
     const MemoListRead r = parse(odd);
-    ASSERT_EQ(r.result, MemoListRead::readOk);
+    ASSERT_TRUE(r.result == MemoListRead::readOk && r.slots.size() == 1u);
     const CArchMemo &first = *r.slots[0].terms[0], &second = *r.slots[0].terms[1];
     EXPECT_EQ(std::make_tuple(first.m_relX, first.m_relY, first.m_freq, second.m_relX),
               std::make_tuple(0.0f, 1.0f, 312, 0.0f));
-}
-
-TEST(MemoListFile, ViewsAreFittedIntoTheSound) {
-    // 1000 samples, window 400, the stretch may start at 0 .. 100 of the window.
-    // start, cursor, fitted start, fitted cursor, exact
-    const int32_t cases[][5] = {
-        {200, 50, 200, 50, 1},  {600, 0, 600, 0, 1}, {650, 30, 600, 80, 0},
-        {900, 90, 600, 100, 0}, {-50, 70, 0, 20, 0}, {100, 5000, 100, 100, 0},
-    };
-    for (const auto& c : cases) {
-        const MemoView v = fitMemoView(c[0], c[1], 1000, 400, 100);
-        EXPECT_EQ(std::vector<int32_t>({v.start, v.cursor, v.exact}),
-                  std::vector<int32_t>({c[2], c[3], c[4]}));
-    }
-    const MemoView shortSound = fitMemoView(INT32_MAX, INT32_MAX, 300, 400, -5);
-    EXPECT_EQ(std::make_pair(shortSound.start, shortSound.cursor), std::make_pair(0, 0));
 }
