@@ -43,51 +43,34 @@ std::string exported(MemoExportFormat format) {
     return exportMemos(memoSlotRefs(list), format, {kRate, kTotal}).text;
 }
 
-// Groups, texts, priorities, stretches and term pixels as they were; frequencies too when the
-// format carries them.
+// Groups, texts, priorities, stretches and term pixels and numbers as they were; frequencies too
+// when the format carries them. A title's place and frequency are the group's own.
 void expectSameList(const std::vector<MemoSlot>& back, bool frequencies) {
-    const std::vector<MemoSlot> list = sampleList();
-    ASSERT_EQ(back.size(), list.size());
-    auto pixel = [](float relX) { return int(relX * kMemoPanelWidth); };
-    for (size_t k = 0; k < list.size(); ++k) {
-        SCOPED_TRACE(k);
-        const MemoStretch was = memoStretchOf(*list[k].param, 0);
-        const MemoStretch is = memoStretchOf(*back[k].param, 0);
-        ASSERT_TRUE(is.ok);
-        EXPECT_EQ(std::make_tuple(is.start, is.executionSize, is.repeatTimes),
-                  std::make_tuple(was.start, was.executionSize, was.repeatTimes));
-        EXPECT_EQ(back[k].sub->GetMemoPrior(), list[k].sub->GetMemoPrior());
-        ASSERT_EQ(back[k].terms.size(), list[k].terms.size());
-        for (size_t j = 0; j < list[k].terms.size(); ++j) {
-            const CArchMemo &is = *back[k].terms[j], &was = *list[k].terms[j];
-            EXPECT_EQ(is.m_memoText, was.m_memoText);
-            if (j == 0)
-                continue; // a title's place and frequency are the group's own
-            EXPECT_EQ(std::make_tuple(pixel(is.m_relX), is.m_termNo, frequencies ? is.m_freq : 0),
-                      std::make_tuple(pixel(was.m_relX), int(j), frequencies ? was.m_freq : 0));
+    auto listed = [&](const std::vector<MemoSlot>& slots, bool imported) {
+        std::ostringstream out;
+        for (const MemoSlot& s : slots) {
+            const MemoStretch st = memoStretchOf(*s.param, 0);
+            out << "\n"
+                << st.ok << " " << st.start << " " << st.executionSize << " " << st.repeatTimes
+                << " " << s.sub->GetMemoPrior() << "|" << s.terms[0]->m_memoText.utf8_string();
+            for (size_t j = 1; j < s.terms.size(); ++j)
+                out << "|" << s.terms[j]->m_memoText.utf8_string() << " "
+                    << int(s.terms[j]->m_relX * kMemoPanelWidth) << " "
+                    << (imported ? s.terms[j]->m_termNo : int(j)) << " "
+                    << (frequencies ? s.terms[j]->m_freq : 0);
         }
-    }
+        return out.str();
+    };
+    EXPECT_EQ(listed(back, true), listed(sampleList(), false));
 }
 
-std::string asciiOnly(const std::string& text) {
-    std::string out;
-    for (char c : text)
-        out += (c & 0x80) ? '?' : c;
-    return out;
-}
-
-std::string utf16(const std::string& ascii, bool bigEndian) {
+// The text as UTF-16 with its byte-order mark, every non-ASCII byte as "?".
+std::string utf16(const std::string& text, bool bigEndian) {
     std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (char c : ascii)
-        out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    for (char c : text)
+        out += bigEndian ? std::string{'\0', c & 0x80 ? '?' : c}
+                         : std::string{c & 0x80 ? '?' : c, '\0'};
     return out;
-}
-
-int lineOf(const std::string& text, const std::string& piece, size_t from = 0) {
-    const size_t at = text.find(piece, from);
-    return at == std::string::npos
-               ? -1
-               : 1 + int(std::count(text.begin(), text.begin() + long(at), '\n'));
 }
 
 // The result and message, then each group as its priority, first sample and frames, and its memos'
@@ -106,23 +89,9 @@ std::string describe(const MemoImport& r) {
 
 } // namespace
 
-TEST(MemoInterop, PictureColumnsMapToFrameMiddles) {
-    // W = 1004: plot 1000 wide, T x I = 51200 of 55296 samples -> 925 columns from x = 39.
-    const std::vector<MemoSlot> list = sampleList();
-    const MemoStretch s = memoStretchOf(*list[0].param, 0);
-    ASSERT_TRUE(s.ok);
-    auto at = [&](int px) { return memoSampleAt(s, (px + 0.5f) / 1004, 1004); };
-    EXPECT_EQ(at(39), 44100 + 2048); // first column: the first frame's middle
-    EXPECT_EQ(at(39 + 925), 44100 + 2048 + 51200);
-    EXPECT_EQ(at(0), 44100);            // left of the stretch: its first sample
-    EXPECT_EQ(at(1003), 44100 + 54783); // right of it: its last
-    EXPECT_FLOAT_EQ(memoRelXAt(s, 44100 + 2048, 1004), 39.5f / 1004);
-    EXPECT_FLOAT_EQ(memoRelXAt(s, 44100 + 2048 + 51200, 1004), 964.5f / 1004);
-}
-
 TEST(MemoInterop, ExportsRoundTrip) {
     // TextGrid: the overlapping group goes to a second layer of tiers; equal times are made
-    // distinct; UTF-16 either way round reads the same.
+    // distinct; big-endian UTF-16 reads the same.
     std::string text = exported(MemoExportFormat::textGrid);
     for (const char* piece :
          {"name = \"title 2\"", "text = \"greeting, \"\"hi\"\"\"", "text = \"Mid\"", "size = 6 \n"})
@@ -130,11 +99,9 @@ TEST(MemoInterop, ExportsRoundTrip) {
     MemoImport back = importText(text, true);
     EXPECT_EQ(back.result, MemoImport::importOk) << back.message;
     expectSameList(back.slots, false);
-    for (bool big : {false, true}) {
-        const MemoImport wide = importText(utf16(asciiOnly(text), big), true);
-        EXPECT_EQ(wide.result, MemoImport::importOk) << wide.message;
-        EXPECT_EQ(wide.slots.size(), 3u);
-    }
+    const MemoImport wide =
+        importText(utf16(text, true), true); // little-endian: in the damage test
+    EXPECT_TRUE(wide.result == MemoImport::importOk && wide.slots.size() == 3u) << wide.message;
 
     // Audacity labels keep frequencies; (44100 + 99 x 512 + 4096) / 44100 = 2.2422675...
     text = exported(MemoExportFormat::audacity);
@@ -143,7 +110,6 @@ TEST(MemoInterop, ExportsRoundTrip) {
                          0),
               0u);
     EXPECT_NE(text.find("\ttwo&#xD;lines\n"), std::string::npos);
-    EXPECT_NE(text.find("\tx&#x9;y\n"), std::string::npos);
     back = importText(text, false);
     EXPECT_EQ(back.result, MemoImport::importOk) << back.message;
     expectSameList(back.slots, true);
@@ -160,31 +126,10 @@ TEST(MemoInterop, ExportsRoundTrip) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1 + 9);
 }
 
-// The TextGrid export as Praat itself reads it: tiers, intervals, points and labels.
-TEST(MemoInterop, PraatReadsTheExport) {
-    if (std::system("command -v praat >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "praat is not installed";
-    ScratchDir dir;
-    dir.file("memos.TextGrid", exported(MemoExportFormat::textGrid));
-    dir.file("read.praat",
-             "Read from file: \"memos.TextGrid\"\ntiers = Get number of tiers\n"
-             "intervals = Get number of intervals: 1\ntitle$ = Get label of interval: 1, 2\n"
-             "priority$ = Get label of interval: 2, 4\npoints = Get number of points: 3\n"
-             "term$ = Get label of point: 3, 3\noverlap$ = Get label of interval: 4, 2\n"
-             "writeInfoLine: tiers, \" \", intervals, \" \", points\n"
-             "appendInfoLine: title$, \"|\", priority$, \"|\", term$, \"|\", overlap$\n");
-    const int status =
-        std::system(("cd " + dir.path() + " && praat --run read.praat > out.txt 2>&1").c_str());
-    std::ifstream in(dir.path() + "/out.txt");
-    const std::string got((std::istreambuf_iterator<char>(in)), {});
-    ASSERT_EQ(status, 0) << got;
-    // Five term points, the two at one place among them: Praat keeps one point per time.
-    EXPECT_EQ(got, "6 5 5\ngreeting, \"hi\"|Low|na\xC3\xAFve \xE3\x81\x82|overlap\n");
-}
-
 TEST(MemoInterop, DamagedTextGridsKeepWhatWasRead) {
     const std::string good = exported(MemoExportFormat::textGrid);
-    // Every cut of the file: no crash, a message naming a line that exists, whole slots only.
+    // Every cut of the file: no crash, a message naming a line that exists, whole slots only, and
+    // nothing the fuzz check would flag.
     for (size_t cut = 0; cut < good.size(); cut += 37) {
         const std::string part = good.substr(0, cut);
         const MemoImport r = importText(part, true);
@@ -201,53 +146,29 @@ TEST(MemoInterop, DamagedTextGridsKeepWhatWasRead) {
         return t.replace(t.find(from, after), from.size(), to);
     };
     // One interval too many in the first tier: its two groups stay, the rest is lost.
-    const std::string more = edited("intervals: size = 5", "intervals: size = 6");
-    MemoImport r = importText(more, true);
-    EXPECT_EQ(r.result, MemoImport::importDamaged);
-    EXPECT_EQ(r.message,
-              "line " + std::to_string(lineOf(more, "item [2]:") + 1) + " : number expected.");
+    MemoImport r = importText(edited("intervals: size = 5", "intervals: size = 6"), true);
+    EXPECT_TRUE(r.result == MemoImport::importDamaged && r.message == "line 36 : number expected.");
     ASSERT_EQ(r.slots.size(), 2u);
     EXPECT_EQ(r.slots[1].terms[0]->m_memoText, "second");
 
-    // Huge numbers: a count, a time beyond a double, a time beyond the sound.
+    // Huge numbers: a count, a time beyond a double.
     EXPECT_EQ(importText(edited("size = 6", "size = 1e300"), true).message,
               "line 7 : count wrong.");
     EXPECT_EQ(importText(edited("xmax = 20", "xmax = 1e999"), true).message,
               "line 5 : number wrong.");
-    const size_t end = good.find("xmax = ", good.find("xmin = 3 \n")) + 7; // the second group's
-    const std::string beyond = edited(good.substr(end, good.find(' ', end) - end), "1e300", end);
-    r = importText(beyond, true);
-    EXPECT_EQ(r.message, "line " + std::to_string(lineOf(beyond, "xmin = 3 \n")) +
-                             " : time range beyond the sound.");
-    EXPECT_EQ(r.slots.size(), 1u);
 
     // Encodings: a lone surrogate and a NUL stop the text where they are; Latin-1 is read.
-    const std::string ascii = asciiOnly(good);
-    std::string broken = utf16(ascii, false);
+    std::string broken = utf16(good, false);
     broken.replace(broken.find(std::string("s\0e\0c\0o\0n\0d\0", 12)), 2,
                    std::string("\x00\xD8", 2));
     r = importText(broken, true);
-    EXPECT_EQ(r.message,
-              "line " + std::to_string(lineOf(ascii, "\"second\"")) + " : not UTF-16 text.");
+    EXPECT_EQ(r.message, "line 30 : not UTF-16 text.");
     EXPECT_EQ(r.slots.size(), 1u);
     EXPECT_EQ(importText(edited("s", std::string(1, '\0'), good.find("second")), true).message,
-              "line " + std::to_string(lineOf(good, "\"second\"")) + " : not text.");
+              "line 30 : not text.");
     r = importText(edited("second", "caf\xE9"), true);
     ASSERT_EQ(r.slots.size(), 3u);
     EXPECT_EQ(r.slots[1].terms[0]->m_memoText.utf8_string(), "caf\xC3\xA9");
-}
-
-TEST(MemoInterop, ShortTextGridAndForeignTiers) {
-    // The short text format; a phone tier without priorities, points before any interval tier.
-    const std::string text =
-        "File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n\n0\n2\n"
-        "<exists>\n2\n\"TextTier\"\n\"marks\"\n0\n2\n2\n0.5\n\"m1\"\n1.9\n\"m2\"\n"
-        "\"IntervalTier\"\n\"phones\"\n0\n2\n3\n0\n1\n\"a\"\n1\n1.5\n\"\"\n1.5\n2\n"
-        "\"b \"\"c\"\"\"\n";
-    // 1 s: (44100 - 4096) / 512 + 1 = 79 frames fit; a term steps below 7900 Hz as a
-    // transcript term does.
-    EXPECT_EQ(describe(importText(text, true)),
-              "0 \n0 0+79|a@7900|m1@7110\n0 66150+36|b \"c\"@7900|m2@7110");
 }
 
 // What was read before a damaged line is kept. A frequency of -1 is none given. A comma for

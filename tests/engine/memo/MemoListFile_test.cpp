@@ -1,6 +1,4 @@
 #include "cli/CliRun.h"
-#include "engine/memo/PngHeader.h"
-#include "engine/memo/TranscriptFile.h"
 #include "engine/sound/TextEncoding.h"
 
 namespace {
@@ -51,26 +49,6 @@ const char* const kExample = "Ver. 2.51\r\n1\r\n"
 
 } // namespace
 
-// The stored priority reads back only when it is 0, 1 or 2 (empty, text or out of range read as
-// High); setting an out-of-range value leaves the stored text as it was.
-TEST(CArchMemo, PriorityIsStoredAsDecimalText) {
-    CArchMemo memo;
-    const std::pair<const char*, CArchMemo::MemoPrior> cases[] = {
-        {"0", CArchMemo::High},  {"1", CArchMemo::Mid},   {"2", CArchMemo::Low},
-        {"7", CArchMemo::High},  {"-1", CArchMemo::High}, {"3", CArchMemo::High},
-        {"1x", CArchMemo::High}, {"x", CArchMemo::High},  {"", CArchMemo::High},
-    };
-    for (const auto& [stored, prior] : cases) {
-        memo.m_prior = stored;
-        EXPECT_EQ(memo.GetMemoPrior(), prior) << '"' << stored << '"';
-    }
-    const std::pair<int, const char*> sets[] = {{2, "2"}, {1, "1"}, {3, "1"}, {-1, "1"}, {0, "0"}};
-    for (const auto& [prior, stored] : sets) {
-        memo.SetMemoPrior(CArchMemo::MemoPrior(prior));
-        EXPECT_EQ(memo.m_prior, stored) << prior;
-    }
-}
-
 TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
     std::vector<MemoSlot> slots;
     slots.push_back(exampleSlot());
@@ -78,13 +56,11 @@ TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
     slots[0].terms[1]->m_termNo = 5; // gaps left by deletions are not stored
     ASSERT_EQ(format(slots), kExample);
     ASSERT_EQ(format({}), "Ver. 2.51\r\n0\r\n");
-    EXPECT_EQ(parse("Ver. 2.51\r\n0\r\n").result, MemoListRead::readOk);
 
     // Writing what was read gives the file again; only the decoded text and the numbering
     // are not seen that way.
     const MemoListRead r = parse(kExample);
-    ASSERT_EQ(r.result, MemoListRead::readOk);
-    ASSERT_EQ(r.slots.size(), 1u);
+    ASSERT_TRUE(r.result == MemoListRead::readOk && r.slots.size() == 1u);
     EXPECT_EQ(r.requestedWindowLen, 4410);
     EXPECT_EQ(format(r.slots), kExample);
     EXPECT_EQ(r.slots[0].param->m_memoText, "[SsftSize]=4096\n[Interval]=512");
@@ -109,15 +85,11 @@ TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
     EXPECT_EQ(texts.slots[0].terms[0]->m_memoText, wxString::FromUTF8(japanese));
     EXPECT_EQ(texts.slots[0].terms[1]->m_memoText, "first line\nsecond\nthird"); // CR dropped
     EXPECT_EQ(texts.slots[0].terms[2]->m_memoText.utf8_string(), noCp932);
-    std::string marked = kExample; // the mark typed as text reads back as a line feed
-    marked.replace(marked.find("hello"), 5, "a&#xD;b");
-    EXPECT_EQ(parse(marked).slots[0].terms[1]->m_memoText, "a\nb");
 
     // "Ver." must begin within the first twenty characters.
     const std::string body = std::string(kExample).substr(9);
     EXPECT_EQ(parse("0123456789012345Ver." + body).result, MemoListRead::readOk);
     EXPECT_EQ(parse("01234567890123456Ver." + body).result, MemoListRead::readBadHeader);
-    EXPECT_EQ(parse("").result, MemoListRead::readBadHeader);
     EXPECT_EQ(readMemoListFile("/nonexistent/x.vlh").result, MemoListRead::readOpenFailed);
 }
 
@@ -146,14 +118,13 @@ TEST(MemoListFile, DamagedFilesKeepOnlyCompleteSlots) {
         EXPECT_EQ(r.requestedWindowLen, complete ? int(999 + complete) : 0);
     }
 
-    // Counts beyond the data only bound the loops; numbers that do not parse or fit end it.
+    // A count beyond the data only bounds the loop; numbers that do not parse or fit end it.
     auto edited = [&](const char* from, const char* to, size_t after = 0) {
         std::string b = bytes;
         return parse(b.replace(b.find(from, after), strlen(from), to));
     };
-    EXPECT_EQ(edited("\r\n3\r\n", "\r\n2147483647\r\n").slots.size(), 3u);
-    EXPECT_EQ(edited("\r\n2\r\n", "\r\n2000000000\r\n").slots.size(), 0u);
-    EXPECT_EQ(edited("\r\n3\r\n", "\r\n-1\r\n").result, MemoListRead::readDamaged);
+    EXPECT_TRUE(edited("\r\n3\r\n", "\r\n2147483647\r\n").slots.size() == 3u &&
+                edited("\r\n3\r\n", "\r\n-1\r\n").result == MemoListRead::readDamaged);
     for (const char* bad : {"abc", "", "99999999999", "-"}) {
         const MemoListRead r = edited("1001", bad, slotEnd[0]);
         EXPECT_TRUE(r.result == MemoListRead::readDamaged && r.slots.size() == 1u) << bad;
@@ -166,65 +137,8 @@ TEST(MemoListFile, DamagedFilesKeepOnlyCompleteSlots) {
     odd.replace(odd.find("0.500000"), 8, "-inf");
     odd.replace(odd.find("312"), 3, "  +312 Hz");
     const MemoListRead r = parse(odd);
-    ASSERT_EQ(r.result, MemoListRead::readOk);
+    ASSERT_TRUE(r.result == MemoListRead::readOk && r.slots.size() == 1u);
     const CArchMemo &first = *r.slots[0].terms[0], &second = *r.slots[0].terms[1];
     EXPECT_EQ(std::make_tuple(first.m_relX, first.m_relY, first.m_freq, second.m_relX),
               std::make_tuple(0.0f, 1.0f, 312, 0.0f));
-}
-
-TEST(MemoListFile, ViewsAreFittedIntoTheSound) {
-    // 1000 samples, window 400, the stretch may start at 0 .. 100 of the window.
-    const int32_t cases[][5] = {// start, cursor, fitted start, fitted cursor, exact
-                                {200, 50, 200, 50, 1}, {600, 0, 600, 0, 1},
-                                {650, 30, 600, 80, 0}, {900, 90, 600, 100, 0},
-                                {-50, 70, 0, 20, 0},   {100, 5000, 100, 100, 0}};
-    for (const auto& c : cases) {
-        const MemoView v = fitMemoView(c[0], c[1], 1000, 400, 100);
-        EXPECT_EQ(std::vector<int32_t>({v.start, v.cursor, v.exact}),
-                  std::vector<int32_t>({c[2], c[3], c[4]}));
-    }
-    const MemoView shortSound = fitMemoView(INT32_MAX, INT32_MAX, 300, 400, -5);
-    EXPECT_EQ(std::make_pair(shortSound.start, shortSound.cursor), std::make_pair(0, 0));
-}
-
-// The demo's files must open whole: its memo list, its transcript (every phrase a range inside
-// the 24 s recording) and the picture a memo names, of a size a picture memo may have.
-TEST(MemoListFile, DemoRecordingComesWithMemosTranscriptAndPicture) {
-    ScratchDir dir;
-    const CliRun run = cli({"demo", dir.path() + "/demo.wav"});
-    ASSERT_EQ(run.status, 0) << run.err;
-
-    const MemoListRead r = readMemoListFile(dir.path() + "/demo.vlh");
-    ASSERT_EQ(r.result, MemoListRead::readOk);
-    ASSERT_EQ(r.slots.size(), 8u); // one group per phrase
-    EXPECT_EQ(r.requestedWindowLen, 441000);
-    int byPriority[3] = {};
-    for (const MemoSlot& s : r.slots) {
-        ++byPriority[s.sub->GetMemoPrior()];
-        const ParsedParameters p = parseParameterBlock(s.param->m_memoText.utf8_string());
-        const int32_t span = (p.repeatTimes - 1) * p.interval + p.ssftSize;
-        EXPECT_TRUE(p.ok && s.terms.size() >= 4u);
-        EXPECT_TRUE(fitMemoView(s.param->m_viewStart, s.param->m_viewCursor, 24 * 44100, 441000,
-                                441000 - span)
-                        .exact);
-    }
-    EXPECT_EQ(std::vector<int>(byPriority, byPriority + 3), std::vector<int>({3, 3, 2}));
-
-    FILE* f = std::fopen((dir.path() + "/demo.trn").c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    TranscriptLineReader reader(f);
-    int ranges = 0, pictures = 0;
-    for (std::string raw; reader.next(raw);) {
-        const auto line = normaliseTranscriptLine(raw);
-        TranscriptRange range;
-        if (line && parseTranscriptRange(*line, ranges + 1, 44100, range))
-            ranges += range.endSample < 24 * 44100 ? 1 : 100; // a range past the end is counted out
-        else if (line)
-            pictures += line->find("[ImageMemo]=figure.png") != std::string::npos;
-    }
-    std::fclose(f);
-    EXPECT_EQ(std::make_pair(ranges, pictures), std::make_pair(8, 1));
-    uint32_t w = 0, h = 0;
-    ASSERT_TRUE(pngSize(dir.path() + "/demo-figure.png", &w, &h));
-    EXPECT_EQ(std::make_pair(w, h), std::make_pair(160u, 80u));
 }
