@@ -126,6 +126,28 @@ TEST(MemoInterop, ExportsRoundTrip) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1 + 9);
 }
 
+// The TextGrid export as Praat itself reads it: tiers, intervals, points and labels.
+TEST(MemoInterop, PraatReadsTheExport) {
+    if (std::system("command -v praat >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "praat is not installed";
+    ScratchDir dir;
+    dir.file("memos.TextGrid", exported(MemoExportFormat::textGrid));
+    dir.file("read.praat",
+             "Read from file: \"memos.TextGrid\"\ntiers = Get number of tiers\n"
+             "intervals = Get number of intervals: 1\ntitle$ = Get label of interval: 1, 2\n"
+             "priority$ = Get label of interval: 2, 4\npoints = Get number of points: 3\n"
+             "term$ = Get label of point: 3, 3\noverlap$ = Get label of interval: 4, 2\n"
+             "writeInfoLine: tiers, \" \", intervals, \" \", points\n"
+             "appendInfoLine: title$, \"|\", priority$, \"|\", term$, \"|\", overlap$\n");
+    const int status =
+        std::system(("cd " + dir.path() + " && praat --run read.praat > out.txt 2>&1").c_str());
+    std::ifstream in(dir.path() + "/out.txt");
+    const std::string got((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(status, 0) << got;
+    // Five term points, the two at one place among them: Praat keeps one point per time.
+    EXPECT_EQ(got, "6 5 5\ngreeting, \"hi\"|Low|na\xC3\xAFve \xE3\x81\x82|overlap\n");
+}
+
 TEST(MemoInterop, DamagedTextGridsKeepWhatWasRead) {
     const std::string good = exported(MemoExportFormat::textGrid);
     // Every cut of the file: no crash, a message naming a line that exists, whole slots only, and

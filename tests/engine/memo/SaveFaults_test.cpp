@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -6,9 +8,18 @@
 #include "cli/CliRun.h"
 
 // What the memo-list save does when the system fails it at each step. The system calls are
-// replaced through memolist_detail::setFileCalls.
+// replaced through memolist_detail::setFileCalls; permissions are checked from a child that
+// has given up root, since root may write anywhere.
 
 namespace {
+
+std::vector<std::string> names(const std::string& folder) {
+    std::vector<std::string> all;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        all.push_back(e.path().filename());
+    std::sort(all.begin(), all.end());
+    return all;
+}
 
 // A memo list's worth of bytes whose every prefix differs from the whole.
 std::string listBytes(size_t size, char fill) {
@@ -29,6 +40,21 @@ ssize_t halfThenFull(int fd, const void* data, size_t count) {
 int failWith(int error) {
     errno = error;
     return -1;
+}
+
+// Saves over the list as user nobody, from a child when this process is root.
+resultMemoSave saveAsNobody(const std::string& list) {
+    std::string temporary;
+    if (geteuid() != 0)
+        return replaceFileContents(list, "new", temporary);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(setgid(65534) != 0 || setuid(65534) != 0
+                  ? 100
+                  : int(replaceFileContents(list, "new", temporary)));
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? resultMemoSave(WEXITSTATUS(status)) : resultMemoSave(99);
 }
 
 } // namespace
@@ -74,5 +100,26 @@ TEST(SaveFaults, EveryFailingCallKeepsTheOldListAndLeavesNoTemporaryFile) {
         }
         // Only the list is left in the folder.
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    }
+}
+
+TEST(SaveFaults, ReadOnlyListAndUnwritableFolderAreLeftAsTheyAre) {
+    ScratchDir dir;
+    chmod(dir.path().c_str(), 0755); // for the unprivileged child
+    const std::string old = listBytes(300, 'o');
+    const struct {
+        const char* folder;
+        mode_t folderMode, listMode;
+    } cases[] = {{"open", 0777, 0444}, {"shut", 0555, 0666}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const std::string list = dir.file(std::string(c.folder) + "/talk.vlh", old);
+        const std::string folder = dir.path() + "/" + c.folder;
+        chmod(list.c_str(), c.listMode);
+        chmod(folder.c_str(), c.folderMode);
+        EXPECT_EQ(saveAsNobody(list), memoSaveFailed);
+        EXPECT_EQ(slurp(list), old);
+        EXPECT_EQ(names(folder), std::vector<std::string>{"talk.vlh"});
+        chmod(folder.c_str(), 0755); // so that the scratch folder can go without root
     }
 }
