@@ -51,7 +51,6 @@ TEST_F(OpenTest, ReadWaveOpensA44kFileWithItsDefaultsAndACancelKeepsIt) {
                   frame->m_canvasPanelUp->m_mouseEnabled, frame->m_canvasPanelUp->m_waveCount),
               tup(frame->m_text->GetValue(), "441000", "talk.wav", " 0 - 0.000[s]  ", 0, 10000, 1,
                   true, frame->m_workPara->m_excutionSize));
-    EXPECT_EQ(wxGetCwd(), dir.path()) << "the dialog made the file's folder the working one";
 
     CWavPara* sound = frame->m_wavePara;
     wxTEST_DIALOG(frame->ProcessWindowEvent(read), wxExpectModal<wxFileDialog>("", wxID_CANCEL));
@@ -68,19 +67,15 @@ TEST_F(OpenTest, DefaultsFollowTheSamplingRate) {
         newLog();
         open(dir.file("talk.wav", toneWav(3.0, rate)));
         const Lines lines = newLog();
-        EXPECT_EQ(std::count(lines.begin(), lines.end(), "too low SamplFreq to play sound."),
-                  warnings)
-            << rate;
         const size_t bar = pieces.find('|');
-        EXPECT_TRUE(shows(pieces.substr(0, bar)) && shows(pieces.substr(bar + 1))) << block();
+        EXPECT_EQ(tup(std::count(lines.begin(), lines.end(), "too low SamplFreq to play sound."),
+                      shows(pieces.substr(0, bar)) && shows(pieces.substr(bar + 1))),
+                  tup(std::ptrdiff_t(warnings), true))
+            << rate << block();
     }
 }
 
 TEST_F(OpenTest, KindAndWavePathComeFromTheName) {
-    open(dir.file("TALK.WAV", toneWav(1.0, 44100)));
-    EXPECT_EQ(tup(logged("ext name not .wav"), log().back(), frame->m_baseFileName),
-              tup(true, "output parameter.", wxString(dir.path() + "/TALK.WAV")));
-
     const std::tuple<const char*, int, const char*> cases[] = {{"/talk.vlh", 1, "/talk.wav"},
                                                                {"/a.txt.txt", 2, "/a.txt.wav"},
                                                                {"/x.vlh/a.wav", 1, "/x.wav"},
@@ -114,41 +109,24 @@ TEST_F(OpenTest, ReaderFailuresAndShortSoundsAreReported) {
         EXPECT_EQ(Lines(lines.begin() + 2, lines.end()), expected);
         EXPECT_TRUE(frame->m_text->IsEmpty() && frame->m_canvasPanel->m_plotKind == 0);
     }
-    // The panels let go of a failed open's deleted sound: a redraw at a new size reads nothing.
-    open(dir.file("talk.wav", toneWav(1.0, 44100)));
-    open(dir.file("bad.wav", "RIFF"));
-    frame->SetClientSize(frame->GetClientSize() + wxSize(40, 40));
-    pumpEvents();
-    frame->m_canvasPanelSub2->redrawWave();
-    frame->m_canvasPanelSub->redrawWaveSub();
-    frame->m_canvasPanelUp->redrawWave();
-    frame->m_canvasPanel->redrawdB();
-    EXPECT_EQ(frame->m_canvasPanelSub2->m_waveData, nullptr);
 }
 
 // The same block and more frames than fit (fitted back to (441000 - 4096 - 1) / 512 = 853)
-// rebuild nothing; a new noise value rebuilds without asking for a new calculation, a new sense
-// mode with it, and a block without the sense item is an old one in normal mode.
+// rebuild nothing; a new sense mode rebuilds and asks for a new calculation.
 TEST_F(ConfirmTest, OnlyChangedSizesRebuild) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     const std::string original = block();
     double* wave = frame->m_workPara->m_wave;
     const Lines confirmed{"confirm parameter.", "parameter confirmed."};
     EXPECT_EQ(confirmWith("", ""), confirmed);
-    EXPECT_EQ(confirmWith("[RepeatTimes]=853", "[RepeatTimes]=2000"), confirmed);
-    EXPECT_EQ(tup(block(), frame->m_workPara->m_wave), tup(original, wave));
+    EXPECT_EQ(tup(confirmWith("[RepeatTimes]=853", "[RepeatTimes]=2000"), block(),
+                  frame->m_workPara->m_wave),
+              tup(confirmed, original, wave));
 
-    EXPECT_EQ(confirmWith("[NoiseParameter]=0.0005000000", "[NoiseParameter]=0.001"), confirmed);
-    EXPECT_FLOAT_EQ(frame->m_wavePara->m_noiseParameter, 0.001f);
     const std::string moved = "need re-calculation memory  0 - 0.000[s]  moved.";
     EXPECT_EQ(confirmWith("= normal", "= fine"),
               (Lines{"confirm parameter.", "parameter confirmed.", moved}));
     EXPECT_EQ(frame->m_workPara->m_senseMode, CWorkMemory::senseFine);
-    EXPECT_EQ(confirmWith("[SenseMode(normal or fine)]= fine \n", ""),
-              (Lines{"confirm parameter.", "not exist [SenseMode(normal or fine)].",
-                     "it seems old version parameter list. normal sense mode asume",
-                     "parameter confirmed.", moved}));
-    EXPECT_EQ(frame->m_workPara->m_senseMode, CWorkMemory::senseNormal);
 }
 
 // A refused value logs the parser's message and shows the old text again. An allocation failure

