@@ -34,12 +34,12 @@ inline CArchMemo* memoAt(const MyFrame& frame, size_t slot, size_t i) {
                                           : nullptr;
 }
 
-inline bool hasColour(const DragShape& shape, const wxColour& colour) {
+inline bool hasColour(const DragShape& shape, const wxColour& c) {
     const wxImage image = shape.m_bitmap.ConvertToImage();
-    for (int y = 0; y < image.GetHeight(); ++y)
-        for (int x = 0; x < image.GetWidth(); ++x)
-            if (wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)) == colour)
-                return true;
+    const unsigned char* p = image.GetData();
+    for (const unsigned char* end = p + 3 * image.GetWidth() * image.GetHeight(); p < end; p += 3)
+        if (p[0] == c.Red() && p[1] == c.Green() && p[2] == c.Blue())
+            return true;
     return false;
 }
 
@@ -54,8 +54,8 @@ protected:
     // Log lines since the last call.
     Lines newLog() {
         const Lines all = log();
-        const size_t from = std::min(std::exchange(mark, all.size()), all.size());
-        return Lines(all.begin() + from, all.end());
+        return Lines(all.begin() + std::min(std::exchange(mark, all.size()), all.size()),
+                     all.end());
     }
     bool logged(const std::string& text) const {
         const Lines lines = log();
