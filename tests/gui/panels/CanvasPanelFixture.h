@@ -18,11 +18,10 @@ inline wxColour at(const wxImage& image, int x, int y) {
 inline std::string pixelsOf(const wxImage& image, std::initializer_list<wxPoint> points) {
     std::string text;
     for (const wxPoint& p : points) {
-        const int r = image.GetRed(p.x, p.y), g = image.GetGreen(p.x, p.y);
-        const int b = image.GetBlue(p.x, p.y);
-        text += " " + std::to_string(r);
-        if (r != g || g != b)
-            text += "/" + std::to_string(g) + "/" + std::to_string(b);
+        const wxColour c = at(image, p.x, p.y);
+        text += " " + std::to_string(c.Red());
+        if (c.Red() != c.Green() || c.Green() != c.Blue())
+            text += "/" + std::to_string(c.Green()) + "/" + std::to_string(c.Blue());
     }
     return text.erase(0, 1);
 }
@@ -39,7 +38,7 @@ inline wxBitmap filled(int w, int h, const wxColour& c) {
     image.SetRGB(wxRect(0, 0, w, h), c.Red(), c.Green(), c.Blue());
     return wxBitmap(image);
 }
-inline const wxColour kWhite(255, 255, 255), kBlack(0, 0, 0), kRed(255, 0, 0);
+inline const wxColour kWhite(255, 255, 255), kRed(255, 0, 0);
 inline const std::string kStale = "size changed, please, redraw.";
 
 // One 404 × 120 panel alone on a plain frame. The fixture is the panel's listener and the
@@ -65,8 +64,8 @@ protected:
     }
     // Lines logged, then the listener's calls, since the last look.
     Lines take() {
-        for (std::string& call : std::exchange(calls, {}))
-            logged.push_back(call);
+        logged.insert(logged.end(), calls.begin(), calls.end());
+        calls.clear();
         return std::exchange(logged, {});
     }
 
@@ -99,14 +98,11 @@ protected:
     void press(int x, int y) { mouse(wxEVT_LEFT_DOWN, {x, y}); }
     void moveTo(int x, int y) { mouse(wxEVT_MOTION, {x, y}); }
     void release(int x, int y) { mouse(wxEVT_LEFT_UP, {x, y}, false); }
-    void command(int id) {
+    // A command given from a menu opened at menuPos, by default from none.
+    void command(int id, wxPoint menuPos = {-1, -1}) {
+        panel->m_menuPos = menuPos;
         wxCommandEvent event(wxEVT_MENU, id);
         panel->ProcessWindowEvent(event);
-    }
-    // A command given from a menu opened at (x, y).
-    void commandAt(int x, int y, int id) {
-        panel->m_menuPos = wxPoint(x, y);
-        command(id);
     }
 
     wxImage buffer() const { return panel->m_camvasBitmap->ConvertToImage(); }
