@@ -3,7 +3,7 @@
 // ---------------------------------------------------------------------------
 // Range selection on the waveform panel (404 wide: a plot area of 400 columns)
 
-TEST_F(CanvasPanelTest, DragsSelectSamplesAndAClickSelectsAll) {
+TEST_F(CanvasPanelTest, DragsSelectSamplesAClickSelectsAllAndTheBandKeepsDarkGreens) {
     struct Case {
         int count, from, to;
         Ints selected; // start, length, band x, band width
@@ -42,31 +42,20 @@ TEST_F(CanvasPanelTest, DragsSelectSamplesAndAClickSelectsAll) {
     panel->m_subPlot = 1;
     press(100, 60);
     EXPECT_TRUE(take().empty());
-}
 
-TEST_F(CanvasPanelTest, BandAndCursorLineKeepDarkGreensAndRestoreGreys) {
-    makePanel(40000);
+    // The band keeps dark greens as greys and caps the others at 192; removing it restores
+    // each pixel as the grey of its green.
     wxImage painted = buffer();
     painted.SetRGB(wxRect(10, 0, 2, 120), 200, 100, 50); // green 100: kept as grey 100
     painted.SetRGB(wxRect(12, 0, 2, 120), 10, 250, 10);  // green 250: capped at 192
     painted.SetRGB(wxRect(14, 0, 2, 120), 0, 0, 0);
     painted.SetRGB(wxRect(16, 0, 2, 120), 20, 192, 30); // exactly 192 stays
-    painted.SetRGB(wxRect(30, 0, 1, 120), 40, 120, 200);
     *panel->m_camvasBitmap = wxBitmap(painted);
     panel->setSelect(11, 6);
     EXPECT_EQ(pixels({{10, 0}, {11, 0}, {12, 119}, {14, 50}, {16, 50}, {17, 50}}),
               "200/100/50 100 192 0 192 20/192/30");
-    // A band past the edge changes nothing, the old band included.
-    panel->setSelect(380, 25);
-    EXPECT_EQ(selection(), (Ints{0, 0, 11, 6}));
-    // Removing the band restores each pixel as the grey of its green.
     panel->resetSelect();
     EXPECT_EQ(pixels({{11, 0}, {12, 119}, {14, 50}, {16, 50}}), "100 250 0 192");
-    // A cursor line is black; when it moves on, its old column is the grey of its green.
-    panel->setLineSelect(30);
-    EXPECT_EQ(pixels({{30, 0}, {30, 119}}), "0 0");
-    panel->setLineSelect(31);
-    EXPECT_EQ(pixels({{30, 60}}), "120");
 }
 
 // ---------------------------------------------------------------------------
@@ -81,8 +70,6 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     EXPECT_TRUE(!panel->m_draggedShape && !panel->m_archbitmap) << "a refused press makes nothing";
     EXPECT_EQ(take(), Lines{kStale});
     panel->SetSize(0, 0, 404, 300);
-    press(60, 60); // beside every shape: only the background is renewed
-    ASSERT_TRUE(!panel->m_draggedShape && panel->m_archbitmap);
 
     // Nothing of a drag is left: no image, no capture, the shape shown where it was put.
     const auto ended = [&] {
@@ -119,8 +106,7 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     moveTo(302, 252);
     EXPECT_EQ(panel->m_highlightedShape, other);
     release(303, 253);
-    EXPECT_EQ(shape->m_pos, wxPoint(301, 251));
-    EXPECT_EQ(panel->m_highlightedShape, nullptr);
+    EXPECT_TRUE(shape->m_pos == wxPoint(301, 251) && !panel->m_highlightedShape);
     EXPECT_EQ(take(), Lines{"saveMemoPos()"});
 
     // A resize, a lost mouse capture or clearing the shapes ends a drag with nothing left
@@ -133,10 +119,8 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     };
     ASSERT_TRUE(drag());
     panel->SetSize(0, 0, 420, 300);
-    moveTo(160, 160); // refused: the image stays where it was
-    EXPECT_NE(panel->m_dragImage, nullptr);
     release(160, 160);
-    EXPECT_EQ(take(), (Lines{kStale, kStale}));
+    EXPECT_EQ(take(), Lines{kStale});
     EXPECT_TRUE(ended() && shape->m_pos == wxPoint(100, 100));
 
     // The toolkit forgets the capture before it tells the window.
@@ -155,20 +139,17 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     EXPECT_TRUE(take().empty());
 }
 
-TEST_F(CanvasPanelTest, ShapesAreFoundDrawnAndBackTheDragImage) {
+TEST_F(CanvasPanelTest, DragImageIsBackedByTheBackgroundAndTheShapesNotDragged) {
     makePanel();
     DragShape* hidden = addShape("first", wxPoint(50, 50), 0, 0);
     DragShape* shown = addShape("second", wxPoint(150, 100), 0, 1);
     DragShape* dragged = addShape("third", wxPoint(50, 150), 0, 2);
-    hidden->m_shown = false; // hidden while dragged, still found
-    EXPECT_EQ(panel->FindShape(wxPoint(51, 51)), hidden);
-    EXPECT_EQ(panel->FindShape(wxPoint(10, 10)), nullptr);
+    hidden->m_shown = false;
     const auto redIn = [](const wxImage& image, const DragShape* s) {
         return countOf(image, wxRect(s->m_pos, s->m_bitmap.GetSize()), kRed);
     };
-
-    // The drag image's backing: the background tiled over the destination rectangle only,
-    // then the shown shapes but the dragged one; the highlighted one is framed in white.
+    // The background tiled over the destination rectangle only, then the shown shapes but
+    // the dragged one; the highlighted one is framed in white.
     delete panel->m_archbitmap;
     panel->m_archbitmap = new wxBitmap(filled(100, 80, {0, 0, 200}));
     panel->m_draggedShape = dragged;

@@ -2,25 +2,7 @@
 
 #include "gui/panels/CanvasPanelFixture.h"
 
-TEST_F(CanvasPanelTest, FrequencyScaleTicks) {
-    panel->SetSize(0, 0, 404, 204);
-    // 204 rows: plot area 200 rows; 0 Hz on row 202, 5000 Hz on row 77, 1000 Hz on 177, 7000 Hz
-    // on 27. White axes; long ticks at 0 and 5000 Hz, short ones end before them; none at 8000.
-    panel->drawScaleTimeFreq(16000, 0, 8000);
-    EXPECT_EQ(pixels({{2, 100}, {200, 202}, {7, 77}, {5, 177}, {7, 202}, {5, 27}}),
-              "255 255 255 255 255 255");
-    EXPECT_EQ(pixels({{7, 177}, {5, 178}, {5, 3}}), "0 0 0");
-    // Spans up to 999 Hz get 100 Hz ticks: row(100) = 202 - 100 * 200 / 800.
-    panel->drawScaleTimeFreq(16000, 0, 800);
-    EXPECT_EQ(pixels({{5, 177}, {5, 152}}), "255 255");
-    // No sampling rate: axes, no ticks. An empty range: only the black area.
-    panel->drawScaleTimeFreq(0, 0, 8000);
-    EXPECT_EQ(pixels({{2, 100}, {5, 177}}), "255 0");
-    panel->drawScaleTimeFreq(16000, 4000, 4000);
-    EXPECT_EQ(pixels({{2, 100}, {0, 0}}), "0 255");
-}
-
-TEST_F(CanvasPanelTest, WaveformOverviewAndLevelPlots) {
+TEST_F(CanvasPanelTest, WaveformLevelAndBandRescaling) {
     panel->SetSize(0, 0, 204, 204);
     // 200 columns. 800 samples: groups of 4, stroke of the group closed at i at
     // column trunc(2 + (i - 2) / 4); the last group is never drawn.
@@ -48,9 +30,20 @@ TEST_F(CanvasPanelTest, WaveformOverviewAndLevelPlots) {
     // middle (plus the level offset).
     panel->drawdB(level.data(), 100, 0, 5000, 0.0, 0.0);
     EXPECT_EQ(pixels({{4, 104}}), "0");
+
+    // A band drawn on the waveform is rescaled when it is redrawn at a new size; white under
+    // it turns grey 192.
+    panel->SetSize(0, 0, 404, 204);
+    std::vector<double> flat(40000, 0.0);
+    panel->drawWave(flat.data(), 40000, 100.0, -100.0);
+    panel->setSelect(102, 50);
+    panel->SetSize(0, 0, 804, 204);
+    panel->redrawWave();
+    EXPECT_EQ(selection(), (Ints{0, 40000, 202, 99}));
+    EXPECT_EQ(pixels({{250, 100}}), "192");
 }
 
-TEST_F(CanvasPanelTest, VoiceprintGreysAndCentring) {
+TEST_F(CanvasPanelTest, VoiceprintGreysTicksAndPitchContour) {
     panel->SetSize(0, 0, 604, 204);
     // T x I = 195 x 512 = 99840, H = 1024, w = 600: 587 columns starting at x 8.
     const long T = 195, H = 1024;
@@ -75,38 +68,32 @@ TEST_F(CanvasPanelTest, VoiceprintGreysAndCentring) {
         plane[t * H] = 0.0;
     draw();
     EXPECT_EQ(pixels({{300, 202}, {300, 100}}), "255 0");
-}
 
-TEST_F(CanvasPanelTest, PitchContourBreaksAtJumpsAndSilence) {
+    // Frequency ticks on 200 rows: 0 Hz on row 202, 5000 Hz on row 77, 1000 Hz on 177,
+    // 7000 Hz on 27. White axes; long ticks at 0 and 5000 Hz, short ones end before them;
+    // none at 8000.
     panel->SetSize(0, 0, 404, 204);
+    panel->drawScaleTimeFreq(16000, 0, 8000);
+    EXPECT_EQ(pixels({{2, 100}, {200, 202}, {7, 77}, {5, 177}, {7, 202}, {5, 27}}),
+              "255 255 255 255 255 255");
+    EXPECT_EQ(pixels({{7, 177}, {5, 178}, {5, 3}}), "0 0 0");
+
+    // Pitch over the voiceprint: 3 frames every 1000 samples and 2 × 8 bins: 400 * 3000 /
+    // 3016 = 397 columns from x 3, a frame every 132.3 columns.
     const wxColour coral = wxTheColourDatabase->Find("CORAL");
-    std::vector<double> plane(3 * 8, -130.0);
+    std::vector<double> quiet(3 * 8, -130.0);
     const auto coralIn = [&](int x0, int x1) {
         return countOf(buffer(), wxRect(x0, 3, x1 - x0 + 1, 199), coral);
     };
-    const auto draw = [&](double* contour) {
-        panel->drawdBTimeFreq(plane.data(), 3, 8, 16000, 1000, 0, 8000, -130.0, 0.0);
+    const auto drawPitch = [&](double* contour) {
+        panel->drawdBTimeFreq(quiet.data(), 3, 8, 16000, 1000, 0, 8000, -130.0, 0.0);
         panel->drawPitch(contour, 3, 800.0, 0.0, nullptr, nullptr, nullptr);
     };
     double contour[] = {100.0, 100.0, 180.0}, gap[] = {100.0, 0.0, 100.0};
-    panel->drawScaleTimeFreq(16000, 0, 8000);
-    draw(contour);
-    // 3 frames every 1000 samples and 2 × 8 bins: 400 * 3000 / 3016 = 397 columns from x 3,
-    // a frame every 132.3 columns.
+    drawPitch(contour);
     const int c0 = 3, c1 = 135, c2 = 267;
     EXPECT_GT(coralIn(c0 + 5, c1 - 5), 0) << "100 -> 100 Hz is drawn";
     EXPECT_EQ(coralIn(c1 + 5, c2 - 5), 0) << "100 -> 180 Hz (ratio 1.8) is not";
-    draw(gap);
+    drawPitch(gap);
     EXPECT_EQ(coralIn(c0 + 5, c2 - 5), 0) << "an unvoiced frame breaks both segments";
-}
-
-TEST_F(CanvasPanelTest, BandIsRescaledWhenTheWaveformIsRedrawnAtANewSize) {
-    panel->SetSize(0, 0, 404, 204);
-    std::vector<double> wave(40000, 0.0);
-    panel->drawWave(wave.data(), 40000, 100.0, -100.0);
-    panel->setSelect(102, 50);
-    panel->SetSize(0, 0, 804, 204);
-    panel->redrawWave();
-    EXPECT_EQ(selection(), (Ints{0, 40000, 202, 99}));
-    EXPECT_EQ(pixels({{250, 100}}), "192") << "white under the band turns grey 192";
 }
