@@ -35,12 +35,10 @@ TEST_F(CanvasPanelTest, DragsSelectSamplesAClickSelectsAllAndTheBandKeepsDarkGre
         EXPECT_EQ(take(), (Lines{"start to set position.", "finish to set position.", c.done,
                                  "toStop()", "toStop()"}));
     }
-    // Mouse handling off, or another plot: nothing at all.
+    // Mouse handling off: nothing at all.
     panel->m_mouseEnabled = false;
     press(100, 60);
     panel->m_mouseEnabled = true;
-    panel->m_subPlot = 1;
-    press(100, 60);
     EXPECT_TRUE(take().empty());
 
     // The band keeps dark greens as greys and caps the others at 192; removing it restores
@@ -67,8 +65,7 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     DragShape* other = addShape("two", wxPoint(300, 250), 3, 1);
     panel->SetSize(0, 0, 420, 300);
     press(105, 105);
-    EXPECT_TRUE(!panel->m_draggedShape && !panel->m_archbitmap) << "a refused press makes nothing";
-    EXPECT_EQ(take(), Lines{kStale});
+    EXPECT_TRUE(!panel->m_archbitmap && take() == Lines{kStale}) << "a refused press";
     panel->SetSize(0, 0, 404, 300);
 
     // Nothing of a drag is left: no image, no capture, the shape shown where it was put.
@@ -120,8 +117,7 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     ASSERT_TRUE(drag());
     panel->SetSize(0, 0, 420, 300);
     release(160, 160);
-    EXPECT_EQ(take(), Lines{kStale});
-    EXPECT_TRUE(ended() && shape->m_pos == wxPoint(100, 100));
+    EXPECT_TRUE(ended() && shape->m_pos == wxPoint(100, 100) && take() == Lines{kStale});
 
     // The toolkit forgets the capture before it tells the window.
     panel->SetSize(0, 0, 404, 300);
@@ -135,8 +131,8 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     ASSERT_TRUE(drag());
     panel->ClearShapes();
     release(150, 150);
-    EXPECT_TRUE(!panel->m_dragImage && !panel->m_draggedShape && !panel->HasCapture());
-    EXPECT_TRUE(take().empty());
+    EXPECT_TRUE(!panel->m_dragImage && !panel->m_draggedShape && !panel->HasCapture() &&
+                take().empty());
 }
 
 TEST_F(CanvasPanelTest, DragImageIsBackedByTheBackgroundAndTheShapesNotDragged) {

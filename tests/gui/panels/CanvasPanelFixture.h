@@ -2,11 +2,9 @@
 
 #include <utility>
 
-#include "gui/panels/DragShape.h"
-#include "gui/panels/MyDragImage.h"
 #include "gui/panels/myCanvasPanel.h"
+#include "gui/panels/MyDragImage.h"
 #include "support/GuiFixture.h"
-#include "support/RecordingListener.h"
 
 using Lines = std::vector<std::string>;
 using Ints = std::vector<int>;
@@ -41,15 +39,46 @@ inline wxBitmap filled(int w, int h, const wxColour& c) {
 inline const wxColour kWhite(255, 255, 255), kRed(255, 0, 0);
 inline const std::string kStale = "size changed, please, redraw.";
 
-// One 404 × 120 panel alone on a plain frame. The fixture is the panel's listener and the
-// active log target, and keeps what it was asked and told.
-class CanvasPanelTest : public ::testing::Test, public wxLog, public RecordingListener {
+// One panel alone on a plain frame. The fixture is the panel's listener and the
+// active log target, and keeps what it was asked ("name(args)") and told.
+class CanvasPanelTest : public ::testing::Test, public wxLog, public IProcMemoListener {
+public:
+    void saveMemoPos() override { add("saveMemoPos()"); }
+    void loadMemoPos() override { add("loadMemoPos()"); }
+    void moveToMemo(int t) override { add("moveToMemo(" + n(t) + ")"); }
+    void moveToLatestMemo() override { add("moveToLatestMemo()"); }
+    void moveNextMemo(int t) override { add("moveNextMemo(" + n(t) + ")"); }
+    void movePreviousMemo(int t) override { add("movePreviousMemo(" + n(t) + ")"); }
+    void restoreMemo(int t) override { add("restoreMemo(" + n(t) + ")"); }
+    void replaceMemo(int t) override { add("replaceMemo(" + n(t) + ")"); }
+    void addMemo(int x, int y, wxString text) override {
+        add("addMemo(" + n(x) + "," + n(y) + "," + text.utf8_string() + ")");
+    }
+    void editMemo(int t, int term) override { add("editMemo(" + n(t) + "," + n(term) + ")"); }
+    void deleteMemo(int t, int term) override { add("deleteMemo(" + n(t) + "," + n(term) + ")"); }
+    void sortMemoByTime() override { add("sortMemoByTime()"); }
+    void moveMemoToFirst(int t) override { add("moveMemoToFirst(" + n(t) + ")"); }
+    void moveMemoToLast(int t) override { add("moveMemoToLast(" + n(t) + ")"); }
+    void toPlay() override { add("toPlay()"); }
+    void toStop() override { add("toStop()"); }
+    void toRedraw() override { add("toRedraw()"); }
+    void toSaveMemoToFile() override { add("toSaveMemoToFile()"); }
+    void toHammingWindow() override { add("toHammingWindow()"); }
+    void toWidebandPhase() override { add("toWidebandPhase()"); }
+    void setRange() override { add("setRange()"); }
+    void unsetRange() override { add("unsetRange()"); }
+    void toVoiceprint() override { add("toVoiceprint()"); }
+    void setProirSubTitle(int t, DragShape::DispPrior p) override {
+        add("setProirSubTitle(" + n(t) + "," + n(static_cast<int>(p)) + ")");
+    }
+    void calcPriorStats() override { add("calcPriorStats()"); }
+    void calcPitch() override { add("calcPitch()"); }
+
 protected:
     void SetUp() override {
         window = new wxFrame(nullptr, wxID_ANY, "canvas", wxPoint(0, 0), wxSize(1000, 800));
         // The frame would stretch a lone child over its client area; the holder takes that.
         panel = new myCanvasPanel(new wxPanel(window), this);
-        panel->SetSize(0, 0, 404, 120);
         window->Show();
         pumpEvents();
         saved = wxLog::SetActiveTarget(this);
@@ -114,7 +143,10 @@ protected:
         return {panel->m_selStart, panel->m_selLength, panel->m_selX, panel->m_selWidth};
     }
 
-    Lines logged;
+    void add(std::string call) { calls.push_back(std::move(call)); }
+    static std::string n(int v) { return std::to_string(v); }
+
+    Lines logged, calls;
     wxLog* saved = nullptr;
     wxFrame* window = nullptr;
     myCanvasPanel* panel = nullptr;
