@@ -10,18 +10,11 @@ namespace {
 // A menu's items top to bottom as "label#id", "-" for a separator, joined by "|".
 std::string itemsOf(const wxMenu* menu) {
     std::string items;
-    if (!menu)
-        return "(none)";
     for (const wxMenuItem* item : menu->GetMenuItems())
         items += "|" + (item->IsSeparator() ? "-"
                                             : item->GetItemLabel().utf8_string() + "#" +
                                                   std::to_string(item->GetId()));
     return items.erase(0, 1);
-}
-
-// The items of a menu just built, which is then freed.
-std::string built(wxMenu* menu) {
-    return itemsOf(std::unique_ptr<wxMenu>(menu).get());
 }
 
 const std::string kMoves = "&Show next memo#5|&Show previous memo#6|-|",
@@ -43,7 +36,9 @@ protected:
 } // namespace
 
 TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
-    const auto menuAt = [&](int x, int y) { return built(panel->buildContextMenu({x, y})); };
+    const auto menuAt = [&](int x, int y) {
+        return itemsOf(std::unique_ptr<wxMenu>(panel->buildContextMenu({x, y})).get());
+    };
     // A right press through the mouse handler; the menu that opens is read and dismissed.
     const auto rightPress = [&](int x, int y) {
         std::string shown = "(none)";
@@ -56,64 +51,44 @@ TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
         panel->Unbind(wxEVT_MENU_OPEN, onOpen);
         return shown;
     };
-    panel->ClearShapes(); // no memo yet
-    const auto voiceprintMenu = [](const std::string& display) {
-        return "&AddMemo#0|-|&Save memo#15|-|" + display +
-               "|-|&Back to latest memo#4|-|&Pitch Detection#25|-|Priority Stats#24";
-    };
-    EXPECT_EQ(menuAt(300, 150), voiceprintMenu("&Display Standard(using HammingWindow) result#16"));
+    EXPECT_EQ(menuAt(21, 21), kMoves + kTermMenu + "|-|" + kPriorities);
+    EXPECT_EQ(menuAt(21, 201), kTermMenu);
+    // The voiceprint offers the method not shown; the level spectrum the voiceprint only
+    // while it has no memo.
     panel->m_voiceprintMethod = 1;
-    EXPECT_EQ(menuAt(300, 150), voiceprintMenu("&Display WidebandPhaseRestoration result#17"));
-    // The level spectrum offers the voiceprint only while it has no memo.
+    EXPECT_EQ(menuAt(300, 150), "&AddMemo#0|-|&Save memo#15|-|&Display WidebandPhaseRestoration "
+                                "result#17|-|&Back to latest memo#4|-|&Pitch Detection#25|-|"
+                                "Priority Stats#24");
     panel->m_plotKind = 1;
     const std::string level = "&Play#12|&Stop#13|-|&Back to latest memo#4|-|&Save memo#15|-|";
-    EXPECT_EQ(menuAt(300, 150), level + "&Voiceprint#20|-|Priority Stats#24");
-    addShape("title", wxPoint(20, 20), 4, 0);
-    addShape("term", wxPoint(20, 200), 4, 2);
     EXPECT_EQ(menuAt(300, 150), level + "Priority Stats#24");
     EXPECT_EQ(menuAt(21, 21),
               kMoves + "&Edit memo#1|-|&Show all memo in this view.#7|-|" + kPriorities);
-    EXPECT_EQ(menuAt(21, 201), "(none)") << "a term memo opens no menu here";
-    panel->m_plotKind = 2;
-    EXPECT_EQ(menuAt(21, 21), kMoves + kTermMenu + "|-|" + kPriorities);
-    EXPECT_EQ(menuAt(21, 201), kTermMenu);
-    // Any other plot: the title offers moving and priorities only.
-    panel->m_plotKind = 0;
-    EXPECT_EQ(menuAt(21, 21), kMoves + kPriorities);
+    EXPECT_EQ(rightPress(21, 201), "(none)") << "a term memo opens no menu here";
+    EXPECT_EQ(panel->m_menuPos, wxPoint(21, 201)) << "the main panel keeps the place";
+    panel->ClearShapes();
+    EXPECT_EQ(menuAt(300, 150), level + "&Voiceprint#20|-|Priority Stats#24");
 
-    // A right press opens the panel's menu. The main panel keeps the place even where no
-    // menu opens, the overview only on a shape, the waveform panel never.
-    panel->m_plotKind = 1;
-    EXPECT_EQ(rightPress(21, 201), "(none)");
-    EXPECT_EQ(panel->m_menuPos, wxPoint(21, 201));
-    panel->m_plotKind = 2;
-    EXPECT_EQ(rightPress(21, 201), kTermMenu);
-    panel->m_menuPos = wxPoint(-1, -1);
+    // The overview keeps the place only on a shape, the waveform panel never.
+    addShape("title", wxPoint(20, 20), 4, 0);
     panel->m_plotKind = 0;
-    EXPECT_EQ(rightPress(300, 150), "&Sort memo list by time#9");
-    EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
     EXPECT_EQ(rightPress(21, 21), "&Show this memo#3|-|&Move this memo to list first#10|&Move "
                                   "this memo to list last#11");
-    EXPECT_EQ(panel->m_menuPos, wxPoint(21, 21));
-    panel->m_menuPos = wxPoint(-1, -1);
+    EXPECT_EQ(rightPress(300, 150), "&Sort memo list by time#9");
     panel->m_memoPanel = panel->m_subPlot = 0;
     EXPECT_EQ(rightPress(300, 150), "&Play#12|&Stop#13|-|&Zoom#18|&Unset zoom#19|-|&Voiceprint#20");
-    EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
+    EXPECT_EQ(panel->m_menuPos, wxPoint(21, 21));
 
-    // A stale picture offers only a redraw, wherever the press was, and says so.
+    // A stale picture offers only a redraw, and says so.
     panel->SetSize(0, 0, 500, 300);
-    EXPECT_EQ(rightPress(300, 150), "&Redraw#14");
-    panel->m_memoPanel = 1;
-    panel->m_plotKind = 2;
-    EXPECT_EQ(menuAt(300, 150) + menuAt(21, 201), "&Redraw#14&Redraw#14");
-    EXPECT_EQ(built(panel->buildContextMenuTitle({21, 21})), "&Redraw#14");
+    EXPECT_EQ(rightPress(300, 150) + menuAt(300, 150), "&Redraw#14&Redraw#14");
     EXPECT_EQ(take(), Lines{kStale});
 }
 
-TEST_F(CanvasMenuTest, CommandsCallTheirOperationWithTheShapeUnderTheMenu) {
+TEST_F(CanvasMenuTest, CommandsAskWhereNeededAndCallTheirOperationWithTheShapeUnderTheMenu) {
     using M = myCanvasPanel;
-    // By command id (adding and deleting ask first: below). Memo commands are given the title
-    // under the menu and use up the remembered place; the others leave it.
+    // By command id (adding and deleting ask first: further down). Memo commands are given the
+    // title under the menu and use up the remembered place; the others leave it.
     // clang-format off
     const Lines calls = {
         "", "editMemo(4,0)", "", "moveToMemo(4)", "moveToLatestMemo()", "moveNextMemo(4)",
@@ -127,57 +102,46 @@ TEST_F(CanvasMenuTest, CommandsCallTheirOperationWithTheShapeUnderTheMenu) {
     for (int id = 0; id < int(calls.size()); ++id) {
         if (calls[id].empty())
             continue;
-        commandAt(21, 21, id);
+        command(id, {21, 21});
         EXPECT_EQ(take(), Lines{calls[id]}) << id;
         EXPECT_EQ(panel->m_menuPos != wxPoint(21, 21), calls[id].find("(4") != std::string::npos)
             << id;
     }
-    commandAt(22, 202, M::CmdEditMemo);
+    command(M::CmdEditMemo, {22, 202});
     EXPECT_EQ(take(), Lines{"editMemo(4,2)"});
 
     // Nothing remembered: nothing done, nothing said.
-    for (int id = M::CmdAddMemo; id <= M::CmdMemoToLast; ++id)
-        if (id != M::CmdMemoMoveLatest && id != M::CmdMemoSort)
+    for (int id = M::CmdAddMemo; id <= M::CmdSetPriorLow; ++id)
+        if (calls[id].empty() || calls[id].find("(4") != std::string::npos)
             command(id);
-    for (int id = M::CmdSetPriorHigh; id <= M::CmdSetPriorLow; ++id)
-        command(id);
     EXPECT_TRUE(take().empty());
 
     // The shapes moved away since the menu opened.
-    commandAt(300, 150, M::CmdMemoMoveTo);
+    command(M::CmdMemoMoveTo, {300, 150});
     EXPECT_EQ(take(), Lines{"memo not found."});
-    EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
-}
 
-TEST_F(CanvasMenuTest, AddingAndDeletingAskFirstAndALostListenerIsReported) {
-    using M = myCanvasPanel;
-    wxTEST_DIALOG(commandAt(120, 80, M::CmdAddMemo), ExpectTextEntry("Input memo ", "", "a vowel"));
-    EXPECT_EQ(panel->m_menuPos, wxPoint(-1, -1));
-    wxTEST_DIALOG(commandAt(120, 80, M::CmdAddMemo),
+    // Adding and deleting ask first.
+    wxTEST_DIALOG(command(M::CmdAddMemo, {120, 80}),
                   ExpectTextEntry("Input memo ", "", "typed", wxID_CANCEL));
-    wxTEST_DIALOG(commandAt(120, 80, M::CmdAddMemo), ExpectTextEntry("Input memo ", "", ""));
-    EXPECT_EQ(take(), (Lines{"quit adding memo.", "quit adding memo.", "addMemo(120,80,a vowel)"}));
+    wxTEST_DIALOG(command(M::CmdAddMemo, {120, 80}), ExpectTextEntry("Input memo ", "", "a vowel"));
+    EXPECT_EQ(take(), (Lines{"quit adding memo.", "addMemo(120,80,a vowel)"}));
 
     // A title stands for its whole group; No deletes nothing.
     Asked asked;
-    wxTEST_DIALOG(commandAt(21, 21, M::CmdDeleteMemo), ExpectQuestion(wxID_NO, &asked));
+    wxTEST_DIALOG(command(M::CmdDeleteMemo, {21, 21}), ExpectQuestion(wxID_NO, &asked));
     EXPECT_EQ(asked.message + "|" + asked.caption, "Delete all memo in this view |confirm");
     const long style = wxYES_NO | wxNO_DEFAULT | wxICON_INFORMATION;
     EXPECT_EQ(asked.style & style, style);
-    wxTEST_DIALOG(commandAt(21, 21, M::CmdDeleteMemo), ExpectQuestion(wxID_YES, &asked));
-    wxTEST_DIALOG(commandAt(21, 201, M::CmdDeleteMemo), ExpectQuestion(wxID_YES, &asked));
+    wxTEST_DIALOG(command(M::CmdDeleteMemo, {21, 201}), ExpectQuestion(wxID_YES, &asked));
     EXPECT_EQ(asked.message, "Delete memo");
-    EXPECT_EQ(take(), (Lines{"deleteMemo(4,0)", "deleteMemo(4,2)"}));
+    EXPECT_EQ(take(), Lines{"deleteMemo(4,2)"});
 
     // Without a listener: reported where the program can go on.
     panel->m_memoListener = nullptr;
-    commandAt(21, 21, M::CmdEditMemo);
-    commandAt(21, 21, M::CmdMemoMoveNext);
-    command(M::CmdMemoMoveLatest);
-    wxTEST_DIALOG(commandAt(21, 21, M::CmdAddMemo), ExpectTextEntry("Input memo ", "", "text"));
-    wxTEST_DIALOG(commandAt(21, 201, M::CmdDeleteMemo), ExpectQuestion(wxID_YES, &asked));
+    command(M::CmdEditMemo, {21, 21});
+    command(M::CmdMemoMoveNext, {21, 21});
+    wxTEST_DIALOG(command(M::CmdDeleteMemo, {21, 201}), ExpectQuestion(wxID_YES, &asked));
     panel->m_memoListener = this;
     const std::string lost[] = {"internal error.", "Do not save memo, please restart Vocalith."};
-    EXPECT_EQ(take(),
-              (Lines{lost[0], lost[1], "memo not found.", lost[0], lost[1], lost[0], lost[1]}));
+    EXPECT_EQ(take(), (Lines{lost[0], lost[1], "memo not found.", lost[0], lost[1]}));
 }

@@ -2,11 +2,9 @@
 
 #include <utility>
 
-#include "gui/panels/DragShape.h"
-#include "gui/panels/MyDragImage.h"
 #include "gui/panels/myCanvasPanel.h"
+#include "gui/panels/MyDragImage.h"
 #include "support/GuiFixture.h"
-#include "support/RecordingListener.h"
 
 using Lines = std::vector<std::string>;
 using Ints = std::vector<int>;
@@ -18,11 +16,10 @@ inline wxColour at(const wxImage& image, int x, int y) {
 inline std::string pixelsOf(const wxImage& image, std::initializer_list<wxPoint> points) {
     std::string text;
     for (const wxPoint& p : points) {
-        const int r = image.GetRed(p.x, p.y), g = image.GetGreen(p.x, p.y);
-        const int b = image.GetBlue(p.x, p.y);
-        text += " " + std::to_string(r);
-        if (r != g || g != b)
-            text += "/" + std::to_string(g) + "/" + std::to_string(b);
+        const wxColour c = at(image, p.x, p.y);
+        text += " " + std::to_string(c.Red());
+        if (c.Red() != c.Green() || c.Green() != c.Blue())
+            text += "/" + std::to_string(c.Green()) + "/" + std::to_string(c.Blue());
     }
     return text.erase(0, 1);
 }
@@ -39,18 +36,49 @@ inline wxBitmap filled(int w, int h, const wxColour& c) {
     image.SetRGB(wxRect(0, 0, w, h), c.Red(), c.Green(), c.Blue());
     return wxBitmap(image);
 }
-inline const wxColour kWhite(255, 255, 255), kBlack(0, 0, 0), kRed(255, 0, 0);
+inline const wxColour kWhite(255, 255, 255), kRed(255, 0, 0);
 inline const std::string kStale = "size changed, please, redraw.";
 
-// One 404 × 120 panel alone on a plain frame. The fixture is the panel's listener and the
-// active log target, and keeps what it was asked and told.
-class CanvasPanelTest : public ::testing::Test, public wxLog, public RecordingListener {
+// One panel alone on a plain frame. The fixture is the panel's listener and the
+// active log target, and keeps what it was asked ("name(args)") and told.
+class CanvasPanelTest : public ::testing::Test, public wxLog, public IProcMemoListener {
+public:
+    void saveMemoPos() override { add("saveMemoPos()"); }
+    void loadMemoPos() override { add("loadMemoPos()"); }
+    void moveToMemo(int t) override { add("moveToMemo(" + n(t) + ")"); }
+    void moveToLatestMemo() override { add("moveToLatestMemo()"); }
+    void moveNextMemo(int t) override { add("moveNextMemo(" + n(t) + ")"); }
+    void movePreviousMemo(int t) override { add("movePreviousMemo(" + n(t) + ")"); }
+    void restoreMemo(int t) override { add("restoreMemo(" + n(t) + ")"); }
+    void replaceMemo(int t) override { add("replaceMemo(" + n(t) + ")"); }
+    void addMemo(int x, int y, wxString text) override {
+        add("addMemo(" + n(x) + "," + n(y) + "," + text.utf8_string() + ")");
+    }
+    void editMemo(int t, int term) override { add("editMemo(" + n(t) + "," + n(term) + ")"); }
+    void deleteMemo(int t, int term) override { add("deleteMemo(" + n(t) + "," + n(term) + ")"); }
+    void sortMemoByTime() override { add("sortMemoByTime()"); }
+    void moveMemoToFirst(int t) override { add("moveMemoToFirst(" + n(t) + ")"); }
+    void moveMemoToLast(int t) override { add("moveMemoToLast(" + n(t) + ")"); }
+    void toPlay() override { add("toPlay()"); }
+    void toStop() override { add("toStop()"); }
+    void toRedraw() override { add("toRedraw()"); }
+    void toSaveMemoToFile() override { add("toSaveMemoToFile()"); }
+    void toHammingWindow() override { add("toHammingWindow()"); }
+    void toWidebandPhase() override { add("toWidebandPhase()"); }
+    void setRange() override { add("setRange()"); }
+    void unsetRange() override { add("unsetRange()"); }
+    void toVoiceprint() override { add("toVoiceprint()"); }
+    void setProirSubTitle(int t, DragShape::DispPrior p) override {
+        add("setProirSubTitle(" + n(t) + "," + n(static_cast<int>(p)) + ")");
+    }
+    void calcPriorStats() override { add("calcPriorStats()"); }
+    void calcPitch() override { add("calcPitch()"); }
+
 protected:
     void SetUp() override {
         window = new wxFrame(nullptr, wxID_ANY, "canvas", wxPoint(0, 0), wxSize(1000, 800));
         // The frame would stretch a lone child over its client area; the holder takes that.
         panel = new myCanvasPanel(new wxPanel(window), this);
-        panel->SetSize(0, 0, 404, 120);
         window->Show();
         pumpEvents();
         saved = wxLog::SetActiveTarget(this);
@@ -65,8 +93,8 @@ protected:
     }
     // Lines logged, then the listener's calls, since the last look.
     Lines take() {
-        for (std::string& call : std::exchange(calls, {}))
-            logged.push_back(call);
+        logged.insert(logged.end(), calls.begin(), calls.end());
+        calls.clear();
         return std::exchange(logged, {});
     }
 
@@ -99,14 +127,11 @@ protected:
     void press(int x, int y) { mouse(wxEVT_LEFT_DOWN, {x, y}); }
     void moveTo(int x, int y) { mouse(wxEVT_MOTION, {x, y}); }
     void release(int x, int y) { mouse(wxEVT_LEFT_UP, {x, y}, false); }
-    void command(int id) {
+    // A command given from a menu opened at menuPos, by default from none.
+    void command(int id, wxPoint menuPos = {-1, -1}) {
+        panel->m_menuPos = menuPos;
         wxCommandEvent event(wxEVT_MENU, id);
         panel->ProcessWindowEvent(event);
-    }
-    // A command given from a menu opened at (x, y).
-    void commandAt(int x, int y, int id) {
-        panel->m_menuPos = wxPoint(x, y);
-        command(id);
     }
 
     wxImage buffer() const { return panel->m_camvasBitmap->ConvertToImage(); }
@@ -118,7 +143,10 @@ protected:
         return {panel->m_selStart, panel->m_selLength, panel->m_selX, panel->m_selWidth};
     }
 
-    Lines logged;
+    void add(std::string call) { calls.push_back(std::move(call)); }
+    static std::string n(int v) { return std::to_string(v); }
+
+    Lines logged, calls;
     wxLog* saved = nullptr;
     wxFrame* window = nullptr;
     myCanvasPanel* panel = nullptr;
