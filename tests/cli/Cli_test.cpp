@@ -85,7 +85,7 @@ TEST(Cli, InfoShowsWhatOpeningSets) {
         {testwav::header({1, 1, 44100, 8}, 0), "wave file reading failed.\nquat bit 16.\n"},
         {testwav::header({1, 3}, 0), "wave file reading failed.\nchannel count 1 or 2.\n"},
         {"RIFF", "wave file reading failed.\n"},
-        {testwav::wav(std::vector<int16_t>(1000)), "memory allocation failed.\n"},
+        {testwav::wav(std::vector<int16_t>(1000)), "data length not enough.\n"},
         {testwav::wav(std::vector<int16_t>(5000), 1, 0),
          "too low SamplFreq to play sound.\nparameter wrong.\n"},
     };
