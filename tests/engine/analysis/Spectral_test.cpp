@@ -177,13 +177,13 @@ TEST(WindowFunction, CoefficientsCacheAndUnknownTypes) {
 }
 
 // Bins across the quadrants and axes: -1 + 0i and -2 - 0i land on +pi, not -pi; 1e-9 + 1e-9i is
-// below the 1e-16 power floor and gets phase 0. Without a phase array only powers are written.
+// below the 1e-16 power floor and gets phase 0.
 TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
     const Vec re{0, -1, 1e-9, -1, 1, 3, 0, -2}, im{2, 0, 1e-9, -1, -1, 4, -5, -0.0};
     const double expectPow[] = {4, 1, 2e-18, 2, 2, 25, 25, 4};
     const double expectPhs[] = {M_PI / 2,  M_PI, 0, -3 * M_PI / 4, -M_PI / 4, std::atan2(4.0, 3.0),
                                 -M_PI / 2, M_PI};
-    Vec pow = guarded(Vec(8)), phs = pow, powOnly(8, -1);
+    Vec pow = guarded(Vec(8)), phs = pow;
     long half = -1;
     PowAndPhs(re.data(), im.data(), pow.data(), phs.data(), 8, &half);
     EXPECT_EQ(4, half);
@@ -192,8 +192,6 @@ TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
         EXPECT_DOUBLE_EQ(expectPhs[i], phs[i]) << i;
     }
     EXPECT_TRUE(pow[8] == kSentinel && phs[8] == kSentinel);
-    PowAndPhs(re.data(), im.data(), powOnly.data(), nullptr, 8, nullptr);
-    EXPECT_EQ(guarded(powOnly), pow);
 }
 
 // The ordinary conversions are derived in the plane test below; here the edges. su_calc_dB with
@@ -280,9 +278,8 @@ TEST(WidebandRestore, KeepsItsBitsWithEitherWorkspace) {
 }
 
 // Samples spanning less than 5 (-2 ... 2) make a silent frame: -1 in the lower half, 0 above, no
-// transform. A span of exactly 5 is restored. Without a noise gate the DC bin would be 0/0 and
-// spread NaN over the frame.
-TEST(WidebandRestore, SilenceThresholdAndZeroNoiseGate) {
+// transform. A span of exactly 5 is restored.
+TEST(WidebandRestore, SilenceThreshold) {
     Vec small(256), edge(256);
     for (int i = 0; i < 256; ++i) {
         small[i] = (i * 7) % 5 - 2.0;
@@ -293,13 +290,6 @@ TEST(WidebandRestore, SilenceThresholdAndZeroNoiseGate) {
     std::fill(silent.begin(), silent.begin() + 128, -1.0);
     EXPECT_TRUE(r.code == 0 && r.half == 128 && r.out == silent && r.rowSum == Vec(256, 0.0));
     EXPECT_GT(restore(edge, {256, 4, 1, 0, 0, 0.0005}).out[1], 0.0);
-    for (const Params& q : {Params{512, 4, 1, 0, 0, 0.0}, Params{512, 64, 31, 1, 1, 0.0}}) {
-        r = restore(voiced(512, 21), q);
-        EXPECT_TRUE(
-            r.code == 0 &&
-            std::all_of(r.out.begin(), r.out.end(), [](double v) { return std::isfinite(v); }) &&
-            *std::max_element(r.out.begin() + 1, r.out.begin() + 256) > 0.0);
-    }
 }
 
 // Too small, too large or not a power of two; a short transform that does not fit or whose bands
@@ -318,18 +308,6 @@ TEST(WidebandRestore, RejectsBadArgumentsWithoutWriting) {
     Vec buf(256);
     EXPECT_EQ(1, restoreWithWidebandPhase(nullptr, buf.data(), buf.data(), 256, 4, 1, 0, buf.data(),
                                           nullptr, buf.data(), 0.0005, 0));
-}
-
-// Per frame, with A and B the means of bins 1 .. 3 of the Hamming and the restored row:
-// min(0, (r - B) + A). Frame 0: A = -20, B = -2; frame 1: A = -40, B = 30, so 90 clips at 0. Bin 0
-// and the Hamming plane stay; a frame of one bin changes nothing.
-TEST(WidebandRestore, BottomLineAlignsFrameMeans) {
-    const Vec ham{5, -10, -20, -30, 6, -40, -40, -40}, res0{7, -1, -2, -3, 9, 90, 0, 0};
-    Vec h = ham, res = res0;
-    adjustRestoreDbBottomLineByPowerDb(h.data(), res.data(), 8, 1, 0);
-    EXPECT_EQ(res0, res);
-    adjustRestoreDbBottomLineByPowerDb(h.data(), res.data(), 2, 4, 1);
-    EXPECT_TRUE((Vec{7, -19, -20, -21, 9, 0, -70, -70}) == res && ham == h);
 }
 
 namespace {
@@ -386,7 +364,8 @@ TEST(Voiceprint, ReportsEveryFrameInOrderAndStopsOnCancel) {
         CWorkMemory w;
         std::vector<int> seen;
         auto run = [&](const VoiceprintCancelled& cancel) {
-            return computeVoiceprint(w, kNoise, cancel, [&](int p) { seen.push_back(p); }, threads);
+            return computeVoiceprint(
+                w, kNoise, cancel, [&](int p) { seen.push_back(p); }, threads);
         };
         prepare(w, CWorkMemory::senseFine, 3);
         EXPECT_EQ(run([] { return false; }), voiceprintFinished);

@@ -63,7 +63,8 @@ TEST(TextEncoding, Conversions) {
 // look like UTF-8 (overlong NUL, surrogate, above U+10FFFF) are kept one character per byte.
 TEST(TextEncoding, MemoTextSurvivesSaveAndRead) {
     const std::string delAfterLead = "A\xE1\x80\x81\x7F"; // A, U+1001, DEL
-    const std::string texts[] = {"", "plain ~ and \\", "\xE2\x91\xA0\xEF\xBD\x9E", delAfterLead}; // ①～
+    const std::string texts[] = {"", "plain ~ and \\", "\xE2\x91\xA0\xEF\xBD\x9E",
+                                 delAfterLead}; // ①～
     for (const std::string& t : texts) {
         const std::string line = encodeMemoText(wxString::FromUTF8(t.data(), t.size()));
         EXPECT_EQ(charset(line) == charsetShiftJis ? toUtf8(line) : line, t) << t;

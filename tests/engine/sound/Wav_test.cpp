@@ -95,8 +95,8 @@ TEST(CWavPara, StereoOverviewAndChannelSelect) {
 }
 
 // A ramp larger than the cache: every window position must read back the ramp exactly, whether
-// it lies in the cache, crosses its edge or forces a refill. Positions outside the file, and a
-// refill cut short by a file that shrank, read as silence and are reported.
+// it lies in the cache, crosses its edge or forces a refill. A refill cut short by a file that
+// shrank reads as silence and is reported. (The fuzz replay checks windows past either end.)
 TEST(CWavPara, CacheRefillsKeepPositions) {
     TempFile file(testwav::wav(testwav::ramp(5000)));
     CWavPara w(300, 1000);
@@ -110,11 +110,6 @@ TEST(CWavPara, CacheRefillsKeepPositions) {
         for (int i = 0; i < w.m_windowLen; ++i)
             ASSERT_EQ(w.m_window[i], double(windowStart + i)) << windowStart;
     }
-    w.m_windowStart = 4900;
-    EXPECT_TRUE(!w.setSiii() && w.m_window[99] == 4999.0 && w.m_window[100] == 0.0);
-    w.m_windowStart = -50;
-    EXPECT_TRUE(!w.setSiii() && w.m_window[49] == 0.0 && w.m_window[51] == 1.0);
-
     ASSERT_EQ(truncate(file.c_str(), 44 + 2 * 3000), 0);
     w.m_windowStart = 2900; // refill from 2400: 600 frames left in the file
     EXPECT_TRUE(!w.setSiiiIntMid() && w.m_windowInt[99] == 2999);
@@ -206,6 +201,7 @@ TEST(DemoVoice, PhrasesAndPausesWrittenByTheCli) {
     TempFile file("");
     ASSERT_EQ(cli({"demo", file.c_str()}).status, 0);
     const CliRun bad = cli({"demo", "/nonexistent-dir/demo.wav"});
-    EXPECT_TRUE(bad.status == 1 && bad.err == "vocalith-cli: cannot write /nonexistent-dir/demo.wav.\n");
+    EXPECT_TRUE(bad.status == 1 &&
+                bad.err == "vocalith-cli: cannot write /nonexistent-dir/demo.wav.\n");
     EXPECT_EQ(testwav::wav(voice), slurp(file.c_str())); // 44.1 kHz mono, the voice as synthesized
 }
