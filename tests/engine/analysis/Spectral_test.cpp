@@ -21,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cfloat>
 #include <cmath>
 #include <complex>
@@ -78,7 +77,7 @@ const uint64_t kFftDigests[15] = { // n = 4, 8, ... 65536
 // are exact: a constant gives 8/8 at bin 0, an impulse 1/8 everywhere, (1, -1, ...) 8/8 at bin 4,
 // and the n = 4 sine (0, 1, 0, -1) gives (1/4) sum x[j] e^(-i pi jk/2) = -i/2 at bin 1 and +i/2
 // at bin 3 (the sign fixes the forward direction).
-TEST(Fft, SmallTransformsAreExact) {
+TEST(Fft, SmallTransformsAreExactAndBadSizesChangeNothing) {
     const struct {
         Vec x, re, im;
     } cases[] = {
@@ -95,12 +94,9 @@ TEST(Fft, SmallTransformsAreExact) {
         ASSERT_EQ(0, fft(x.data(), y.data(), n, 1));
         EXPECT_TRUE(guarded(c.x) == x && guarded(Vec(n)) == y) << n;
     }
-}
-
-// Unsupported sizes and null arrays fail and change nothing; sizes that give no sines leave the
-// table alone. (fft's tables come from make_sintbl and make_bitrev, so the digests below check
-// them too.)
-TEST(Fft, UnsupportedSizesChangeNothing) {
+    // Unsupported sizes and null arrays fail and change nothing; sizes that give no sines leave
+    // the table alone. (fft's tables come from make_sintbl and make_bitrev, so the digests below
+    // check them too.)
     const Vec x0 = randomValues(128, 3);
     Vec x = x0, y = x0;
     for (int n : {-8, 0, 1, 2, 3, 6, 12, 100})
@@ -181,13 +177,13 @@ TEST(WindowFunction, CoefficientsCacheAndUnknownTypes) {
 }
 
 // Bins across the quadrants and axes: -1 + 0i and -2 - 0i land on +pi, not -pi; 1e-9 + 1e-9i is
-// below the 1e-16 power floor and gets phase 0. Without a phase array only powers are written.
+// below the 1e-16 power floor and gets phase 0.
 TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
     const Vec re{0, -1, 1e-9, -1, 1, 3, 0, -2}, im{2, 0, 1e-9, -1, -1, 4, -5, -0.0};
     const double expectPow[] = {4, 1, 2e-18, 2, 2, 25, 25, 4};
     const double expectPhs[] = {M_PI / 2,  M_PI, 0, -3 * M_PI / 4, -M_PI / 4, std::atan2(4.0, 3.0),
                                 -M_PI / 2, M_PI};
-    Vec pow = guarded(Vec(8)), phs = pow, powOnly(8, -1);
+    Vec pow = guarded(Vec(8)), phs = pow;
     long half = -1;
     PowAndPhs(re.data(), im.data(), pow.data(), phs.data(), 8, &half);
     EXPECT_EQ(4, half);
@@ -196,38 +192,20 @@ TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
         EXPECT_DOUBLE_EQ(expectPhs[i], phs[i]) << i;
     }
     EXPECT_TRUE(pow[8] == kSentinel && phs[8] == kSentinel);
-    PowAndPhs(re.data(), im.data(), powOnly.data(), nullptr, 8, nullptr);
-    EXPECT_EQ(guarded(powOnly), pow);
 }
 
-// su_calc_dB: (4, 1, 0) normalises to (1, 1/4, 0); the floor is the smallest positive value,
-// 1/4. With nothing positive the peak and the floor are 1: everything is 0 dB.
-// calc_dB: pow1 = (100, 10, 1): M1 = 100, g = ln 100. pow2 = (2, 1, -1): M2 = 2, so the positive
-// values become exp(ln 100) = 100 and exp(ln 100 / 2) = 10, the -1 stays; normalised
-// (1, 0.1, -1), the floor is 0.1: db2 = (0, -20, -20). A peak power of at most 1 gives g <= 0:
-// nothing stays positive, every restored dB is 0. logPlus1 stops at n.
-TEST(Decibels, FloorsAtSmallestPositiveAndMapsRestoredOntoPowerRange) {
-    Vec pow = guarded({4, 1, 0}), db = guarded({0, 0, 0}), silent{0, -1, -3}, sdb(3, 7);
-    su_calc_dB(pow.data(), db.data(), 3);
+// The ordinary conversions are derived in the plane test below; here the edges. su_calc_dB with
+// nothing positive: the peak and the floor are 1, everything is 0 dB; a null input writes nothing.
+// calc_dB with a peak power of at most 1 gives g <= 0: nothing stays positive, every restored dB is
+// 0, and aux is never read or written. logPlus1 stops at n.
+TEST(Decibels, NothingPositiveAndPeaksBelowOneGiveZeroDb) {
+    Vec silent{0, -1, -3}, sdb(3, 7), kept(3, 7), p1{1, 0.5}, d1(2), p2{3, 1e-3}, d2(2, 9);
+    Vec aux(2, kSentinel), x{M_E - 1, 9};
     su_calc_dB(silent.data(), sdb.data(), 3);
-    su_calc_dB(nullptr, db.data(), 3);
-    EXPECT_EQ(guarded({1, 0.25, 0}), pow);
-    EXPECT_NEAR(-12.041199826559248, db[1], 1e-12); // 20 log10(1/4)
-    EXPECT_TRUE(db[0] == 0.0 && db[2] == db[1] && db[3] == kSentinel);
-    EXPECT_TRUE(Vec({0, -1, -3}) == silent && Vec(3, 0.0) == sdb);
-
-    Vec pow1{100, 10, 1}, db1(3), aux(3, kSentinel), pow2{2, 1, -1}, db2(3);
-    calc_dB(pow1.data(), db1.data(), aux.data(), pow2.data(), db2.data(), 3);
-    const double e1[3] = {0, -20, -40}, e2[3] = {0, -20, -20};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(e1[i], db1[i], 1e-12); // one log10 of a value exact to an ULP
-        EXPECT_NEAR(e2[i], db2[i], 1e-12); // exp(log(100)) carries a few ULP into the ratio
-    }
-    EXPECT_TRUE(pow2[2] == -1.0 && Vec(3, kSentinel) == aux); // aux never read or written
-    Vec p1{1, 0.5}, d1(2), p2{3, 1e-3}, d2(2, 9);
+    su_calc_dB(nullptr, kept.data(), 3);
     calc_dB(p1.data(), d1.data(), aux.data(), p2.data(), d2.data(), 2);
-    EXPECT_EQ(Vec(2, 0.0), d2);
-    Vec x{M_E - 1, 9};
+    EXPECT_TRUE(Vec({0, -1, -3}) == silent && Vec(3, 0.0) == sdb && Vec(3, 7) == kept);
+    EXPECT_TRUE(Vec(2, 0.0) == d2 && Vec(2, kSentinel) == aux);
     logPlus1(x.data(), 1);
     logPlus1(nullptr, 4);
     EXPECT_TRUE(std::abs(x[0] - 1.0) <= 4 * kEps && x[1] == 9.0);
@@ -280,21 +258,17 @@ Restored restore(const Vec& sig, const Params& p, CRestoreWorkspace* ws = nullpt
 // workspace is shared across every size or the thread's own.
 TEST(WidebandRestore, KeepsItsBitsWithEitherWorkspace) {
     // clang-format off
-    const struct { Params p; uint64_t digest; } cases[] = {
-        {{256, 32, 15, 1, 1, 0.0005}, 0x44aec159f69966b1},
-        {{256, 4, 1, 0, 0, 0.0005}, 0xad42863b65e72ded},
-        {{512, 64, 31, 1, 1, 1e-5}, 0xf85f25c528b010f8},
-        {{4096, 4, 1, 0, 0, 0.0005}, 0x09967c43e5d753f8},
-        {{4096, 64, 31, 1, 1, 0.0005}, 0x8bb56c6c00da0901},
-        {{16, 64, 31, 1, 1, 0.0005}, 0x6b33a900640997e3},
-        {{1024, 64, 31, 1, 0, 0.0005}, 0x84e12ab64606fd68},
-        {{2048, 4, 1, 0, 0, 0.2}, 0xdf6b18dc514a7195},
+    const struct { Params p; unsigned seed; uint64_t digest; } cases[] = {
+        {{256, 32, 15, 1, 1, 0.0005}, 1, 0x44aec159f69966b1},
+        {{4096, 4, 1, 0, 0, 0.0005}, 4, 0x09967c43e5d753f8},
+        {{16, 64, 31, 1, 1, 0.0005}, 6, 0x6b33a900640997e3},
+        {{1024, 64, 31, 1, 0, 0.0005}, 7, 0x84e12ab64606fd68},
+        {{2048, 4, 1, 0, 0, 0.2}, 8, 0xdf6b18dc514a7195},
     };
     // clang-format on
     CRestoreWorkspace shared;
-    unsigned seed = 1;
     for (const auto& c : cases) {
-        const Vec sig = voiced(c.p.n, seed++);
+        const Vec sig = voiced(c.p.n, c.seed);
         for (const Restored& r : {restore(sig, c.p, &shared), restore(sig, c.p)}) {
             EXPECT_TRUE(r.code == 0 && r.half == c.p.n / 2) << c.p.n << "/" << c.p.letSize;
             EXPECT_EQ(c.digest, digest(r.rowSum.data(), c.p.n, digest(r.out.data(), c.p.n)))
@@ -304,9 +278,8 @@ TEST(WidebandRestore, KeepsItsBitsWithEitherWorkspace) {
 }
 
 // Samples spanning less than 5 (-2 ... 2) make a silent frame: -1 in the lower half, 0 above, no
-// transform. A span of exactly 5 is restored. Without a noise gate the DC bin would be 0/0 and
-// spread NaN over the frame.
-TEST(WidebandRestore, SilenceThresholdAndZeroNoiseGate) {
+// transform. A span of exactly 5 is restored.
+TEST(WidebandRestore, SilenceThreshold) {
     Vec small(256), edge(256);
     for (int i = 0; i < 256; ++i) {
         small[i] = (i * 7) % 5 - 2.0;
@@ -317,13 +290,6 @@ TEST(WidebandRestore, SilenceThresholdAndZeroNoiseGate) {
     std::fill(silent.begin(), silent.begin() + 128, -1.0);
     EXPECT_TRUE(r.code == 0 && r.half == 128 && r.out == silent && r.rowSum == Vec(256, 0.0));
     EXPECT_GT(restore(edge, {256, 4, 1, 0, 0, 0.0005}).out[1], 0.0);
-    for (const Params& q : {Params{512, 4, 1, 0, 0, 0.0}, Params{512, 64, 31, 1, 1, 0.0}}) {
-        r = restore(voiced(512, 21), q);
-        EXPECT_TRUE(
-            r.code == 0 &&
-            std::all_of(r.out.begin(), r.out.end(), [](double v) { return std::isfinite(v); }) &&
-            *std::max_element(r.out.begin() + 1, r.out.begin() + 256) > 0.0);
-    }
 }
 
 // Too small, too large or not a power of two; a short transform that does not fit or whose bands
@@ -342,18 +308,6 @@ TEST(WidebandRestore, RejectsBadArgumentsWithoutWriting) {
     Vec buf(256);
     EXPECT_EQ(1, restoreWithWidebandPhase(nullptr, buf.data(), buf.data(), 256, 4, 1, 0, buf.data(),
                                           nullptr, buf.data(), 0.0005, 0));
-}
-
-// Per frame, with A and B the means of bins 1 .. 3 of the Hamming and the restored row:
-// min(0, (r - B) + A). Frame 0: A = -20, B = -2; frame 1: A = -40, B = 30, so 90 clips at 0. Bin 0
-// and the Hamming plane stay; a frame of one bin changes nothing.
-TEST(WidebandRestore, BottomLineAlignsFrameMeans) {
-    const Vec ham{5, -10, -20, -30, 6, -40, -40, -40}, res0{7, -1, -2, -3, 9, 90, 0, 0};
-    Vec h = ham, res = res0;
-    adjustRestoreDbBottomLineByPowerDb(h.data(), res.data(), 8, 1, 0);
-    EXPECT_EQ(res0, res);
-    adjustRestoreDbBottomLineByPowerDb(h.data(), res.data(), 2, 4, 1);
-    EXPECT_TRUE((Vec{7, -19, -20, -21, 9, 0, -70, -70}) == res && ham == h);
 }
 
 namespace {
@@ -409,21 +363,18 @@ TEST(Voiceprint, ReportsEveryFrameInOrderAndStopsOnCancel) {
     for (unsigned threads : {1u, 3u}) {
         CWorkMemory w;
         std::vector<int> seen;
-        auto note = [&](int p) { seen.push_back(p); };
+        auto run = [&](const VoiceprintCancelled& cancel) {
+            return computeVoiceprint(
+                w, kNoise, cancel, [&](int p) { seen.push_back(p); }, threads);
+        };
         prepare(w, CWorkMemory::senseFine, 3);
-        EXPECT_EQ(computeVoiceprint(
-                      w, kNoise, [] { return false; }, note, threads),
-                  voiceprintFinished);
+        EXPECT_EQ(run([] { return false; }), voiceprintFinished);
         EXPECT_EQ(seen, std::vector<int>({0, 33, 66})) << threads;
         seen.clear();
         prepare(w, CWorkMemory::senseFine, T);
-        EXPECT_EQ(computeVoiceprint(
-                      w, kNoise, [] { return true; }, note, threads),
-                  voiceprintCancelled);
+        EXPECT_EQ(run([] { return true; }), voiceprintCancelled);
         EXPECT_TRUE(seen.empty() && w.m_hamPowMap[1] == -7.0);
-        EXPECT_EQ(computeVoiceprint(
-                      w, kNoise, [&] { return !seen.empty(); }, note, threads),
-                  voiceprintCancelled);
+        EXPECT_EQ(run([&] { return !seen.empty(); }), voiceprintCancelled);
         const long started = long(seen.size());
         EXPECT_TRUE(threads == 1 ? started == 1 : started >= 1 && started < T) << started;
         for (long t = 0; t < T; ++t) {

@@ -1,4 +1,4 @@
-#include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "engine/sound/CWavPara.h"
 #include "engine/sound/DemoVoice.h"
 #include "engine/sound/WavHeader.h"
@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 #include <tuple>
 #include <fcntl.h>
 
@@ -17,8 +16,8 @@ using testwav::TempFile;
 // Chunks are walked: a longer fmt chunk, extensible PCM and other chunks before or after the
 // data (odd ones padded) give the same samples as the plain file; float and compressed formats
 // are refused whatever bits they claim. The fourth byte of "fmt " is free; the size is lowered
-// to what the file really holds (truncated data, a streaming 0xFFFFFFFF size, an odd byte);
-// every prefix of the header is a read error, the header alone a sound of no samples.
+// to what the file really holds; every prefix of the header is a read error. (The fuzz replay's
+// own chunk walker checks the seed files: streaming sizes, odd byte counts, 8 bits, 3 channels.)
 TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
     const std::string ok = testwav::wav(testwav::ramp(100));
     const std::string fmt = ok.substr(20, 16), data = ok.substr(36);
@@ -38,16 +37,11 @@ TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
             testwav::put16(f, subFormat);
         return f + std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
     };
-    std::string fmtX = ok, huge = ok;
+    std::string fmtX = ok;
     fmtX[15] = 'X';
-    testwav::put32(huge, 0); // two more samples than the plain file
-    huge.replace(40, 4, "\xFF\xFF\xFF\xFF");
-    auto withFmt = [](uint16_t tag, uint16_t channels, uint16_t bits) {
-        return testwav::header({tag, channels, 44100, bits}, 8) + std::string(8, '\x01');
-    };
     // clang-format off
     const struct { const char* name; std::string bytes; int result; int32_t samples; } cases[] = {
-        {"plain", ok, 0, 100},               {"header only", ok.substr(0, 44), 0, 0},
+        {"plain", ok, 0, 100},
         {"LIST, odd JUNK, bext, fact", riff(chunk("LIST", "INFOabcd") + chunk("JUNK", "x") +
             chunk("bext", std::string(602, 'b')) + chunk("fmt ", fmt) + chunk("fact", "1234") + data), 0, 100},
         {"data before fmt, LIST after", riff(data + chunk("fmt ", fmt) + chunk("LIST", "\x7F")), 0, 100},
@@ -55,13 +49,9 @@ TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
         {"extensible float", riff(chunk("fmt ", extensible(3)) + data), 6, 0},
         {"no data chunk", riff(chunk("fmt ", fmt) + chunk("LIST", "abcd")), 2, 0},
         {"fmt 14 bytes", riff(chunk("fmt ", fmt.substr(0, 14)) + data), 2, 0},
-        {"4th fmt byte free", fmtX, 0, 100}, {"float tag 16 bit", withFmt(3, 1, 16), 6, 0},
-        {"8 bit", withFmt(1, 1, 8), 5, 0},   {"3 channels", withFmt(1, 3, 16), 4, 0},
-        {"0 channels", withFmt(1, 0, 16), 4, 0},
-        {"RIFX", "RIFX" + ok.substr(4), 2, 0}, {"size 0xFFFFFFFF", huge, 0, 102},
+        {"4th fmt byte free", fmtX, 0, 100}, {"RIFX", "RIFX" + ok.substr(4), 2, 0},
+        {"0 channels", testwav::header({1, 0}, 8) + std::string(8, '\x01'), 4, 0},
         {"truncated data", ok.substr(0, 44 + 2 * 60), 0, 60},
-        {"odd mono size", testwav::header({}, 201) + std::string(201, '\x02'), 0, 100},
-        {"odd stereo values", testwav::header({1, 2}, 6) + std::string(6, '\x03'), 0, 1},
     };
     // clang-format on
     const std::vector<int16_t> ramp = testwav::ramp(100);
@@ -86,8 +76,8 @@ TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
 }
 
 // A stereo file longer than the cache of 40 has an overview step of 50 / 4 + 1 = 13 per channel
-// with extremes per channel; the window is the left channel, never longer than the cache.
-TEST(CWavPara, StereoOverviewAndWindow) {
+// with extremes per channel; the second channel can be selected for the overview.
+TEST(CWavPara, StereoOverviewAndChannelSelect) {
     std::vector<int16_t> stereo;
     for (int i = 0; i < 50; ++i) {
         stereo.push_back(int16_t(i));
@@ -98,26 +88,19 @@ TEST(CWavPara, StereoOverviewAndWindow) {
     ASSERT_EQ(w.setSizeFromWav(file.c_str()), CWavPara::resultOK);
     EXPECT_EQ(std::make_tuple(w.m_sampleFreq, w.m_channelSelect, w.m_overviewStep, w.m_overviewLen),
               std::make_tuple(8000, 2, 13, 3));
-    EXPECT_EQ(
-        std::make_tuple(w.m_overview[2], w.m_overview2[2], w.m_max, w.m_min, w.m_max2, w.m_min2),
-        std::make_tuple(26, -1026, 49, 0, -1000, -1049));
+    EXPECT_EQ(std::make_tuple(w.m_overview[2], w.m_overview2[2], w.m_max2, w.m_min2),
+              std::make_tuple(26, -1026, -1000, -1049));
     w.setChannelSelect(CWavPara::secondChannel);
     EXPECT_EQ(w.m_overview, w.m_overview2);
-    w.m_windowStart = 10;
-    ASSERT_TRUE(w.setSiiiIntMid() && w.m_windowLen == 40);
-    for (int i = 0; i < w.m_windowLen; ++i)
-        ASSERT_EQ(w.m_windowInt[i], 10 + i);
 }
 
 // A ramp larger than the cache: every window position must read back the ramp exactly, whether
-// it lies in the cache, crosses its edge or forces a refill. Positions outside the file, and a
-// refill cut short by a file that shrank, read as silence and are reported.
+// it lies in the cache, crosses its edge or forces a refill. A refill cut short by a file that
+// shrank reads as silence and is reported. (The fuzz replay checks windows past either end.)
 TEST(CWavPara, CacheRefillsKeepPositions) {
     TempFile file(testwav::wav(testwav::ramp(5000)));
     CWavPara w(300, 1000);
     ASSERT_EQ(w.setSizeFromWav(file.c_str()), CWavPara::resultOK);
-    EXPECT_EQ(std::make_tuple(w.m_overviewStep, w.m_overviewLen, w.m_overview[97]),
-              std::make_tuple(51, 98, int16_t(97 * 51)));
     const std::pair<int32_t, int32_t> moves[] = {
         {0, 0}, {700, 0}, {800, 300}, {1000, 300}, {4700, 4000}, {2000, 1500}, {4, 0}};
     for (const auto& [windowStart, cacheStart] : moves) {
@@ -127,11 +110,6 @@ TEST(CWavPara, CacheRefillsKeepPositions) {
         for (int i = 0; i < w.m_windowLen; ++i)
             ASSERT_EQ(w.m_window[i], double(windowStart + i)) << windowStart;
     }
-    w.m_windowStart = 4900;
-    EXPECT_TRUE(!w.setSiii() && w.m_window[99] == 4999.0 && w.m_window[100] == 0.0);
-    w.m_windowStart = -50;
-    EXPECT_TRUE(!w.setSiii() && w.m_window[49] == 0.0 && w.m_window[51] == 1.0);
-
     ASSERT_EQ(truncate(file.c_str(), 44 + 2 * 3000), 0);
     w.m_windowStart = 2900; // refill from 2400: 600 frames left in the file
     EXPECT_TRUE(!w.setSiiiIntMid() && w.m_windowInt[99] == 2999);
@@ -207,7 +185,7 @@ TEST(WavHeader, FieldsMatchTheCanonicalLayoutByteForByte) {
 }
 
 // Phrases of 2.4 s and pauses of 0.6 s, the same every time, hardly clipped; the CLI writes them
-// as a file the reader opens, or says why it cannot.
+// as a canonical WAV file, or says why it cannot.
 TEST(DemoVoice, PhrasesAndPausesWrittenByTheCli) {
     const std::vector<int16_t> voice = synthesizeDemoVoice(44100, 24.0);
     auto rms = [&voice](double from, double to) {
@@ -221,14 +199,9 @@ TEST(DemoVoice, PhrasesAndPausesWrittenByTheCli) {
                   std::count(voice.begin(), voice.end(), -32767),
               50);
     TempFile file("");
-    const char* argv[] = {"vocalith-cli", "demo", file.c_str()};
-    const char* bad[] = {"vocalith-cli", "demo", "/nonexistent-dir/demo.wav"};
-    std::ostringstream out, err;
-    ASSERT_EQ(runCli(3, argv, out, err), 0) << err.str();
-    EXPECT_EQ(runCli(3, bad, out, err), 1);
-    EXPECT_EQ(err.str(), "vocalith-cli: cannot write /nonexistent-dir/demo.wav.\n");
-    CWavPara wave;
-    ASSERT_EQ(wave.setSizeFromWav(file.c_str()), CWavPara::resultOK);
-    EXPECT_TRUE(wave.m_sampleFreq == 44100 && wave.m_totalSamples == 24 * 44100);
-    EXPECT_TRUE(std::equal(voice.begin(), voice.begin() + wave.m_windowLen, wave.m_cache1));
+    ASSERT_EQ(cli({"demo", file.c_str()}).status, 0);
+    const CliRun bad = cli({"demo", "/nonexistent-dir/demo.wav"});
+    EXPECT_TRUE(bad.status == 1 &&
+                bad.err == "vocalith-cli: cannot write /nonexistent-dir/demo.wav.\n");
+    EXPECT_EQ(testwav::wav(voice), slurp(file.c_str())); // 44.1 kHz mono, the voice as synthesized
 }
