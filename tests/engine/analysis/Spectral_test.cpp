@@ -41,8 +41,8 @@ uint64_t digest(const double* p, size_t n, uint64_t h = 14695981039346656037ull)
     return h;
 }
 
-Vec randomValues(size_t n, unsigned seed) {
-    std::mt19937_64 rng(seed);
+Vec randomValues(size_t n, unsigned stream) {
+    std::mt19937_64 rng(stream);
     Vec v(n);
     for (double& x : v)
         x = std::uniform_real_distribution<double>(-1.0, 1.0)(rng);
@@ -214,8 +214,8 @@ TEST(Decibels, NothingPositiveAndPeaksBelowOneGiveZeroDb) {
 namespace {
 
 // A voiced frame as 16-bit samples: twenty harmonics of 140 Hz plus noise.
-Vec voiced(long n, unsigned seed) {
-    std::mt19937 rng(seed);
+Vec voiced(long n, unsigned stream) {
+    std::mt19937 rng(stream);
     Vec s(n);
     for (long i = 0; i < n; ++i) {
         double v = double(rng() % 61) - 30;
@@ -258,7 +258,7 @@ Restored restore(const Vec& sig, const Params& p, CRestoreWorkspace* ws = nullpt
 // workspace is shared across every size or the thread's own.
 TEST(WidebandRestore, KeepsItsBitsWithEitherWorkspace) {
     // clang-format off
-    const struct { Params p; unsigned seed; uint64_t digest; } cases[] = {
+    const struct { Params p; unsigned stream; uint64_t digest; } cases[] = {
         {{256, 32, 15, 1, 1, 0.0005}, 1, 0x44aec159f69966b1},
         {{4096, 4, 1, 0, 0, 0.0005}, 4, 0x09967c43e5d753f8},
         {{16, 64, 31, 1, 1, 0.0005}, 6, 0x6b33a900640997e3},
@@ -268,7 +268,7 @@ TEST(WidebandRestore, KeepsItsBitsWithEitherWorkspace) {
     // clang-format on
     CRestoreWorkspace shared;
     for (const auto& c : cases) {
-        const Vec sig = voiced(c.p.n, c.seed);
+        const Vec sig = voiced(c.p.n, c.stream);
         for (const Restored& r : {restore(sig, c.p, &shared), restore(sig, c.p)}) {
             EXPECT_TRUE(r.code == 0 && r.half == c.p.n / 2) << c.p.n << "/" << c.p.letSize;
             EXPECT_EQ(c.digest, digest(r.rowSum.data(), c.p.n, digest(r.out.data(), c.p.n)))

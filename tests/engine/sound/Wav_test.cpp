@@ -17,7 +17,8 @@ using testwav::TempFile;
 // data (odd ones padded) give the same samples as the plain file; float and compressed formats
 // are refused whatever bits they claim. The fourth byte of "fmt " is free; the size is lowered
 // to what the file really holds; every prefix of the header is a read error. (The fuzz replay's
-// own chunk walker checks the seed files: streaming sizes, odd byte counts, 8 bits, 3 channels.)
+// own chunk walker checks the starting inputs: streaming sizes, odd byte counts, 8 bits, 3
+// channels.)
 TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
     const std::string ok = testwav::wav(testwav::ramp(100));
     const std::string fmt = ok.substr(20, 16), data = ok.substr(36);
