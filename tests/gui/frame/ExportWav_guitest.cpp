@@ -42,6 +42,11 @@ protected:
 TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
     open(dir.file("take.wav.wav", wav));
     const std::string path = dir.path() + "/take.wav-ExportFromMemo.wav";
+    const size_t before = log().size();
+    frame->m_tourRunning = true; // nothing is exported during a memo tour
+    exportTo("none");
+    frame->m_tourRunning = false;
+    EXPECT_EQ(log().size(), before);
     exportTo("none");
     EXPECT_EQ(lastLog(frame), "memo not found to export");
 
@@ -68,8 +73,7 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
     const std::string both = samples(1000, 6656) + samples(520000, 6656);
     EXPECT_TRUE(exportTo("take.wav-ExportFromMemo.wav") == testwav::header({}, 26624) + both);
     EXPECT_EQ(lastLog(frame), path + " exported");
-    EXPECT_EQ(frame->m_wavePara->m_windowStart, 0);
-    EXPECT_EQ(frame->m_wavePara->m_windowInt[7], 7);
+    EXPECT_EQ(frame->m_wavePara->m_windowInt[7], 7) << "the window shown before is back";
     frame->m_containBlank->SetValue(true);
     const std::string blank(2 * 6656, '\0');
     EXPECT_TRUE(exportTo("take.wav-ExportFromMemo-wb.wav") == testwav::header({}, 53248) +
@@ -85,7 +89,6 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
                 testwav::header({}, 2 * (2 * 6656 + 4000 + 3656)) + both + samples(526000, 4000) +
                     samples(0, 3656));
     const auto lines = log();
-    ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
               (std::vector<std::string>{"memo 4 outside the sound, 4000 of 6656 samples exported.",
                                         "memo 5 outside the sound, 3656 of 6656 samples exported.",
