@@ -8,7 +8,6 @@ namespace {
 
 class WorkerTest : public FrameTest {
 protected:
-    void openWav(const std::string& bytes) { open(dir.file("talk.wav", bytes)); }
     void runVoiceprint() {
         frame->toVoiceprint();
         ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
@@ -34,7 +33,7 @@ protected:
 // (i * 100 / T) and then the end (-1), plays once without looping, and "&Repeat" is back as it
 // was. Pitch needs a voiceprint on the panel; then its contour is drawn over it.
 TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
-    openWav(toneWav(1.0, 44100));
+    open(dir.file("talk.wav", toneWav(1.0, 44100)));
     frame->calcPitch();
     EXPECT_EQ(frame->m_canvasPanel->m_pitchData, nullptr) << "no voiceprint, no pitch";
     voiceprint_detail::setThreadCreator([](wxThread&) { return wxTHREAD_NO_RESOURCE; });
@@ -53,8 +52,8 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
     EXPECT_EQ(updates, (std::vector<int>{0, 25, 50, 75, -1}));
     ASSERT_EQ(sound.recorder.plays.size(), 1u);
     EXPECT_EQ(sound.recorder.plays[0].flags, unsigned(wxSOUND_ASYNC));
-    const auto lines = log();
-    EXPECT_EQ(lines.back(), "voiceprint calculation finished.");
+    EXPECT_EQ(lastLog(frame), "voiceprint calculation finished.");
+    const size_t lines = log().size();
     EXPECT_TRUE(frame->m_playRepeat->GetValue() && !frame->m_dlgProgress && dataLockFree());
 
     // The picture is the engine's restored plane, computed the same way on one thread.
@@ -78,14 +77,9 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
     EXPECT_EQ(0, std::memcmp(alone.m_hamDbMap, shown.m_hamDbMap, bytes));
 
     // Switching the display only redraws.
-    updates.clear();
     frame->toHammingWindow();
     EXPECT_EQ(drawn(), std::make_tuple(2, 1, shown.m_hamDbMap));
-    frame->toWidebandPhase();
-    EXPECT_EQ(drawn(), std::make_tuple(2, 2, shown.m_restoreDbMap));
-    pumpEvents();
-    EXPECT_TRUE(updates.empty());
-    EXPECT_EQ(log().size(), lines.size());
+    EXPECT_TRUE(!frame->m_voiceprintRunning && log().size() == lines);
 
     frame->calcPitch();
     EXPECT_EQ(std::make_tuple(panel->m_pitchData, panel->m_pitchTop),
@@ -98,7 +92,7 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
 MyFrame* g_cancelledFrame = nullptr;
 
 TEST_F(WorkerTest, CancelOnTheFirstUpdateThenClosingTheWindowDuringARun) {
-    openWav(toneWav(10.0, 44100));
+    open(dir.file("talk.wav", toneWav(10.0, 44100)));
     cancelOnFirst = true;
     g_cancelledFrame = frame;
     voiceprint_detail::setWorkerThreads(1);
