@@ -18,7 +18,6 @@ TEST_F(FaultTest, SoundCutWhileOpenReadsAsSilencePastItsNewEnd) {
     ScratchDir dir;
     const std::string path = dir.file("long.wav", testwav::wav(samples));
     open(path);
-    ASSERT_EQ(frame->m_wavePara->m_totalSamples, int32_t(samples.size()));
     ASSERT_EQ(truncate(path.c_str(), 44 + 2 * 1000000), 0);
 
     frame->m_jumptext->SetValue(wxString::Format("%zu", samples.size()));

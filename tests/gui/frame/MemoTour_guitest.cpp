@@ -106,8 +106,8 @@ TEST_F(MemoTourTest, StopDuringAVoiceprintEndsTheTourWithoutWaiting) {
     for (const char* line : {"memo tour end.", " thread finished."})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning && noTourThreads(); }));
-    EXPECT_TRUE(dataLockFree());
-    EXPECT_EQ(std::make_tuple(moves, frame->m_curTitle), std::make_tuple(std::vector<int>{-1}, 0));
+    EXPECT_EQ(std::make_tuple(dataLockFree(), moves, frame->m_curTitle),
+              std::make_tuple(true, std::vector<int>{-1}, 0));
 }
 
 // The system refuses the tour's thread: the frame does not stay busy. It refuses the
