@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <wx/dir.h>
 #include <wx/progdlg.h>
 
 // What the frame's tests reach for: the engine's buffers, the memo lists, the threads.
@@ -25,17 +24,6 @@ inline std::string lastLog(MyFrame* frame) {
     wxLog::FlushActive();
     const auto lines = logLines(frame->m_lboxLog);
     return lines.empty() ? "" : lines.back();
-}
-
-// The names of the files in a folder, sorted.
-inline std::vector<std::string> filesIn(const std::string& folder) {
-    wxArrayString names;
-    wxDir::GetAllFiles(folder, &names, "", wxDIR_FILES);
-    std::vector<std::string> all;
-    for (const wxString& n : names)
-        all.push_back(n.AfterLast('/').utf8_string());
-    std::sort(all.begin(), all.end());
-    return all;
 }
 
 // The state every test of the background threads comes back to: data lock free, no tour thread.
