@@ -84,8 +84,8 @@ TEST_F(MemoTourTest, VisitsGroupsFromTheSlotAfterTheCurrentWithPausesForMuteAndB
     EXPECT_EQ(playedStarts(sound.recorder), (std::vector<int>{12000, 16000, 0, 8000}));
 }
 
-// Stopping never waits for the tour.
-TEST_F(MemoTourTest, StopDuringAVoiceprintEndsTheTourWithoutWaiting) {
+// Stopping never waits for the tour; closing the window ends it.
+TEST_F(MemoTourTest, StopDuringAVoiceprintAndClosingTheWindowEndTheTour) {
     addGroup(0, "a");
     addGroup(4000, "b");
     frame->m_containSsft->SetValue(true);
@@ -108,6 +108,15 @@ TEST_F(MemoTourTest, StopDuringAVoiceprintEndsTheTourWithoutWaiting) {
     ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning && noTourThreads(); }));
     EXPECT_EQ(std::make_tuple(dataLockFree(), moves, frame->m_curTitle),
               std::make_tuple(true, std::vector<int>{-1}, 0));
+
+    frame->m_containSsft->SetValue(false);
+    press(frame, ID_MemoTour);
+    ASSERT_TRUE(frame->m_tourRunning);
+    frame->Destroy();
+    frame = nullptr;
+    pumpEvents();
+    EXPECT_TRUE(pumpUntil(noTourThreads));
+    EXPECT_TRUE(dataLockFree());
 }
 
 // The system refuses the tour's thread: the frame does not stay busy. It refuses the
