@@ -150,19 +150,6 @@ TEST(MemoInterop, PraatReadsTheExport) {
 
 TEST(MemoInterop, DamagedTextGridsKeepWhatWasRead) {
     const std::string good = exported(MemoExportFormat::textGrid);
-    // Every cut of the file: no crash, a message naming a line that exists, whole slots only, and
-    // nothing the fuzz check would flag.
-    for (size_t cut = 0; cut < good.size(); cut += 37) {
-        const std::string part = good.substr(0, cut);
-        const MemoImport r = importText(part, true);
-        const int lines = 1 + int(std::count(part.begin(), part.end(), '\n'));
-        ASSERT_EQ(r.result, MemoImport::importDamaged) << cut;
-        ASSERT_LE(r.line, lines) << r.message;
-        ASSERT_LE(r.slots.size(), 3u);
-        ASSERT_EQ(checkTextGridImport(reinterpret_cast<const uint8_t*>(part.data()), part.size()),
-                  "");
-    }
-
     auto edited = [&](const std::string& from, const std::string& to, size_t after = 0) {
         std::string t = good;
         return t.replace(t.find(from, after), from.size(), to);
@@ -207,6 +194,4 @@ TEST(MemoInterop, DamagedLabelFilesKeepWhatWasRead) {
     EXPECT_EQ(labels(lost), "0 \n2 66150+79|\xE3\x81\x82@7900");
     EXPECT_EQ(importText(lost, false).notes,
               std::vector<std::string>{"1 term memo(s) outside memo groups."});
-    EXPECT_EQ(checkAudacityImport(reinterpret_cast<const uint8_t*>("0\t1\t\n\\\t9e99\t1\n"), 15),
-              "");
 }
