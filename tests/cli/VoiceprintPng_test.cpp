@@ -39,11 +39,10 @@ TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
     // clang-format on
 
     // Time ticks every 0.2 s; frequency ticks every 1000 Hz up to 8000 at the plot's top row.
-    const PictureLayout l = pictureLayout(400, 300);
     std::string labels;
-    for (const AxisTick& t : timeTicks(scene(), l))
+    for (const AxisTick& t : timeTicks(scene(), pictureLayout(400, 300)))
         labels += t.label + "@" + std::to_string(t.pixel) + " ";
     EXPECT_EQ(labels, "0.6@68 0.8@124 1.0@181 1.2@237 1.4@293 ");
-    const std::vector<AxisTick> freq = freqTicks(scene(), l);
+    const std::vector<AxisTick> freq = freqTicks(scene(), pictureLayout(400, 300));
     EXPECT_TRUE(freq.size() == 9u && freq[8].pixel == 26 && freq[8].label == "8000");
 }
