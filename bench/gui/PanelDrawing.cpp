@@ -11,13 +11,11 @@
 #include "gui/app/MyApp.h"
 #include "gui/frame/MyFrame.h"
 #include "gui/panels/myCanvasPanel.h"
-#include "support/RecordingListener.h"
 
 extern MyFrame* g_frame; // the main window of VoiceprintClick.cpp
 
 namespace {
 
-RecordingListener g_listener;
 myCanvasPanel* g_panel = nullptr;
 
 void sizePanel(int w, int h) {
@@ -75,11 +73,12 @@ int main(int argc, char** argv) {
         wxEventLoopActivator active(&loop);
         auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(1300, 700));
         auto* holder = new wxPanel(frame);
-        g_panel = new myCanvasPanel(holder, &g_listener);
-        frame->Show();
         g_frame = new MyFrame("Vocalith");
         g_frame->Show();
         g_frame->init("");
+        // The panel only draws here; the main window stands in as its listener.
+        g_panel = new myCanvasPanel(holder, g_frame);
+        frame->Show();
         benchmark::RunSpecifiedBenchmarks();
         g_frame->Destroy();
         frame->Destroy();
