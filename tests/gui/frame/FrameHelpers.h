@@ -1,6 +1,8 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,6 +47,28 @@ inline void cancelProgress(MyFrame* frame) {
     cancel.SetEventObject(frame->m_dlgProgress->FindWindow(wxID_CANCEL));
     frame->m_dlgProgress->ProcessWindowEvent(cancel);
 }
+
+// Holds every voiceprint worker right after its first update until release() or a cancel (20 s
+// at most), so a test sees the computation running however fast the machine is.
+struct HeldWorker {
+    explicit HeldWorker(MyFrame* frame) {
+        s_frame = frame;
+        s_released = false;
+        voiceprint_detail::setProgressHook(&hold);
+    }
+    ~HeldWorker() {
+        release();
+        voiceprint_detail::setProgressHook(nullptr);
+    }
+    static void release() { s_released = true; }
+    static void hold(int) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!s_released && !s_frame->Cancelled() && std::chrono::steady_clock::now() < deadline)
+            wxMilliSleep(1);
+    }
+    static inline MyFrame* s_frame = nullptr;
+    static inline std::atomic<bool> s_released{false};
+};
 
 // Shows each menu event to `seen` as it reaches its handler (tour moves, worker updates).
 struct MenuEvents : wxEventFilter {

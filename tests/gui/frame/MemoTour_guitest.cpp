@@ -89,6 +89,7 @@ TEST_F(MemoTourTest, StopDuringAVoiceprintAndClosingTheWindowEndTheTour) {
     addGroup(0, "a");
     addGroup(4000, "b");
     frame->m_containSsft->SetValue(true);
+    HeldWorker held(frame);
     press(frame, ID_MemoTour);
     ASSERT_TRUE(pumpUntil([&] { return frame->m_voiceprintRunning; }));
 
@@ -105,6 +106,7 @@ TEST_F(MemoTourTest, StopDuringAVoiceprintAndClosingTheWindowEndTheTour) {
     const std::vector<std::string> lines = newLog();
     for (const char* line : {"memo tour end.", " thread finished."})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    HeldWorker::release();
     ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning && noTourThreads(); }));
     EXPECT_EQ(std::make_tuple(dataLockFree(), moves, frame->m_curTitle),
               std::make_tuple(true, std::vector<int>{-1}, 0));

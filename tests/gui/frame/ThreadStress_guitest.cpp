@@ -62,6 +62,7 @@ TEST_F(StressQuit, DISABLED_ChildQuitsWhileAWorkerAndATourRun) {
     addGroup(0, "a");
     addGroup(16000, "b");
     frame->m_containSsft->SetValue(true);
+    HeldWorker held(frame); // until the quit cancels it
     press(frame, ID_MemoTour);
     ASSERT_TRUE(pumpUntil([&] { return frame->m_voiceprintRunning && frame->m_tourRunning; }));
     wxCommandEvent quit(wxEVT_MENU, ID_Quit);
