@@ -122,6 +122,12 @@ TEST(MemoListFile, DamagedFilesKeepOnlyCompleteSlots) {
         EXPECT_TRUE(r.result == MemoListRead::readDamaged && r.slots.size() == 1u) << bad;
     }
 
+    // The longest line read is kMemoLineMax characters; one more and the list ends there.
+    for (size_t extra : {0, 1}) {
+        const std::string line = std::string(kMemoLineMax - 4 + extra, ' ') + "1001";
+        EXPECT_EQ(edited("1001", line.c_str(), slotEnd[0]).slots.size(), extra ? 1u : 3u) << extra;
+    }
+
     // Places are pulled onto the panel; numbers are read as "%ld" and "%f" would read them.
     std::string odd = kExample;
     odd.replace(odd.find("0.250000"), 8, "nan");

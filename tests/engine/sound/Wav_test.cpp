@@ -111,6 +111,10 @@ TEST(CWavPara, CacheRefillsKeepPositions) {
         for (int i = 0; i < w.m_windowLen; ++i)
             ASSERT_EQ(w.m_window[i], double(windowStart + i)) << windowStart;
     }
+    // A window reaching past the end reads the rest as silence and says it is incomplete.
+    w.m_windowStart = 4800;
+    EXPECT_TRUE(!w.setSiii() && w.m_window[199] == 4999.0 &&
+                std::all_of(w.m_window + 200, w.m_window + 300, [](double v) { return v == 0.0; }));
     ASSERT_EQ(truncate(file.c_str(), 44 + 2 * 3000), 0);
     w.m_windowStart = 2900; // refill from 2400: 600 frames left in the file
     EXPECT_TRUE(!w.setSiiiIntMid() && w.m_windowInt[99] == 2999);
