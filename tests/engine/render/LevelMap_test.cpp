@@ -4,16 +4,16 @@
 
 #include "engine/render/LevelMap.h"
 
+// Linear between the limits, truncated, clamped; NaN black; an empty range a threshold.
 TEST(LevelMap, GreyClampsTruncatesAndShowsNaNBlack) {
-    EXPECT_EQ(greyOfLevel(0.0, -60.0, 0.0), 255);
-    EXPECT_EQ(greyOfLevel(5.0, -60.0, 0.0), 255);
-    EXPECT_EQ(greyOfLevel(-60.0, -60.0, 0.0), 0);
-    EXPECT_EQ(greyOfLevel(-200.0, -60.0, 0.0), 0);
-    EXPECT_EQ(greyOfLevel(-30.0, -60.0, 0.0), 127); // 127.5 truncated
-    EXPECT_EQ(greyOfLevel(std::nan(""), -60.0, 0.0), 0);
-    // An empty range is a threshold at its one level.
-    EXPECT_EQ(greyOfLevel(-10.0, -10.0, -10.0), 255);
-    EXPECT_EQ(greyOfLevel(-10.5, -10.0, -10.0), 0);
+    const struct {
+        double v, low, high;
+        int grey;
+    } cases[] = {{0, -60, 0, 255},   {5, -60, 0, 255}, {-60, -60, 0, 0},     {-200, -60, 0, 0},
+                 {-30, -60, 0, 127}, {NAN, -60, 0, 0}, {-10, -10, -10, 255}, {-10.5, -10, -10, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(greyOfLevel(c.v, c.low, c.high), c.grey)
+            << c.v << " in " << c.low << ".." << c.high;
 }
 
 TEST(LevelMap, RowsAndBilinearReading) {
