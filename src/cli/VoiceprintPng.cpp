@@ -76,10 +76,10 @@ void drawPlane(RgbCanvas& pic, const VoiceprintScene& scene, const PictureLayout
         freqRows(scene.sampleFreq, scene.bins, scene.freqLow, scene.freqHigh, l.plotH);
     const double framesPerColumn = double(scene.frames) / l.plotW;
     for (int c = 0; c < l.plotW; ++c) {
-        const double frame = c * framesPerColumn;
+        const PlaneColumn column =
+            planeColumn(scene.plane, scene.frames, scene.bins, c * framesPerColumn);
         for (int r = 0; r < l.plotH; ++r) {
-            const double v = planeLevelAt(scene.plane, scene.frames, scene.bins, frame,
-                                          r * rows.binsPerRow + rows.firstBin);
+            const double v = column.at(r * rows.binsPerRow + rows.firstBin);
             const unsigned char g = greyOfLevel(v, scene.dbLow, scene.dbHigh);
             pic.set(l.plotX + c, l.plotY + l.plotH - 1 - r, Rgb{g, g, g});
         }

@@ -55,13 +55,12 @@ void myCanvasPanel::drawdBBaseTimeFreq(int x, int y, int w, int h) {
         const long px = firstCol + c;
         if (px < 0 || px >= imageW)
             continue;
-        const double f = c * fpc;
+        const PlaneColumn column = planeColumn(m_voiceprintData, T, H, c * fpc);
         for (int r = 0; r < h; ++r) {
             const long py = y + h - r;
             if (py < 0 || py >= imageH)
                 continue;
-            const double v =
-                planeLevelAt(m_voiceprintData, T, H, f, r * rows.binsPerRow + rows.firstBin);
+            const double v = column.at(r * rows.binsPerRow + rows.firstBin);
             unsigned char* p = rgb + (py * imageW + px) * 3;
             p[0] = p[1] = p[2] = greyOfLevel(v, m_levelBottom, m_levelTop);
         }
