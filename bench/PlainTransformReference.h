@@ -1,8 +1,8 @@
 #pragma once
 
-// Straightforward transcriptions of the spectral algorithms: tables built anew on every call,
+// Straightforward transcriptions of the transform algorithms: tables built anew on every call,
 // phases and rows computed whether read or not, all working arrays allocated per call. The tuned
-// engine code computes the very same bits; the digests in Spectral_test.cpp were taken when both
+// engine code computes the very same bits; the digests in Transforms_test.cpp were taken when both
 // agreed, and the restoration benchmark times the tuned code against this one.
 
 #include <algorithm>

@@ -25,7 +25,6 @@ inline unsigned char greyOfLevel(double v, double dbLow, double dbHigh) {
 // low = max(freqLow, 0). Callers check top > low and positive sizes before using it.
 struct FreqRows {
     long low = 0, top = 0;
-    double hzPerBin = 0.0;
     double firstBin = 0.0, binsPerRow = 0.0;
 };
 FreqRows freqRows(long sampleRate, long bins, long freqLow, long freqHigh, int rows);

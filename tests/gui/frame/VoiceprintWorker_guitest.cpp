@@ -87,20 +87,14 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
 // Cancel pressed on the progress dialog at the first update: the worker, on one thread, holds
 // right after posting frame 0 until that Cancel has reached the frame, so no other frame has
 // started and exactly that update and the end arrive, whatever the machine's speed.
-MyFrame* g_cancelledFrame = nullptr;
-
 TEST_F(WorkerTest, CancelOnTheFirstUpdateThenClosingTheWindowDuringARun) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     cancelOnFirst = true;
-    g_cancelledFrame = frame;
     voiceprint_detail::setWorkerThreads(1);
-    voiceprint_detail::setProgressHook([](int) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!g_cancelledFrame->Cancelled() && std::chrono::steady_clock::now() < deadline)
-            wxMilliSleep(1);
-    });
-    runVoiceprint();
-    voiceprint_detail::setProgressHook(nullptr);
+    {
+        HeldWorker held(frame); // never released: the cancel lets it go
+        runVoiceprint();
+    }
     voiceprint_detail::setWorkerThreads(0);
     EXPECT_EQ(lastLog(frame), "voiceprint calculation stop.");
     EXPECT_EQ(updates, (std::vector<int>{0, -1}));

@@ -1,4 +1,4 @@
-// Tolerance policy for the spectral tests:
+// Tolerance policy for the transform tests:
 // - Exact equality for integer paths (bit reversal, transforms whose every product is by 0, +-1
 //   or a power of two) and for hand derivations whose arithmetic is exact.
 // - Reproducibility is pinned by 64-bit FNV-1a digests of the output doubles' bytes for fixed
