@@ -2,12 +2,7 @@
 
 #include "engine/sound/TextEncoding.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -245,93 +240,20 @@ bool formatMemoList(const std::vector<MemoSlotRef>& slots, std::string& out) {
     return complete;
 }
 
-namespace {
-
-memolist_detail::FileCalls g_fileCalls;
-
-ssize_t callWrite(int fd, const void* data, size_t count) {
-    return g_fileCalls.write ? g_fileCalls.write(fd, data, count) : ::write(fd, data, count);
-}
-int callFsync(int fd) {
-    return g_fileCalls.fsync ? g_fileCalls.fsync(fd) : ::fsync(fd);
-}
-int callClose(int fd) {
-    return g_fileCalls.close ? g_fileCalls.close(fd) : ::close(fd);
-}
-int callRename(const char* from, const char* to) {
-    return g_fileCalls.rename ? g_fileCalls.rename(from, to) : std::rename(from, to);
-}
-
-// Every byte or false; a write that takes nothing (a full disk may say so) is a failure too.
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = callWrite(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
-} // namespace
-
 void memolist_detail::setFileCalls(const FileCalls* calls) {
-    g_fileCalls = calls ? *calls : FileCalls();
+    outputfile_detail::setFileCalls(calls);
 }
 
 resultMemoSave replaceFileContents(const std::string& path, const std::string& bytes,
                                    std::string& temporaryPath) {
-    temporaryPath.clear();
-    // A list the user made read-only stays as it is, as writing into it in place would; the
-    // rename below would not ask.
-    if (access(path.c_str(), F_OK) == 0 && access(path.c_str(), W_OK) != 0)
-        return memoSaveFailed;
-    std::string name = path + ".tmp.XXXXXX";
-    const int fd = mkstemp(name.data());
-    if (fd < 0)
-        return memoSaveFailed;
-    temporaryPath = name;
-
-    // mkstemp makes the file private; the memo list should look as any file the user saves.
-    struct stat old;
-    if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        (void)fchmod(fd, old.st_mode & 07777);
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        (void)fchmod(fd, 0666 & ~mask);
-    }
-    // A failed chmod leaves a private file, which loses nothing.
-
-    // Delayed write errors (a full disk on a network file system) surface only at fsync or
-    // close, so both count.
-    bool ok = writeAll(fd, bytes);
-    ok = ok && callFsync(fd) == 0;
-    ok = callClose(fd) == 0 && ok; // closed in any case; Linux frees the descriptor on failure
-    if (!ok) {
-        unlink(name.c_str());
-        temporaryPath.clear();
-        return memoSaveFailed;
-    }
-    if (callRename(name.c_str(), path.c_str()) != 0)
+    switch (writeOutputFile(path, bytes, temporaryPath)) {
+    case COutputFile::outputOk:
+        return memoSaveOk;
+    case COutputFile::outputKeptTemporary:
         return memoSaveKeptTemporary;
-    temporaryPath.clear();
-
-    // Makes the rename itself durable. The new file is in place by now and the old one gone,
-    // so a folder that cannot be synced (some file systems refuse) changes nothing to report.
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".")
-                               : slash == 0               ? "/"
-                                                          : path.substr(0, slash);
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        (void)fsync(dir);
-        close(dir);
+    default:
+        return memoSaveFailed;
     }
-    return memoSaveOk;
 }
 
 MemoListRead readMemoList(FILE* file) {

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include "engine/memo/CArchMemo.h"
+#include "engine/sound/OutputFile.h"
 
 // The memo-list file (".vlh"; the old memo text ".txt" has the same layout). Plain text, one
 // value per line, every line written with CR LF:
@@ -59,26 +60,20 @@ enum resultMemoSave {
     memoSaveKeptTemporary = 2 // `path` untouched; the new bytes are complete in the temporary file
 };
 
-// Puts `bytes` at `path` so that a failure at any point leaves the old file as it was: writes
-// a fresh temporary file beside it (path + ".tmp." and six unique characters, made by mkstemp,
-// so it can never be another sound's memo list), checks every write, fsyncs and closes it,
-// renames it over `path` and fsyncs the folder. The new file keeps the old one's permission
-// bits (else 0666 less the umask); an old file that may not be written is left alone
-// (memoSaveFailed). `temporaryPath` receives the name of the temporary file when it is kept
-// (memoSaveKeptTemporary), else it is empty.
+// Puts `bytes` at `path` through COutputFile (sound/OutputFile.h): links are written through,
+// a device or pipe in place, a regular file replaced by renaming a synced temporary (path +
+// ".tmp." and six characters, so it can never be another sound's memo list) over it, so that a
+// failure at any point leaves the old file as it was. The new file keeps the old one's
+// permission bits (else 0666 less the umask); an old file that may not be written is left
+// alone (memoSaveFailed). `temporaryPath` receives the name of the temporary file when it is
+// kept (memoSaveKeptTemporary), else it is empty.
 resultMemoSave replaceFileContents(const std::string& path, const std::string& bytes,
                                    std::string& temporaryPath);
 
 namespace memolist_detail {
-// The system calls by which replaceFileContents writes the temporary file and puts it in
-// place (a null member, or a null table, uses the system's own), so that tests can make each
-// of them fail: a disk that fills, an I/O error reported only at fsync or close.
-struct FileCalls {
-    ssize_t (*write)(int fd, const void* data, size_t count) = nullptr;
-    int (*fsync)(int fd) = nullptr;
-    int (*close)(int fd) = nullptr;
-    int (*rename)(const char* from, const char* to) = nullptr;
-};
+// The system calls of every output file (outputfile_detail::FileCalls), kept under this name
+// for the memo-list tests.
+using FileCalls = outputfile_detail::FileCalls;
 void setFileCalls(const FileCalls* calls);
 } // namespace memolist_detail
 

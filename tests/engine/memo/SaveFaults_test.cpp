@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <thread>
 
 #include "cli/CliRun.h"
 
@@ -105,4 +106,47 @@ TEST(SaveFaults, ReadOnlyListAndUnwritableFolderAreLeftAsTheyAre) {
         EXPECT_TRUE(slurp(list) == old && entries(folder) == 1);
         chmod(folder.c_str(), 0755); // so that the scratch folder can go without root
     }
+}
+
+// Every output goes through the same writer: a regular file is replaced whole and the stale
+// temporaries of its own pattern go with the next success; links are written through; devices
+// and pipes are written in place (these tests run as root, where a rename over /dev/null
+// would succeed).
+TEST(SaveFaults, OutputsReplaceFilesAndWriteThroughLinksDevicesAndPipes) {
+    ScratchDir dir;
+    const std::string x = dir.file("x", "old");
+    chmod(x.c_str(), 0640);
+    for (const char* other : {"x.tmp.ABCDEF", "x.tmp.keep", "x.tmp.ABCDEFG", "y.tmp.ABCDEF"})
+        dir.file(other, "stale");
+    symlink("y.tmp.ABCDEF", (x + ".tmp.LINKED").c_str());
+    std::string temporary;
+    EXPECT_EQ(writeOutputFile(x, "new", temporary), COutputFile::outputOk);
+    struct stat st;
+    EXPECT_TRUE(slurp(x) == "new" && stat(x.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
+    EXPECT_EQ(entries(dir.path()), 5) << "only x.tmp.ABCDEF goes";
+    EXPECT_NE(access((x + ".tmp.ABCDEF").c_str(), F_OK), 0);
+    EXPECT_EQ(slurp(dir.path() + "/y.tmp.ABCDEF"), "stale");
+
+    // a -> sub/../b (relative, through a folder) -> x
+    mkdir((dir.path() + "/sub").c_str(), 0755);
+    symlink("x", (dir.path() + "/b").c_str());
+    symlink("sub/../b", (dir.path() + "/a").c_str());
+    EXPECT_EQ(resolveOutput(dir.path() + "/a").path, dir.path() + "/sub/../x");
+    EXPECT_EQ(writeOutputFile(dir.path() + "/a", "linked", temporary), COutputFile::outputOk);
+    EXPECT_TRUE(lstat((dir.path() + "/a").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_EQ(slurp(x), "linked");
+    symlink("loop", (dir.path() + "/loop").c_str());
+    EXPECT_EQ(writeOutputFile(dir.path() + "/loop", "x", temporary), COutputFile::outputFailed);
+    EXPECT_EQ(writeOutputFile(dir.path() + "/sub", "x", temporary), COutputFile::outputFailed);
+
+    const std::string fifo = dir.path() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = slurp(fifo); });
+    EXPECT_EQ(writeOutputFile(fifo, std::string(100000, 'p'), temporary), COutputFile::outputOk);
+    reader.join();
+    EXPECT_TRUE(received == std::string(100000, 'p') && lstat(fifo.c_str(), &st) == 0 &&
+                S_ISFIFO(st.st_mode));
+    EXPECT_EQ(writeOutputFile("/dev/null", "gone", temporary), COutputFile::outputOk);
+    EXPECT_TRUE(stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
 }
