@@ -5,6 +5,7 @@
 #include "engine/analysis/Voiceprint.h"
 #include "cli/CliFiles.h"
 #include "cli/CliMemos.h"
+#include "cli/CliOutput.h"
 #include "cli/VoiceprintPng.h"
 #include "engine/memo/DemoMemos.h"
 #include "engine/memo/MemoListFile.h"
@@ -14,6 +15,7 @@
 #include "engine/sound/WavHeader.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -330,16 +332,17 @@ bool makeDirectory(const std::string& dir) {
     return mkdir(dir.c_str(), 0777) == 0;
 }
 
-bool writePlainPicture(const CWavPara& w, const CWorkMemory& m, const std::string& path) {
+std::string plainPicture(const CWavPara& w, const CWorkMemory& m) {
     const GreyPicture pic =
         voiceprintPicture(m.m_restoreDbMap, m.m_repeatTimes, m.m_ssftSize / 2, w.m_sampleFreq,
                           w.m_freqLow, w.m_freqHigh, w.m_dbLow, w.m_dbHigh);
-    return writeGreyPng(path, pic.pixels, pic.width, pic.height);
+    return greyPngBytes(pic.pixels, pic.width, pic.height);
 }
 
-// The labelled picture of the restored voiceprint, with the pitch and memos when asked for.
-bool writeLabelledPicture(const Options& o, const CWavPara& w, const CWorkMemory& m,
-                          std::ostream& err) {
+// The labelled picture of the restored voiceprint, with the pitch and memos when asked for;
+// empty, with a message, when it cannot be made.
+std::string labelledPicture(const Options& o, const CWavPara& w, const CWorkMemory& m,
+                            std::ostream& err) {
     VoiceprintScene scene;
     scene.plane = m.m_restoreDbMap;
     scene.frames = m.m_repeatTimes;
@@ -360,7 +363,7 @@ bool writeLabelledPicture(const Options& o, const CWavPara& w, const CWorkMemory
                             w.m_sampleFreq, true);
         if (pitch.pitch.size() != size_t(m.m_repeatTimes)) {
             err << "vocalith-cli: pitch detection failed.\n";
-            return false;
+            return std::string();
         }
         scene.pitch = &pitch;
     }
@@ -369,7 +372,7 @@ bool writeLabelledPicture(const Options& o, const CWavPara& w, const CWorkMemory
         if (list.result == MemoListRead::readOpenFailed ||
             list.result == MemoListRead::readBadHeader) {
             err << "vocalith-cli: cannot read the memo list " << *o.memoFile << ".\n";
-            return false;
+            return std::string();
         }
         if (list.result == MemoListRead::readDamaged)
             err << "vocalith-cli: the memo list " << *o.memoFile
@@ -377,45 +380,80 @@ bool writeLabelledPicture(const Options& o, const CWavPara& w, const CWorkMemory
         scene.memos = memosOnPicture(list.slots, scene);
     }
     const RgbCanvas pic = drawVoiceprintPicture(scene, o.pictureWidth, o.pictureHeight);
-    if (!writeRgbPng(o.pngFile, pic.pixels(), pic.width(), pic.height())) {
+    const std::string png = rgbPngBytes(pic.pixels(), pic.width(), pic.height());
+    if (png.empty())
         err << "vocalith-cli: cannot write " << o.pngFile << ".\n";
+    return png;
+}
+
+const char* const kNpyNames[] = {"hamDbMap", "restoreDbMap", "rectDbMap",
+                                 "hamDb",    "restoreDb",    "rectDb"};
+
+std::string npyPath(const Options& o, const char* name) {
+    return o.npyDir + "/" + name + ".npy";
+}
+
+// Refuses outputs that name the command's inputs or cannot be written, before any work.
+bool checkOutputs(const Options& o, CliOutputs& outputs) {
+    outputs.addInput(o.file);
+    outputs.addInput(o.memoFile.value_or(std::string()));
+    if (!o.pngFile.empty() && !outputs.check(o.pngFile))
         return false;
-    }
+    struct stat st;
+    if (!o.npyDir.empty() && stat(o.npyDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        for (const char* name : kNpyNames)
+            if (!outputs.check(npyPath(o, name), false))
+                return false;
     return true;
 }
 
-bool writeOutputs(const Options& o, const CWavPara& w, const CWorkMemory& m, std::ostream& out,
+// Every file is made first and put in place only when all of them could be, so a failure
+// leaves the files of an earlier run as they were.
+bool writeOutputs(const Options& o, const CWavPara& w, const CWorkMemory& m, CliOutputs& outputs,
                   std::ostream& err) {
     const long frames = m.m_repeatTimes;
     const long bins = m.m_ssftSize / 2;
+    std::string png;
+    if (!o.pngFile.empty()) {
+        png = o.plainPicture ? plainPicture(w, m) : labelledPicture(o, w, m, err);
+        if (png.empty()) {
+            if (o.plainPicture)
+                err << "vocalith-cli: cannot write " << o.pngFile << ".\n";
+            return false;
+        }
+    }
+    std::vector<std::string> written;
+    bool madeDirectory = false, ok = true;
     if (!o.npyDir.empty()) {
+        struct stat st;
+        madeDirectory = stat(o.npyDir.c_str(), &st) != 0;
         if (!makeDirectory(o.npyDir)) {
             err << "vocalith-cli: cannot create directory " << o.npyDir << ".\n";
             return false;
         }
         const struct {
-            const char* name;
             const double* data;
             long rows;
-        } arrays[] = {
-            {"hamDbMap", m.m_hamDbMap, frames},   {"restoreDbMap", m.m_restoreDbMap, frames},
-            {"rectDbMap", m.m_rectDbMap, frames}, {"hamDb", m.m_hamDb, -1},
-            {"restoreDb", m.m_restoreDb, -1},     {"rectDb", m.m_rectDb, -1}};
-        for (const auto& a : arrays) {
-            const std::string path = o.npyDir + "/" + a.name + ".npy";
-            if (!writeNpy(path, a.data, a.rows, bins)) {
-                err << "vocalith-cli: cannot write " << path << ".\n";
-                return false;
-            }
-            out << "wrote " << path << "\n";
+        } arrays[] = {{m.m_hamDbMap, frames}, {m.m_restoreDbMap, frames}, {m.m_rectDbMap, frames},
+                      {m.m_hamDb, -1},        {m.m_restoreDb, -1},        {m.m_rectDb, -1}};
+        for (size_t i = 0; i < std::size(arrays); ++i) {
+            written.push_back(npyPath(o, kNpyNames[i]));
+            ok = outputs.add(written.back(), npyBytes(arrays[i].data, arrays[i].rows, bins), false);
+            if (!ok)
+                break;
         }
     }
-    if (!o.pngFile.empty()) {
-        if (!(o.plainPicture ? writePlainPicture(w, m, o.pngFile)
-                             : writeLabelledPicture(o, w, m, err)))
-            return false;
-        out << "wrote " << o.pngFile << "\n";
+    if (!o.pngFile.empty())
+        written.push_back(o.pngFile);
+    ok = ok && (o.pngFile.empty() || outputs.add(o.pngFile, png)) && outputs.commit();
+    if (!ok) {
+        outputs.discard();
+        if (madeDirectory)
+            rmdir(o.npyDir.c_str());
+        return false;
     }
+    for (const std::string& path : written)
+        outputs.status() << "wrote " << path << "\n";
     return true;
 }
 
@@ -428,8 +466,8 @@ void printPitch(const PitchSeries& p, const CWavPara& w, const CWorkMemory& m, s
     }
 }
 
-int runAnalysis(const Options& o, CWavPara& wave, CWorkMemory& work, std::ostream& out,
-                std::ostream& err) {
+int runAnalysis(const Options& o, CWavPara& wave, CWorkMemory& work, CliOutputs& outputs,
+                std::ostream& out, std::ostream& err) {
     unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     if (o.threads) {
         long n = 0;
@@ -472,22 +510,24 @@ int runAnalysis(const Options& o, CWavPara& wave, CWorkMemory& work, std::ostrea
         printPitch(p, wave, work, out);
         return 0;
     }
-    out << format(
+    outputs.status() << format(
         "voiceprint: %ld frames x %ld bins (SsftSize %ld, Interval %ld, %s, from "
         "sample %ld) in %.3f s on %u thread%s\n",
         long(work.m_repeatTimes), long(work.m_ssftSize / 2), long(work.m_ssftSize),
         long(work.m_interval), work.m_senseMode == CWorkMemory::senseFine ? "fine" : "normal",
         long(wave.m_windowStart) + wave.m_cursor, seconds, threads, threads == 1 ? "" : "s");
-    return writeOutputs(o, wave, work, out, err) ? 0 : 1;
+    return writeOutputs(o, wave, work, outputs, err) ? 0 : 1;
 }
 
 // The demo recording's memo list beside it (base name + ".vlh"), so that opening the recording
-// shows memos at once. The groups are made for the parameters opening it sets.
-int writeDemoMemos(const char* wavPath, std::ostream& err) {
+// shows memos at once. The groups are made for the parameters opening it sets; the recording
+// is read from `readPath`, where its bytes wait before they are put in place.
+bool addDemoMemos(const std::string& wav, const std::string& readPath, CliOutputs& outputs,
+                  std::ostream& err) {
     CWavPara wave;
     CWorkMemory work;
-    if (!openSound(wavPath, wave, work, err))
-        return 1;
+    if (!openSound(readPath, wave, work, err))
+        return false;
     ParameterValues opened;
     opened.sampleFreq = wave.m_sampleFreq;
     opened.quantBit = wave.m_quantBit;
@@ -505,18 +545,16 @@ int writeDemoMemos(const char* wavPath, std::ostream& err) {
     const std::vector<MemoSlot> slots = demoMemoSlots(opened, wave.m_windowLen);
     std::string bytes;
     formatMemoList(memoSlotRefs(slots), bytes);
-    const std::string wav = wavPath;
     const std::string memoPath = siblingPath(wav, ".vlh").value_or(wav + ".vlh");
-    std::string temporary;
-    if (slots.empty() || replaceFileContents(memoPath, bytes, temporary) != memoSaveOk) {
+    if (slots.empty()) {
         err << "vocalith-cli: cannot write " << memoPath << ".\n";
-        return 1;
+        return false;
     }
-    return 0;
+    return outputs.add(memoPath, bytes, false);
 }
 
-// The demo recording, written in one go; a file that could not be written whole is removed.
-int writeDemo(const char* path, std::ostream& err) {
+// The demo recording's bytes.
+std::string demoWav() {
     const std::vector<int16_t> samples = synthesizeDemoVoice(44100, 24.0);
     const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
     std::vector<unsigned char> bytes(kWavHeaderBytes + dataBytes);
@@ -526,23 +564,13 @@ int writeDemo(const char* path, std::ostream& err) {
         bytes[kWavHeaderBytes + 2 * i] = static_cast<unsigned char>(v & 0xFF);
         bytes[kWavHeaderBytes + 2 * i + 1] = static_cast<unsigned char>(v >> 8);
     }
-    FILE* f = std::fopen(path, "wb");
-    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (f)
-        ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-        std::remove(path);
-        err << "vocalith-cli: cannot write " << path << ".\n";
-        return 1;
-    }
-    return writeDemoMemos(path, err);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // The demo recording's transcript (base name + ".trn"), one range per phrase of the synthetic
 // voice, and the picture one of its terms shows (base name + "-figure.png"): the five vowels'
 // first two formants as dots, F2 from 2400 Hz (left) to 800 Hz, F1 from 250 Hz (top) to 800 Hz.
-int writeDemoTranscript(const char* wavPath, std::ostream& err) {
-    const std::string wav = wavPath;
+bool addDemoTranscript(const std::string& wav, CliOutputs& outputs) {
     const std::string base = siblingPath(wav, "").value_or(wav);
 
     const char* const vowels[] = {"a", "i", "u", "e", "o"}; // the synthesiser's order
@@ -577,21 +605,27 @@ int writeDemoTranscript(const char* wavPath, std::ostream& err) {
                 chart[size_t(y) * width + x] = 0;
     }
 
-    const std::string trnPath = base + ".trn";
-    FILE* f = std::fopen(trnPath.c_str(), "wb");
-    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (f)
-        ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-        std::remove(trnPath.c_str());
-        err << "vocalith-cli: cannot write " << trnPath << ".\n";
+    return outputs.add(base + ".trn", text, false) &&
+           outputs.add(base + "-figure.png", greyPngBytes(chart, width, height), false);
+}
+
+// The recording, its memo list, its transcript and the transcript's picture, all or none.
+// The memo list is made by opening the recording, so it must be a file that can be read back.
+int writeDemo(const std::string& path, std::ostream& out, std::ostream& err) {
+    CliOutputs outputs(out, err);
+    if (!outputs.check(path, false))
+        return 1;
+    if (!outputs.add(path, demoWav(), false))
+        return 1;
+    const std::string staged = outputs.stagedPath(path);
+    if (staged.empty()) {
+        err << "vocalith-cli: demo needs a regular file, not " << path << ".\n";
         return 1;
     }
-    if (!writeGreyPng(base + "-figure.png", chart, width, height)) {
-        err << "vocalith-cli: cannot write " << base << "-figure.png.\n";
-        return 1;
-    }
-    return 0;
+    return addDemoMemos(path, staged, outputs, err) && addDemoTranscript(path, outputs) &&
+                   outputs.commit()
+               ? 0
+               : 1;
 }
 
 } // namespace
@@ -609,8 +643,7 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (command == "demo") {
         if (argc != 3)
             return usageError(err, "demo needs one file name.");
-        const int written = writeDemo(argv[2], err);
-        return written != 0 ? written : writeDemoTranscript(argv[2], err);
+        return writeDemo(argv[2], out, err);
     }
     if (command == "memos")
         return runMemosCommand(argc, argv, out, err);
@@ -621,6 +654,9 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (!problem.empty())
         return usageError(err, problem);
 
+    CliOutputs outputs(out, err);
+    if (!checkOutputs(o, outputs))
+        return 1;
     CWavPara wave;
     CWorkMemory work;
     if (!openSound(o.file, wave, work, err))
@@ -629,5 +665,5 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         printInfo(wave, work, out);
         return 0;
     }
-    return runAnalysis(o, wave, work, out, err);
+    return runAnalysis(o, wave, work, outputs, out, err);
 }

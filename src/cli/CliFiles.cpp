@@ -5,16 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 void putBig32(std::string& s, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8)
@@ -33,9 +26,9 @@ void putChunk(std::string& png, const char* type, const std::string& data) {
 
 } // namespace
 
-bool writeNpy(const std::string& path, const double* data, long rows, long cols) {
+std::string npyBytes(const double* data, long rows, long cols) {
     if (!data || cols < 0)
-        return false;
+        return std::string();
     const std::string shape = rows < 0
                                   ? "(" + std::to_string(cols) + ",)"
                                   : "(" + std::to_string(rows) + ", " + std::to_string(cols) + ")";
@@ -50,33 +43,32 @@ bool writeNpy(const std::string& path, const double* data, long rows, long cols)
     head.push_back(char(header.size() >> 8));
     head += header;
 
-    File f(std::fopen(path.c_str(), "wb"));
-    if (!f || std::fwrite(head.data(), 1, head.size(), f.get()) != head.size())
-        return false;
     const size_t count = size_t(rows < 0 ? 1 : rows) * size_t(cols);
+    std::string npy = head;
+    npy.resize(head.size() + 8 * count);
+    char* at = &npy[head.size()];
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (size_t i = 0; i < count; ++i) {
         uint64_t v;
         std::memcpy(&v, &data[i], 8);
         v = __builtin_bswap64(v);
-        if (std::fwrite(&v, 8, 1, f.get()) != 1)
-            return false;
+        std::memcpy(at + 8 * i, &v, 8);
     }
 #else
-    if (std::fwrite(data, sizeof(double), count, f.get()) != count)
-        return false;
+    if (count > 0)
+        std::memcpy(at, data, 8 * count);
 #endif
-    return std::fclose(f.release()) == 0;
+    return npy;
 }
 
 namespace {
 
 // Colour type 0 (grey) or 2 (RGB), 8 bits per sample; every row starts with filter type 0.
-bool writePng(const std::string& path, const std::vector<unsigned char>& pixels, int width,
-              int height, int channels) {
+std::string pngBytes(const std::vector<unsigned char>& pixels, int width, int height,
+                     int channels) {
     const size_t rowBytes = size_t(width) * size_t(channels);
     if (width < 1 || height < 1 || pixels.size() != rowBytes * size_t(height))
-        return false;
+        return std::string();
     std::string raw;
     raw.reserve(size_t(height) * (rowBytes + 1));
     for (int y = 0; y < height; ++y) {
@@ -87,7 +79,7 @@ bool writePng(const std::string& path, const std::vector<unsigned char>& pixels,
     std::string packed(packedLen, '\0');
     if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedLen,
                   reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()), 6) != Z_OK)
-        return false;
+        return std::string();
     packed.resize(packedLen);
 
     std::string png("\x89PNG\r\n\x1a\n", 8);
@@ -100,23 +92,17 @@ bool writePng(const std::string& path, const std::vector<unsigned char>& pixels,
     putChunk(png, "IHDR", ihdr);
     putChunk(png, "IDAT", packed);
     putChunk(png, "IEND", std::string());
-
-    File f(std::fopen(path.c_str(), "wb"));
-    if (!f || std::fwrite(png.data(), 1, png.size(), f.get()) != png.size())
-        return false;
-    return std::fclose(f.release()) == 0;
+    return png;
 }
 
 } // namespace
 
-bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& grey, int width,
-                  int height) {
-    return writePng(path, grey, width, height, 1);
+std::string greyPngBytes(const std::vector<unsigned char>& grey, int width, int height) {
+    return pngBytes(grey, width, height, 1);
 }
 
-bool writeRgbPng(const std::string& path, const std::vector<unsigned char>& rgb, int width,
-                 int height) {
-    return writePng(path, rgb, width, height, 3);
+std::string rgbPngBytes(const std::vector<unsigned char>& rgb, int width, int height) {
+    return pngBytes(rgb, width, height, 3);
 }
 
 GreyPicture voiceprintPicture(const double* plane, long frames, long bins, long sampleFreq,

@@ -5,18 +5,18 @@
 
 #include "engine/render/LevelMap.h"
 
-// File formats vocalith-cli writes: NumPy arrays of doubles and grey-scale PNG pictures.
+// File formats vocalith-cli writes: NumPy arrays of doubles and grey-scale PNG pictures, made
+// in memory; CliOutputs puts them in place.
 
-// Writes a .npy file (format 1.0, little-endian float64, C order): shape (rows, cols), or
-// (cols,) when rows is negative. False when the file cannot be written.
-bool writeNpy(const std::string& path, const double* data, long rows, long cols);
+// A .npy file (format 1.0, little-endian float64, C order): shape (rows, cols), or (cols,) when
+// rows is negative. Empty when there is no data.
+std::string npyBytes(const double* data, long rows, long cols);
 
-// Writes an 8-bit grey-scale PNG of width x height pixels, row by row from the top.
-bool writeGreyPng(const std::string& path, const std::vector<unsigned char>& grey, int width,
-                  int height);
+// An 8-bit grey-scale PNG of width x height pixels, row by row from the top; empty when the
+// pixels do not fit the size or cannot be compressed.
+std::string greyPngBytes(const std::vector<unsigned char>& grey, int width, int height);
 // The same for 8-bit RGB pixels (three bytes each).
-bool writeRgbPng(const std::string& path, const std::vector<unsigned char>& rgb, int width,
-                 int height);
+std::string rgbPngBytes(const std::vector<unsigned char>& rgb, int width, int height);
 
 // A grey picture of a dB plane (frame-major, frames x bins): one column per frame, one row per
 // bin from freqLow to freqHigh (low frequencies at the bottom), with dbHigh white and dbLow and

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/CliOutput.h"
 #include "engine/memo/MemoInterop.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/CWavPara.h"
@@ -15,7 +16,8 @@ const char* const kMemosUsage =
     "                    [--width PIXELS]\n"
     "\n"
     "  memos export  a memo list as a Praat TextGrid, an Audacity label track or CSV (UTF-8),\n"
-    "                to OUT or the standard output. Times come from each group's analysed\n"
+    "                to OUT or the standard output (no -o, or -o -). Times come from each group's "
+    "analysed\n"
     "                stretch and the memos' places on its voiceprint (docs/formats.md); the\n"
     "                sampling rate from --wav, else from each group's parameter block\n"
     "  memos import  a TextGrid or an Audacity label track as a memo list for the sound\n"
@@ -80,15 +82,7 @@ bool readSound(const std::string& path, CWavPara& wave, std::ostream& err) {
     return false;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes, std::ostream& err) {
-    std::string temporary;
-    if (replaceFileContents(path, bytes, temporary) == memoSaveOk)
-        return true;
-    err << "vocalith-cli: cannot write " << path << ".\n";
-    return false;
-}
-
-int exportCommand(const MemosOptions& o, std::ostream& out, std::ostream& err) {
+int exportCommand(const MemosOptions& o, CliOutputs& outputs, std::ostream& err) {
     const MemoListRead list = readMemoListFile(o.file);
     if (list.result == MemoListRead::readOpenFailed) {
         err << "vocalith-cli: cannot read " << o.file << ".\n";
@@ -113,23 +107,22 @@ int exportCommand(const MemosOptions& o, std::ostream& out, std::ostream& err) {
     const MemoExport result = exportMemos(memoSlotRefs(list.slots), format, sound);
     for (const std::string& note : result.notes)
         err << note << "\n";
-    if (o.output.empty()) {
-        out << result.text;
-    } else {
-        if (!writeFile(o.output, result.text, err))
-            return 1;
-        out << "wrote " << o.output << ": " << result.groups << " groups, " << result.memos
-            << " memos\n";
-    }
-    // What a damaged list held is written, but the run is not a success.
+    // A damaged list fails the run, and a failed run writes nothing: half a list exported
+    // over a whole one's export would be a silent loss.
     if (list.result == MemoListRead::readDamaged) {
         err << "memo list read failed.\n";
         return 1;
     }
+    const std::string output = o.output.empty() ? "-" : o.output;
+    if (!outputs.add(output, result.text) || !outputs.commit())
+        return 1;
+    if (output != "-")
+        outputs.status() << "wrote " << o.output << ": " << result.groups << " groups, "
+                         << result.memos << " memos\n";
     return 0;
 }
 
-int importCommand(const MemosOptions& o, std::ostream& out, std::ostream& err) {
+int importCommand(const MemosOptions& o, CliOutputs& outputs, std::ostream& err) {
     CWavPara wave;
     if (!readSound(o.wav, wave, err))
         return 1;
@@ -147,16 +140,17 @@ int importCommand(const MemosOptions& o, std::ostream& out, std::ostream& err) {
     }
     for (const std::string& note : imported.notes)
         err << note << "\n";
-    std::string bytes;
-    formatMemoList(memoSlotRefs(imported.slots), bytes);
-    if (!writeFile(o.output, bytes, err))
-        return 1;
-    out << "wrote " << o.output << ": " << imported.slots.size() << " groups\n";
+    // A damaged file fails the run, which then leaves the memo list it names as it was.
     if (imported.result == MemoImport::importDamaged) {
         err << imported.message << "\n"
             << "quit to read " << o.file << "\n";
         return 1;
     }
+    std::string bytes;
+    formatMemoList(memoSlotRefs(imported.slots), bytes);
+    if (!outputs.add(o.output, bytes) || !outputs.commit())
+        return 1;
+    outputs.status() << "wrote " << o.output << ": " << imported.slots.size() << " groups\n";
     return 0;
 }
 
@@ -169,5 +163,11 @@ int runMemosCommand(int argc, const char* const* argv, std::ostream& out, std::o
         err << "vocalith-cli: " << problem << "\nusage:" << (kMemosUsage + 6);
         return 1;
     }
-    return o.action == "export" ? exportCommand(o, out, err) : importCommand(o, out, err);
+    // Refused before anything is read: an output that would write over an input.
+    CliOutputs outputs(out, err);
+    outputs.addInput(o.file);
+    outputs.addInput(o.wav);
+    if (!o.output.empty() && !outputs.check(o.output))
+        return 1;
+    return o.action == "export" ? exportCommand(o, outputs, err) : importCommand(o, outputs, err);
 }

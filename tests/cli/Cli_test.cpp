@@ -56,6 +56,8 @@ TEST(Cli, UsageAndBadArguments) {
          "vocalith-cli: --size needs WIDTHxHEIGHT from 200x150 to 4096x4096.\nusage:"},
         {"voiceprint @ --png p.png --memos @.none",
          "vocalith-cli: cannot read the memo list @.none.\n"},
+        {"voiceprint @ --png @", "vocalith-cli: @ is an input of this command; it is not written "
+                                 "over.\n"},
         {"voiceprint @ --ssft 3000",
          "[SsftSize] wrong, must 256 512 1024 2048 4096\n8192 16384 or 32768, back parameter.\n"},
         {"voiceprint @ --interval 0", "[Interval] wrong, back parameter.\n"},
@@ -77,6 +79,7 @@ TEST(Cli, UsageAndBadArguments) {
                     (usage ? r.err.find(expected) != std::string::npos : r.err == expected))
             << line << ": " << r.err;
     }
+    EXPECT_NE(access("p.png", F_OK), 0) << "a failed run writes nothing";
 }
 
 TEST(Cli, InfoShowsWhatOpeningSets) {
@@ -129,6 +132,12 @@ TEST(Cli, VoiceprintPlanesAndPictures) {
                   npy(dir + "/hamDbMap.npy", "(27, 1024)") + npy(dir + "/restoreDb.npy", "(1024,)"),
               55u * 1024u);
     EXPECT_FALSE(pngRows(slurp(png), 27, 769).empty());
+    // The same picture on the standard output, the progress lines on the standard error.
+    r = cli(
+        {"voiceprint", wav.path, "--start", "600", "--noise", "0.001", "--png", "-", "--plain"});
+    EXPECT_TRUE(r.status == 0 && r.out == slurp(png) &&
+                r.err.rfind("voiceprint: 27 frames", 0) == 0 &&
+                r.err.find("wrote -\n") != std::string::npos);
 
     r = cli({"voiceprint", wav.path, "--start", "600", "--png", png, "--size", "400x300", "--pitch",
              "--memos", memos});
@@ -170,14 +179,31 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     EXPECT_EQ(r.out, "wrote " + grid.path + ": 1 groups, 2 memos\n") << r.err;
     r = cli({"memos", "import", grid.path, "--wav", wav.path, "-o", back.path});
     EXPECT_TRUE(r.status == 0 && readMemoListFile(back.path).slots.size() == 1u) << r.err;
+    const std::string list = slurp(back.path);
+    r = cli({"memos", "import", grid.path, "--wav", wav.path, "-o", "-"});
+    EXPECT_TRUE(r.status == 0 && r.out == list && r.err == "wrote -: 1 groups\n") << r.err;
+    EXPECT_NE(access("-", F_OK), 0);
 
-    // A damaged file: what was read is written, the message names the line, the run fails.
+    // A damaged file: the message names the line, the run fails and writes nothing.
     TempFile labels("0.5\t0.9\tfirst\nbroken\n", "talk.txt");
     r = cli({"memos", "import", labels.path, "--wav", wav.path, "-o", back.path});
     EXPECT_TRUE(r.status == 1 &&
                 r.err == "line 2 : label line wrong.\nquit to read " + labels.path + "\n")
         << r.err;
-    EXPECT_EQ(readMemoListFile(back.path).slots.size(), 1u);
+    EXPECT_TRUE(slurp(back.path) == list);
+    // An output that is an input, by its name or through a link, is refused before any work.
+    const std::string sound = slurp(wav.path), link = back.path + ".lnk";
+    ASSERT_EQ(symlink(wav.path.c_str(), link.c_str()), 0);
+    for (const std::string& output : {wav.path, link}) {
+        r = cli({"memos", "import", grid.path, "--wav", wav.path, "-o", output});
+        EXPECT_TRUE(r.status == 1 &&
+                    r.err == "vocalith-cli: " + output +
+                                 " is an input of this command; it is not "
+                                 "written over.\n" &&
+                    slurp(wav.path) == sound)
+            << r.err;
+    }
+    unlink(link.c_str());
 
     // A damaged list: what it held goes out, the run fails.
     TempFile cut("Ver. 2.51\r\n1\r\n", "cut.vlh");
