@@ -1,17 +1,17 @@
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
-#include <wx/filefn.h>
+#include <unistd.h>
 
 #include "gui/frame/MyFrame.h"
 #include "gui/app/Require.h"
 #include "engine/memo/CArchMemo.h"
 #include "engine/sound/CWavPara.h"
+#include "engine/sound/OutputFile.h"
 #include "engine/sound/WavHeader.h"
 
 namespace {
@@ -49,21 +49,30 @@ void clampToSound(Stretch& s, int64_t totalSamples) {
     s.count = std::max<int64_t>(end - from, 0);
 }
 
+// The first `count` records of a list, null where it is shorter. One walk: reaching each
+// group from the list's head would make a long list's export quadratic.
+std::vector<const CArchMemo*> recordsOf(const wxList& list, size_t count) {
+    std::vector<const CArchMemo*> records(count, nullptr);
+    size_t i = 0;
+    for (auto node = list.GetFirst(); node && i < count; node = node->GetNext())
+        records[i++] = static_cast<const CArchMemo*>(node->GetData());
+    return records;
+}
+
 // Little-endian 16-bit samples, whatever the host, as the header promises.
-bool writeSamples(FILE* out, const int16_t* samples, int64_t count, unsigned char* bytes) {
+bool writeSamples(COutputFile& out, const int16_t* samples, int64_t count, unsigned char* bytes) {
     for (int64_t i = 0; i < count; ++i) {
         const uint16_t v = uint16_t(samples[i]);
         bytes[2 * i] = static_cast<unsigned char>(v & 0xFF);
         bytes[2 * i + 1] = static_cast<unsigned char>(v >> 8);
     }
-    return std::fwrite(bytes, 2, size_t(count), out) == size_t(count);
+    return out.write(bytes, size_t(2 * count));
 }
 
-bool writeSilence(FILE* out, int64_t count, unsigned char* bytes, int64_t chunk) {
+bool writeSilence(COutputFile& out, int64_t count, unsigned char* bytes, int64_t chunk) {
     std::memset(bytes, 0, size_t(2 * std::min(count, chunk)));
     for (int64_t left = count; left > 0; left -= chunk) {
-        const size_t n = size_t(std::min(left, chunk));
-        if (std::fwrite(bytes, 2, n, out) != n)
+        if (!out.write(bytes, size_t(2 * std::min(left, chunk))))
             return false;
     }
     return true;
@@ -71,7 +80,7 @@ bool writeSilence(FILE* out, int64_t count, unsigned char* bytes, int64_t chunk)
 
 // Both wave and the window's start are the caller's; the window is moved over the stretch one
 // window's length at a time.
-bool writeStretch(FILE* out, CWavPara& wave, const Stretch& s, unsigned char* bytes) {
+bool writeStretch(COutputFile& out, CWavPara& wave, const Stretch& s, unsigned char* bytes) {
     int64_t from = s.from;
     for (int64_t left = s.count; left > 0;) {
         wave.m_windowStart = int32_t(from);
@@ -102,9 +111,23 @@ void MyFrame::OnExportWav(wxCommandEvent&) {
     const bool blank = m_containBlank->GetValue();
     m_priorLimit = m_priorlimit ? m_priorlimit->GetSelection() : 0;
 
+    const std::vector<const CArchMemo*> params = recordsOf(m_paramMemoList, groups);
+    const std::vector<const CArchMemo*> subs = recordsOf(m_titleSubList, groups);
+    auto exported = [&](size_t i) {
+        if (!subs[i]) {
+            wxLogMessage("memo list wrong.");
+            return false;
+        }
+        return int(subs[i]->GetMemoPrior()) <= m_priorLimit;
+    };
+
+    // Sizes and the total in one walk that stops at the first group the file cannot hold, so a
+    // list of a hundred thousand groups is refused at once.
     std::vector<Stretch> stretches(groups);
+    const int64_t bytesPerSample = blank ? 4 : 2; // a blank doubles every stretch
+    int64_t total = 0;
     for (size_t i = 0; i < groups; ++i) {
-        const CArchMemo* param = paramMemoAt(i);
+        const CArchMemo* param = params[i];
         if (!param) {
             wxLogMessage("memo list wrong.");
             return;
@@ -122,39 +145,26 @@ void MyFrame::OnExportWav(wxCommandEvent&) {
             wxLogMessage("[RepeatTimes] wrong, back parameter.");
             return;
         }
-        stretches[i].length = (repeat - 1) * interval + ssft;
-        stretches[i].first = int64_t(param->m_viewStart) + param->m_viewCursor;
-    }
-
-    auto exported = [&](size_t i) {
-        const CArchMemo* sub = subMemoAt(i);
-        if (!sub) {
-            wxLogMessage("memo list wrong.");
-            return false;
-        }
-        return int(sub->GetMemoPrior()) <= m_priorLimit;
-    };
-
-    int64_t total = 0;
-    for (size_t i = 0; i < groups; ++i) {
+        Stretch& s = stretches[i];
+        s.length = (repeat - 1) * interval + ssft;
+        s.first = int64_t(param->m_viewStart) + param->m_viewCursor;
         if (!exported(i))
             continue;
-        Stretch& s = stretches[i];
         // An edited text or a memo list of another recording can name samples the sound
         // does not have.
         clampToSound(s, wave.m_totalSamples);
         if (s.count != s.length)
             wxLogMessage("memo %d outside the sound, %lld of %lld samples exported.",
-                         subMemoAt(i)->m_titleNo, (long long)s.count, (long long)s.length);
+                         subs[i]->m_titleNo, (long long)s.count, (long long)s.length);
         total += s.count;
+        // The header's size fields are 32 bits.
+        if (bytesPerSample * total > int64_t(UINT32_MAX) - 36) {
+            wxLogMessage("too long to export as one wave file");
+            return;
+        }
     }
     if (blank)
         total *= 2;
-    // The header's size fields are 32 bits.
-    if (2 * total > int64_t(UINT32_MAX) - 36) {
-        wxLogMessage("too long to export as one wave file");
-        return;
-    }
     unsigned char header[kWavHeaderBytes];
     writeWavHeader(header, uint32_t(2 * total), wave.m_sampleFreq, int16_t(wave.m_quantBit), 1);
 
@@ -169,12 +179,13 @@ void MyFrame::OnExportWav(wxCommandEvent&) {
     std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[size_t(2 * chunk)]);
     VOCALITH_REQUIRE(bytes, "datadata");
 
-    FILE* out = wxFopen(name, "wb");
-    if (!out) {
+    // Written beside the old export and renamed over it, so a failed export keeps the last one.
+    COutputFile out;
+    if (!out.open(std::string(name.fn_str()))) {
         wxLogMessage("could not create wave file to export");
         return;
     }
-    bool written = std::fwrite(header, 1, kWavHeaderBytes, out) == size_t(kWavHeaderBytes);
+    bool written = out.write(header, kWavHeaderBytes);
 
     const int32_t viewStart = wave.m_windowStart;
     for (size_t i = 0; i < groups && written; ++i) {
@@ -187,10 +198,11 @@ void MyFrame::OnExportWav(wxCommandEvent&) {
     wave.m_windowStart = viewStart;
     wave.setSiiiIntMid();
 
-    written = std::fclose(out) == 0 && written;
-    if (!written) {
+    const COutputFile::resultOutput result = written ? out.commit() : COutputFile::outputFailed;
+    if (result != COutputFile::outputOk) {
         // A cut file would look like a whole export whose header promises samples it lacks.
-        wxRemoveFile(name);
+        if (result == COutputFile::outputKeptTemporary)
+            ::unlink(out.temporaryPath().c_str());
         wxLogMessage("could not write wave file to export");
         return;
     }
