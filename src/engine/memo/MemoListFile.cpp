@@ -246,7 +246,8 @@ void memolist_detail::setFileCalls(const FileCalls* calls) {
 
 resultMemoSave replaceFileContents(const std::string& path, const std::string& bytes,
                                    std::string& temporaryPath) {
-    switch (writeOutputFile(path, bytes, temporaryPath)) {
+    // A folder in the list's place still gets the list kept beside it, named for the user.
+    switch (writeOutputFile(path, bytes, temporaryPath, true)) {
     case COutputFile::outputOk:
         return memoSaveOk;
     case COutputFile::outputKeptTemporary:

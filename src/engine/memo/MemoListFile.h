@@ -65,7 +65,8 @@ enum resultMemoSave {
 // ".tmp." and six characters, so it can never be another sound's memo list) over it, so that a
 // failure at any point leaves the old file as it was. The new file keeps the old one's
 // permission bits (else 0666 less the umask); an old file that may not be written is left
-// alone (memoSaveFailed). `temporaryPath` receives the name of the temporary file when it is
+// alone (memoSaveFailed). A folder in the file's place keeps the bytes in the temporary file
+// (memoSaveKeptTemporary). `temporaryPath` receives the name of the temporary file when it is
 // kept (memoSaveKeptTemporary), else it is empty.
 resultMemoSave replaceFileContents(const std::string& path, const std::string& bytes,
                                    std::string& temporaryPath);

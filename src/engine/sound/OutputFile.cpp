@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -97,7 +98,7 @@ void removeStaleTemporaries(const std::string& target, const std::string& justUs
 // A new file named path + ".tmp." + six characters, made with O_EXCL so that it is never
 // someone else's; created 0666 so that the umask shapes it as any file the user saves.
 int createTemporary(const std::string& path, std::string& name) {
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         unsigned char random[kTemporaryTail];
         if (getrandom(random, sizeof random, GRND_NONBLOCK) != ssize_t(sizeof random)) {
@@ -173,7 +174,7 @@ COutputFile::~COutputFile() {
     discard();
 }
 
-bool COutputFile::open(const std::string& path) {
+bool COutputFile::open(const std::string& path, bool keepBesideFolder) {
     discard();
     m_target = resolveOutput(path);
     m_failed = false;
@@ -184,11 +185,15 @@ bool COutputFile::open(const std::string& path) {
         m_fd = ::open(real.c_str(), O_WRONLY | O_CLOEXEC);
         return m_fd >= 0;
     }
-    if (m_target.kind != OutputTarget::outputReplace)
+    struct stat st;
+    const bool folder = m_target.exists && stat(real.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    // The temporary goes beside the folder and the rename fails on it (EISDIR), so the bytes
+    // end up kept under a name the caller can report.
+    if (m_target.kind != OutputTarget::outputReplace && !(folder && keepBesideFolder))
         return false;
     // A file the user made read-only stays as it is, as writing into it in place would; the
     // rename would not ask.
-    if (m_target.exists && access(real.c_str(), W_OK) != 0)
+    if (m_target.exists && !folder && access(real.c_str(), W_OK) != 0)
         return false;
     m_fd = createTemporary(real, m_temporary);
     if (m_fd < 0) {
@@ -196,7 +201,7 @@ bool COutputFile::open(const std::string& path) {
         return false;
     }
     struct stat old;
-    if (m_target.exists && stat(real.c_str(), &old) == 0) {
+    if (m_target.exists && !folder && stat(real.c_str(), &old) == 0) {
         // Root replacing someone's file hands it back to them; failures leave a file that is
         // ours, which loses nothing. The owner goes first since chown clears set-id bits.
         if (old.st_uid != geteuid() || old.st_gid != getegid())
@@ -230,7 +235,7 @@ COutputFile::resultOutput COutputFile::commit() {
         return outputFailed;
     const int fd = m_fd;
     m_fd = -1;
-    if (m_target.kind == OutputTarget::outputInPlace) {
+    if (m_temporary.empty()) {
         // Devices and pipes cannot be synced; what they were given is theirs.
         const bool ok = callClose(fd) == 0 && !m_failed;
         return ok ? outputOk : outputFailed;
@@ -260,16 +265,16 @@ void COutputFile::discard() {
         ::close(m_fd);
         m_fd = -1;
     }
-    if (!m_temporary.empty() && m_target.kind == OutputTarget::outputReplace)
+    if (!m_temporary.empty())
         ::unlink(m_temporary.c_str());
     m_temporary.clear();
 }
 
 COutputFile::resultOutput writeOutputFile(const std::string& path, const std::string& bytes,
-                                          std::string& temporaryPath) {
+                                          std::string& temporaryPath, bool keepBesideFolder) {
     temporaryPath.clear();
     COutputFile file;
-    if (!file.open(path))
+    if (!file.open(path, keepBesideFolder))
         return COutputFile::outputFailed;
     file.write(bytes.data(), bytes.size()); // a failure shows in commit
     const COutputFile::resultOutput result = file.commit();

@@ -55,8 +55,9 @@ public:
 
     // Resolves `path` and opens the temporary file (or the device or pipe, which may wait for
     // a reader). False when the target is refused, is a file that may not be written, or the
-    // temporary cannot be made.
-    bool open(const std::string& path);
+    // temporary cannot be made. With keepBesideFolder, a folder in the target's place is no
+    // refusal: the bytes are written beside it and commit() keeps them (outputKeptTemporary).
+    bool open(const std::string& path, bool keepBesideFolder = false);
     // Every byte or false; after a false the file is no longer written and commit fails.
     bool write(const void* data, size_t count);
     // Syncs, closes and renames into place. After it, the object is closed whatever the result.
@@ -78,7 +79,8 @@ private:
 
 // Opens, writes and commits `bytes` in one go.
 COutputFile::resultOutput writeOutputFile(const std::string& path, const std::string& bytes,
-                                          std::string& temporaryPath);
+                                          std::string& temporaryPath,
+                                          bool keepBesideFolder = false);
 
 namespace outputfile_detail {
 // The system calls by which COutputFile writes and puts its file in place (a null member, or a
