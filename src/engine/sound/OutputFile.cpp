@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -118,6 +122,34 @@ int createTemporary(const std::string& path, std::string& name) {
     return -1;
 }
 
+// While it lives, a pipe whose reader has gone fails a write with EPIPE instead of ending the
+// whole program with SIGPIPE. The signal is blocked for this thread only, and one raised
+// meanwhile is taken off before the old mask comes back; one already pending is left alone.
+class PipeSignalBlock {
+public:
+    PipeSignalBlock() {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        sigset_t pending;
+        m_wasPending = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
+    }
+    ~PipeSignalBlock() {
+        if (!m_wasPending) {
+            const timespec none = {0, 0};
+            while (sigtimedwait(&m_pipe, nullptr, &none) == SIGPIPE) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    PipeSignalBlock(const PipeSignalBlock&) = delete;
+    PipeSignalBlock& operator=(const PipeSignalBlock&) = delete;
+
+private:
+    sigset_t m_pipe, m_old;
+    bool m_wasPending = false;
+};
+
 // Makes the rename itself durable. The new file is in place by now, so a folder that cannot be
 // synced (some file systems refuse) changes nothing to report.
 void syncFolder(const std::string& path) {
@@ -214,6 +246,9 @@ bool COutputFile::open(const std::string& path, bool keepBesideFolder) {
 bool COutputFile::write(const void* data, size_t count) {
     if (m_fd < 0 || m_failed)
         return false;
+    std::optional<PipeSignalBlock> pipeSignal;
+    if (m_target.kind == OutputTarget::outputInPlace)
+        pipeSignal.emplace();
     const char* bytes = static_cast<const char*>(data);
     size_t done = 0;
     while (done < count) {

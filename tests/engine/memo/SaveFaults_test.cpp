@@ -147,6 +147,11 @@ TEST(SaveFaults, OutputsReplaceFilesAndWriteThroughLinksDevicesAndPipes) {
     reader.join();
     EXPECT_TRUE(received == std::string(100000, 'p') && lstat(fifo.c_str(), &st) == 0 &&
                 S_ISFIFO(st.st_mode));
+    // A reader that goes away fails the write; the program lives on.
+    std::thread quitter([&] { std::fclose(std::fopen(fifo.c_str(), "rb")); });
+    EXPECT_EQ(writeOutputFile(fifo, std::string(1 << 20, 'p'), temporary),
+              COutputFile::outputFailed);
+    quitter.join();
     EXPECT_EQ(writeOutputFile("/dev/null", "gone", temporary), COutputFile::outputOk);
     EXPECT_TRUE(stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
 }
