@@ -122,11 +122,11 @@ int exportCommand(const MemosOptions& o, std::ostream& out, std::ostream& err) {
             << " memos\n";
     }
     // What a damaged list held is written, but the run is not a success.
-    if (list.result == MemoListRead::readDamaged) {
+    for (int line : list.damagedLines)
+        err << "memo list line " << line << " damaged, read as 0.\n";
+    if (list.result == MemoListRead::readDamaged)
         err << "memo list read failed.\n";
-        return 1;
-    }
-    return 0;
+    return list.result == MemoListRead::readDamaged || !list.damagedLines.empty() ? 1 : 0;
 }
 
 int importCommand(const MemosOptions& o, std::ostream& out, std::ostream& err) {

@@ -180,7 +180,7 @@ void MyFrame::OnClose(wxCloseEvent& event) {
 
 namespace {
 
-// "28, 61, 95" for the first lines, then "…".
+// "28, 61, 95": the first ten lines, then ", ..." for the rest.
 wxString lineList(const std::vector<int>& lines) {
     wxString out;
     const size_t shown = std::min<size_t>(lines.size(), 10);

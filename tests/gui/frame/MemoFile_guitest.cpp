@@ -308,6 +308,7 @@ TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
     const std::string vlh = dir.path() + "/talk.vlh";
     const std::string files[3] = {"", dir.path() + "/talk.wav", dir.path() + "/none.TextGrid"};
     const char* before[3] = {"closing?", "opening another file?", "importing memos?"};
+    const wxString cwd = wxGetCwd(); // opening moves into the scratch folder, which goes
     for (int trigger = 0; trigger < 3; ++trigger) {
         for (int answer : {wxID_YES, wxID_NO, wxID_CANCEL}) {
             SCOPED_TRACE(testing::Message() << trigger << " " << answer);
@@ -343,4 +344,5 @@ TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
             frame->m_tourRunning = false;
         }
     }
+    wxSetWorkingDirectory(cwd);
 }
