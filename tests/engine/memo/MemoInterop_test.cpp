@@ -96,6 +96,19 @@ TEST(MemoInterop, ExportsRoundTrip) {
           ",500,[ImageMemo]=fig.png ,fig.png\r\n", "\r\n3,overlap,1,High,"})
         EXPECT_NE(text.find(piece), std::string::npos) << piece;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1 + 9);
+
+    // On a shorter sound the second group (samples 132300 to 161484) is cut at its end, or left
+    // out when it starts after it: either way the TextGrid reads back.
+    for (int32_t total : {150000, 120000}) {
+        const std::string grid =
+            exportMemos(memoSlotRefs(sampleList()), MemoExportFormat::textGrid, {kRate, total})
+                .text;
+        const MemoImport back = importTextGrid(reinterpret_cast<const unsigned char*>(grid.data()),
+                                               grid.size(), {kRate, 16, 1, total});
+        EXPECT_TRUE(back.result == MemoImport::importOk &&
+                    back.slots.size() == (total == 150000 ? 3u : 2u))
+            << back.message;
+    }
 }
 
 // The TextGrid export as Praat itself reads it: tiers, intervals, points and labels.
@@ -159,21 +172,4 @@ TEST(MemoInterop, DamagedLabelFilesKeepWhatWasRead) {
     EXPECT_EQ(labels(lost), "0 \n2 66150+79|\xE3\x81\x82@7900");
     EXPECT_EQ(importText(lost, false).notes,
               std::vector<std::string>{"1 term memo(s) outside memo groups."});
-}
-
-// A list made on a longer recording: the group running past the sound's end (the second, from
-// sample 132300 to 161484) ends with the sound; one starting after it is left out. Either way
-// our own importer reads the export back.
-TEST(MemoInterop, GroupsPastTheSoundEndAreCutAndReadBack) {
-    const std::vector<MemoSlot> list = sampleList();
-    for (int32_t total : {150000, 120000}) {
-        const MemoExport out =
-            exportMemos(memoSlotRefs(list), MemoExportFormat::textGrid, {kRate, total});
-        const auto* bytes = reinterpret_cast<const unsigned char*>(out.text.data());
-        const MemoImport back = importTextGrid(bytes, out.text.size(), {kRate, 16, 1, total});
-        EXPECT_EQ(std::make_tuple(back.result, back.slots.size(), out.notes.size()),
-                  std::make_tuple(MemoImport::importOk, total == 150000 ? 3u : 2u,
-                                  total == 150000 ? 0u : 1u))
-            << back.message;
-    }
 }
