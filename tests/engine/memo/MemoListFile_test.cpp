@@ -125,6 +125,7 @@ TEST(MemoListFile, DamagedFilesKeepOnlyCompleteSlots) {
                                       {"1001", "", slotEnd[0], 38},
                                       {"1001", "99999999999", slotEnd[0], 38},
                                       {"\r\n3\r\n", "\r\nx\r\n", 0, 2},
+                                      {"\r\n3\r\n", "\r\n-1\r\n", 0, 2},
                                       {"\r\n2\r\ngreeting", "\r\n-\r\ngreeting", count0, 19},
                                       {"\r\n2\r\ngreeting", "\r\n?\r\ngreeting", count2, 85}}) {
         const MemoListRead r = edited(from, to, at);
