@@ -27,7 +27,7 @@ bool headerAccepted(const uint8_t* data, size_t size) {
     return size > 0 && kept.find("Ver.") != std::string::npos;
 }
 
-// What every result must look like: complete slots numbered in order, fractions on the panel.
+// What every result must look like: complete slots numbered in order, damaged lines in order.
 std::string checkShape(const MemoListRead& r) {
     for (size_t k = 0; k < r.slots.size(); ++k) {
         const MemoSlot& slot = r.slots[k];
@@ -37,18 +37,17 @@ std::string checkShape(const MemoListRead& r) {
             slot.sub->m_memoText != "+")
             return broken("slot %zu: title numbers %d and %d", k, slot.param->m_titleNo,
                           slot.sub->m_titleNo);
-        std::vector<const CArchMemo*> all = {slot.param.get(), slot.sub.get()};
         for (size_t j = 0; j < slot.terms.size(); ++j) {
             const CArchMemo* m = slot.terms[j].get();
             if (!m || m->m_titleNo != int(k) || m->m_termNo != int(j))
                 return broken("slot %zu, term %zu missing or misnumbered", k, j);
-            all.push_back(m);
         }
-        for (const CArchMemo* m : all)
-            if (!(m->m_relX >= 0.0f && m->m_relX <= 1.0f && m->m_relY >= 0.0f && m->m_relY <= 1.0f))
-                return broken("slot %zu: a fraction off the panel (%g, %g)", k, m->m_relX,
-                              m->m_relY);
     }
+    if (!std::is_sorted(r.damagedLines.begin(), r.damagedLines.end()) ||
+        (!r.damagedLines.empty() && r.damagedLines.front() < 2))
+        return "damaged lines out of order";
+    if (r.keptWhole && (r.result != MemoListRead::readOk || !r.damagedLines.empty()))
+        return "a damaged list said to be kept whole";
     const int32_t requested = r.slots.empty() ? 0 : std::max(0, r.slots.back().param->m_viewLength);
     if (r.requestedWindowLen != requested)
         return broken("requested window %d, last param memo says %d", r.requestedWindowLen,
@@ -94,7 +93,8 @@ std::string check(const uint8_t* data, size_t size) {
         return "a list read completely does not write completely";
     const MemoListRead second =
         readBytes(reinterpret_cast<const uint8_t*>(written.data()), written.size());
-    if (second.result != MemoListRead::readOk || second.slots.size() != first.slots.size())
+    if (second.result != MemoListRead::readOk || !second.keptWhole ||
+        second.slots.size() != first.slots.size())
         return broken("the written list reads with result %d and %zu slots, not %zu",
                       int(second.result), second.slots.size(), first.slots.size());
     for (size_t k = 0; k < first.slots.size(); ++k) {

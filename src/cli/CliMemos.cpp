@@ -107,9 +107,11 @@ int exportCommand(const MemosOptions& o, CliOutputs& outputs, std::ostream& err)
     const MemoExport result = exportMemos(memoSlotRefs(list.slots), format, sound);
     for (const std::string& note : result.notes)
         err << note << "\n";
+    for (int line : list.damagedLines)
+        err << "memo list line " << line << " damaged, read as 0.\n";
     // A damaged list fails the run, and a failed run writes nothing: half a list exported
-    // over a whole one's export would be a silent loss.
-    if (list.result == MemoListRead::readDamaged) {
+    // over a whole one's export would be a silent loss. The window keeps what can be read.
+    if (list.result == MemoListRead::readDamaged || !list.damagedLines.empty()) {
         err << "memo list read failed.\n";
         return 1;
     }

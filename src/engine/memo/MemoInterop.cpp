@@ -1166,6 +1166,17 @@ MemoExport exportMemos(const std::vector<MemoSlotRef>& slots, MemoExportFormat f
             result.notes.push_back(groupNote(k, "parameter block wrong."));
             continue;
         }
+        // A stretch that runs past the end of the sound (a list made on a longer recording, a
+        // view near the end) is cut there: importers, ours and Praat's, refuse times past it.
+        if (sound.sampleFreq > 0 && sound.totalSamples > 0) {
+            if (place.stretch.start >= sound.totalSamples) {
+                place.ok = false;
+                result.notes.push_back(groupNote(k, "beyond the end of the sound."));
+                continue;
+            }
+            place.stretch.executionSize = std::min<int64_t>(
+                place.stretch.executionSize, sound.totalSamples - place.stretch.start);
+        }
         const double rate = place.stretch.sampleFreq;
         place.start = double(place.stretch.start) / rate;
         place.end = double(place.stretch.start + place.stretch.executionSize) / rate;

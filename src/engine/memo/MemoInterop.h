@@ -74,7 +74,10 @@ struct MemoExport {
 // (RFC 4180, CR LF): group (slot number from 1), title, term (0 for the title memo), priority,
 // start, end, time (seconds), frequency, text, picture (the picture name of an image memo).
 // A group whose stretch is unknown is left out of TextGrids and label tracks (with a note) and
-// written to CSV with empty times. Holes in the slots are left out with a note.
+// written to CSV with empty times. Holes in the slots are left out with a note. With the sound
+// known, a stretch that runs past its end is cut at the end (memos on the cut part go to the
+// last sample), and a group that starts past the end is left out with a note, so that every
+// export reads back.
 MemoExport exportMemos(const std::vector<MemoSlotRef>& slots, MemoExportFormat format,
                        const MemoExportSound& sound);
 

@@ -61,27 +61,38 @@ void appendRecord(std::string& out, const CArchMemo& memo) {
 
 // ---- Reading
 
-enum lineResult { lineOk, lineEnd, lineBroken };
-
-// Lines up to LF with every CR dropped. A last line without its LF, or one longer than
-// kMemoLineMax, is broken: the file was cut or is not a memo list.
-lineResult readLine(FILE* file, std::string& line) {
-    line.clear();
-    bool any = false;
-    for (;;) {
-        const int c = getc_unlocked(file);
-        if (c == EOF)
-            return any ? lineBroken : lineEnd;
-        any = true;
-        if (c == '\n')
-            return lineOk;
-        if (c == '\r')
-            continue;
-        if (line.size() >= kMemoLineMax)
-            return lineBroken;
-        line.push_back(char(c));
+// The file's lines, up to LF with every CR dropped, as places in its bytes (a long list holds
+// many short lines). A last line without its LF, or one longer than kMemoLineMax, is broken:
+// the file was cut or is not a memo list, and the lines end before it.
+class MemoLines {
+public:
+    explicit MemoLines(const std::string& bytes) : m_bytes(bytes) {
+        size_t start = 0, kept = 0;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            const char c = bytes[i];
+            if (c == '\n') {
+                m_lines.push_back({start, i});
+                start = i + 1;
+                kept = 0;
+            } else if (c != '\r' && ++kept > kMemoLineMax) {
+                return;
+            }
+        }
     }
-}
+    size_t count() const { return m_lines.size(); }
+    std::string at(size_t i) const {
+        std::string line;
+        line.reserve(m_lines[i].second - m_lines[i].first);
+        for (size_t k = m_lines[i].first; k < m_lines[i].second; ++k)
+            if (m_bytes[k] != '\r')
+                line.push_back(m_bytes[k]);
+        return line;
+    }
+
+private:
+    const std::string& m_bytes;
+    std::vector<std::pair<size_t, size_t>> m_lines;
+};
 
 const char* skipBlanks(const char* p, const char* end) {
     while (p < end && (*p == ' ' || *p == '\t' || *p == '\v' || *p == '\f'))
@@ -138,65 +149,135 @@ wxString decodeText(const std::string& line) {
     return fromFileBytes(bytes);
 }
 
-class MemoReader {
+// Builds slots from the lines. A number that does not parse (or does not fit) reads as 0 and
+// its line is noted, so one damaged line costs one value, not the groups after it.
+class MemoParser {
 public:
-    explicit MemoReader(FILE* file) : m_file(file) {}
+    MemoParser(const MemoLines& lines, MemoListRead& result) : m_lines(lines), m_result(result) {}
 
-    // One record; false when its lines are not all there or a number does not parse.
+    void parse() {
+        m_result.result = MemoListRead::readDamaged;
+        if (m_lines.count() < 2)
+            return;
+        int stated = 0;
+        const bool known = number(0, stated) && stated >= 0;
+        if (!known)
+            m_result.damagedLines.push_back(2);
+        m_next = 1;
+        for (int k = 0; known ? k < stated : left() > 0; ++k) {
+            MemoSlot slot;
+            if (!readSlot(k, known && k + 1 == stated, !known, slot))
+                return;
+            m_result.requestedWindowLen = std::max(0, slot.param->m_viewLength);
+            m_result.slots.push_back(std::move(slot));
+        }
+        m_result.result = MemoListRead::readOk;
+    }
+
+private:
+    // Line i of the file after the header (line i + 2 counted from 1).
+    bool number(size_t i, int& value) const { return parseInteger(m_lines.at(1 + i), value); }
+    size_t left() const { return m_lines.count() - 1 - m_next; }
+
+    int integer() {
+        int value = 0;
+        if (!number(m_next, value))
+            damaged(value);
+        ++m_next;
+        return value;
+    }
+    float fraction() {
+        float value = 0.0f;
+        if (!parseFraction(m_lines.at(1 + m_next), value))
+            damaged(value);
+        ++m_next;
+        return value;
+    }
+    template <typename T> void damaged(T& value) {
+        value = 0;
+        m_result.damagedLines.push_back(int(m_next + 2));
+    }
+
+    // One record; false when its eight lines are not all there.
     bool record(CArchMemo& memo, bool keepText) {
-        if (!line())
+        if (left() < 8)
             return false;
         if (keepText)
-            memo.m_memoText = decodeText(m_line);
-        if (!line())
-            return false;
-        memo.m_prior = fromFileBytes(unmarkLineFeeds(m_line));
-        if (!integer(memo.m_viewLength) || !integer(memo.m_viewStart) ||
-            !integer(memo.m_viewCursor) || !integer(memo.m_freq) || !fraction(memo.m_relX) ||
-            !fraction(memo.m_relY))
-            return false;
-        memo.m_relX = clampRelative(memo.m_relX);
-        memo.m_relY = clampRelative(memo.m_relY);
+            memo.m_memoText = decodeText(m_lines.at(1 + m_next));
+        memo.m_prior = fromFileBytes(unmarkLineFeeds(m_lines.at(2 + m_next)));
+        m_next += 2;
+        memo.m_viewLength = integer();
+        memo.m_viewStart = integer();
+        memo.m_viewCursor = integer();
+        memo.m_freq = integer();
+        memo.m_relX = fraction();
+        memo.m_relY = fraction();
         return true;
     }
 
-    bool line() { return readLine(m_file, m_line) == lineOk; }
-    bool integer(int& value) { return line() && parseInteger(m_line, value); }
-    bool fraction(float& value) { return line() && parseFraction(m_line, value); }
-    const std::string& current() const { return m_line; }
-    lineResult header() { return readLine(m_file, m_line); }
-
-private:
-    FILE* m_file;
-    std::string m_line;
-};
-
-bool readSlot(MemoReader& in, int titleNo, MemoSlot& slot) {
-    auto param = std::make_unique<CArchMemo>();
-    if (!in.record(*param, true))
-        return false;
-    auto sub = std::make_unique<CArchMemo>();
-    if (!in.record(*sub, false))
-        return false;
-    sub->m_memoText = "+";
-    int count = 0;
-    if (!in.integer(count) || count < 0)
-        return false;
-    // The count only bounds the loop; every record is built from lines that are there.
-    for (int j = 0; j < count; ++j) {
-        auto memo = std::make_unique<CArchMemo>();
-        if (!in.record(*memo, true))
+    // Whether a slot can begin at line i: the numbers of its two first records and its count
+    // all parse.
+    bool slotStartsAt(size_t i) const {
+        if (i + 17 > m_lines.count() - 1)
             return false;
-        memo->m_titleNo = titleNo;
-        memo->m_termNo = j;
-        slot.terms.push_back(std::move(memo));
+        int n = 0;
+        float f = 0.0f;
+        for (size_t r : {i, i + 8})
+            for (size_t j = 2; j < 8; ++j)
+                if (!(j < 6 ? number(r + j, n) : parseFraction(m_lines.at(1 + r + j), f)))
+                    return false;
+        return number(i + 16, n) && n >= 0;
     }
-    param->m_titleNo = titleNo;
-    sub->m_titleNo = titleNo;
-    slot.param = std::move(param);
-    slot.sub = std::move(sub);
-    return true;
-}
+
+    // A damaged count of records: the smallest that lets the next slot begin where one can, or,
+    // for the last slot, that takes the records up to the end of the file. -1 when none does.
+    int guessCount(bool last, bool maybeLast) const {
+        for (size_t m = 0; 8 * m <= left(); ++m) {
+            const size_t at = m_next + 8 * m;
+            if ((last || maybeLast) && 8 * m == left())
+                return int(m);
+            if (!last && slotStartsAt(at))
+                return int(m);
+        }
+        return -1;
+    }
+
+    bool readSlot(int titleNo, bool last, bool maybeLast, MemoSlot& slot) {
+        auto param = std::make_unique<CArchMemo>();
+        auto sub = std::make_unique<CArchMemo>();
+        if (!record(*param, true) || !record(*sub, false) || left() < 1)
+            return false;
+        sub->m_memoText = "+";
+        int count = 0;
+        if (!number(m_next, count) || count < 0) {
+            m_result.damagedLines.push_back(int(m_next + 2));
+            ++m_next;
+            count = guessCount(last, maybeLast);
+            if (count < 0)
+                return false;
+        } else {
+            ++m_next;
+        }
+        // The count only bounds the loop; every record is built from lines that are there.
+        for (int j = 0; j < count; ++j) {
+            auto memo = std::make_unique<CArchMemo>();
+            if (!record(*memo, true))
+                return false;
+            memo->m_titleNo = titleNo;
+            memo->m_termNo = j;
+            slot.terms.push_back(std::move(memo));
+        }
+        param->m_titleNo = titleNo;
+        sub->m_titleNo = titleNo;
+        slot.param = std::move(param);
+        slot.sub = std::move(sub);
+        return true;
+    }
+
+    const MemoLines& m_lines;
+    MemoListRead& m_result;
+    size_t m_next = 0; // the next line, counted from the one after the header
+};
 
 } // namespace
 
@@ -257,29 +338,36 @@ resultMemoSave replaceFileContents(const std::string& path, const std::string& b
     }
 }
 
+MemoListRead readMemoListBytes(const std::string& bytes) {
+    MemoListRead result;
+    // Line 1 as far as it goes, even without its LF: "Ver." must begin in its first characters.
+    std::string header;
+    for (size_t i = 0; i < bytes.size() && bytes[i] != '\n' && header.size() < kHeaderKept; ++i)
+        if (bytes[i] != '\r')
+            header.push_back(bytes[i]);
+    if (bytes.empty() || header.find("Ver.") == std::string::npos) {
+        result.result = MemoListRead::readBadHeader;
+        return result;
+    }
+    const MemoLines lines(bytes);
+    MemoParser(lines, result).parse();
+    if (result.result == MemoListRead::readOk && result.damagedLines.empty()) {
+        std::string again;
+        result.keptWhole = formatMemoList(memoSlotRefs(result.slots), again) && again == bytes;
+    }
+    return result;
+}
+
 MemoListRead readMemoList(FILE* file) {
     MemoListRead result;
     if (!file)
         return result;
-    MemoReader in(file);
-    if (in.header() == lineEnd ||
-        in.current().substr(0, kHeaderKept).find("Ver.") == std::string::npos) {
-        result.result = MemoListRead::readBadHeader;
-        return result;
-    }
-    result.result = MemoListRead::readDamaged;
-    int count = 0;
-    if (!in.integer(count) || count < 0)
-        return result;
-    for (int k = 0; k < count; ++k) {
-        MemoSlot slot;
-        if (!readSlot(in, k, slot))
-            return result;
-        result.requestedWindowLen = std::max(0, slot.param->m_viewLength);
-        result.slots.push_back(std::move(slot));
-    }
-    result.result = MemoListRead::readOk;
-    return result;
+    std::string bytes;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0)
+        bytes.append(buf, n);
+    return readMemoListBytes(bytes);
 }
 
 MemoListRead readMemoListFile(const std::string& path) {

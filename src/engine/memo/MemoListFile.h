@@ -92,16 +92,27 @@ struct MemoListRead {
     std::vector<MemoSlot> slots;
     // The view length of the last slot's param memo; 0 when there is none or it is not positive.
     int32_t requestedWindowLen = 0;
+    // Lines (from 1) whose number did not parse or fit and was read as 0, or whose count of
+    // records had to be guessed; in file order.
+    std::vector<int> damagedLines;
+    // Writing the slots gives the file's bytes back exactly. When false, saving the list would
+    // lose something the file holds (a damaged value, lines past the last slot, another line
+    // end or number format), so the original is worth keeping.
+    bool keptWhole = false;
 };
 
-// Reads from the current position of an open file, which the caller closes. Nothing is
-// allocated by a count the file states: slots are built only from lines that are there. A line
-// must end with LF (CRs anywhere are dropped) and be at most kMemoLineMax bytes; a number must
-// parse ("%ld"/"%f" rules: leading blanks, sign, digits; the rest of the line ignored) and an
-// integer must fit in 32 bits, or the reading stops there as damaged. relX and relY are put
-// into 0 .. 1 (NaN as 0) so that they give pixels on the panel.
+// Reads the whole file from the current position of an open file, which the caller closes.
+// Nothing is allocated by a count the file states: slots are built only from lines that are
+// there. A line must end with LF (CRs anywhere are dropped) and be at most kMemoLineMax bytes,
+// or the lines end there. A number must parse ("%ld"/"%f" rules: leading blanks, sign, digits;
+// the rest of the line ignored) and an integer fit in 32 bits; otherwise it reads as 0 and its
+// line is noted. A damaged count of slots reads slots to the end of the file; a damaged count of
+// records is the one after which the next slot's numbers parse (the last slot: the records up to
+// the end). Values are kept as written, relX and relY included: whoever turns them into
+// pixels clamps them (clampRelative), so reading and writing again changes no byte.
 MemoListRead readMemoList(FILE* file);
 MemoListRead readMemoListFile(const std::string& path);
+MemoListRead readMemoListBytes(const std::string& bytes);
 
 constexpr size_t kMemoLineMax = size_t(4) << 20;
 

@@ -44,6 +44,8 @@ void MyFrame::OnRead(wxCommandEvent&) {
     Update();
     if (m_tourRunning)
         return;
+    if (!keepMemoChanges("Save changes to the memo list before opening another file?"))
+        return;
     wxCommandEvent stop;
     OnStop(stop);
     wxFileDialog dialog(this, "Choose a sound file or memo file", "", "",

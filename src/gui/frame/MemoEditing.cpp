@@ -266,6 +266,7 @@ void MyFrame::addTitle(const wxString& text, int x, int y) {
     param->m_viewCursor = wave.m_cursor;
     param->m_viewLength = wave.m_windowLen;
     m_paramMemoList.Append(param);
+    m_memoModified = true;
 }
 
 void MyFrame::addTerm(const wxString& text, int x, int y) {
@@ -297,6 +298,7 @@ void MyFrame::addTerm(const wxString& text, int x, int y) {
     memo->m_relY = fractionOf(y, size.y);
     memo->m_freq = freqAt(*m_wavePara, memo->m_relY);
     terms->Append(memo);
+    m_memoModified = true;
 
     if (text.Contains(kImageTag)) {
         readImageMemo(text, x, y, m_curTitle, term, prior);
@@ -369,6 +371,7 @@ void MyFrame::editMemo(int title, int term) {
             memo->m_memoText = dialog.GetValue();
             text = memo->m_memoText;
             recordChanged = true;
+            m_memoModified = true;
         }
     }
     if (!recordChanged)
@@ -424,6 +427,8 @@ void deleteGroup(MyFrame& frame, int title) {
         return shape.m_titleNo == title;
     });
     const bool paramFound = removeRecordsOf(frame.m_paramMemoList, title);
+    if (termsFound || subFound || paramFound)
+        frame.m_memoModified = true;
 
     for (bool found : {termsFound, subFound, markFound, paramFound})
         if (!found)
@@ -454,6 +459,8 @@ void deleteTerm(MyFrame& frame, int title, int term) {
         removeShapes(*frame.m_canvasPanel, [title, term](const DragShape& shape) {
             return shape.m_termNo == term && shape.m_titleNo == title;
         });
+    if (recordFound)
+        frame.m_memoModified = true;
     if (!recordFound)
         wxLogMessage(kNotFound);
     if (!shapeFound)
@@ -488,6 +495,7 @@ void MyFrame::replaceMemo(int title) {
         if (param && param->m_titleNo == title) {
             param->m_memoText = m_paramBackup;
             found = true;
+            m_memoModified = true;
         }
     }
     if (!found)
@@ -532,6 +540,7 @@ void moveGroup(MyFrame& frame, int title, bool first) {
         return;
     }
     moveSlot(frame, slot, first ? 0 : frame.m_titleSubList.GetCount() - 1);
+    frame.m_memoModified = true;
     frame.Refresh(true);
     frame.Update();
     wxLogMessage(first ? "move memo to list first." : "move memo to list last.");
@@ -561,6 +570,7 @@ void MyFrame::sortMemoByTime() {
         return;
     }
     const size_t count = m_titleSubList.GetCount();
+    m_memoModified = true;
     // Selection sort: among equal places the earlier slot goes first.
     for (size_t p = 0; p < count; ++p) {
         float least = 2.0f;
@@ -571,8 +581,9 @@ void MyFrame::sortMemoByTime() {
                 chosen = count;
                 break;
             }
-            if (sub->m_relX < least) {
-                least = sub->m_relX;
+            // Places are kept as read, so one may lie off the panel or be NaN.
+            if (unitFraction(sub->m_relX) < least) {
+                least = unitFraction(sub->m_relX);
                 chosen = k;
             }
         }
@@ -606,6 +617,7 @@ void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
                                         : prior == DragShape::Low ? CArchMemo::Low
                                                                   : CArchMemo::High;
     subMemoAt(slot)->SetMemoPrior(stored);
+    m_memoModified = true;
     const DragShape::DispPrior shown = DragShape::FromMemoPrior(stored);
 
     wxList& marks = m_canvasPanelSub->m_shapeList;

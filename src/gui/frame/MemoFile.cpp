@@ -2,6 +2,7 @@
 // The frame's side of the memo-list file: the lists in and out of the engine's codec
 // (memo/MemoListFile.h), the overview marks, the questions and the log lines.
 
+#include <algorithm>
 #include <cstdio>
 
 #include <wx/msgdlg.h>
@@ -9,6 +10,7 @@
 #include "gui/frame/MyFrame.h"
 #include "engine/memo/CArchMemo.h"
 #include "gui/panels/DragShape.h"
+#include "engine/memo/MemoFileGuard.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/CWavPara.h"
 
@@ -35,20 +37,26 @@ void MyFrame::toSaveMemoToFile() {
 }
 
 void MyFrame::OnSave(wxCommandEvent&) {
+    saveMemoList();
+}
+
+bool MyFrame::saveMemoList() {
     if (m_waveFileName.IsEmpty() || busy())
-        return;
+        return false;
     const size_t count = m_paramMemoList.GetCount();
     if (m_titleTermLists.GetCount() != count || m_titleSubList.GetCount() != count) {
         wxLogMessage("memo list wrong, quit to save.");
-        return;
+        return false;
     }
     const std::optional<wxString> memo = besideWave(".vlh");
     if (!memo)
-        return;
+        return false;
     const wxString& memoName = *memo;
+    const std::string memoPath = pathOf(memoName);
 
-    // An imported list (old memo text or transcript) must not silently replace a memo list.
+    bool beside = false;
     if (m_fileKind == fileMemoText || m_fileKind == fileTranscript) {
+        // An imported list (old memo text or transcript) must not silently replace a memo list.
         if (canRead(memoName)) {
             wxMessageDialog ask(
                 this,
@@ -60,37 +68,130 @@ void MyFrame::OnSave(wxCommandEvent&) {
                 break;
             case wxID_NO:
                 wxLogStatus("quit to save");
-                return;
+                return false;
             default:
                 wxLogError("Unexpected choice, quit to save");
-                return;
+                return false;
             }
         }
         m_fileKind = fileMemoList;
+    } else if (m_memoOnDiskName == memoName && fingerprintFile(memoPath) != m_memoOnDisk) {
+        // Another program (or another copy of this one) wrote the file since we read it.
+        wxMessageDialog ask(
+            this,
+            memoName + " has been changed by another program since it was read.\n"
+                       "Overwrite it, keep both (save this list beside it), or cancel?",
+            "Memo list changed on disk", wxYES_NO | wxCANCEL | wxCANCEL_DEFAULT | wxICON_WARNING);
+        ask.SetYesNoCancelLabels("&Overwrite", "&Keep both", "&Cancel");
+        const int answer = ask.ShowModal();
+        if (answer == wxID_NO) {
+            beside = true;
+        } else if (answer != wxID_YES) {
+            wxLogStatus("quit to save");
+            return false;
+        }
     }
 
     const std::vector<MemoSlotRef> slots = memoSlotRefs();
     std::string bytes;
     if (!formatMemoList(slots, bytes)) {
         wxLogMessage("memo list wrong, quit to save.");
-        return;
+        return false;
+    }
+
+    if (beside) {
+        // The other program's file stays as it is, and the next save asks again.
+        const std::string name =
+            writeUnderFreeName([&](int n) { return memoBesideName(memoPath, n); }, bytes);
+        if (name.empty()) {
+            wxLogMessage("memo list save failed.");
+            return false;
+        }
+        m_memoModified = false;
+        wxLogMessage("%s memo list saved.", wxString::FromUTF8(name.c_str()));
+        return true;
+    }
+
+    // What was read damaged is kept once, under a name no earlier backup has.
+    if (m_memoBackupPending && m_memoOnDiskName == memoName) {
+        std::string original;
+        if (fingerprintFile(memoPath, &original).exists) {
+            const std::string backup =
+                writeUnderFreeName([&](int n) { return memoBackupName(memoPath, n); }, original);
+            if (backup.empty()) {
+                wxLogMessage("memo list save failed.");
+                wxLogMessage("%s could not be kept as a backup.", memoName);
+                return false;
+            }
+            wxLogMessage("%s kept as %s before saving.", memoName,
+                         wxString::FromUTF8(backup.c_str()));
+        }
+        m_memoBackupPending = false;
     }
 
     std::string temporary;
-    switch (replaceFileContents(pathOf(memoName), bytes, temporary)) {
+    switch (replaceFileContents(memoPath, bytes, temporary)) {
     case memoSaveOk:
         m_fileKind = fileMemoList;
+        m_memoModified = false;
+        m_memoOnDiskName = memoName;
+        m_memoOnDisk = fingerprintFile(memoPath);
         wxLogMessage("%s memo list saved.", memoName);
-        break;
+        return true;
     case memoSaveKeptTemporary:
         wxLogMessage("memo list save failed.");
         wxLogMessage("save %s , temporary", wxString::FromUTF8(temporary.c_str()));
-        break;
+        return false;
     default:
         wxLogMessage("memo list save failed.");
-        break;
+        return false;
     }
 }
+
+bool MyFrame::keepMemoChanges(const wxString& question) {
+    if (!m_memoModified || m_waveFileName.IsEmpty())
+        return true;
+    wxMessageDialog ask(this, question, "Unsaved memos",
+                        wxYES_NO | wxCANCEL | wxCANCEL_DEFAULT | wxICON_QUESTION);
+    ask.SetYesNoCancelLabels("&Save", "&Discard", "&Cancel");
+    switch (ask.ShowModal()) {
+    case wxID_YES:
+        // A running tour makes saving wait; the user has chosen, so it ends now.
+        if (busy()) {
+            wxCommandEvent stop;
+            OnLockMemo(stop);
+        }
+        return saveMemoList();
+    case wxID_NO:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MyFrame::OnClose(wxCloseEvent& event) {
+    // A close that cannot be refused (the session ends) gets no question it could not honour.
+    if (event.CanVeto() && !keepMemoChanges("Save changes to the memo list before closing?")) {
+        event.Veto();
+        return;
+    }
+    event.Skip(); // the frame's own handling destroys it
+}
+
+namespace {
+
+// "28, 61, 95": the first ten lines, then ", ..." for the rest.
+wxString lineList(const std::vector<int>& lines) {
+    wxString out;
+    const size_t shown = std::min<size_t>(lines.size(), 10);
+    for (size_t i = 0; i < shown; ++i)
+        out += wxString::Format(i ? ", %d" : "%d", lines[i]);
+    if (lines.size() > shown)
+        out += ", ...";
+    return out;
+}
+
+} // namespace
 
 void MyFrame::readMemo() {
     if (m_waveFileName.IsEmpty())
@@ -98,35 +199,49 @@ void MyFrame::readMemo() {
     m_requestedWindowLen = 0;
     // Every record goes, whatever state the lists are in; no group is current afterwards.
     clearMemoList();
+    m_memoModified = false;
+    m_memoOnDiskName.clear();
+    m_memoBackupPending = false;
 
     const std::optional<wxString> base = besideWave("");
     if (!base)
         return;
     const wxString memoName = *base + ".vlh";
     const wxString textName = *base + ".txt";
+    // The file a save will replace, as it is now (absent included), to see later changes.
+    std::string bytes;
+    m_memoOnDisk = fingerprintFile(pathOf(memoName), &bytes);
+    m_memoOnDiskName = memoName;
     wxString name;
     MemoListRead list;
+    auto readText = [&] {
+        name = textName;
+        std::string text;
+        if (fingerprintFile(pathOf(name), &text).exists)
+            list = readMemoListBytes(text);
+    };
     switch (m_fileKind) {
     case fileWave:
         name = memoName;
-        list = readMemoListFile(pathOf(name));
-        if (list.result == MemoListRead::readOpenFailed) {
-            name = textName;
-            list = readMemoListFile(pathOf(name));
-        }
+        if (m_memoOnDisk.exists)
+            list = readMemoListBytes(bytes);
+        else
+            readText();
         break;
     case fileMemoList:
         name = memoName;
-        list = readMemoListFile(pathOf(name));
+        if (m_memoOnDisk.exists)
+            list = readMemoListBytes(bytes);
         break;
     case fileMemoText:
-        name = textName;
-        list = readMemoListFile(pathOf(name));
+        readText();
         break;
     default:
         wxLogMessage("memo list read failed.");
         return;
     }
+    // Whatever the memo-list file held that this list cannot give back is kept at the first save.
+    m_memoBackupPending = name == memoName && m_memoOnDisk.exists && !list.keptWhole;
     if (list.result == MemoListRead::readOpenFailed) {
         wxLogMessage("memo list read failed.");
         return;
@@ -139,7 +254,9 @@ void MyFrame::readMemo() {
     adoptMemoSlots(list.slots);
     m_requestedWindowLen = list.requestedWindowLen;
 
-    // A damaged file keeps the groups read before the damage, but says it failed.
+    if (!list.damagedLines.empty())
+        wxLogMessage("%s : line %s damaged, read as 0.", name, lineList(list.damagedLines));
+    // A cut file keeps the groups read before the damage, but says it failed.
     if (list.result == MemoListRead::readDamaged)
         wxLogMessage("memo list read failed.");
     else

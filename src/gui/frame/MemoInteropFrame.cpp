@@ -102,6 +102,8 @@ void MyFrame::OnImportMemos(wxCommandEvent&) {
         wxLogMessage("wave file not read.");
         return;
     }
+    if (!keepMemoChanges("Save changes to the memo list before importing memos?"))
+        return;
     wxFileDialog dialog(this, "Import memos", "", "",
                         "TextGrid and label files (*.TextGrid;*.txt)|*.TextGrid;*.txt|all files "
                         "(*)|*",
@@ -136,6 +138,7 @@ void MyFrame::OnImportMemos(wxCommandEvent&) {
     adoptMemoSlots(imported.slots);
     // Saving must ask before this list replaces the sound's memo-list file.
     m_fileKind = fileTranscript;
+    m_memoModified = true;
     m_canvasPanelSub->Refresh();
     m_canvasPanel->Refresh();
 

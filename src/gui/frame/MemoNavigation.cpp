@@ -316,6 +316,7 @@ void MyFrame::saveMemoPos() {
                 if (shape->m_termNo != memo->m_termNo)
                     continue;
                 matched = true;
+                m_memoModified = true;
                 memo->m_relX = fractionOf(shape->m_pos.x, size.x);
                 memo->m_relY = fractionOf(shape->m_pos.y, size.y);
                 // Float arithmetic, as a memo's frequency is set when it is added.

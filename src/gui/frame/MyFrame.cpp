@@ -14,6 +14,7 @@
 wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_MENU(ID_Quit, MyFrame::OnQuit)
     EVT_MENU(ID_About, MyFrame::OnAbout)
+    EVT_CLOSE(MyFrame::OnClose)
     EVT_SIZE(MyFrame::OnSize)
     EVT_BUTTON(ID_Read, MyFrame::OnRead)
     EVT_BUTTON(ID_Save, MyFrame::OnSave)
@@ -319,7 +320,8 @@ void MyFrame::init(wxString path) {
 }
 
 void MyFrame::OnQuit(wxCommandEvent&) {
-    Close(true);
+    // Not forced: unsaved memos get their question, and Cancel keeps the window.
+    Close();
 }
 
 void MyFrame::OnAbout(wxCommandEvent&) {

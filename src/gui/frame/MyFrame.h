@@ -24,6 +24,7 @@
 
 #include "gui/app/IProcMemoListener.h"
 #include "gui/panels/myCanvasPanel.h"
+#include "engine/memo/MemoFileGuard.h"
 #include "engine/sound/ParameterBlock.h"
 
 class CArchMemo;
@@ -153,6 +154,25 @@ public:
     // fileTranscript).
     void OnSave(wxCommandEvent& event);
     void toSaveMemoToFile() override;
+    // OnSave's work. Before replacing the file it asks when another program changed it since it
+    // was read (overwrite, keep both by saving beside it, or cancel), and keeps a list that was
+    // read damaged as a numbered ".bak" first. True when the list is on disk afterwards.
+    bool saveMemoList();
+    // Before the memo list is replaced or the window closes: when the list has changes that
+    // were not saved, asks Save / Discard / Cancel with `question`. False when the user
+    // cancelled or the save failed; the caller then leaves everything as it is.
+    bool keepMemoChanges(const wxString& question);
+    // wxEVT_CLOSE_WINDOW: asks about unsaved memos, unless the close cannot be refused.
+    void OnClose(wxCloseEvent& event);
+    // Every change of the memo list's records sets it; reading or saving the list clears it.
+    bool m_memoModified = false;
+    // The memo-list file as last read or saved (m_memoOnDiskName empty: none known), so that a
+    // save sees a change made by another program.
+    FileFingerprint m_memoOnDisk;
+    wxString m_memoOnDiskName;
+    // The list was read from a file that saving would not give back byte for byte (damaged,
+    // cut, or foreign): the first save keeps that file as a backup.
+    bool m_memoBackupPending = false;
     // Replaces the memo list by the sound's memo-list file or old memo text (by m_fileKind)
     // and sets m_requestedWindowLen; the overview gets one "+" per group, the main panel none.
     void readMemo();

@@ -26,6 +26,11 @@ bool MyFrame::readTrn() {
     // The old list goes first, unless it is broken: then it stays for the user to see.
     if (!clearIntactMemoList())
         return false;
+    // What the transcript holds is what the list holds: nothing unsaved yet. Saving asks before
+    // it replaces a memo-list file (m_fileKind), so no file is watched.
+    m_memoModified = false;
+    m_memoOnDiskName.clear();
+    m_memoBackupPending = false;
 
     const std::optional<wxString> trn = besideWave(".trn");
     if (!trn)

@@ -6,6 +6,7 @@
 #include <wx/dir.h>
 
 #include "MemoLists.h"
+#include "engine/memo/MemoInterop.h"
 #include "engine/memo/MemoListFile.h"
 #include "support/Dialogs.h"
 #include "support/MemoGroups.h"
@@ -223,7 +224,10 @@ TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
 
     // The import replaces the list in the window, with the same stretch as before.
     frame->deleteMemo(frame->m_curTitle, 0);
-    viaDialog(ID_ImportMemos, grid);
+    Asked asked;
+    wxCommandEvent import(wxEVT_MENU, ID_ImportMemos);
+    wxTEST_DIALOG(frame->ProcessWindowEvent(import), ExpectQuestion(wxID_NO, &asked),
+                  wxExpectModal<wxFileDialog>(grid));
     const CArchMemo* param = frame->paramMemoAt(1);
     ASSERT_EQ(tup(newLog().back(), frame->memoSlotCount(), frame->termListAt(1)->GetCount()),
               tup(grid + " : 2 memo groups imported.", 2u, 2u));
@@ -231,4 +235,110 @@ TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
                   frame->m_fileKind, param->m_viewStart + param->m_viewCursor,
                   int(memoAt(*frame, 1, 1)->m_relX * 600)),
               tup("vowel", CArchMemo::Mid, 3, 16000, 300));
+}
+
+TEST_F(MemoFileTest, DamagedListsKeepEveryGroupAndTheOriginalOnce) {
+    // Places off the panel (a transcript's relY 1.11, a negative relX) are drawn clamped and
+    // saved as they were read: byte for byte, and no backup is needed.
+    std::string odd = memoList(2);
+    odd.replace(odd.find("0.187500"), 8, "1.110000");
+    odd.replace(odd.find("0.062500"), 8, "-0.500000");
+    const std::string vlh = dir.file("talk.vlh", odd);
+    openWav();
+    EXPECT_EQ(tup(plus(0)->m_pos.x, plus(1)->m_pos.x), tup(0, 400));
+    save();
+    EXPECT_EQ(tup(readAll(vlh), fileCount()), tup(odd, 2u));
+
+    // One damaged number in eight groups costs that number only; the line is named. The first
+    // save keeps the damaged file, a later damaged one goes beside it under the next number.
+    const std::string full = memoList(8);
+    std::string damaged[2] = {full, full};
+    for (int i = 0; i < 2; ++i) {
+        const size_t at = full.find(i ? "\r\n60000\r\n" : "\r\n30000\r\n") + 2;
+        damaged[i][at] = 'x';
+        const int line = int(std::count(full.begin(), full.begin() + at, '\n')) + 1;
+        dir.file("talk.vlh", damaged[i]);
+        newLog();
+        open(dir.path() + "/talk.wav");
+        EXPECT_EQ(tup(frame->memoSlotCount(), newLog().at(1)),
+                  tup(8u, vlh + " : line " + std::to_string(line) + " damaged, read as 0."));
+        save();
+        const std::string backup = vlh + (i ? ".bak2" : ".bak");
+        EXPECT_EQ(newLog(), (Lines{vlh + " kept as " + backup + " before saving.",
+                                   vlh + " memo list saved."}));
+        EXPECT_EQ(tup(readAll(backup), readMemoListFile(vlh).slots.size()), tup(damaged[i], 8u));
+    }
+    save(); // a clean list: no more copies
+    EXPECT_EQ(tup(readAll(vlh + ".bak"), fileCount()), tup(damaged[0], 4u));
+}
+
+TEST_F(MemoFileTest, AListChangedOnDiskAsksOverwriteKeepBothOrCancel) {
+    const std::string vlh = dir.file("talk.vlh", memoList(3));
+    openWav();
+    record(0, 0)->m_memoText = "mine";
+    std::string mine;
+    ASSERT_TRUE(formatMemoList(frame->memoSlotRefs(), mine));
+    dir.file("talk.vlh", memoList(5)); // another program's
+
+    Asked asked;
+    wxTEST_DIALOG(save(), ExpectQuestion(wxID_CANCEL, &asked));
+    EXPECT_EQ(tup(asked.caption, asked.message, readAll(vlh), log().back()),
+              tup("Memo list changed on disk",
+                  vlh + " has been changed by another program since it was read.\nOverwrite it, "
+                        "keep both (save this list beside it), or cancel?",
+                  memoList(5), "quit to save"));
+    // Keep both: ours beside theirs, which stays; the next save asks again.
+    const std::string beside = dir.path() + "/talk-2.vlh";
+    wxTEST_DIALOG(save(), ExpectQuestion(wxID_NO, &asked));
+    EXPECT_EQ(tup(readAll(beside), readAll(vlh), log().back()),
+              tup(mine, memoList(5), beside + " memo list saved."));
+    wxTEST_DIALOG(save(), ExpectQuestion(wxID_YES, &asked));
+    save(); // our own file now: no question
+    EXPECT_EQ(tup(readAll(vlh), fileCount()), tup(mine, 3u));
+}
+
+// Closing the window, opening a file and importing memos over unsaved changes ask first.
+using UnsavedMemos = MemoInteropTest;
+
+TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
+    const std::string vlh = dir.path() + "/talk.vlh";
+    const std::string files[3] = {"", dir.path() + "/talk.wav", dir.path() + "/none.TextGrid"};
+    const char* before[3] = {"closing?", "opening another file?", "importing memos?"};
+    const wxString cwd = wxGetCwd(); // opening moves into the scratch folder, which goes
+    for (int trigger = 0; trigger < 3; ++trigger) {
+        for (int answer : {wxID_YES, wxID_NO, wxID_CANCEL}) {
+            SCOPED_TRACE(testing::Message() << trigger << " " << answer);
+            wxRemoveFile(vlh);
+            TearDown();
+            SetUp();
+            wxCommandEvent command(trigger == 1 ? wxEVT_BUTTON : wxEVT_MENU,
+                                   trigger == 1 ? ID_Read : ID_ImportMemos);
+            // Unchanged, nothing asks (an unexpected dialog fails the test).
+            if (trigger == 1 && answer == wxID_YES)
+                wxTEST_DIALOG(frame->ProcessWindowEvent(command),
+                              wxExpectModal<wxFileDialog>(files[1]));
+            addGroup(0, "first");
+            // A running tour does not skip the question; Save ends it first.
+            frame->m_tourRunning = trigger == 0;
+            auto act = [&] { trigger ? frame->ProcessWindowEvent(command) : frame->Close(); };
+            Asked asked;
+            if (trigger && answer != wxID_CANCEL) {
+                wxTEST_DIALOG(act(), ExpectQuestion(answer, &asked),
+                              wxExpectModal<wxFileDialog>(files[trigger]));
+            } else {
+                wxTEST_DIALOG(act(), ExpectQuestion(answer, &asked));
+            }
+            // Reopening the sound reads what was saved; the import finds no file.
+            const bool kept = answer == wxID_CANCEL;
+            EXPECT_EQ(tup(asked.message, asked.caption, wxFileExists(vlh),
+                          wxTheApp->IsScheduledForDestruction(frame), bool(frame->m_tourRunning),
+                          frame->memoSlotCount()),
+                      tup("Save changes to the memo list before " + std::string(before[trigger]),
+                          "Unsaved memos", answer == wxID_YES, trigger == 0 && !kept,
+                          trigger == 0 && answer != wxID_YES,
+                          kept || trigger != 1 || answer == wxID_YES ? 1u : 0u));
+            frame->m_tourRunning = false;
+        }
+    }
+    wxSetWorkingDirectory(cwd);
 }
