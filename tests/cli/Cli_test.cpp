@@ -205,10 +205,10 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     }
     unlink(link.c_str());
 
-    // A damaged list: what it held goes out, the run fails.
+    // A damaged list fails the run, and nothing goes out.
     TempFile cut("Ver. 2.51\r\n1\r\n", "cut.vlh");
     r = cli({"memos", "export", cut.path, "--format", "csv"});
-    EXPECT_TRUE(r.status == 1 && r.err == "memo list read failed.\n") << r.err;
+    EXPECT_TRUE(r.status == 1 && r.err == "memo list read failed.\n" && r.out.empty()) << r.err;
     EXPECT_EQ(cli({"memos", "import", grid.path, "-o", back.path}).status, 1);
     EXPECT_EQ(cli({"memos", "export", vlh.path, "--format", "praat"}).err.substr(0, 56),
               "vocalith-cli: --format needs textgrid, audacity or csv.\n");
