@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-// Interleaved samples as `format` (SF_FORMAT_*); false when the library cannot write it. 16-bit
-// samples go into float formats as s / 32768 (the library would store them unscaled).
-template <typename T>
-bool writeEncoded(const std::string& path, int format, const std::vector<T>& samples,
-                  int channels = 1, int rate = 44100) {
+// Interleaved samples as `format` (SF_FORMAT_*); false when the library cannot write it. Float
+// formats get s / 32768 (the library would store 16-bit samples unscaled).
+inline bool writeEncoded(const std::string& path, int format, const std::vector<int16_t>& samples,
+                         int channels = 1, int rate = 44100) {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
@@ -20,22 +19,13 @@ bool writeEncoded(const std::string& path, int format, const std::vector<T>& sam
     if (!f)
         return false;
     const sf_count_t frames = sf_count_t(samples.size()) / channels;
-    sf_count_t written = 0;
+    std::vector<double> scaled(samples.begin(), samples.end());
+    for (double& v : scaled)
+        v /= 32768.0;
     const int sub = format & SF_FORMAT_SUBMASK;
-    if constexpr (sizeof(T) == 2) {
-        if (sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE) {
-            std::vector<double> scaled(samples.begin(), samples.end());
-            for (double& v : scaled)
-                v /= 32768.0;
-            written = sf_writef_double(f, scaled.data(), frames);
-        } else {
-            written = sf_writef_short(f, samples.data(), frames);
-        }
-    }
-    else if constexpr (sizeof(T) == 4)
-        written = sf_writef_int(f, samples.data(), frames);
-    else
-        written = sf_writef_double(f, samples.data(), frames);
+    const sf_count_t written = sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE
+                                   ? sf_writef_double(f, scaled.data(), frames)
+                                   : sf_writef_short(f, samples.data(), frames);
     sf_close(f);
     return written == frames;
 }

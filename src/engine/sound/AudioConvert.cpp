@@ -195,7 +195,8 @@ Written writeConverted(const std::string& source, const std::string& target,
     }
     const auto dataBytes = uint32_t(frames * 2 * d.channels());
     writeWavHeader(header, dataBytes, d.rate(), 16, int16_t(d.channels()));
-    ok = ok && result == ConvertResult::ok && pwrite(fd, header, sizeof header, 0) == kWavHeaderBytes;
+    ok = ok && result == ConvertResult::ok &&
+         pwrite(fd, header, sizeof header, 0) == kWavHeaderBytes;
     ok = ok && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (!ok) {
@@ -315,7 +316,9 @@ WavConversion convertBeside(const std::string& source, const std::string& cacheF
             break;
         for (int i = 0; i < 1000; ++i) {
             out.path = folder + "/" + base +
-                       (i == 0 ? ".wav" : i == 1 ? "-16bit.wav" : "-16bit-" + std::to_string(i) + ".wav");
+                       (i == 0   ? ".wav"
+                        : i == 1 ? "-16bit.wav"
+                                 : "-16bit-" + std::to_string(i) + ".wav");
             if (exists(out.path)) {
                 if (sameSound(out.path, source)) {
                     out.reused = true;

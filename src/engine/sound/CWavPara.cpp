@@ -251,8 +251,12 @@ CWavPara::resultWavPara CWavPara::readOpened(const char* path) {
         }
     }
     if (m_totalSamples > 0) {
-        m_max = chosen == AnalysedChannel::mix ? hiMix : chosen == AnalysedChannel::right ? hi2 : hi1;
-        m_min = chosen == AnalysedChannel::mix ? loMix : chosen == AnalysedChannel::right ? lo2 : lo1;
+        m_max = chosen == AnalysedChannel::mix     ? hiMix
+                : chosen == AnalysedChannel::right ? hi2
+                                                   : hi1;
+        m_min = chosen == AnalysedChannel::mix     ? loMix
+                : chosen == AnalysedChannel::right ? lo2
+                                                   : lo1;
         if (stereo) {
             m_max1 = hi1;
             m_min1 = lo1;

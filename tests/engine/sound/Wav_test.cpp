@@ -98,15 +98,17 @@ TEST(CWavPara, StereoOverviewAndChannelSelect) {
     // the mean with halves away from zero.
     TempFile pairs(testwav::wav({1, 2, -1, -2, 3, -3, -32768, 32767, 32767, 32767}, 2));
     using S = std::vector<int16_t>;
-    for (const auto& [channel, expected] : {std::pair{AnalysedChannel::right, S{2, -2, -3, 32767, 32767}},
-                                            std::pair{AnalysedChannel::mix, S{2, -2, 0, -1, 32767}}}) {
+    for (const auto& [channel, expected] :
+         {std::pair{AnalysedChannel::right, S{2, -2, -3, 32767, 32767}},
+          std::pair{AnalysedChannel::mix, S{2, -2, 0, -1, 32767}}}) {
         CWavPara p;
         p.m_analysedChannel = channel;
         ASSERT_EQ(p.setSizeFromWav(pairs.c_str()), CWavPara::resultOK);
         EXPECT_EQ(std::make_tuple(S(p.m_cache1, p.m_cache1 + 5), S(p.m_overview, p.m_overview + 5),
                                   p.m_max, p.m_min, p.m_cache2[2]),
                   std::make_tuple(expected, expected, int16_t(32767),
-                                  *std::min_element(expected.begin(), expected.end()), int16_t(-3)));
+                                  *std::min_element(expected.begin(), expected.end()),
+                                  int16_t(-3)));
     }
 }
 
