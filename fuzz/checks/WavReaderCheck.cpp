@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "FuzzChecks.h"
 #include "FuzzSupport.h"
@@ -174,6 +175,22 @@ std::string check(const uint8_t* data, size_t size) {
     const CWavPara::resultWavPara result = wave.setSizeFromWav(path.c_str());
     if (result != e.result)
         return broken("result %d, expected %d", int(result), int(e.result));
+    // The same bytes held in memory (how the command line reads converted sounds) must give the
+    // same sound.
+    CWavPara inMemory(windowMax, cacheLen);
+    const CWavPara::resultWavPara fromImage =
+        inMemory.setSizeFromImage(std::vector<unsigned char>(data, data + size), "memory");
+    if (fromImage != result)
+        return broken("from memory: result %d, from the file %d", int(fromImage), int(result));
+    if (result == CWavPara::resultOK) {
+        if (std::string broken = checkRead(inMemory, data + e.dataAt, e, windowMax, cacheLen);
+            !broken.empty())
+            return "from memory: " + broken;
+        if (std::string broken =
+                checkWindow(inMemory, data + e.dataAt, inMemory.m_totalSamples / 2);
+            !broken.empty())
+            return "from memory: " + broken;
+    }
     if (result != CWavPara::resultOK) {
         // A failed read leaves no window to fill; asking for one must stay harmless.
         wave.setSiii();

@@ -10,6 +10,7 @@
 #include "engine/memo/DemoMemos.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/SiblingPath.h"
+#include "engine/sound/AudioConvert.h"
 #include "engine/sound/CWavPara.h"
 #include "engine/sound/DemoVoice.h"
 #include "engine/sound/WavHeader.h"
@@ -34,7 +35,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage: vocalith-cli info FILE.wav\n"
+    "usage: vocalith-cli info FILE.wav [--channel left|right|mix]\n"
     "       vocalith-cli voiceprint FILE.wav [options] [--npy DIR] [--png FILE [picture options]]\n"
     "       vocalith-cli pitch FILE.wav [options] [--hamming]\n"
     "       vocalith-cli demo OUT.wav\n"
@@ -70,6 +71,10 @@ const char* const kUsage =
     "  --noise X       [NoiseParameter]\n"
     "  --threads N     threads of the frame loop, 1 to 1024 (default: every core)\n"
     "  --hamming       pitch: judge harmonics on the Hamming voiceprint (default: restored)\n"
+    "  --channel C     of a stereo sound: left (default), right or mix (their rounded mean)\n"
+    "\n"
+    "FILE may also be a WAV of other sample formats, FLAC, Ogg, AIFF, CAF or MP3: it is\n"
+    "converted to 16 bits in memory first.\n"
     "\n"
     "picture options (voiceprint --png):\n"
     "  --size WxH      the picture's size in pixels, 200x150 to 4096x4096 (default 1200x600)\n"
@@ -80,7 +85,8 @@ const char* const kUsage =
 struct Options {
     std::string command;
     std::string file;
-    std::optional<std::string> start, ssft, interval, frames, noise, threads;
+    std::optional<std::string> start, ssft, interval, frames, noise, threads, channelName;
+    AnalysedChannel channel = AnalysedChannel::left;
     bool fine = false;
     bool hamming = false;
     std::string npyDir, pngFile;
@@ -154,9 +160,11 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
         };
         std::optional<std::string> path;
         bool ok = true;
-        if (a.size() > 1 && a[0] == '-' && !analysis)
-            return "info takes no options.";
-        if (a == "--start")
+        if (a.size() > 1 && a[0] == '-' && !analysis && a != "--channel")
+            return "info takes no options but --channel.";
+        if (a == "--channel")
+            ok = value(o.channelName);
+        else if (a == "--start")
             ok = value(o.start);
         else if (a == "--ssft")
             ok = value(o.ssft);
@@ -193,6 +201,12 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
     }
     if (o.file.empty())
         return "no file given.";
+    if (o.channelName) {
+        const std::optional<AnalysedChannel> c = parseAnalysedChannel(*o.channelName);
+        if (!c)
+            return "--channel needs left, right or mix.";
+        o.channel = *c;
+    }
     if (o.pngFile.empty() && (o.pictureSize || o.memoFile || o.pitchOverlay || o.plainPicture))
         return "--size, --pitch, --memos and --plain go with --png.";
     if (o.plainPicture && (o.pictureSize || o.memoFile || o.pitchOverlay))
@@ -206,23 +220,18 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
 // Reads the file and sets what opening it in the program sets: the normal-mode defaults, the
 // work memory sized for them, the ranges and the window at the start of the sound. Failures are
 // reported with the program's own log lines.
-bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err) {
-    switch (wave.setSizeFromWav(path.c_str())) {
-    case CWavPara::resultOK:
-        break;
-    case CWavPara::resultChannelCount:
-        err << "wave file reading failed.\nchannel count 1 or 2.\n";
-        return false;
-    case CWavPara::resultQuantBit:
-        err << "wave file reading failed.\nquat bit 16.\n";
-        return false;
-    case CWavPara::resultNotPcm:
-        err << "wave file reading failed.\nwave format not integer PCM.\n";
-        return false;
-    default:
-        err << "wave file reading failed.\n";
+// Sounds in other formats are converted to 16 bits in memory and analysed the same way.
+bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err,
+               AnalysedChannel channel = AnalysedChannel::left) {
+    wave.m_analysedChannel = channel;
+    const SoundRead read = readSound(wave, path);
+    if (read.read != CWavPara::resultOK) {
+        for (const std::string& line : refusalLines(read))
+            err << line << "\n";
         return false;
     }
+    if (wave.m_channelCount == 2)
+        err << analysedChannelLine(channel) << "\n";
     if (wave.m_sampleFreq < 16000)
         err << "too low SamplFreq to play sound.\n";
     wave.m_cursor = 0;
@@ -660,7 +669,7 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return 1;
     CWavPara wave;
     CWorkMemory work;
-    if (!openSound(o.file, wave, work, err))
+    if (!openSound(o.file, wave, work, err, o.channel))
         return 1;
     if (o.command == "info") {
         printInfo(wave, work, out);

@@ -1,4 +1,5 @@
 #include "cli/CliRun.h"
+#include "support/EncodedSound.h"
 
 #include <zlib.h>
 
@@ -93,7 +94,7 @@ TEST(Cli, InfoShowsWhatOpeningSets) {
               "[ExcutionSec]=9.985[s]\n[FreqrRnage]=[0,8000]\n[dBRnage]=[-160.0,0.0]\n");
 
     const std::pair<std::string, std::string> failures[] = {
-        {testwav::header({1, 1, 44100, 8}, 0), "wave file reading failed.\nquat bit 16.\n"},
+        {testwav::header({1, 1, 44100, 40}, 0), "wave file reading failed.\nquat bit 16.\n"},
         {testwav::header({1, 3}, 0), "wave file reading failed.\nchannel count 1 or 2.\n"},
         {"RIFF", "wave file reading failed.\n"},
         {testwav::wav(std::vector<int16_t>(1000)), "data length not enough.\n"},
@@ -212,4 +213,43 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     EXPECT_EQ(cli({"memos", "import", grid.path, "-o", back.path}).status, 1);
     EXPECT_EQ(cli({"memos", "export", vlh.path, "--format", "praat"}).err.substr(0, 56),
               "vocalith-cli: --format needs textgrid, audacity or csv.\n");
+}
+
+// A FLAC is analysed exactly as the same samples in a 16-bit WAV; of a stereo file the channel
+// asked for (mix: (2a + 0) / 2 = a), said once on stderr; a converted sound too short for one
+// frame gets the window's message. a and b have pitches of 180 and 250 Hz.
+TEST(Cli, ConvertedSoundsAndChannels) {
+    ScratchDir d;
+    std::vector<int16_t> a, b, ab, twiceA;
+    auto voice = [](int i, double hz) {
+        const double w = 2 * M_PI * hz / 16000 * i;
+        return int16_t(3000 * (std::sin(w) + std::sin(2 * w) + std::sin(3 * w)));
+    };
+    for (int i = 0; i < 8000; ++i) {
+        a.push_back(voice(i, 180));
+        b.push_back(voice(i, 250));
+        ab.insert(ab.end(), {a.back(), b.back()});
+        twiceA.insert(twiceA.end(), {int16_t(2 * a.back()), 0});
+    }
+    const std::string flac = d.path() + "/ab.flac";
+    ASSERT_TRUE(writeEncoded(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, ab, 2, 16000));
+    auto pitch = [&](const std::string& file, const std::string& channel = "left") {
+        const CliRun r = cli({"pitch", file, "--channel", channel});
+        return std::make_tuple(r.status, r.out, r.err);
+    };
+    using Run = std::tuple<int, std::string, std::string>;
+    const Run monoA = pitch(d.file("a.wav", testwav::wav(a, 1, 16000))),
+              monoB = pitch(d.file("b.wav", testwav::wav(b, 1, 16000)));
+    EXPECT_NE(std::get<1>(monoA), std::get<1>(monoB));
+    EXPECT_EQ(pitch(flac), Run(0, std::get<1>(monoA), "stereo sound: left channel analysed.\n"));
+    EXPECT_EQ(pitch(flac, "right"),
+              Run(0, std::get<1>(monoB), "stereo sound: right channel analysed.\n"));
+    EXPECT_EQ(pitch(d.file("2a.wav", testwav::wav(twiceA, 2, 16000)), "mix"),
+              Run(0, std::get<1>(monoA), "stereo sound: mix of both channels analysed.\n"));
+    EXPECT_EQ(std::get<2>(pitch(flac, "centre")).find("--channel needs left, right or mix."),
+              std::string("vocalith-cli: ").size());
+
+    a.resize(4410); // 0.1 s
+    ASSERT_TRUE(writeEncoded(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, a, 1, 44100));
+    EXPECT_EQ(cli({"info", flac}).err, "data length not enough.\n");
 }

@@ -1,6 +1,5 @@
 #include "engine/sound/CWavPara.h"
 
-#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -133,12 +132,31 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
         std::fclose(m_file);
         m_file = nullptr;
     }
+    m_image.clear();
     if (!path)
         return resultReadError;
     m_file = std::fopen(path, "rb");
     if (!m_file)
         return resultReadError;
+    return readOpened(path);
+}
 
+CWavPara::resultWavPara CWavPara::setSizeFromImage(std::vector<unsigned char> image,
+                                                   const char* name) {
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    m_image = std::move(image);
+    if (!name || m_image.empty())
+        return resultReadError;
+    m_file = fmemopen(m_image.data(), m_image.size(), "rb");
+    if (!m_file)
+        return resultReadError;
+    return readOpened(name);
+}
+
+CWavPara::resultWavPara CWavPara::readOpened(const char* path) {
     WavFormat format;
     uint32_t dataBytes = 0;
     if (const resultWavPara r = readChunks(m_file, format, m_dataStart, dataBytes); r != resultOK)
@@ -153,8 +171,6 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
         return resultQuantBit;
     if (!format.pcm)
         return resultNotPcm;
-    if (fseeko(m_file, off_t(m_dataStart), SEEK_SET) != 0)
-        return resultReadError;
 
     const int32_t frameBytes = 2 * m_channelCount;
     std::free(m_readBuf);
@@ -165,10 +181,15 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
 
     // Never trust the header's size: truncated files and streaming headers (0xFFFFFFFF) claim
     // more than is there, and every buffer below is sized from this count.
+    // (Seeking to the end measures a memory image as well as a file.)
     int64_t framesInFile = 0;
-    struct stat st;
-    if (fstat(fileno(m_file), &st) == 0 && st.st_size > m_dataStart)
-        framesInFile = (int64_t(st.st_size) - m_dataStart) / frameBytes;
+    if (fseeko(m_file, 0, SEEK_END) == 0) {
+        const off_t size = ftello(m_file);
+        if (size > m_dataStart)
+            framesInFile = (int64_t(size) - m_dataStart) / frameBytes;
+    }
+    if (fseeko(m_file, off_t(m_dataStart), SEEK_SET) != 0)
+        return resultReadError;
     const int64_t claimed = int64_t(dataBytes / 2) / m_channelCount;
     m_totalSamples = int32_t(std::min(claimed, framesInFile));
     // The window is copied out of the cache, so it cannot be longer than the cache.
@@ -186,7 +207,9 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
     }
 
     const bool stereo = m_channelCount == 2;
+    const AnalysedChannel chosen = stereo ? m_analysedChannel : AnalysedChannel::left;
     int16_t lo1 = INT16_MAX, hi1 = INT16_MIN, lo2 = INT16_MAX, hi2 = INT16_MIN;
+    int16_t loMix = INT16_MAX, hiMix = INT16_MIN;
     for (int64_t first = 0; first < m_totalSamples; first += m_cacheLen) {
         const int32_t n = int32_t(std::min<int64_t>(m_cacheLen, m_totalSamples - first));
         const size_t want = size_t(n) * size_t(frameBytes);
@@ -199,9 +222,12 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
         for (int64_t k = (first + m_overviewStep - 1) / m_overviewStep;
              k < m_overviewLen && k * m_overviewStep < first + n; ++k) {
             const int64_t at = (k * m_overviewStep - first) * m_channelCount;
-            m_overview1[k] = frames[at];
-            if (stereo)
+            if (stereo) {
+                m_overview1[k] = analysedSample(chosen, frames[at], frames[at + 1]);
                 m_overview2[k] = frames[at + 1];
+            } else {
+                m_overview1[k] = frames[at];
+            }
         }
         if (stereo) {
             for (int32_t i = 0; i < n; ++i) {
@@ -209,6 +235,13 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
                 hi1 = std::max(hi1, frames[2 * i]);
                 lo2 = std::min(lo2, frames[2 * i + 1]);
                 hi2 = std::max(hi2, frames[2 * i + 1]);
+            }
+            if (chosen == AnalysedChannel::mix) {
+                for (int32_t i = 0; i < n; ++i) {
+                    const int16_t v = analysedSample(chosen, frames[2 * i], frames[2 * i + 1]);
+                    loMix = std::min(loMix, v);
+                    hiMix = std::max(hiMix, v);
+                }
             }
         } else {
             for (int32_t i = 0; i < n; ++i) {
@@ -218,8 +251,12 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
         }
     }
     if (m_totalSamples > 0) {
-        m_max = hi1;
-        m_min = lo1;
+        m_max = chosen == AnalysedChannel::mix     ? hiMix
+                : chosen == AnalysedChannel::right ? hi2
+                                                   : hi1;
+        m_min = chosen == AnalysedChannel::mix     ? loMix
+                : chosen == AnalysedChannel::right ? lo2
+                                                   : lo1;
         if (stereo) {
             m_max1 = hi1;
             m_min1 = lo1;
@@ -250,7 +287,7 @@ void CWavPara::storeFrames(const int16_t* frames, int32_t count, int16_t* first,
         return;
     }
     for (int32_t i = 0; i < count; ++i) {
-        first[i] = frames[2 * i];
+        first[i] = analysedSample(m_analysedChannel, frames[2 * i], frames[2 * i + 1]);
         second[i] = frames[2 * i + 1];
     }
 }

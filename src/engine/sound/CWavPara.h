@@ -2,12 +2,17 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
+
+#include "engine/sound/AnalysedChannel.h"
 
 // One opened sound: its format, a cache of samples read from the file, a decimated overview
 // of the whole file, the analysis window (channel 1 as doubles and as 16-bit integers), the
 // view position and the plot ranges.
 //
 // Sample counts and positions count samples per channel from the start of the data chunk.
+// Of a stereo file, m_cache1, m_overview1, m_max and m_min (and so the window) hold the channel
+// m_analysedChannel chooses; m_cache2 and m_overview2 the file's second channel.
 // The RIFF/WAVE file is read chunk by chunk: a "fmt?" chunk of at least 16 bytes (plain PCM, or
 // WAVE_FORMAT_EXTENSIBLE with the PCM sub-format), then a "data" chunk; any other chunk before,
 // between or after them (LIST, JUNK, bext, fact, cue, ...) is skipped with its pad byte. The
@@ -43,6 +48,9 @@ public:
     // Reads the header and every sample once (cache, overview, extremes). A data size larger
     // than the file holds is lowered to the samples really present.
     resultWavPara setSizeFromWav(const char* path);
+    // The same for a WAV file's bytes held in memory (a converted sound); `name` is kept as
+    // m_path. The object keeps the bytes until it is destroyed or reads another sound.
+    resultWavPara setSizeFromImage(std::vector<unsigned char> image, const char* name);
 
     // Make sure the cache covers the window at m_windowStart and fill m_window (doubles) or
     // m_windowInt. Window entries that could not be read (failed seek or short read, or a
@@ -101,6 +109,8 @@ public:
     int32_t m_freqHigh = 0;
     double m_dbLow = 0.0;
     double m_dbHigh = 0.0;
+    // Set before reading; see AnalysedChannel.h.
+    AnalysedChannel m_analysedChannel = AnalysedChannel::left;
 
 private:
     struct WavFormat {
@@ -111,6 +121,7 @@ private:
     };
     static resultWavPara readChunks(FILE* f, WavFormat& format, int64_t& dataStart,
                                     uint32_t& dataBytes);
+    resultWavPara readOpened(const char* path);
     template <typename T> bool fillWindow(T* target);
     bool loadCache(int32_t start);
     void storeFrames(const int16_t* frames, int32_t count, int16_t* first, int16_t* second) const;
@@ -118,4 +129,5 @@ private:
     // Frames of the cache that really came from the file, counted from m_cacheStart; a refill
     // that fell short is retried on the next call.
     int32_t m_cacheFilled = 0;
+    std::vector<unsigned char> m_image; // the bytes m_file reads, for a sound held in memory
 };

@@ -6,11 +6,16 @@
 #include "gui/app/Require.h"
 #include "engine/sound/CWavPara.h"
 #include "engine/sound/SiblingPath.h"
+#include "engine/sound/AudioConvert.h"
+#include "engine/memo/MemoListFile.h"
+
+#include <cstdio>
+#include <memory>
 
 namespace {
 
-// The kind of file a path names, by the first of the extensions that occurs anywhere in it
-// (not only at its end), and where its last occurrence starts.
+// The kind of file a path names, by its file name's extension only (a folder such as
+// "take.trn.d" says nothing), and where that extension starts.
 struct KindAt {
     MyFrame::FileKind kind = MyFrame::fileWave;
     size_t pos = wxString::npos;
@@ -20,12 +25,44 @@ KindAt kindOfPath(const wxString& path) {
     const std::pair<const char*, MyFrame::FileKind> kinds[] = {{".vlh", MyFrame::fileMemoList},
                                                                {".txt", MyFrame::fileMemoText},
                                                                {".trn", MyFrame::fileTranscript}};
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == wxString::npos ? 0 : slash + 1;
     for (const auto& [ext, kind] : kinds) {
         const size_t pos = path.rfind(ext);
-        if (pos != wxString::npos)
+        if (pos != wxString::npos && pos >= nameStart && pos + 4 == path.length())
             return {kind, pos};
     }
     return {};
+}
+
+std::string utf8(const wxString& s) {
+    const wxScopedCharBuffer bytes = s.utf8_str();
+    return std::string(bytes.data(), bytes.length());
+}
+
+// The window length the memo file that readMemo will load asks for (the same files, in the
+// same order), so the sound can be read before anything of the open one is let go.
+int requestedWindowOf(int kind, const std::string& wavePath) {
+    const std::optional<std::string> base = siblingPath(wavePath, "");
+    if (!base || kind == MyFrame::fileTranscript)
+        return 0;
+    MemoListRead list;
+    if (kind != MyFrame::fileMemoText)
+        list = readMemoListFile(*base + ".vlh");
+    if (kind == MyFrame::fileMemoText ||
+        (kind == MyFrame::fileWave && list.result == MemoListRead::readOpenFailed))
+        list = readMemoListFile(*base + ".txt");
+    return list.result == MemoListRead::readOpenFailed || list.result == MemoListRead::readBadHeader
+               ? 0
+               : list.requestedWindowLen;
+}
+
+std::unique_ptr<CWavPara> newWave(int requestedWindowLen, AnalysedChannel channel) {
+    std::unique_ptr<CWavPara> wave(requestedWindowLen != 0 ? new CWavPara(requestedWindowLen)
+                                                           : new CWavPara());
+    VOCALITH_REQUIRE(wave, "m_wavePara");
+    wave->m_analysedChannel = channel;
+    return wave;
 }
 
 } // namespace
@@ -49,6 +86,9 @@ void MyFrame::OnRead(wxCommandEvent&) {
     wxCommandEvent stop;
     OnStop(stop);
     wxFileDialog dialog(this, "Choose a sound file or memo file", "", "",
+                        "sound files (*.wav;*.flac;*.ogg;*.opus;*.oga;*.aif;*.aiff;*.aifc;*.caf;"
+                        "*.mp3;*.au;*.w64)|*.wav;*.flac;*.ogg;*.opus;*.oga;*.aif;*.aiff;*.aifc;"
+                        "*.caf;*.mp3;*.au;*.w64|"
                         "WAV files (*.wav)|*.wav|memo files (*.vlh)|*.vlh|memo(old) files "
                         "(*.txt)|*.txt|transcript files (*.trn)|*.trn",
                         wxFD_OPEN | wxFD_CHANGE_DIR);
@@ -68,84 +108,116 @@ void MyFrame::OnRead(wxCommandEvent&) {
 }
 
 int MyFrame::readCommon() {
-    if (m_tourRunning || m_waveFileName.IsEmpty() || m_chosenFileName.IsEmpty())
+    if (m_waveFileName.IsEmpty() || m_chosenFileName.IsEmpty())
         return 0;
+    // Nothing of the open recording (names, sound, work memory, memo list) changes until the
+    // new one has been read and checked; a refusal puts the names back as well.
+    auto refuse = [this](const std::vector<std::string>& lines) {
+        for (const std::string& line : lines)
+            wxLogMessage("%s", wxString::FromUTF8(line.c_str()));
+        m_waveFileName = m_openedWaveFileName;
+        m_chosenFileName = m_openedChosenFileName;
+        return 0;
+    };
+    // A running voiceprint writes the work memory that opening replaces.
+    if (m_tourRunning || m_voiceprintRunning)
+        return refuse({});
 
     const KindAt found = kindOfPath(m_waveFileName);
-    m_fileKind = found.kind;
-    if (m_fileKind != fileWave)
-        m_waveFileName = m_waveFileName.substr(0, found.pos) + ".wav";
-    m_baseFileName = besideWave("").value_or(m_waveFileName);
-    wxLogMessage("%s read.", m_waveFileName);
-
+    const int kind = found.kind;
+    std::string path =
+        utf8(kind != fileWave ? m_waveFileName.substr(0, found.pos) + ".wav" : m_waveFileName);
+    wxLogMessage("%s read.", wxString::FromUTF8(path.c_str()));
     Refresh();
     Update();
-    // The panels borrow the old sound's arrays and the work memory's; both go now.
+
+    std::unique_ptr<CWavPara> wave = newWave(requestedWindowOf(kind, path), m_analysedChannel);
+    SoundRead read;
+    read.read = wave->setSizeFromWav(path.c_str());
+    std::string written; // a conversion made now, removed again if the sound is refused
+    if (worthConverting(read.read)) {
+        // Other formats become a 16-bit WAV file, which is then opened like any other.
+        const WavConversion made = convertBeside(path, userCacheFolder());
+        read.triedConversion = true;
+        read.conversion = made.result;
+        if (made.result == ConvertResult::ok) {
+            const wxString from = wxString::FromUTF8(path.c_str());
+            const wxString to = wxString::FromUTF8(made.path.c_str());
+            if (made.inCache)
+                wxLogMessage("%s cannot be written, converting into %s.", wxPathOnly(from),
+                             wxPathOnly(to));
+            if (made.reused) {
+                wxLogMessage("%s holds the same sound, opened.", to);
+            } else {
+                wxLogMessage("%s converted to %s.", from, to);
+                written = made.path;
+            }
+            path = made.path;
+            wave = newWave(requestedWindowOf(kind, path), m_analysedChannel);
+            read.read = wave->setSizeFromWav(path.c_str());
+        }
+    }
+    const auto refuseConverted = [&](const std::vector<std::string>& lines) {
+        if (!written.empty())
+            std::remove(written.c_str());
+        return refuse(lines);
+    };
+    if (read.read != CWavPara::resultOK)
+        return refuseConverted(refusalLines(read));
+
+    const bool lowRate = wave->m_sampleFreq <= 22049;
+    const long ssftSize = lowRate ? 2048 : 4096;
+    const long repeatTimes = (static_cast<long>(wave->m_windowLen) - 1 - ssftSize) / 512;
+    // A sound shorter than one transform and a hop has no frame to show.
+    if (repeatTimes < 1)
+        return refuseConverted({"data length not enough."});
+    auto work = std::make_unique<CWorkMemory>();
+    if (work->setSize(ssftSize, wave->m_windowLen, CWorkMemory::senseNormal, 512, repeatTimes) !=
+        CWorkMemory::resultOk)
+        return refuseConverted({"memory allocation failed."});
+    const CWavPara::resultWavPara ranges =
+        lowRate ? wave->setRangeXY(0, 6000, -130.0, 0.0) : wave->setRangeXY(0, 8000, -160.0, 0.0);
+    if (ranges != CWavPara::resultOK)
+        return refuseConverted({"parameter wrong."});
+
+    // Accepted: the open recording goes. The panels borrow the old arrays.
     for (myCanvasPanel* panel :
          {m_canvasPanelSub, m_canvasPanelSub2, m_canvasPanelUp, m_canvasPanel})
         panel->forgetData();
     delete m_wavePara;
-    m_wavePara = nullptr;
-
-    if (m_fileKind != fileTranscript) {
-        m_requestedWindowLen = 0;
-        readMemo();
-    }
-    m_wavePara = m_fileKind != fileTranscript && m_requestedWindowLen != 0
-                     ? new CWavPara(m_requestedWindowLen)
-                     : new CWavPara();
-    VOCALITH_REQUIRE(m_wavePara, "m_wavePara");
+    m_wavePara = wave.release();
+    delete m_workPara;
+    m_workPara = work.release();
+    m_fileKind = kind;
+    m_waveFileName = wxString::FromUTF8(path.c_str());
+    m_baseFileName = besideWave("").value_or(m_waveFileName);
+    m_openedWaveFileName = m_waveFileName;
+    m_openedChosenFileName = m_chosenFileName;
     m_jumptext->Clear();
     m_jumptext->AppendText(wxString::Format("%ld", static_cast<long>(m_wavePara->m_windowMax)));
-
-    const CWavPara::resultWavPara read = m_wavePara->setSizeFromWav(m_waveFileName.utf8_str());
-    if (read != CWavPara::resultOK) {
-        wxLogMessage("wave file reading failed.");
-        if (read == CWavPara::resultChannelCount)
-            wxLogMessage("channel count 1 or 2.");
-        else if (read == CWavPara::resultQuantBit)
-            wxLogMessage("quat bit 16.");
-        else if (read == CWavPara::resultNotPcm)
-            wxLogMessage("wave format not integer PCM.");
-        return 0;
-    }
-    if (m_fileKind == fileTranscript)
+    if (m_fileKind == fileTranscript) {
         readTrn();
+    } else {
+        readMemo();
+    }
 
-    CWavPara& wave = *m_wavePara;
-    if (wave.m_sampleFreq < 16000)
+    CWavPara& opened = *m_wavePara;
+    if (opened.m_channelCount == 2)
+        wxLogMessage("%s", wxString::FromUTF8(analysedChannelLine(m_analysedChannel).c_str()));
+    updateChannelMenu();
+    if (opened.m_sampleFreq < 16000)
         wxLogMessage("too low SamplFreq to play sound.");
+    opened.m_cursor = 0;
+    opened.m_windowStart = 0;
+    opened.m_noiseParameter = 0.0005f;
+    opened.m_cursorRange = opened.m_windowLen - m_workPara->m_excutionSize;
+    opened.m_samplesPerSliderStep = static_cast<double>(opened.m_cursorRange) / opened.m_sliderMax;
 
-    wave.m_cursor = 0;
-    wave.m_windowStart = 0;
-    wave.m_noiseParameter = 0.0005f;
-    const bool lowRate = wave.m_sampleFreq <= 22049;
-    const long ssftSize = lowRate ? 2048 : 4096;
-    const long repeatTimes = (static_cast<long>(wave.m_windowLen) - 1 - ssftSize) / 512;
-    // A sound shorter than one transform and a hop has no frame to show.
-    if (repeatTimes < 1) {
-        wxLogMessage("data length not enough.");
-        return 0;
-    }
-    if (m_workPara->setSize(ssftSize, wave.m_windowLen, CWorkMemory::senseNormal, 512,
-                            repeatTimes) != CWorkMemory::resultOk) {
-        wxLogMessage("memory allocation failed.");
-        return 0;
-    }
-    const CWavPara::resultWavPara ranges =
-        lowRate ? wave.setRangeXY(0, 6000, -130.0, 0.0) : wave.setRangeXY(0, 8000, -160.0, 0.0);
-    if (ranges != CWavPara::resultOK) {
-        wxLogMessage("parameter wrong.");
-        return 0;
-    }
-    wave.m_cursorRange = wave.m_windowLen - m_workPara->m_excutionSize;
-    wave.m_samplesPerSliderStep = static_cast<double>(wave.m_cursorRange) / wave.m_sliderMax;
-
-    wave.setSiii();
+    opened.setSiii();
     analyseStretch();
     readBase();
     m_zoomOffset = 0;
-    m_slider->SetRange(0, wave.m_sliderMax);
+    m_slider->SetRange(0, opened.m_sliderMax);
     m_slider->SetValue(0);
     return 0;
 }

@@ -300,6 +300,7 @@ void MyFrame::buildMenus() {
     helpMenu->Append(ID_About, "&About", "Show about dialog");
     auto* menuBar = new wxMenuBar;
     menuBar->Append(fileMenu, "&File");
+    buildChannelMenu(menuBar);
     menuBar->Append(helpMenu, "&Help");
     SetMenuBar(menuBar);
 }

@@ -25,6 +25,7 @@
 #include "gui/app/IProcMemoListener.h"
 #include "gui/panels/myCanvasPanel.h"
 #include "engine/memo/MemoFileGuard.h"
+#include "engine/sound/AnalysedChannel.h"
 #include "engine/sound/ParameterBlock.h"
 
 class CArchMemo;
@@ -74,6 +75,9 @@ enum {
     ID_ExportMemos = 5050,
     ID_ImportMemos = 5051,
     ID_SavePicture = 5052,
+    ID_ChannelLeft = 5060, // the "Channel" menu's radio items, in AnalysedChannel's order
+    ID_ChannelRight = 5061,
+    ID_ChannelMix = 5062,
 };
 
 // The main window. Declared here once; implemented in one file per subsystem,
@@ -147,6 +151,17 @@ public:
     // The file beside the open sound with `suffix` in place of ".wav"; logs "ext name not .wav"
     // and gives nothing when the sound's name holds no ".wav".
     std::optional<wxString> besideWave(const char* suffix) const;
+    // The names of the recording on screen, which a refused opening puts back.
+    wxString m_openedWaveFileName;
+    wxString m_openedChosenFileName;
+
+    // The analysed channel of stereo sounds — src/gui/frame/ChannelMenu.cpp
+    // A "Channel" menu (Left, Right, Mix), enabled while a stereo sound is open; choosing reads
+    // the open sound again with that channel and keeps the view, the memo list and the sizes.
+    void buildChannelMenu(wxMenuBar* menuBar);
+    void updateChannelMenu();
+    void OnChannel(wxCommandEvent& event);
+    AnalysedChannel m_analysedChannel = AnalysedChannel::left; // kept for every file opened
 
     // Memo-list file — src/gui/frame/MemoFile.cpp (also toSaveMemoToFile of the listener)
     // Saves the memo list to the sound's base name + ".vlh", replacing the old file only once

@@ -93,6 +93,23 @@ TEST(CWavPara, StereoOverviewAndChannelSelect) {
               std::make_tuple(26, -1026, -1000, -1049));
     w.setChannelSelect(CWavPara::secondChannel);
     EXPECT_EQ(w.m_overview, w.m_overview2);
+
+    // Another analysed channel fills the first cache, overview and extremes: the right one, or
+    // the mean with halves away from zero.
+    TempFile pairs(testwav::wav({1, 2, -1, -2, 3, -3, -32768, 32767, 32767, 32767}, 2));
+    using S = std::vector<int16_t>;
+    for (const auto& [channel, expected] :
+         {std::pair{AnalysedChannel::right, S{2, -2, -3, 32767, 32767}},
+          std::pair{AnalysedChannel::mix, S{2, -2, 0, -1, 32767}}}) {
+        CWavPara p;
+        p.m_analysedChannel = channel;
+        ASSERT_EQ(p.setSizeFromWav(pairs.c_str()), CWavPara::resultOK);
+        EXPECT_EQ(std::make_tuple(S(p.m_cache1, p.m_cache1 + 5), S(p.m_overview, p.m_overview + 5),
+                                  p.m_max, p.m_min, p.m_cache2[2]),
+                  std::make_tuple(expected, expected, int16_t(32767),
+                                  *std::min_element(expected.begin(), expected.end()),
+                                  int16_t(-3)));
+    }
 }
 
 // A ramp larger than the cache: every window position must read back the ramp exactly, whether

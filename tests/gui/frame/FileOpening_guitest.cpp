@@ -1,6 +1,8 @@
 #include <wx/filedlg.h>
 
-#include "MemoLists.h"
+#include "FrameHelpers.h"
+#include "engine/sound/AudioConvert.h"
+#include "support/EncodedSound.h"
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/sound/ParameterBlock.h"
 
@@ -75,40 +77,117 @@ TEST_F(OpenTest, DefaultsFollowTheSamplingRate) {
     }
 }
 
+// The kind comes from the file name's own extension only; a folder named like a memo file or a
+// transcript holds plain WAVs, and their memo lists stay inside it.
 TEST_F(OpenTest, KindAndWavePathComeFromTheName) {
-    const std::tuple<const char*, int, const char*> cases[] = {{"/talk.vlh", 1, "/talk.wav"},
-                                                               {"/a.txt.txt", 2, "/a.txt.wav"},
-                                                               {"/x.vlh/a.wav", 1, "/x.wav"},
-                                                               {"/t.trn", 3, "/t.wav"}};
+    // clang-format off
+    const std::tuple<const char*, int, const char*> cases[] = {{"/talk.vlh", 1, "talk.wav"},
+        {"/a.txt.txt", 2, "a.txt.wav"}, {"/x.vlh/a.wav", 0, "x.vlh/a.wav"}, {"/t.trn", 3, "t.wav"},
+        {"/take.trn.d/talk.wav", 0, "take.trn.d/talk.wav"}};
+    // clang-format on
     for (const auto& [name, kind, sound] : cases) {
-        newLog();
+        const std::string wave = dir.file(sound, toneWav(1.0, 16000));
         open(dir.path() + name);
-        const std::string wave = dir.path() + sound;
-        // Every kind but a transcript looks for a memo list first.
-        Lines expected{wave + " read.", "memo list read failed.", "wave file reading failed."};
-        if (kind == 3)
-            expected.erase(expected.begin() + 1);
-        EXPECT_EQ(tup(frame->m_fileKind, frame->m_waveFileName, newLog()),
-                  tup(kind, wave, expected));
+        EXPECT_EQ(tup(frame->m_fileKind, frame->m_waveFileName, frame->m_baseFileName),
+                  tup(kind, wave, wave.substr(0, wave.size() - 4)));
     }
 }
 
-TEST_F(OpenTest, ReaderFailuresAndShortSoundsAreReported) {
+// Every refusal of opening leaves the recording on screen whole: its names (so a save goes to
+// its memo list), sampling rate, parameter block and navigation. A conversion made for a
+// refused sound goes again.
+TEST_F(OpenTest, RefusedFilesLeaveTheOpenRecordingWorking) {
+    open(dir.file("talk.wav", toneWav(10.0, 44100)));
+    frame->addTitle("kept", 100, 100);
+    CWavPara* sound = frame->m_wavePara;
+    const auto state = [&] {
+        return tup(frame->m_wavePara, sound->m_sampleFreq, sound->m_totalSamples, block(),
+                   frame->m_waveFileName, frame->m_filenametext->GetValue(), frame->memoSlotCount(),
+                   frame->m_jumptext->GetValue());
+    };
+    const auto before = state();
+    const std::string shortFlac = dir.path() + "/short.flac";
+    ASSERT_TRUE(writeEncoded(shortFlac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+                             std::vector<int16_t>(4410, 1000)));
+    const Lines failed{"wave file reading failed."};
     const std::pair<std::string, Lines> cases[] = {
-        {testwav::header({1, 3}, 0), {"wave file reading failed.", "channel count 1 or 2."}},
-        {testwav::header({1, 1, 44100, 8}, 0), {"wave file reading failed.", "quat bit 16."}},
-        {"RIFF junk", {"wave file reading failed."}},
-        // Shorter than one 4096-sample transform and a hop: refused, nothing drawn.
+        {"RIFF junk", failed},
+        {testwav::header({1, 3}, 0), {failed[0], "channel count 1 or 2."}},
+        {testwav::header({1, 1, 44100, 40}, 0), {failed[0], "quat bit 16."}},
+        {testwav::header({0x1234, 1, 44100, 16}, 8) + "12345678",
+         {failed[0], "wave format not integer PCM."}},
         {toneWav(0.1, 44100), {"data length not enough."}},
+        {testwav::wav(std::vector<int16_t>(5000), 1, 0), {"parameter wrong."}},
+        {toneWav(1.0, 44100), {"memory allocation failed."}},
+        {"",
+         {shortFlac + " converted to " + dir.path() + "/short.wav.", "data length not enough."}},
     };
     for (const auto& [bytes, expected] : cases) {
+        const std::string path = bytes.empty() ? shortFlac : dir.file("bad.wav", bytes);
+        if (expected.back() == "memory allocation failed.")
+            workmemory_detail::setArrayAllocator([](size_t) -> double* { return nullptr; });
         newLog();
-        open(dir.file("bad.wav", bytes));
-        const Lines lines = newLog();
-        ASSERT_EQ(lines.size(), 2 + expected.size()); // "... read.", no memo list
-        EXPECT_EQ(Lines(lines.begin() + 2, lines.end()), expected);
-        EXPECT_TRUE(frame->m_text->IsEmpty() && frame->m_canvasPanel->m_plotKind == 0);
+        open(path);
+        workmemory_detail::setArrayAllocator(nullptr);
+        Lines lines{path + " read."};
+        lines.insert(lines.end(), expected.begin(), expected.end());
+        EXPECT_EQ(newLog(), lines);
+        EXPECT_EQ(state(), before) << expected.back();
     }
+    // Navigation still steps in the recording's samples and seconds.
+    press(frame, ID_RRigth), press(frame, ID_RRigth);
+    EXPECT_EQ(tup(sound->m_cursor, frame->m_postext->GetValue().utf8_string()),
+              tup(40, formatPosition(40, 44100)));
+    press(frame, ID_Save);
+    EXPECT_TRUE(wxFileExists(dir.path() + "/talk.vlh") && !wxFileExists(dir.path() + "/bad.vlh") &&
+                !wxFileExists(dir.path() + "/short.wav"));
+}
+
+// Another format opens through a 16-bit WAV, named in the log, that memo lists and everything
+// else then use; a folder that cannot be written sends it to the cache folder. (Naming beside
+// the source: AudioConvert.ConvertBesideNamesAndReuses.)
+TEST_F(OpenTest, OtherFormatsOpenThroughA16BitWav) {
+    const std::vector<int16_t> samples = testwav::ramp(20000);
+    const std::string other = dir.file("sub/other.aiff", ""), cache = dir.path() + "/cache";
+    ASSERT_TRUE(writeEncoded(other, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, samples, 1, 16000));
+    static std::string unwritable;
+    unwritable = dir.path() + "/sub/";
+    convert_detail::setTemporaryMaker(+[](char* pattern) {
+        return std::string(pattern).rfind(unwritable, 0) == 0 ? (errno = EROFS, -1)
+                                                              : mkstemp(pattern);
+    });
+    wxSetEnv("XDG_CACHE_HOME", cache);
+    newLog();
+    open(other);
+    wxUnsetEnv("XDG_CACHE_HOME");
+    convert_detail::setTemporaryMaker(nullptr);
+    EXPECT_EQ(newLog(),
+              (Lines{other + " read.",
+                     dir.path() + "/sub cannot be written, converting into " + cache + "/vocalith.",
+                     other + " converted to " + cache + "/vocalith/other.wav.",
+                     "memo list read failed.", "output parameter."}));
+    EXPECT_EQ(tup(frame->m_waveFileName, frame->m_baseFileName),
+              tup(cache + "/vocalith/other.wav", cache + "/vocalith/other"));
+}
+
+// A stereo sound says which channel is analysed; the menu reads it again with another channel
+// and keeps the view; a mono sound disables the menu.
+TEST_F(OpenTest, ChannelMenuChoosesTheAnalysedChannel) {
+    std::vector<int16_t> stereo;
+    for (int i = 0; i < 48000; ++i)
+        stereo.insert(stereo.end(), {int16_t(i % 1000), int16_t(-(i % 700))});
+    open(dir.file("st.wav", testwav::wav(stereo, 2, 16000)));
+    wxMenuBar* bar = frame->GetMenuBar();
+    EXPECT_TRUE(logged("stereo sound: left channel analysed.") && bar->IsEnabled(ID_ChannelRight) &&
+                bar->IsChecked(ID_ChannelLeft));
+    frame->shiftSliderPos(100);
+    wxCommandEvent pick(wxEVT_MENU, ID_ChannelRight);
+    frame->ProcessWindowEvent(pick);
+    EXPECT_EQ(tup(lastLog(frame), frame->m_wavePara->m_cursor, frame->m_wavePara->m_window[5],
+                  frame->m_workPara->m_wave[0], bar->IsChecked(ID_ChannelRight)),
+              tup("stereo sound: right channel analysed.", 100, -5.0, -100.0, true));
+    open(dir.file("mono.wav", toneWav(3.0, 16000)));
+    EXPECT_FALSE(bar->IsEnabled(ID_ChannelLeft));
 }
 
 // The same block and more frames than fit (fitted back to (441000 - 4096 - 1) / 512 = 853)

@@ -1,0 +1,357 @@
+#include "engine/sound/AudioConvert.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "engine/sound/WavHeader.h"
+
+namespace {
+
+int (*g_makeTemporary)(char*) = nullptr;
+
+constexpr sf_count_t kBlockFrames = 65536;
+
+// libsndfile's reader giving 16-bit frames. Integer formats are normalised by a power of two,
+// so they arrive as exact fractions; sf_read_short is not used because it scales floats by
+// 32767 and truncates wider integers instead of rounding.
+class Decoder {
+public:
+    explicit Decoder(const std::string& path) {
+        m_sf = sf_open(path.c_str(), SFM_READ, &m_info);
+        if (m_sf)
+            sf_command(m_sf, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
+    }
+    ~Decoder() {
+        if (m_sf)
+            sf_close(m_sf);
+    }
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    bool isOpen() const { return m_sf != nullptr; }
+    int channels() const { return m_info.channels; }
+    int rate() const { return m_info.samplerate; }
+    int format() const { return m_info.format; }
+    sf_count_t framesHint() const { return m_info.frames; }
+
+    // Fills `out` with up to kBlockFrames frames; the count read (0 at the end), or -1 when the
+    // stream broke.
+    sf_count_t read(std::vector<int16_t>& out) {
+        const size_t ch = size_t(m_info.channels);
+        m_buf.resize(size_t(kBlockFrames) * ch);
+        out.resize(m_buf.size());
+        sf_count_t got = 0;
+        while (got < kBlockFrames) {
+            const sf_count_t n = sf_readf_double(m_sf, m_buf.data() + got * ch, kBlockFrames - got);
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        if (got == 0 && sf_error(m_sf) != SF_ERR_NO_ERROR)
+            return -1;
+        for (size_t i = 0; i < size_t(got) * ch; ++i)
+            out[i] = pcm16FromFullScale(m_buf[i]);
+        return got;
+    }
+
+private:
+    SF_INFO m_info{};
+    SNDFILE* m_sf = nullptr;
+    std::vector<double> m_buf;
+};
+
+// The frames a 16-bit WAV of `channels` can hold: the data size is a 32-bit field beside a
+// 36-byte rest of header, and the reader counts frames in 32 bits.
+int64_t maxFrames(int channels) {
+    return std::min<int64_t>(INT32_MAX, (int64_t(UINT32_MAX) - 36) / (2 * channels));
+}
+
+ConvertResult checkOpened(const Decoder& d) {
+    if (!d.isOpen() || d.rate() <= 0)
+        return ConvertResult::unreadable;
+    if (d.channels() != 1 && d.channels() != 2)
+        return ConvertResult::channelCount;
+    return ConvertResult::ok;
+}
+
+void appendLittleEndian(std::vector<unsigned char>& bytes, const int16_t* samples, size_t n) {
+    const size_t at = bytes.size();
+    bytes.resize(at + 2 * n);
+    for (size_t i = 0; i < n; ++i) {
+        const auto v = uint16_t(samples[i]);
+        bytes[at + 2 * i] = static_cast<unsigned char>(v & 0xFF);
+        bytes[at + 2 * i + 1] = static_cast<unsigned char>(v >> 8);
+    }
+}
+
+bool writeAll(int fd, const unsigned char* data, size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, data, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        data += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0; // a dangling link is a name in use too
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file's name without its folder and without its extension.
+std::string baseNameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+bool makeFolders(const std::string& folder) {
+    for (size_t at = 1; at <= folder.size(); ++at) {
+        if (at != folder.size() && folder[at] != '/')
+            continue;
+        const std::string part = folder.substr(0, at);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st;
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Whether `existing` is a 16-bit PCM WAV with the same rate, channels and samples as the
+// conversion of `source` would be.
+bool sameSound(const std::string& existing, const std::string& source) {
+    Decoder a(existing), b(source);
+    if (!a.isOpen() || !b.isOpen() || a.format() != (SF_FORMAT_WAV | SF_FORMAT_PCM_16) ||
+        a.channels() != b.channels() || a.rate() != b.rate())
+        return false;
+    std::vector<int16_t> x, y;
+    for (;;) {
+        const sf_count_t n = a.read(x), m = b.read(y);
+        if (n != m || n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!std::equal(x.begin(), x.begin() + n * a.channels(), y.begin()))
+            return false;
+    }
+}
+
+enum class Written { ok, nameTaken, folderRefused, failed };
+
+// Writes the conversion under a temporary name in the target's folder and renames it to
+// `target` only if that name is still free.
+Written writeConverted(const std::string& source, const std::string& target,
+                       ConvertResult& result) {
+    Decoder d(source);
+    result = checkOpened(d);
+    if (result != ConvertResult::ok)
+        return Written::failed;
+    std::string temporary = target + ".tmp.XXXXXX";
+    const int fd = g_makeTemporary ? g_makeTemporary(temporary.data()) : mkstemp(temporary.data());
+    if (fd < 0)
+        return Written::folderRefused;
+    const mode_t mask = umask(0);
+    umask(mask);
+    (void)fchmod(fd, 0666 & ~mask); // mkstemp makes it private; a failure only keeps it so
+
+    unsigned char header[kWavHeaderBytes] = {};
+    bool ok = writeAll(fd, header, sizeof header);
+    const int64_t limit = maxFrames(d.channels());
+    int64_t frames = 0;
+    std::vector<int16_t> block;
+    std::vector<unsigned char> bytes;
+    while (ok) {
+        const sf_count_t n = d.read(block);
+        if (n < 0 || frames + n > limit) {
+            result = n < 0 ? ConvertResult::unreadable : ConvertResult::tooLong;
+            break;
+        }
+        if (n == 0)
+            break;
+        frames += n;
+        bytes.clear();
+        appendLittleEndian(bytes, block.data(), size_t(n) * size_t(d.channels()));
+        ok = writeAll(fd, bytes.data(), bytes.size());
+    }
+    const auto dataBytes = uint32_t(frames * 2 * d.channels());
+    writeWavHeader(header, dataBytes, d.rate(), 16, int16_t(d.channels()));
+    ok = ok && result == ConvertResult::ok &&
+         pwrite(fd, header, sizeof header, 0) == kWavHeaderBytes;
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (!ok) {
+        unlink(temporary.c_str());
+        return result == ConvertResult::ok ? Written::folderRefused : Written::failed;
+    }
+    if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+        // File systems without the no-replace rename: a plain one, after a last look.
+        const bool unsupported = errno == EINVAL || errno == ENOSYS;
+        if (!unsupported || exists(target) || std::rename(temporary.c_str(), target.c_str()) != 0) {
+            unlink(temporary.c_str());
+            return unsupported || errno == EEXIST ? Written::nameTaken : Written::folderRefused;
+        }
+    }
+    const int dir = open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        (void)fsync(dir);
+        close(dir);
+    }
+    return Written::ok;
+}
+
+} // namespace
+
+int16_t pcm16FromFullScale(double v) {
+    if (std::isnan(v))
+        return 0;
+    const double scaled = std::round(v * 32768.0);
+    return int16_t(std::clamp(scaled, -32768.0, 32767.0));
+}
+
+bool worthConverting(CWavPara::resultWavPara read) {
+    return read == CWavPara::resultReadError || read == CWavPara::resultQuantBit ||
+           read == CWavPara::resultNotPcm;
+}
+
+ConvertResult convertToWavImage(const std::string& source, std::vector<unsigned char>& image) {
+    image.clear();
+    Decoder d(source);
+    if (const ConvertResult r = checkOpened(d); r != ConvertResult::ok)
+        return r;
+    const int64_t limit = maxFrames(d.channels());
+    try {
+        image.resize(kWavHeaderBytes);
+        if (d.framesHint() > 0 && d.framesHint() <= limit)
+            image.reserve(size_t(kWavHeaderBytes + d.framesHint() * 2 * d.channels()));
+        std::vector<int16_t> block;
+        int64_t frames = 0;
+        for (;;) {
+            const sf_count_t n = d.read(block);
+            if (n < 0)
+                return ConvertResult::unreadable;
+            if (n == 0)
+                break;
+            frames += n;
+            if (frames > limit)
+                return ConvertResult::tooLong;
+            appendLittleEndian(image, block.data(), size_t(n) * size_t(d.channels()));
+        }
+    } catch (const std::bad_alloc&) {
+        image = {};
+        return ConvertResult::noMemory;
+    }
+    writeWavHeader(image.data(), uint32_t(image.size() - kWavHeaderBytes), d.rate(), 16,
+                   int16_t(d.channels()));
+    return ConvertResult::ok;
+}
+
+SoundRead readSound(CWavPara& wave, const std::string& path) {
+    SoundRead r;
+    r.read = wave.setSizeFromWav(path.c_str());
+    if (r.read == CWavPara::resultOK || !worthConverting(r.read))
+        return r;
+    std::vector<unsigned char> image;
+    r.triedConversion = true;
+    r.conversion = convertToWavImage(path, image);
+    if (r.conversion == ConvertResult::ok) {
+        r.converted = true;
+        r.read = wave.setSizeFromImage(std::move(image), path.c_str());
+    }
+    return r;
+}
+
+std::vector<std::string> refusalLines(const SoundRead& r) {
+    if (r.read == CWavPara::resultOK)
+        return {};
+    std::vector<std::string> lines{"wave file reading failed."};
+    const ConvertResult c = r.triedConversion ? r.conversion : ConvertResult::unreadable;
+    if (c == ConvertResult::channelCount || r.read == CWavPara::resultChannelCount)
+        lines.push_back("channel count 1 or 2.");
+    else if (c == ConvertResult::tooLong)
+        lines.push_back("sound too long to convert.");
+    else if (c == ConvertResult::noMemory)
+        lines.push_back("memory allocation failed.");
+    else if (c == ConvertResult::writeFailed)
+        lines.push_back("converted sound cannot be written.");
+    else if (r.read == CWavPara::resultQuantBit)
+        lines.push_back("quat bit 16.");
+    else if (r.read == CWavPara::resultNotPcm)
+        lines.push_back("wave format not integer PCM.");
+    return lines;
+}
+
+WavConversion convertBeside(const std::string& source, const std::string& cacheFolder) {
+    WavConversion out;
+    {
+        const Decoder d(source);
+        out.result = checkOpened(d);
+        if (out.result != ConvertResult::ok)
+            return out;
+    }
+    const std::string base = baseNameOf(source);
+    const std::string folders[] = {folderOf(source), cacheFolder};
+    for (const std::string& folder : folders) {
+        out.inCache = &folder != &folders[0];
+        if (out.inCache && !makeFolders(folder))
+            break;
+        for (int i = 0; i < 1000; ++i) {
+            out.path = folder + "/" + base +
+                       (i == 0   ? ".wav"
+                        : i == 1 ? "-16bit.wav"
+                                 : "-16bit-" + std::to_string(i) + ".wav");
+            if (exists(out.path)) {
+                if (sameSound(out.path, source)) {
+                    out.reused = true;
+                    return out;
+                }
+                continue;
+            }
+            const Written w = writeConverted(source, out.path, out.result);
+            if (w == Written::ok)
+                return out;
+            if (w == Written::failed)
+                return out;
+            if (w == Written::folderRefused)
+                break;
+        }
+    }
+    out.result = ConvertResult::writeFailed;
+    out.path.clear();
+    return out;
+}
+
+std::string userCacheFolder() {
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && xdg[0] == '/')
+        return std::string(xdg) + "/vocalith";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return std::string(home) + "/.cache/vocalith";
+    return "/tmp/vocalith-cache";
+}
+
+namespace convert_detail {
+void setTemporaryMaker(int (*maker)(char* pattern)) {
+    g_makeTemporary = maker;
+}
+} // namespace convert_detail

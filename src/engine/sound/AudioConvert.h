@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/sound/CWavPara.h"
+
+// Sounds the WAV reader refuses: WAV files of other sample formats (8, 24 and 32-bit integer,
+// 32 and 64-bit float, A-law, ...) and other containers (FLAC, Ogg Vorbis and Opus, AIFF, CAF,
+// MP3, as far as the installed libsndfile reads them), decoded into 16-bit PCM. Plain 16-bit
+// PCM WAV files never come here: CWavPara reads them itself.
+
+// A full-scale sample (1.0 is full scale) as a 16-bit sample: times 32768, rounded to the
+// nearest integer with halves away from zero, clipped to -32768 .. 32767. NaN gives 0. Integer
+// sources decode to exact multiples of 1/32768 or finer, so a 16-bit sound stored in a wider
+// format comes back exactly.
+int16_t pcm16FromFullScale(double v);
+
+enum class ConvertResult {
+    ok,
+    unreadable,   // libsndfile cannot read it (or it broke while being decoded)
+    channelCount, // not 1 or 2 channels
+    tooLong,      // more than a 16-bit WAV file can hold (4 GiB of samples, 2^31 - 1 frames)
+    noMemory,     // the sound does not fit in memory (convertToWavImage)
+    writeFailed   // no folder could take the converted file
+};
+
+// True for the reader's results that libsndfile may do better with: another sample format or
+// something that is not a WAV file the reader understands.
+bool worthConverting(CWavPara::resultWavPara read);
+
+// The whole sound as a 16-bit WAV image in memory: the 44-byte header and the samples.
+ConvertResult convertToWavImage(const std::string& source, std::vector<unsigned char>& image);
+
+// How reading a sound went: the reader's result, and whether (and how) it was converted.
+struct SoundRead {
+    CWavPara::resultWavPara read = CWavPara::resultReadError;
+    bool triedConversion = false;
+    bool converted = false;
+    ConvertResult conversion = ConvertResult::unreadable; // when a conversion was tried
+};
+
+// Reads `path` into `wave` (m_analysedChannel set by the caller): with the WAV reader, or when
+// it refuses the file as worthConverting says, converted in memory. A conversion that fails
+// leaves the reader's own refusal, except for a channel count the reader could not see.
+SoundRead readSound(CWavPara& wave, const std::string& path);
+
+// The log lines of a refused read, first "wave file reading failed."; none when it was read.
+std::vector<std::string> refusalLines(const SoundRead& r);
+
+// A converted copy of `source` as a plain 16-bit PCM WAV file (44-byte header) for the window,
+// which opens it as any WAV. Tried in the source's folder, then (when nothing can be written
+// there) in `cacheFolder`, made if missing. The names tried are the source's base name + ".wav",
+// then base + "-16bit.wav", base + "-16bit-2.wav", ...: an existing file with the same sampling
+// rate, channels and samples is used as it is, any other existing file is never touched. The
+// file is written under a temporary name and renamed into place only when complete.
+struct WavConversion {
+    ConvertResult result = ConvertResult::unreadable;
+    std::string path;     // the 16-bit WAV holding the sound
+    bool reused = false;  // an existing file held the same sound; nothing was written
+    bool inCache = false; // the source's folder could not be written
+};
+WavConversion convertBeside(const std::string& source, const std::string& cacheFolder);
+
+// $XDG_CACHE_HOME/vocalith, else $HOME/.cache/vocalith, else /tmp/vocalith-cache.
+std::string userCacheFolder();
+
+namespace convert_detail {
+// Makes the temporary file of a conversion from a mkstemp pattern (mkstemp itself when null);
+// tests let it fail to stand for a folder that cannot be written.
+void setTemporaryMaker(int (*maker)(char* pattern));
+} // namespace convert_detail
