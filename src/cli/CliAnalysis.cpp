@@ -1,0 +1,217 @@
+#include "cli/CliAnalysis.h"
+
+#include "engine/analysis/Pitch.h"
+#include "engine/analysis/Voiceprint.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+#include <thread>
+
+namespace {
+
+bool parseWhole(const std::string& s, long& v) {
+    if (s.empty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    v = std::strtol(s.c_str(), &end, 10);
+    return errno == 0 && end && *end == '\0';
+}
+
+bool parseSeconds(const std::string& s, double& v) {
+    if (s.empty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    v = std::strtod(s.c_str(), &end);
+    return errno == 0 && end && *end == '\0' && std::isfinite(v);
+}
+
+// The single place that honours the channel choice. The window holds the first channel only, so
+// until the reader can give the second one or a mix, those choices are refused for a stereo sound
+// rather than quietly answered with the left channel.
+bool checkChannel(const AnalysisOptions& o, const CWavPara& wave, std::ostream& err) {
+    if (!o.channel)
+        return true;
+    const std::string& c = *o.channel;
+    if (c != "left" && c != "right" && c != "mix") {
+        err << "vocalith-cli: --channel needs left, right or mix.\n";
+        return false;
+    }
+    if (wave.m_channelCount == 2 && c != "left") {
+        err << "vocalith-cli: only the left channel of a stereo sound can be analysed yet.\n";
+        return false;
+    }
+    return true;
+}
+
+// Where a whole run starts and how many frames it has: every frame that lies inside
+// [from, to), the span taken in samples to the nearest one.
+bool placeWholeRun(const AnalysisOptions& o, AnalysisSetup& s, std::ostream& err) {
+    const double rate = s.wave.m_sampleFreq;
+    const long total = s.wave.m_totalSamples;
+    const double length = total / rate;
+    double from = 0.0, to = length;
+    if ((o.from && !parseSeconds(*o.from, from)) || (o.to && !parseSeconds(*o.to, to)) ||
+        from < 0.0 || from >= to || from > length) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "vocalith-cli: --from and --to must be seconds from 0 to %.3f, --from "
+                      "before --to.\n",
+                      length);
+        err << line;
+        return false;
+    }
+    const long first = std::lround(from * rate);
+    const long end = std::min(total, std::lround(std::min(to, length) * rate));
+    const long S = s.work.m_ssftSize;
+    if (end - first < S) {
+        err << "data length not enough.\n";
+        return false;
+    }
+    s.firstSample = first;
+    s.frames = (end - first - S) / s.work.m_interval + 1;
+    return true;
+}
+
+} // namespace
+
+Prepared prepareAnalysis(const std::string& path, const AnalysisOptions& o, AnalysisSetup& s,
+                         std::ostream& err, std::string& usage) {
+    if (o.whole && o.start) {
+        usage = "--start places a window's run; a whole run starts at --from.";
+        return Prepared::usage;
+    }
+    if (!o.whole && (o.from || o.to)) {
+        usage = "--from and --to go with --whole.";
+        return Prepared::usage;
+    }
+    if (!openSound(path, s.wave, s.work, err) || !checkChannel(o, s.wave, err))
+        return Prepared::failed;
+    s.threads = std::max(1u, std::thread::hardware_concurrency());
+    if (o.threads) {
+        long n = 0;
+        if (!parseWhole(*o.threads, n) || n < 1 || n > 1024) {
+            usage = "--threads needs a number from 1 to 1024.";
+            return Prepared::usage;
+        }
+        s.threads = unsigned(n);
+    }
+    if (!applyOptions(o, s.wave, s.work, err))
+        return Prepared::failed;
+    s.framesPerWindow = s.work.m_repeatTimes;
+    s.hamming = o.hamming;
+    if (o.whole)
+        return placeWholeRun(o, s, err) ? Prepared::ok : Prepared::failed;
+    long start = 0;
+    if (o.start && (!parseWhole(*o.start, start) || start < 0 || start > s.wave.m_cursorRange)) {
+        char line[96];
+        std::snprintf(line, sizeof line, "vocalith-cli: --start must be a sample from 0 to %ld.\n",
+                      long(s.wave.m_cursorRange));
+        err << line;
+        return Prepared::failed;
+    }
+    s.firstSample = start;
+    s.frames = s.framesPerWindow;
+    return Prepared::ok;
+}
+
+bool runAnalysis(AnalysisSetup& s, const ChunkSink& sink, const RunProgress& progress,
+                 std::ostream& err) {
+    CWavPara& wave = s.wave;
+    CWorkMemory& work = s.work;
+    const long S = work.m_ssftSize, H = S / 2, I = work.m_interval, T = s.framesPerWindow;
+    const CWorkMemory::senseMode mode = work.m_senseMode;
+    const double noise = wave.m_noiseParameter; // a float in the program, widened
+    if (T < 1 || s.frames < 1)
+        return false;
+    for (long done = 0; done < s.frames; done += T) {
+        const long frames = std::min(T, s.frames - done);
+        const long first = s.firstSample + done * I;
+        if (frames != work.m_repeatTimes &&
+            work.setSize(S, wave.m_windowLen, mode, I, frames) != CWorkMemory::resultOk) {
+            err << "memory allocation failed.\n";
+            return false;
+        }
+        // The window moves only when the run leaves it, as it does when the view moves on.
+        const long execution = work.m_excutionSize;
+        if (first < wave.m_windowStart || first + execution > wave.m_windowStart + wave.m_windowLen)
+            wave.m_windowStart =
+                int32_t(std::min(first, long(wave.m_totalSamples - wave.m_windowLen)));
+        wave.m_cursor = int32_t(first - wave.m_windowStart);
+        if (!wave.setSiii()) {
+            err << "wave file reading failed.\n";
+            return false;
+        }
+        std::copy(wave.m_window + wave.m_cursor, wave.m_window + wave.m_cursor + execution,
+                  work.m_wave);
+
+        resultVoiceprint r = voiceprintFinished;
+        if (done == 0) {
+            // The level spectrum first: it uses the planes' first rows as scratch.
+            r = computeLevelSpectrum(work, 0, noise, levelOfStretch);
+            s.hamDb.assign(work.m_hamDb, work.m_hamDb + H);
+            s.restoreDb.assign(work.m_restoreDb, work.m_restoreDb + H);
+            s.rectDb.assign(work.m_rectDb, work.m_rectDb + H);
+        }
+        VoiceprintProgress frameProgress;
+        if (progress)
+            frameProgress = [&](int percent) { progress(done + percent * frames / 100, s.frames); };
+        if (r == voiceprintFinished)
+            r = computeVoiceprint(work, noise, {}, frameProgress, s.threads);
+        if (r != voiceprintFinished || !convertVoiceprintToDb(work, s.threads)) {
+            err << "memory allocation failed.\n";
+            return false;
+        }
+        if (sink && !sink(AnalysisChunk{done, first, frames}, s))
+            return false;
+    }
+    if (progress)
+        progress(s.frames, s.frames);
+    return true;
+}
+
+bool pitchTrack(AnalysisSetup& s, PitchTrack& track, const RunProgress& progress,
+                std::ostream& err) {
+    track = PitchTrack();
+    track.sampleFreq = s.wave.m_sampleFreq;
+    for (auto* v : {&track.time, &track.pitch, &track.pitchLevel, &track.power, &track.harmonics})
+        v->reserve(size_t(std::max(0L, s.frames)));
+    const double rate = track.sampleFreq;
+    const bool widebandShown = !s.hamming;
+    const auto sink = [&](const AnalysisChunk& c, const AnalysisSetup& st) {
+        const CWorkMemory& w = st.work;
+        const PitchSeries p = detectPitch(w.m_restoreDbMap, w.m_hamDbMap, c.frames, w.m_ssftSize,
+                                          long(rate), widebandShown);
+        if (p.pitch.size() != size_t(c.frames)) {
+            err << "vocalith-cli: pitch detection failed.\n";
+            return false;
+        }
+        for (long t = 0; t < c.frames; ++t) {
+            track.time.push_back(double(c.firstSample + t * w.m_interval) / rate);
+            track.pitch.push_back(p.pitch[t]);
+            track.pitchLevel.push_back(p.pitchPower[t]);
+            track.power.push_back(p.power[t]);
+            track.harmonics.push_back(p.harmonicsPower[t]);
+        }
+        return true;
+    };
+    return runAnalysis(s, sink, progress, err);
+}
+
+std::string formatPitchCsv(const PitchTrack& track) {
+    std::string csv = "frame,time_s,pitch_hz,pitch_level,power,harmonics\n";
+    csv.reserve(csv.size() + track.time.size() * 64);
+    char line[256];
+    for (size_t t = 0; t < track.time.size(); ++t) {
+        const int n =
+            std::snprintf(line, sizeof line, "%zu,%.6f,%.6f,%.6f,%.6f,%.6f\n", t, track.time[t],
+                          track.pitch[t], track.pitchLevel[t], track.power[t], track.harmonics[t]);
+        csv.append(line, size_t(std::min(n, int(sizeof line) - 1)));
+    }
+    return csv;
+}

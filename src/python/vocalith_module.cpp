@@ -1,0 +1,275 @@
+// vocalith._vocalith: the engine for Python, through the same functions vocalith-cli calls, so
+// that arrays and files agree to the last bit. The pure-Python package (vocalith/__init__.py)
+// turns keyword arguments into the command line's option words and documents the functions.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/CliAnalysis.h"
+#include "cli/CliMemos.h"
+#include "engine/memo/MemoListFile.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// Raised as vocalith.Error (a ValueError) with the program's message.
+struct VocalithError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string messageOf(const std::ostringstream& err, const std::string& fallback) {
+    std::string m = err.str();
+    while (!m.empty() && m.back() == '\n')
+        m.pop_back();
+    const std::string prefix = "vocalith-cli: ";
+    for (size_t at; (at = m.find(prefix)) != std::string::npos;)
+        m.erase(at, prefix.size());
+    return m.empty() ? fallback : m;
+}
+
+// {"ssft": "2048", "fine": True, ...}: text for the valued options, booleans for the flags.
+AnalysisOptions optionsOf(const py::dict& given) {
+    AnalysisOptions o;
+    for (const auto& item : given) {
+        const std::string key = py::str(item.first);
+        if (key == "fine" || key == "hamming" || key == "whole") {
+            const bool on = item.second.cast<bool>();
+            (key == "fine" ? o.fine : key == "hamming" ? o.hamming : o.whole) = on;
+            continue;
+        }
+        std::optional<std::string>* slot = key == "start"      ? &o.start
+                                           : key == "ssft"     ? &o.ssft
+                                           : key == "interval" ? &o.interval
+                                           : key == "frames"   ? &o.frames
+                                           : key == "noise"    ? &o.noise
+                                           : key == "threads"  ? &o.threads
+                                           : key == "from"     ? &o.from
+                                           : key == "to"       ? &o.to
+                                           : key == "channel"  ? &o.channel
+                                                               : nullptr;
+        if (!slot)
+            throw VocalithError("unknown option " + key + ".");
+        *slot = item.second.cast<std::string>();
+    }
+    return o;
+}
+
+void prepare(const std::string& path, const AnalysisOptions& o, AnalysisSetup& s) {
+    std::ostringstream err;
+    std::string usage;
+    Prepared p;
+    {
+        py::gil_scoped_release nogil;
+        p = prepareAnalysis(path, o, s, err, usage);
+    }
+    if (p == Prepared::usage)
+        throw VocalithError(usage);
+    if (p != Prepared::ok)
+        throw VocalithError(messageOf(err, "analysis failed."));
+}
+
+py::array_t<double> vectorArray(const std::vector<double>& v) {
+    py::array_t<double> a(py::ssize_t(v.size()));
+    if (!v.empty())
+        std::memcpy(a.mutable_data(), v.data(), v.size() * sizeof(double));
+    return a;
+}
+
+py::dict pitch(const std::string& path, const py::dict& options, bool withCsv) {
+    const AnalysisOptions o = optionsOf(options);
+    AnalysisSetup s;
+    prepare(path, o, s);
+    PitchTrack track;
+    std::string csv;
+    std::ostringstream err;
+    bool ok;
+    {
+        py::gil_scoped_release nogil;
+        ok = pitchTrack(s, track, {}, err);
+        if (ok && withCsv)
+            csv = formatPitchCsv(track);
+    }
+    if (!ok)
+        throw VocalithError(messageOf(err, "pitch detection failed."));
+    py::array_t<int64_t> frame(py::ssize_t(track.time.size()));
+    for (size_t t = 0; t < track.time.size(); ++t)
+        frame.mutable_data()[t] = int64_t(t);
+    py::dict d;
+    d["frame"] = frame;
+    d["time_s"] = vectorArray(track.time);
+    d["pitch_hz"] = vectorArray(track.pitch);
+    d["pitch_level"] = vectorArray(track.pitchLevel);
+    d["power"] = vectorArray(track.power);
+    d["harmonics"] = vectorArray(track.harmonics);
+    if (withCsv) {
+        d["csv"] = py::bytes(csv);
+        d["seconds"] = double(s.wave.m_totalSamples) / s.wave.m_sampleFreq;
+    }
+    return d;
+}
+
+py::dict voiceprint(const std::string& path, const py::dict& options) {
+    const AnalysisOptions o = optionsOf(options);
+    AnalysisSetup s;
+    prepare(path, o, s);
+    const long bins = s.work.m_ssftSize / 2;
+    // The planes are made before the run, so the run fills them without the interpreter.
+    py::array_t<double> planes[3] = {
+        py::array_t<double>({py::ssize_t(s.frames), py::ssize_t(bins)}),
+        py::array_t<double>({py::ssize_t(s.frames), py::ssize_t(bins)}),
+        py::array_t<double>({py::ssize_t(s.frames), py::ssize_t(bins)})};
+    double* rows[3] = {planes[0].mutable_data(), planes[1].mutable_data(),
+                       planes[2].mutable_data()};
+    std::ostringstream err;
+    bool ok;
+    {
+        py::gil_scoped_release nogil;
+        const auto sink = [&](const AnalysisChunk& c, const AnalysisSetup& st) {
+            const double* from[3] = {st.work.m_hamDbMap, st.work.m_restoreDbMap,
+                                     st.work.m_rectDbMap};
+            const size_t count = size_t(c.frames) * size_t(bins);
+            for (int p = 0; p < 3; ++p)
+                std::memcpy(rows[p] + size_t(c.firstFrame) * size_t(bins), from[p],
+                            count * sizeof(double));
+            return true;
+        };
+        ok = runAnalysis(s, sink, {}, err);
+    }
+    if (!ok)
+        throw VocalithError(messageOf(err, "memory allocation failed."));
+    py::dict d;
+    d["hamDbMap"] = planes[0];
+    d["restoreDbMap"] = planes[1];
+    d["rectDbMap"] = planes[2];
+    d["hamDb"] = vectorArray(s.hamDb);
+    d["restoreDb"] = vectorArray(s.restoreDb);
+    d["rectDb"] = vectorArray(s.rectDb);
+    return d;
+}
+
+// Every sample of the file: (rate, int16 array of frames, or frames x 2 for stereo).
+py::tuple readWav(const std::string& path) {
+    CWavPara wave;
+    CWavPara::resultWavPara r;
+    {
+        py::gil_scoped_release nogil;
+        r = wave.setSizeFromWav(path.c_str());
+    }
+    switch (r) {
+    case CWavPara::resultOK:
+        break;
+    case CWavPara::resultChannelCount:
+        throw VocalithError("wave file reading failed.\nchannel count 1 or 2.");
+    case CWavPara::resultQuantBit:
+        throw VocalithError("wave file reading failed.\nquat bit 16.");
+    case CWavPara::resultNotPcm:
+        throw VocalithError("wave file reading failed.\nwave format not integer PCM.");
+    default:
+        throw VocalithError("wave file reading failed.");
+    }
+    const size_t frames = size_t(wave.m_totalSamples), channels = size_t(wave.m_channelCount);
+    py::array_t<int16_t> samples =
+        channels == 1 ? py::array_t<int16_t>(py::ssize_t(frames))
+                      : py::array_t<int16_t>({py::ssize_t(frames), py::ssize_t(2)});
+    int16_t* data = samples.mutable_data();
+    bool ok;
+    {
+        py::gil_scoped_release nogil;
+        std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+        ok = f && std::fseek(f.get(), long(wave.m_dataStart), SEEK_SET) == 0 &&
+             std::fread(data, 2, frames * channels, f.get()) == frames * channels;
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+        for (size_t i = 0; ok && i < frames * channels; ++i)
+            data[i] = int16_t(__builtin_bswap16(uint16_t(data[i])));
+#endif
+    }
+    if (!ok)
+        throw VocalithError("wave file reading failed.");
+    return py::make_tuple(wave.m_sampleFreq, samples);
+}
+
+// The memos command of the command line, its standard output returned as text.
+std::string memosCommand(const std::vector<std::string>& args) {
+    std::vector<const char*> argv{"vocalith-cli", "memos"};
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    int status;
+    {
+        py::gil_scoped_release nogil;
+        status = runMemosCommand(int(argv.size()), argv.data(), out, err);
+    }
+    if (status != 0)
+        throw VocalithError(messageOf(err, "memos failed."));
+    return out.str();
+}
+
+std::string utf8(const wxString& s) {
+    const wxScopedCharBuffer b = s.utf8_str();
+    return std::string(b.data(), b.length());
+}
+
+py::dict memoRecord(const CArchMemo& m) {
+    py::dict d;
+    d["text"] = utf8(m.m_memoText);
+    d["rel_x"] = m.m_relX;
+    d["rel_y"] = m.m_relY;
+    d["freq"] = m.m_freq;
+    return d;
+}
+
+py::list readMemos(const std::string& path) {
+    MemoListRead list;
+    {
+        py::gil_scoped_release nogil;
+        list = readMemoListFile(path);
+    }
+    if (list.result == MemoListRead::readOpenFailed)
+        throw VocalithError("memo list read failed.");
+    if (list.result == MemoListRead::readBadHeader)
+        throw VocalithError("memo list uncorrect ( internal error ).");
+    if (list.result == MemoListRead::readDamaged)
+        throw VocalithError("memo list read failed.");
+    static const char* const priorities[] = {"High", "Mid", "Low"};
+    py::list groups;
+    for (const MemoSlot& slot : list.slots) {
+        py::dict g;
+        const int prior = slot.sub->GetMemoPrior();
+        g["priority"] = prior >= 0 && prior <= 2 ? priorities[prior] : "";
+        g["parameters"] = utf8(slot.param->m_memoText);
+        g["view_length"] = slot.param->m_viewLength;
+        g["view_start"] = slot.param->m_viewStart;
+        g["view_cursor"] = slot.param->m_viewCursor;
+        g["overview_x"] = slot.sub->m_relX;
+        g["overview_y"] = slot.sub->m_relY;
+        py::list memos;
+        for (const auto& term : slot.terms)
+            memos.append(memoRecord(*term));
+        g["title"] = slot.terms.empty() ? std::string() : utf8(slot.terms.front()->m_memoText);
+        g["memos"] = memos;
+        groups.append(g);
+    }
+    return groups;
+}
+
+} // namespace
+
+PYBIND11_MODULE(_vocalith, m) {
+    m.doc() = "The Vocalith engine; use the vocalith package.";
+    py::register_exception<VocalithError>(m, "Error", PyExc_ValueError);
+    m.def("pitch", &pitch, py::arg("path"), py::arg("options"), py::arg("csv") = false);
+    m.def("voiceprint", &voiceprint, py::arg("path"), py::arg("options"));
+    m.def("read_wav", &readWav, py::arg("path"));
+    m.def("memos", &memosCommand, py::arg("args"));
+    m.def("read_memos", &readMemos, py::arg("path"));
+}
