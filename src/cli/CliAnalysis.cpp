@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -120,58 +123,134 @@ Prepared prepareAnalysis(const std::string& path, const AnalysisOptions& o, Anal
     return Prepared::ok;
 }
 
-bool runAnalysis(AnalysisSetup& s, const ChunkSink& sink, const RunProgress& progress,
-                 std::ostream& err) {
+namespace {
+
+// What the threads of a run share. Runs are handed out in order; the sink takes them in order.
+struct RunQueue {
+    std::mutex lock; // protects everything below, and the wave parameters' window and cache
+    std::condition_variable changed;
+    long nextRun = 0;  // next run to hand out
+    long sinkTurn = 0; // the run whose turn it is at the sink
+    bool failed = false;
+    std::string message;
+};
+
+// One run of frames, on its own work memory: the stretch read, the voiceprint computed and
+// converted. The first run also keeps the level spectra of frame 0.
+bool analyseRun(AnalysisSetup& s, CWorkMemory& work, RunQueue& q, long done, long frames,
+                unsigned threads, std::string& message) {
     CWavPara& wave = s.wave;
-    CWorkMemory& work = s.work;
-    const long S = work.m_ssftSize, H = S / 2, I = work.m_interval, T = s.framesPerWindow;
-    const CWorkMemory::senseMode mode = work.m_senseMode;
-    const double noise = wave.m_noiseParameter; // a float in the program, widened
-    if (T < 1 || s.frames < 1)
+    const long S = s.work.m_ssftSize, H = S / 2, I = s.work.m_interval;
+    const long first = s.firstSample + done * I;
+    if (frames != work.m_repeatTimes &&
+        work.setSize(S, wave.m_windowLen, s.work.m_senseMode, I, frames) != CWorkMemory::resultOk) {
+        message = "memory allocation failed.\n";
         return false;
-    for (long done = 0; done < s.frames; done += T) {
-        const long frames = std::min(T, s.frames - done);
-        const long first = s.firstSample + done * I;
-        if (frames != work.m_repeatTimes &&
-            work.setSize(S, wave.m_windowLen, mode, I, frames) != CWorkMemory::resultOk) {
-            err << "memory allocation failed.\n";
-            return false;
-        }
+    }
+    const long execution = work.m_excutionSize;
+    {
+        std::lock_guard<std::mutex> g(q.lock);
         // The window moves only when the run leaves it, as it does when the view moves on.
-        const long execution = work.m_excutionSize;
         if (first < wave.m_windowStart || first + execution > wave.m_windowStart + wave.m_windowLen)
             wave.m_windowStart =
                 int32_t(std::min(first, long(wave.m_totalSamples - wave.m_windowLen)));
         wave.m_cursor = int32_t(first - wave.m_windowStart);
         if (!wave.setSiii()) {
-            err << "wave file reading failed.\n";
+            message = "wave file reading failed.\n";
             return false;
         }
         std::copy(wave.m_window + wave.m_cursor, wave.m_window + wave.m_cursor + execution,
                   work.m_wave);
-
-        resultVoiceprint r = voiceprintFinished;
-        if (done == 0) {
-            // The level spectrum first: it uses the planes' first rows as scratch.
-            r = computeLevelSpectrum(work, 0, noise, levelOfStretch);
-            s.hamDb.assign(work.m_hamDb, work.m_hamDb + H);
-            s.restoreDb.assign(work.m_restoreDb, work.m_restoreDb + H);
-            s.rectDb.assign(work.m_rectDb, work.m_rectDb + H);
-        }
-        VoiceprintProgress frameProgress;
-        if (progress)
-            frameProgress = [&](int percent) { progress(done + percent * frames / 100, s.frames); };
-        if (r == voiceprintFinished)
-            r = computeVoiceprint(work, noise, {}, frameProgress, s.threads);
-        if (r != voiceprintFinished || !convertVoiceprintToDb(work, s.threads)) {
-            err << "memory allocation failed.\n";
-            return false;
-        }
-        if (sink && !sink(AnalysisChunk{done, first, frames}, s))
-            return false;
     }
-    if (progress)
-        progress(s.frames, s.frames);
+    const double noise = wave.m_noiseParameter; // a float in the program, widened
+    resultVoiceprint r = voiceprintFinished;
+    if (done == 0) {
+        // The level spectrum first: it uses the planes' first rows as scratch.
+        r = computeLevelSpectrum(work, 0, noise, levelOfStretch);
+        s.hamDb.assign(work.m_hamDb, work.m_hamDb + H);
+        s.restoreDb.assign(work.m_restoreDb, work.m_restoreDb + H);
+        s.rectDb.assign(work.m_rectDb, work.m_rectDb + H);
+    }
+    if (r == voiceprintFinished)
+        r = computeVoiceprint(work, noise, {}, {}, threads, s.planes);
+    if (r != voiceprintFinished || !convertVoiceprintToDb(work, threads, s.planes)) {
+        message = "memory allocation failed.\n";
+        return false;
+    }
+    return true;
+}
+
+// Takes runs until none is left or one failed; hands each to the sink in its turn.
+void runWorker(AnalysisSetup& s, CWorkMemory& work, RunQueue& q, const ChunkSink& sink,
+               const RunProgress& progress, unsigned threads) {
+    const long T = s.framesPerWindow;
+    for (;;) {
+        long run;
+        {
+            std::lock_guard<std::mutex> g(q.lock);
+            if (q.failed || q.nextRun * T >= s.frames)
+                return;
+            run = q.nextRun++;
+        }
+        const long done = run * T, frames = std::min(T, s.frames - done);
+        std::string message;
+        const bool ok = analyseRun(s, work, q, done, frames, threads, message);
+        std::unique_lock<std::mutex> g(q.lock);
+        q.changed.wait(g, [&] { return q.failed || q.sinkTurn == run; });
+        if (q.failed)
+            return;
+        if (!ok ||
+            (sink &&
+             !sink(AnalysisChunk{done, s.firstSample + done * s.work.m_interval, frames}, work))) {
+            q.failed = true;
+            q.message = message;
+        } else {
+            ++q.sinkTurn;
+            if (progress)
+                progress(done + frames, s.frames);
+        }
+        g.unlock();
+        q.changed.notify_all();
+    }
+}
+
+} // namespace
+
+bool runAnalysis(AnalysisSetup& s, const ChunkSink& sink, const RunProgress& progress,
+                 std::ostream& err) {
+    const long T = s.framesPerWindow;
+    if (T < 1 || s.frames < 1 || s.work.m_repeatTimes != T)
+        return false;
+    // A recording of several runs takes them side by side, each on one thread with a work
+    // memory of its own (memory bounds how many); a single run shares its frames out instead.
+    const long runs = (s.frames + T - 1) / T;
+    const unsigned side = unsigned(std::min<long>({long(s.threads), runs, kRunsSideBySide}));
+    std::vector<std::unique_ptr<CWorkMemory>> extra;
+    for (unsigned k = 1; k < side; ++k) {
+        auto w = std::make_unique<CWorkMemory>();
+        if (w->setSize(s.work.m_ssftSize, s.wave.m_windowLen, s.work.m_senseMode, s.work.m_interval,
+                       T) != CWorkMemory::resultOk)
+            break; // fewer side by side, same numbers
+        extra.push_back(std::move(w));
+    }
+    const unsigned frameThreads = std::max(1u, s.threads / unsigned(1 + extra.size()));
+    RunQueue q;
+    std::vector<std::thread> threads;
+    for (auto& w : extra) {
+        try {
+            threads.emplace_back(runWorker, std::ref(s), std::ref(*w), std::ref(q), std::cref(sink),
+                                 std::cref(progress), frameThreads);
+        } catch (const std::exception&) {
+            break; // the threads there are take every run
+        }
+    }
+    runWorker(s, s.work, q, sink, progress, frameThreads);
+    for (std::thread& t : threads)
+        t.join();
+    if (q.failed) {
+        err << q.message;
+        return false;
+    }
     return true;
 }
 
@@ -179,12 +258,12 @@ bool pitchTrack(AnalysisSetup& s, PitchTrack& track, const RunProgress& progress
                 std::ostream& err) {
     track = PitchTrack();
     track.sampleFreq = s.wave.m_sampleFreq;
+    s.planes = planesWithoutRect;
     for (auto* v : {&track.time, &track.pitch, &track.pitchLevel, &track.power, &track.harmonics})
         v->reserve(size_t(std::max(0L, s.frames)));
     const double rate = track.sampleFreq;
     const bool widebandShown = !s.hamming;
-    const auto sink = [&](const AnalysisChunk& c, const AnalysisSetup& st) {
-        const CWorkMemory& w = st.work;
+    const auto sink = [&](const AnalysisChunk& c, const CWorkMemory& w) {
         const PitchSeries p = detectPitch(w.m_restoreDbMap, w.m_hamDbMap, c.frames, w.m_ssftSize,
                                           long(rate), widebandShown);
         if (p.pitch.size() != size_t(c.frames)) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/analysis/CWorkMemory.h"
+#include "engine/analysis/Voiceprint.h"
 #include "engine/sound/CWavPara.h"
 
 // The analysis behind `vocalith-cli voiceprint|pitch` and the Python module: one place opens the
@@ -37,10 +38,11 @@ struct AnalysisSetup {
     CWavPara wave;
     CWorkMemory work;
     unsigned threads = 1;
-    bool hamming = false;     // pitch: harmonics judged on the Hamming voiceprint
-    long firstSample = 0;     // of frame 0, in the file
-    long frames = 0;          // in the whole run
-    long framesPerWindow = 0; // RepeatTimes as fitted into the window
+    bool hamming = false;                // pitch: harmonics judged on the Hamming voiceprint
+    voiceprintPlanes planes = planesAll; // pitch needs no unwindowed plane
+    long firstSample = 0;                // of frame 0, in the file
+    long frames = 0;                     // in the whole run
+    long framesPerWindow = 0;            // RepeatTimes as fitted into the window
     // The level spectra of frame 0 (H values each), kept over the run's resizing.
     std::vector<double> hamDb, restoreDb, rectDb;
 };
@@ -55,18 +57,23 @@ enum class Prepared { ok, failed, usage };
 Prepared prepareAnalysis(const std::string& path, const AnalysisOptions& o, AnalysisSetup& s,
                          std::ostream& err, std::string& usage);
 
-// One run of frames, analysed: rows 0 .. frames - 1 of the work memory's dB planes.
+// One run of frames, analysed: rows 0 .. frames - 1 of the dB planes of the work memory the
+// sink is given.
 struct AnalysisChunk {
     long firstFrame = 0;  // index in the whole run
     long firstSample = 0; // in the file
     long frames = 0;
 };
 // Return false to stop the run (the sink has written its message).
-using ChunkSink = std::function<bool(const AnalysisChunk&, const AnalysisSetup&)>;
+using ChunkSink = std::function<bool(const AnalysisChunk&, const CWorkMemory&)>;
 using RunProgress = std::function<void(long framesDone, long framesTotal)>;
 
-// Computes the level spectra of frame 0, then every run of frames in order, handing each to
-// `sink`. False, with the message on err, when memory or reading fails or the sink stops.
+// Computes the level spectra of frame 0 and every run of frames, handing the runs to `sink` in
+// order, one at a time. With several threads and runs, up to kRunsSideBySide runs are computed
+// at once, each in a work memory of its own, so sink and progress may be called on other
+// threads (never two at once). The numbers do not depend on the threads. False, with the
+// message on err, when memory or reading fails or the sink stops.
+constexpr long kRunsSideBySide = 4;
 bool runAnalysis(AnalysisSetup& s, const ChunkSink& sink, const RunProgress& progress,
                  std::ostream& err);
 

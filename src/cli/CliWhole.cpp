@@ -160,10 +160,10 @@ int runWholeVoiceprint(AnalysisSetup& s, const std::string& npyDir, const RunPro
             }
         }
     }
-    const auto sink = [&](const AnalysisChunk& c, const AnalysisSetup& st) {
+    const auto sink = [&](const AnalysisChunk& c, const CWorkMemory& w) {
         if (npyDir.empty())
             return true;
-        const double* rows[] = {st.work.m_hamDbMap, st.work.m_restoreDbMap, st.work.m_rectDbMap};
+        const double* rows[] = {w.m_hamDbMap, w.m_restoreDbMap, w.m_rectDbMap};
         for (int p = 0; p < 3; ++p) {
             if (!planes[p].append(rows[p], size_t(c.frames) * size_t(bins))) {
                 err << "vocalith-cli: cannot write " << planes[p].path() << ".\n";

@@ -134,9 +134,8 @@ py::dict voiceprint(const std::string& path, const py::dict& options) {
     bool ok;
     {
         py::gil_scoped_release nogil;
-        const auto sink = [&](const AnalysisChunk& c, const AnalysisSetup& st) {
-            const double* from[3] = {st.work.m_hamDbMap, st.work.m_restoreDbMap,
-                                     st.work.m_rectDbMap};
+        const auto sink = [&](const AnalysisChunk& c, const CWorkMemory& w) {
+            const double* from[3] = {w.m_hamDbMap, w.m_restoreDbMap, w.m_rectDbMap};
             const size_t count = size_t(c.frames) * size_t(bins);
             for (int p = 0; p < 3; ++p)
                 std::memcpy(rows[p] + size_t(c.firstFrame) * size_t(bins), from[p],
