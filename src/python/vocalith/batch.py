@@ -20,6 +20,7 @@ import logging
 import os
 import sys
 import tempfile
+import time
 
 SUMMARY_FIELDS = ["path", "status", "seconds", "frames", "voiced_frames", "median_pitch_hz",
                   "message"]
@@ -142,7 +143,8 @@ class _Progress:
 
 
 def run(corpus, out_dir, scheduler=None, workers=None, fine=False):
-    """Runs the corpus; returns the summary rows (the summary file is written)."""
+    """Runs the corpus; returns the summary rows (the summary file is written) and the seconds
+    the files took, from the first handed out to the last done."""
     from dask.distributed import Client, LocalCluster, as_completed
     # By the package's name, also under "python3 -m": workers import it, not this __main__.
     from vocalith.batch import process_file as task
@@ -161,6 +163,7 @@ def run(corpus, out_dir, scheduler=None, workers=None, fine=False):
         client = Client(cluster)
     try:
         progress = _Progress(len(files))
+        began = time.monotonic()
         futures = {client.submit(task, corpus, out_dir, rel, fine, pure=False): rel
                    for rel in files}
         for future in as_completed(futures):
@@ -170,12 +173,13 @@ def run(corpus, out_dir, scheduler=None, workers=None, fine=False):
                 rows.append(_row(futures[future], "error", message=f"worker lost: {e}"))
             progress.step()
         progress.close()
+        seconds = time.monotonic() - began
     finally:
         client.close()
         if cluster is not None:
             cluster.close()
     write_atomically(os.path.join(out_dir, "summary.csv"), format_summary(rows))
-    return rows
+    return rows, seconds
 
 
 def main(argv=None):
@@ -195,10 +199,10 @@ def main(argv=None):
         parser.error("--workers needs a number from 1.")
     if args.scheduler and args.workers:
         parser.error("--workers is for the local cluster; the scheduler has its own workers.")
-    rows = run(os.path.abspath(args.corpus), os.path.abspath(args.out), args.scheduler,
+    rows, seconds = run(os.path.abspath(args.corpus), os.path.abspath(args.out), args.scheduler,
                args.workers, args.fine)
     errors = sum(r["status"] != "ok" for r in rows)
-    print(f"{len(rows)} files, {errors} failed; summary in "
+    print(f"{len(rows)} files in {seconds:.2f} s, {errors} failed; summary in "
           f"{os.path.join(args.out, 'summary.csv')}")
     return 1 if errors else 0
 
