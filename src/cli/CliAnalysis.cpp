@@ -219,8 +219,10 @@ void runWorker(AnalysisSetup& s, CWorkMemory& work, RunQueue& q, const ChunkSink
 bool runAnalysis(AnalysisSetup& s, const ChunkSink& sink, const RunProgress& progress,
                  std::ostream& err) {
     const long T = s.framesPerWindow;
-    if (T < 1 || s.frames < 1 || s.work.m_repeatTimes != T)
+    if (T < 1 || s.frames < 1) {
+        err << "data length not enough.\n";
         return false;
+    }
     // A recording of several runs takes them side by side, each on one thread with a work
     // memory of its own (memory bounds how many); a single run shares its frames out instead.
     const long runs = (s.frames + T - 1) / T;

@@ -47,7 +47,7 @@ def _words(path, given):
         elif isinstance(value, bool):
             raise Error(f"{name} needs a number, not {value!r}.")
         elif isinstance(value, float):
-            words[key] = repr(value)  # repr round-trips, so the engine reads the same double
+            words[key] = float.__repr__(value)  # round-trips: the engine reads the same double
         else:
             words[key] = str(value)
     import os
