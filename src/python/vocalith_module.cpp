@@ -218,14 +218,39 @@ std::string utf8(const wxString& s) {
     return std::string(b.data(), b.length());
 }
 
+// A memo record as a dict of its eight stored fields.
 py::dict memoRecord(const CArchMemo& m) {
     py::dict d;
     d["text"] = utf8(m.m_memoText);
+    d["prior"] = utf8(m.m_prior);
+    d["view_length"] = m.m_viewLength;
+    d["view_start"] = m.m_viewStart;
+    d["view_cursor"] = m.m_viewCursor;
+    d["freq"] = m.m_freq;
     d["rel_x"] = m.m_relX;
     d["rel_y"] = m.m_relY;
-    d["freq"] = m.m_freq;
     return d;
 }
+
+std::unique_ptr<CArchMemo> memoFromDict(const py::handle& given, int titleNo, int termNo) {
+    const py::dict d = py::reinterpret_borrow<py::dict>(given);
+    auto m = std::make_unique<CArchMemo>();
+    m->m_memoText = wxString::FromUTF8(d["text"].cast<std::string>().c_str());
+    if (d.contains("prior"))
+        m->m_prior = wxString::FromUTF8(d["prior"].cast<std::string>().c_str());
+    const auto number = [&](const char* key) { return d.contains(key) ? d[key].cast<int>() : 0; };
+    m->m_viewLength = number("view_length");
+    m->m_viewStart = number("view_start");
+    m->m_viewCursor = number("view_cursor");
+    m->m_freq = number("freq");
+    m->m_relX = clampRelative(d.contains("rel_x") ? d["rel_x"].cast<float>() : 0.0f);
+    m->m_relY = clampRelative(d.contains("rel_y") ? d["rel_y"].cast<float>() : 0.0f);
+    m->m_titleNo = titleNo;
+    m->m_termNo = termNo;
+    return m;
+}
+
+const char* const kPriorities[] = {"High", "Mid", "Low"};
 
 py::list readMemos(const std::string& path) {
     MemoListRead list;
@@ -233,32 +258,60 @@ py::list readMemos(const std::string& path) {
         py::gil_scoped_release nogil;
         list = readMemoListFile(path);
     }
-    if (list.result == MemoListRead::readOpenFailed)
+    if (list.result == MemoListRead::readOpenFailed || list.result == MemoListRead::readDamaged)
         throw VocalithError("memo list read failed.");
     if (list.result == MemoListRead::readBadHeader)
         throw VocalithError("memo list uncorrect ( internal error ).");
-    if (list.result == MemoListRead::readDamaged)
-        throw VocalithError("memo list read failed.");
-    static const char* const priorities[] = {"High", "Mid", "Low"};
     py::list groups;
     for (const MemoSlot& slot : list.slots) {
         py::dict g;
-        const int prior = slot.sub->GetMemoPrior();
-        g["priority"] = prior >= 0 && prior <= 2 ? priorities[prior] : "";
-        g["parameters"] = utf8(slot.param->m_memoText);
-        g["view_length"] = slot.param->m_viewLength;
-        g["view_start"] = slot.param->m_viewStart;
-        g["view_cursor"] = slot.param->m_viewCursor;
-        g["overview_x"] = slot.sub->m_relX;
-        g["overview_y"] = slot.sub->m_relY;
+        g["title"] = slot.terms.empty() ? std::string() : utf8(slot.terms.front()->m_memoText);
+        g["priority"] = kPriorities[slot.sub->GetMemoPrior()];
+        g["param"] = memoRecord(*slot.param);
+        g["mark"] = memoRecord(*slot.sub);
         py::list memos;
         for (const auto& term : slot.terms)
             memos.append(memoRecord(*term));
-        g["title"] = slot.terms.empty() ? std::string() : utf8(slot.terms.front()->m_memoText);
         g["memos"] = memos;
         groups.append(g);
     }
     return groups;
+}
+
+// The groups as read_memos gives them; "priority", when present, sets the group's priority.
+void writeMemos(const std::string& path, const py::list& groups) {
+    std::vector<MemoSlot> slots;
+    for (const py::handle& given : groups) {
+        const py::dict g = py::reinterpret_borrow<py::dict>(given);
+        const int titleNo = int(slots.size());
+        MemoSlot slot;
+        slot.param = memoFromDict(g["param"], titleNo, 0);
+        slot.sub =
+            memoFromDict(g.contains("mark") ? py::object(g["mark"]) : py::dict(), titleNo, 0);
+        slot.sub->m_memoText = "+";
+        if (g.contains("priority")) {
+            const std::string p = g["priority"].cast<std::string>();
+            const int k = p == "High" ? 0 : p == "Mid" ? 1 : p == "Low" ? 2 : -1;
+            if (k < 0)
+                throw VocalithError("priority must be High, Mid or Low.");
+            slot.sub->SetMemoPrior(CArchMemo::MemoPrior(k));
+        }
+        const py::list memos = g["memos"];
+        if (memos.size() == 0)
+            throw VocalithError("a group needs its title memo.");
+        for (const py::handle& m : memos)
+            slot.terms.push_back(memoFromDict(m, titleNo, int(slot.terms.size())));
+        slots.push_back(std::move(slot));
+    }
+    std::string bytes, temporary;
+    resultMemoSave saved;
+    {
+        py::gil_scoped_release nogil;
+        formatMemoList(memoSlotRefs(slots), bytes);
+        saved = replaceFileContents(path, bytes, temporary);
+    }
+    if (saved != memoSaveOk)
+        throw VocalithError("memo list save failed.");
 }
 
 } // namespace
@@ -271,4 +324,5 @@ PYBIND11_MODULE(_vocalith, m) {
     m.def("read_wav", &readWav, py::arg("path"));
     m.def("memos", &memosCommand, py::arg("args"));
     m.def("read_memos", &readMemos, py::arg("path"));
+    m.def("write_memos", &writeMemos, py::arg("path"), py::arg("groups"));
 }

@@ -93,7 +93,17 @@ class ModuleTest(unittest.TestCase):
         vlh = demo[:-4] + ".vlh"
         groups = vocalith.read_memos(vlh)
         self.assertEqual(groups[0]["title"], groups[0]["memos"][0]["text"])
-        self.assertIn(groups[0]["priority"], ("High", "Mid", "Low"))
+        copy = os.path.join(self.dir.name, "copy.vlh")
+        vocalith.write_memos(copy, groups)
+        with open(vlh, "rb") as a, open(copy, "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        groups[0]["priority"] = "Low"
+        groups[0]["memos"][0]["text"] = "renamed\ntwice"
+        vocalith.write_memos(copy, groups)
+        self.assertEqual([vocalith.read_memos(copy)[0][k] for k in ("priority", "title")],
+                         ["Low", "renamed\ntwice"])
+        with self.assertRaisesRegex(vocalith.Error, "priority must be"):
+            vocalith.write_memos(copy, [dict(groups[0], priority="Urgent")])
         for fmt in ("textgrid", "audacity", "csv"):
             self.assertEqual(vocalith.export_memos(vlh, fmt, wav=demo).encode(),
                              cli("memos", "export", vlh, "--format", fmt, "--wav", demo))

@@ -26,8 +26,8 @@ lock is released while the engine works, so threads can analyse files side by si
 from ._vocalith import Error
 from . import _vocalith
 
-__all__ = ["Error", "voiceprint", "pitch", "read_wav", "read_memos", "export_memos",
-           "import_memos"]
+__all__ = ["Error", "voiceprint", "pitch", "read_wav", "read_memos", "write_memos",
+           "export_memos", "import_memos"]
 
 _VALUED = ("start", "frames", "ssft", "interval", "noise", "threads", "channel")
 _FLAGS = ("fine", "whole", "hamming")
@@ -91,11 +91,19 @@ def read_wav(path):
 
 
 def read_memos(path):
-    """The groups of a memo list (.vlh) as dicts: ``title``, ``priority`` (High, Mid, Low),
-    ``parameters`` (the parameter block), ``view_start``, ``view_cursor``, ``view_length``,
-    ``overview_x``, ``overview_y`` and ``memos``, the title memo first, each a dict of ``text``,
-    ``rel_x``, ``rel_y`` and ``freq``."""
+    """The groups of a memo list (.vlh), each a dict: ``title`` (the title memo's text),
+    ``priority`` (High, Mid or Low), and the stored records ``param`` (its text is the group's
+    parameter block), ``mark`` (the "+" on the overview) and ``memos`` (the title memo first).
+    A record is a dict of ``text``, ``prior``, ``view_length``, ``view_start``,
+    ``view_cursor``, ``freq``, ``rel_x`` and ``rel_y``."""
     return _vocalith.read_memos(_words(path, {})[0])
+
+
+def write_memos(path, groups):
+    """Saves groups shaped as read_memos gives them as a memo list, replacing ``path`` only
+    once the new file is complete. ``priority`` sets a group's priority; ``title`` is not
+    read (the title is the text of the first memo)."""
+    _vocalith.write_memos(_words(path, {})[0], list(groups))
 
 
 def export_memos(path, format, *, wav=None, out=None, width=None):
