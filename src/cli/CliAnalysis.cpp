@@ -135,15 +135,22 @@ struct RunQueue {
     std::string message;
 };
 
+// The sizes every run shares, read before the threads start: a worker resizing its work memory
+// for a shorter last run must not race with the others reading them.
+struct RunShape {
+    long ssftSize, interval, framesPerWindow;
+    CWorkMemory::senseMode mode;
+};
+
 // One run of frames, on its own work memory: the stretch read, the voiceprint computed and
 // converted. The first run also keeps the level spectra of frame 0.
-bool analyseRun(AnalysisSetup& s, CWorkMemory& work, RunQueue& q, long done, long frames,
-                unsigned threads, std::string& message) {
+bool analyseRun(AnalysisSetup& s, const RunShape& shape, CWorkMemory& work, RunQueue& q, long done,
+                long frames, unsigned threads, std::string& message) {
     CWavPara& wave = s.wave;
-    const long S = s.work.m_ssftSize, H = S / 2, I = s.work.m_interval;
+    const long S = shape.ssftSize, H = S / 2, I = shape.interval;
     const long first = s.firstSample + done * I;
     if (frames != work.m_repeatTimes &&
-        work.setSize(S, wave.m_windowLen, s.work.m_senseMode, I, frames) != CWorkMemory::resultOk) {
+        work.setSize(S, wave.m_windowLen, shape.mode, I, frames) != CWorkMemory::resultOk) {
         message = "memory allocation failed.\n";
         return false;
     }
@@ -181,9 +188,9 @@ bool analyseRun(AnalysisSetup& s, CWorkMemory& work, RunQueue& q, long done, lon
 }
 
 // Takes runs until none is left or one failed; hands each to the sink in its turn.
-void runWorker(AnalysisSetup& s, CWorkMemory& work, RunQueue& q, const ChunkSink& sink,
-               const RunProgress& progress, unsigned threads) {
-    const long T = s.framesPerWindow;
+void takeRuns(AnalysisSetup& s, const RunShape& shape, CWorkMemory& work, RunQueue& q,
+              const ChunkSink& sink, const RunProgress& progress, unsigned threads) {
+    const long T = shape.framesPerWindow;
     for (;;) {
         long run;
         {
@@ -194,14 +201,14 @@ void runWorker(AnalysisSetup& s, CWorkMemory& work, RunQueue& q, const ChunkSink
         }
         const long done = run * T, frames = std::min(T, s.frames - done);
         std::string message;
-        const bool ok = analyseRun(s, work, q, done, frames, threads, message);
+        const bool ok = analyseRun(s, shape, work, q, done, frames, threads, message);
         std::unique_lock<std::mutex> g(q.lock);
         q.changed.wait(g, [&] { return q.failed || q.sinkTurn == run; });
         if (q.failed)
             return;
         if (!ok ||
             (sink &&
-             !sink(AnalysisChunk{done, s.firstSample + done * s.work.m_interval, frames}, work))) {
+             !sink(AnalysisChunk{done, s.firstSample + done * shape.interval, frames}, work))) {
             q.failed = true;
             q.message = message;
         } else {
@@ -210,6 +217,22 @@ void runWorker(AnalysisSetup& s, CWorkMemory& work, RunQueue& q, const ChunkSink
                 progress(done + frames, s.frames);
         }
         g.unlock();
+        q.changed.notify_all();
+    }
+}
+
+// A worker thread must not let an exception out (a full memory, a sink's own failure).
+void runWorker(AnalysisSetup& s, const RunShape& shape, CWorkMemory& work, RunQueue& q,
+               const ChunkSink& sink, const RunProgress& progress, unsigned threads) {
+    try {
+        takeRuns(s, shape, work, q, sink, progress, threads);
+    } catch (const std::exception&) {
+        {
+            std::lock_guard<std::mutex> g(q.lock);
+            if (!q.failed)
+                q.message = "memory allocation failed.\n";
+            q.failed = true;
+        }
         q.changed.notify_all();
     }
 }
@@ -225,6 +248,7 @@ bool runAnalysis(AnalysisSetup& s, const ChunkSink& sink, const RunProgress& pro
     }
     // A recording of several runs takes them side by side, each on one thread with a work
     // memory of its own (memory bounds how many); a single run shares its frames out instead.
+    const RunShape shape{s.work.m_ssftSize, s.work.m_interval, T, s.work.m_senseMode};
     const long runs = (s.frames + T - 1) / T;
     const unsigned side = unsigned(std::min<long>({long(s.threads), runs, kRunsSideBySide}));
     std::vector<std::unique_ptr<CWorkMemory>> extra;
@@ -240,13 +264,13 @@ bool runAnalysis(AnalysisSetup& s, const ChunkSink& sink, const RunProgress& pro
     std::vector<std::thread> threads;
     for (auto& w : extra) {
         try {
-            threads.emplace_back(runWorker, std::ref(s), std::ref(*w), std::ref(q), std::cref(sink),
-                                 std::cref(progress), frameThreads);
+            threads.emplace_back(runWorker, std::ref(s), std::cref(shape), std::ref(*w),
+                                 std::ref(q), std::cref(sink), std::cref(progress), frameThreads);
         } catch (const std::exception&) {
             break; // the threads there are take every run
         }
     }
-    runWorker(s, s.work, q, sink, progress, frameThreads);
+    runWorker(s, shape, s.work, q, sink, progress, frameThreads);
     for (std::thread& t : threads)
         t.join();
     if (q.failed) {
