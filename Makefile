@@ -9,7 +9,7 @@ VALGRIND_DIR ?= build-valgrind
 # connects during that restart cannot open the display.
 XVFB = xvfb-run -a -s "-screen 0 1600x1200x24 -noreset"
 
-.PHONY: all deps build run test test-build bench fuzz valgrind clean
+.PHONY: all deps build run test test-build bench fuzz valgrind clean install
 
 all: build
 
@@ -19,6 +19,12 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVOCALITH_TESTS=OFF
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# The two programs, the Python package (on the system Python's path under PREFIX), a desktop
+# entry and an icon. DESTDIR stages the files elsewhere, as packaging does.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # Opens the bundled demo recording unless RUN_ARGS names another file.
 RUN_ARGS ?= $(BUILD_DIR)/demo/demo.wav
@@ -38,6 +44,7 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	$(BENCH_DIR)/bench/engine_bench
 	GDK_BACKEND=x11 NO_AT_BRIDGE=1 $(XVFB) $(BENCH_DIR)/bench/gui_bench
+	/usr/bin/python3 bench/corpus_bench.py $(BENCH_DIR) $(if $(BENCH_HOUR),--hour)
 
 # Fuzzes every reader of outside data for FUZZ_SECONDS each, one after the other on one core
 # (FUZZ_TARGETS picks some). Crashes become minimised files in fuzz/regressions/, which the

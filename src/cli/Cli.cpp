@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "cli/CliAnalysis.h"
+#include "cli/CliWhole.h"
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Pitch.h"
 #include "engine/analysis/Voiceprint.h"
@@ -38,6 +40,7 @@ const char* const kUsage =
     "usage: vocalith-cli info FILE.wav [--channel left|right|mix]\n"
     "       vocalith-cli voiceprint FILE.wav [options] [--npy DIR] [--png FILE [picture options]]\n"
     "       vocalith-cli pitch FILE.wav [options] [--hamming]\n"
+    "       vocalith-cli voiceprint|pitch FILE.wav --whole [--from SECONDS] [--to SECONDS]\n"
     "       vocalith-cli demo OUT.wav\n"
     "       vocalith-cli memos export FILE.vlh --format textgrid|audacity|csv [--wav FILE.wav]\n"
     "                    [-o OUT] [--width PIXELS]\n"
@@ -71,6 +74,10 @@ const char* const kUsage =
     "  --noise X       [NoiseParameter]\n"
     "  --threads N     threads of the frame loop, 1 to 1024 (default: every core)\n"
     "  --hamming       pitch: judge harmonics on the Hamming voiceprint (default: restored)\n"
+    "  --whole         every frame of the sound at the hop, not one window's; the frames go in\n"
+    "                  runs of --frames, each analysed as the window analyses its stretch\n"
+    "                  (voiceprint: with --npy only; the planes are written as they come)\n"
+    "  --from, --to    seconds: the span of a whole run (default: the whole sound)\n"
     "  --channel C     of a stereo sound: left (default), right or mix (their rounded mean)\n"
     "\n"
     "FILE may also be a WAV of other sample formats, FLAC, Ogg, AIFF, CAF or MP3: it is\n"
@@ -82,21 +89,15 @@ const char* const kUsage =
     "  --memos FILE    the memos of a memo list (.vlh) that lie on the analysed stretch\n"
     "  --plain         instead, the bare grey plane: one column per frame, one row per bin\n";
 
-struct Options {
+struct Options : AnalysisOptions {
     std::string command;
     std::string file;
-    std::optional<std::string> start, ssft, interval, frames, noise, threads, channelName;
-    AnalysedChannel channel = AnalysedChannel::left;
-    bool fine = false;
-    bool hamming = false;
     std::string npyDir, pngFile;
     // The labelled picture of --png.
     std::optional<std::string> pictureSize, memoFile;
     bool pitchOverlay = false;
     bool plainPicture = false;
     int pictureWidth = 1200, pictureHeight = 600;
-
-    bool changesParameters() const { return fine || ssft || interval || frames || noise; }
 };
 
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -163,7 +164,7 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
         if (a.size() > 1 && a[0] == '-' && !analysis && a != "--channel")
             return "info takes no options but --channel.";
         if (a == "--channel")
-            ok = value(o.channelName);
+            ok = value(o.channel);
         else if (a == "--start")
             ok = value(o.start);
         else if (a == "--ssft")
@@ -180,6 +181,10 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
             o.fine = true;
         else if (a == "--hamming" && o.command == "pitch")
             o.hamming = true;
+        else if (a == "--whole")
+            o.whole = true;
+        else if (a == "--from" || a == "--to")
+            ok = value(a == "--from" ? o.from : o.to);
         else if ((a == "--npy" || a == "--png") && o.command == "voiceprint") {
             ok = value(path);
             if (ok)
@@ -201,12 +206,10 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
     }
     if (o.file.empty())
         return "no file given.";
-    if (o.channelName) {
-        const std::optional<AnalysedChannel> c = parseAnalysedChannel(*o.channelName);
-        if (!c)
-            return "--channel needs left, right or mix.";
-        o.channel = *c;
-    }
+    if (o.channel && !parseAnalysedChannel(*o.channel))
+        return "--channel needs left, right or mix.";
+    if (o.whole && !o.pngFile.empty())
+        return "--png goes with a window's run, not --whole.";
     if (o.pngFile.empty() && (o.pictureSize || o.memoFile || o.pitchOverlay || o.plainPicture))
         return "--size, --pitch, --memos and --plain go with --png.";
     if (o.plainPicture && (o.pictureSize || o.memoFile || o.pitchOverlay))
@@ -217,12 +220,14 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
     return std::string();
 }
 
+} // namespace
+
 // Reads the file and sets what opening it in the program sets: the normal-mode defaults, the
 // work memory sized for them, the ranges and the window at the start of the sound. Failures are
 // reported with the program's own log lines.
 // Sounds in other formats are converted to 16 bits in memory and analysed the same way.
 bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err,
-               AnalysedChannel channel = AnalysedChannel::left) {
+               AnalysedChannel channel) {
     wave.m_analysedChannel = channel;
     const SoundRead read = readSound(wave, path);
     if (read.read != CWavPara::resultOK) {
@@ -266,7 +271,7 @@ bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::
 
 // The options as a confirmed parameter block: checked in the block's order with its messages,
 // the frames fitted into the window, the work memory rebuilt when anything changed.
-bool applyOptions(const Options& o, CWavPara& wave, CWorkMemory& work, std::ostream& err) {
+bool applyOptions(const AnalysisOptions& o, CWavPara& wave, CWorkMemory& work, std::ostream& err) {
     if (!o.changesParameters())
         return true;
     const CWorkMemory::senseMode mode = o.fine ? CWorkMemory::senseFine : work.m_senseMode;
@@ -313,6 +318,8 @@ bool applyOptions(const Options& o, CWavPara& wave, CWorkMemory& work, std::ostr
     wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
     return true;
 }
+
+namespace {
 
 // The parameter block's items, one per line.
 void printInfo(const CWavPara& w, const CWorkMemory& m, std::ostream& out) {
@@ -467,66 +474,35 @@ bool writeOutputs(const Options& o, const CWavPara& w, const CWorkMemory& m, Cli
     return true;
 }
 
-void printPitch(const PitchSeries& p, const CWavPara& w, const CWorkMemory& m, std::ostream& out) {
-    out << "frame,time_s,pitch_hz,pitch_level,power,harmonics\n";
-    for (size_t t = 0; t < p.pitch.size(); ++t) {
-        const double first = double(w.m_windowStart) + w.m_cursor + double(t) * m.m_interval;
-        out << format("%zu,%.6f,%.6f,%.6f,%.6f,%.6f\n", t, first / w.m_sampleFreq, p.pitch[t],
-                      p.pitchPower[t], p.power[t], p.harmonicsPower[t]);
-    }
-}
-
-int runAnalysis(const Options& o, CWavPara& wave, CWorkMemory& work, CliOutputs& outputs,
-                std::ostream& out, std::ostream& err) {
-    unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-    if (o.threads) {
-        long n = 0;
-        if (!parseLong(*o.threads, n) || n < 1 || n > 1024)
-            return usageError(err, "--threads needs a number from 1 to 1024.");
-        threads = unsigned(n);
-    }
-    if (!applyOptions(o, wave, work, err))
+int runAnalysisCommand(const Options& o, CliOutputs& outputs, std::ostream& out,
+                       std::ostream& err) {
+    AnalysisSetup s;
+    std::string usage;
+    switch (prepareAnalysis(o.file, o, s, err, usage)) {
+    case Prepared::failed:
         return 1;
-    long start = 0;
-    if (o.start && (!parseLong(*o.start, start) || start < 0 || start > wave.m_cursorRange)) {
-        err << format("vocalith-cli: --start must be a sample from 0 to %ld.\n",
-                      long(wave.m_cursorRange));
-        return 1;
+    case Prepared::usage:
+        return usageError(err, usage);
+    case Prepared::ok:
+        break;
     }
-    wave.m_cursor = int32_t(start);
-    std::copy(wave.m_window + wave.m_cursor, wave.m_window + wave.m_cursor + work.m_excutionSize,
-              work.m_wave);
-    const double noise = wave.m_noiseParameter; // a float in the program, widened
-
-    // The level spectrum first: it uses the planes' first rows as scratch.
-    const auto begin = std::chrono::steady_clock::now();
-    resultVoiceprint r = computeLevelSpectrum(work, 0, noise, levelOfStretch);
-    if (r == voiceprintFinished)
-        r = computeVoiceprint(work, noise, {}, {}, threads);
-    if (r != voiceprintFinished || !convertVoiceprintToDb(work)) {
-        err << "memory allocation failed.\n";
-        return 1;
-    }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-
+    const RunProgress progress = terminalProgress(err);
     if (o.command == "pitch") {
-        const PitchSeries p = detectPitch(work.m_restoreDbMap, work.m_hamDbMap, work.m_repeatTimes,
-                                          work.m_ssftSize, wave.m_sampleFreq, !o.hamming);
-        if (p.pitch.size() != size_t(work.m_repeatTimes)) {
-            err << "vocalith-cli: pitch detection failed.\n";
+        PitchTrack track;
+        if (!pitchTrack(s, track, progress, err))
             return 1;
-        }
-        printPitch(p, wave, work, out);
+        out << formatPitchCsv(track);
         return 0;
     }
-    outputs.status() << format(
-        "voiceprint: %ld frames x %ld bins (SsftSize %ld, Interval %ld, %s, from "
-        "sample %ld) in %.3f s on %u thread%s\n",
-        long(work.m_repeatTimes), long(work.m_ssftSize / 2), long(work.m_ssftSize),
-        long(work.m_interval), work.m_senseMode == CWorkMemory::senseFine ? "fine" : "normal",
-        long(wave.m_windowStart) + wave.m_cursor, seconds, threads, threads == 1 ? "" : "s");
-    return writeOutputs(o, wave, work, outputs, err) ? 0 : 1;
+    if (o.whole)
+        return runWholeVoiceprint(s, o.npyDir, progress, outputs.status(), err);
+    const auto begin = std::chrono::steady_clock::now();
+    if (!runAnalysis(s, {}, progress, err))
+        return 1;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    outputs.status() << voiceprintSummary(s, seconds);
+    return writeOutputs(o, s.wave, s.work, outputs, err) ? 0 : 1;
 }
 
 // The demo recording's memo list beside it (base name + ".vlh"), so that opening the recording
@@ -667,13 +643,14 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     CliOutputs outputs(out, err);
     if (!checkOutputs(o, outputs))
         return 1;
-    CWavPara wave;
-    CWorkMemory work;
-    if (!openSound(o.file, wave, work, err, o.channel))
-        return 1;
     if (o.command == "info") {
+        CWavPara wave;
+        CWorkMemory work;
+        if (!openSound(o.file, wave, work, err,
+                       parseAnalysedChannel(o.channel.value_or("left")).value()))
+            return 1;
         printInfo(wave, work, out);
         return 0;
     }
-    return runAnalysis(o, wave, work, outputs, out, err);
+    return runAnalysisCommand(o, outputs, out, err);
 }

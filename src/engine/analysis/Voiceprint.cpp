@@ -52,7 +52,7 @@ void loadFrame(const double* frame, long S, double* re, double* im) {
 // no phase is read, so only the H powers are computed, straight into the rows. False when a
 // transform could not get its memory.
 bool computeFrame(const CWorkMemory& w, long t, const FrameScratch& f, CRestoreWorkspace& ws,
-                  double noise) {
+                  double noise, voiceprintPlanes planes) {
     const long S = w.m_ssftSize;
     const long H = S / 2;
     const double* frame = w.m_wave + static_cast<std::size_t>(t) * w.m_interval;
@@ -74,6 +74,8 @@ bool computeFrame(const CWorkMemory& w, long t, const FrameScratch& f, CRestoreW
         return false;
     f.restore[0] = 0.0;
     std::copy(f.restore, f.restore + H, w.m_restorePowMap + row);
+    if (planes == planesWithoutRect)
+        return true;
 
     loadFrame(frame, S, f.re, f.im);
     if (fft(f.re, f.im, static_cast<int>(S), kFftForward) != 0)
@@ -85,7 +87,7 @@ bool computeFrame(const CWorkMemory& w, long t, const FrameScratch& f, CRestoreW
 
 resultVoiceprint runOnCallingThread(CWorkMemory& w, double noise,
                                     const VoiceprintCancelled& cancelled,
-                                    const VoiceprintProgress& progress) {
+                                    const VoiceprintProgress& progress, voiceprintPlanes planes) {
     const long T = w.m_repeatTimes;
     const FrameScratch f{w.m_re, w.m_im, w.m_restore, w.m_restoreSum};
     CRestoreWorkspace ws;
@@ -94,7 +96,7 @@ resultVoiceprint runOnCallingThread(CWorkMemory& w, double noise,
             return voiceprintCancelled;
         if (progress)
             progress(static_cast<int>(i * 100 / T));
-        if (!computeFrame(w, i, f, ws, noise))
+        if (!computeFrame(w, i, f, ws, noise, planes))
             return voiceprintFailed;
     }
     return voiceprintFinished;
@@ -125,7 +127,8 @@ struct WorkerPool {
     }
 };
 
-void workFrames(CWorkMemory& w, double noise, FrameScratch f, FrameQueue& q) {
+void workFrames(CWorkMemory& w, double noise, FrameScratch f, FrameQueue& q,
+                voiceprintPlanes planes) {
     CRestoreWorkspace ws;
     const long T = w.m_repeatTimes;
     for (;;) {
@@ -137,7 +140,7 @@ void workFrames(CWorkMemory& w, double noise, FrameScratch f, FrameQueue& q) {
             t = q.next++;
         }
         q.changed.notify_one();
-        if (!computeFrame(w, t, f, ws, noise)) {
+        if (!computeFrame(w, t, f, ws, noise, planes)) {
             std::lock_guard<std::mutex> g(q.lock);
             q.failed = true;
             q.stop = true;
@@ -152,7 +155,8 @@ void workFrames(CWorkMemory& w, double noise, FrameScratch f, FrameQueue& q) {
 }
 
 resultVoiceprint runOnWorkers(CWorkMemory& w, double noise, const VoiceprintCancelled& cancelled,
-                              const VoiceprintProgress& progress, unsigned count) {
+                              const VoiceprintProgress& progress, unsigned count,
+                              voiceprintPlanes planes) {
     const long S = w.m_ssftSize;
     const long T = w.m_repeatTimes;
     if (cancelled && cancelled())
@@ -177,14 +181,14 @@ resultVoiceprint runOnWorkers(CWorkMemory& w, double noise, const VoiceprintCanc
     for (const FrameScratch& f : scratch) {
         try {
             std::lock_guard<std::mutex> g(q.lock);
-            pool.threads.emplace_back(workFrames, std::ref(w), noise, f, std::ref(q));
+            pool.threads.emplace_back(workFrames, std::ref(w), noise, f, std::ref(q), planes);
             ++q.running;
         } catch (const std::exception&) {
             break; // no more threads to be had: the ones running take every frame
         }
     }
     if (pool.threads.empty())
-        return runOnCallingThread(w, noise, cancelled, progress);
+        return runOnCallingThread(w, noise, cancelled, progress, planes);
 
     bool stoppedByCancel = false;
     long reported = 0;
@@ -227,17 +231,18 @@ resultVoiceprint runOnWorkers(CWorkMemory& w, double noise, const VoiceprintCanc
 
 resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise,
                                    const VoiceprintCancelled& cancelled,
-                                   const VoiceprintProgress& progress, unsigned threads) {
+                                   const VoiceprintProgress& progress, unsigned threads,
+                                   voiceprintPlanes planes) {
     if (!readyForVoiceprint(work))
         return voiceprintNotSized;
     const unsigned count =
         static_cast<unsigned>(std::min<long>(std::max(threads, 1u), work.m_repeatTimes));
     if (count == 1)
-        return runOnCallingThread(work, noise, cancelled, progress);
-    return runOnWorkers(work, noise, cancelled, progress, count);
+        return runOnCallingThread(work, noise, cancelled, progress, planes);
+    return runOnWorkers(work, noise, cancelled, progress, count, planes);
 }
 
-bool convertVoiceprintToDb(CWorkMemory& work, unsigned threads) {
+bool convertVoiceprintToDb(CWorkMemory& work, unsigned threads, voiceprintPlanes planes) {
     if (!planesPresent(work) || work.m_ssftSize < 2 || work.m_repeatTimes < 1)
         return false;
     const long H = work.m_ssftSize / 2;
@@ -246,7 +251,9 @@ bool convertVoiceprintToDb(CWorkMemory& work, unsigned threads) {
     // The unwindowed plane shares nothing with the other two, so it may be converted beside them.
     auto rect = [&work, n] { su_calc_dB(work.m_rectPowMap, work.m_rectDbMap, n); };
     std::thread beside;
-    if (threads > 1) {
+    if (planes == planesWithoutRect) {
+        // nothing to convert beside
+    } else if (threads > 1) {
         try {
             beside = std::thread(rect);
         } catch (const std::exception&) {
@@ -259,7 +266,7 @@ bool convertVoiceprintToDb(CWorkMemory& work, unsigned threads) {
                                        work.m_senseMode != CWorkMemory::senseNormal ? 1 : 0);
     if (beside.joinable())
         beside.join();
-    else
+    else if (planes != planesWithoutRect)
         rect();
     return true;
 }

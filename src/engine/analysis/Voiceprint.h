@@ -20,6 +20,11 @@ enum resultVoiceprint {
     voiceprintFailed = 3     // a transform could not get its memory; the planes are incomplete
 };
 
+// Which planes a run fills: pitch detection reads only the Hamming and the restored ones, and
+// skipping the unwindowed transform saves a quarter of the work. Without it m_rectPowMap and
+// m_rectDbMap keep what they held; the other planes are the same to the bit.
+enum voiceprintPlanes { planesAll = 0, planesWithoutRect = 1 };
+
 // Called with the progress in percent, (i * 100) / T, once for every frame i that is started, in
 // frame order.
 using VoiceprintProgress = std::function<void(int percent)>;
@@ -44,7 +49,8 @@ using VoiceprintCancelled = std::function<bool()>;
 resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise,
                                    const VoiceprintCancelled& cancelled = {},
                                    const VoiceprintProgress& progress = {},
-                                   unsigned threads = std::thread::hardware_concurrency());
+                                   unsigned threads = std::thread::hardware_concurrency(),
+                                   voiceprintPlanes planes = planesAll);
 
 // Turns the power planes into the dB planes, each over the whole plane (the loudest bin of the
 // whole voiceprint is 0 dB): calc_dB of m_hamPowMap and m_restorePowMap into m_hamDbMap and
@@ -53,7 +59,8 @@ resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise,
 // plane is converted on a second thread (same bits). Nothing happens, and false is returned, when
 // the planes are absent.
 bool convertVoiceprintToDb(CWorkMemory& work,
-                           unsigned threads = std::thread::hardware_concurrency());
+                           unsigned threads = std::thread::hardware_concurrency(),
+                           voiceprintPlanes planes = planesAll);
 
 // The level spectrum of the single frame that starts at m_wave[start], for the level panel:
 // the Hamming power (bins 0 .. H-1, phases into m_phs) is copied into the first row of

@@ -334,7 +334,7 @@ void prepare(CWorkMemory& w, CWorkMemory::senseMode mode, long T) {
 } // namespace
 
 // 24 frames, a silent one among them: every plane (Hamming, unwindowed, restored) keeps its bits,
-// on 1 and 3 threads, in both sense modes.
+// on 1 and 3 threads, in both sense modes, also when the unwindowed plane is left out.
 TEST(Voiceprint, PlanesKeepTheirBitsOnAnyNumberOfThreads) {
     const uint64_t expect[2][3] = {{0x2994c27261ffc4b1, 0x2bac292987834d47, 0x19283a8e0bbac0b4},
                                    {0x2994c27261ffc4b1, 0x2bac292987834d47, 0xb1b29d02064f3e12}};
@@ -346,6 +346,13 @@ TEST(Voiceprint, PlanesKeepTheirBitsOnAnyNumberOfThreads) {
             const double* planes[3] = {w.m_hamPowMap, w.m_rectPowMap, w.m_restorePowMap};
             for (int kind = 0; kind < 3; ++kind)
                 EXPECT_EQ(expect[mode][kind], digest(planes[kind], 24 * H)) << mode << threads;
+            // Without the unwindowed plane: the other two the same, that one untouched.
+            prepare(w, mode, 24);
+            ASSERT_EQ(computeVoiceprint(w, kNoise, {}, {}, threads, planesWithoutRect),
+                      voiceprintFinished);
+            EXPECT_EQ(expect[mode][0], digest(w.m_hamPowMap, 24 * H));
+            EXPECT_EQ(expect[mode][2], digest(w.m_restorePowMap, 24 * H));
+            EXPECT_EQ(std::count(w.m_rectPowMap, w.m_rectPowMap + 24 * H, -7.0), 24 * H);
         }
     CWorkMemory empty;
     EXPECT_EQ(computeVoiceprint(empty, kNoise), voiceprintNotSized);

@@ -1,0 +1,344 @@
+// vocalith._vocalith: the engine for Python, through the same functions vocalith-cli calls, so
+// that arrays and files agree to the last bit. The pure-Python package (vocalith/__init__.py)
+// turns keyword arguments into the command line's option words and documents the functions.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/CliAnalysis.h"
+#include "cli/CliMemos.h"
+#include "engine/memo/MemoListFile.h"
+#include "engine/sound/AudioConvert.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// Raised as vocalith.Error (a ValueError) with the program's message.
+struct VocalithError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string messageOf(const std::ostringstream& err, const std::string& fallback) {
+    std::string m = err.str();
+    while (!m.empty() && m.back() == '\n')
+        m.pop_back();
+    const std::string prefix = "vocalith-cli: ";
+    for (size_t at; (at = m.find(prefix)) != std::string::npos;)
+        m.erase(at, prefix.size());
+    return m.empty() ? fallback : m;
+}
+
+// {"ssft": "2048", "fine": True, ...}: text for the valued options, booleans for the flags.
+AnalysisOptions optionsOf(const py::dict& given) {
+    AnalysisOptions o;
+    for (const auto& item : given) {
+        const std::string key = py::str(item.first);
+        if (key == "fine" || key == "hamming" || key == "whole") {
+            const bool on = item.second.cast<bool>();
+            (key == "fine" ? o.fine : key == "hamming" ? o.hamming : o.whole) = on;
+            continue;
+        }
+        std::optional<std::string>* slot = key == "start"      ? &o.start
+                                           : key == "ssft"     ? &o.ssft
+                                           : key == "interval" ? &o.interval
+                                           : key == "frames"   ? &o.frames
+                                           : key == "noise"    ? &o.noise
+                                           : key == "threads"  ? &o.threads
+                                           : key == "from"     ? &o.from
+                                           : key == "to"       ? &o.to
+                                           : key == "channel"  ? &o.channel
+                                                               : nullptr;
+        if (!slot)
+            throw VocalithError("unknown option " + key + ".");
+        *slot = item.second.cast<std::string>();
+    }
+    return o;
+}
+
+void prepare(const std::string& path, const AnalysisOptions& o, AnalysisSetup& s) {
+    std::ostringstream err;
+    std::string usage;
+    Prepared p;
+    {
+        py::gil_scoped_release nogil;
+        p = prepareAnalysis(path, o, s, err, usage);
+    }
+    if (p == Prepared::usage)
+        throw VocalithError(usage);
+    if (p != Prepared::ok)
+        throw VocalithError(messageOf(err, "analysis failed."));
+}
+
+py::array_t<double> vectorArray(const std::vector<double>& v) {
+    py::array_t<double> a(py::ssize_t(v.size()));
+    if (!v.empty())
+        std::memcpy(a.mutable_data(), v.data(), v.size() * sizeof(double));
+    return a;
+}
+
+py::dict pitch(const std::string& path, const py::dict& options, bool withCsv) {
+    const AnalysisOptions o = optionsOf(options);
+    AnalysisSetup s;
+    prepare(path, o, s);
+    PitchTrack track;
+    std::string csv;
+    std::ostringstream err;
+    bool ok;
+    {
+        py::gil_scoped_release nogil;
+        ok = pitchTrack(s, track, {}, err);
+        if (ok && withCsv)
+            csv = formatPitchCsv(track);
+    }
+    if (!ok)
+        throw VocalithError(messageOf(err, "pitch detection failed."));
+    py::array_t<int64_t> frame(py::ssize_t(track.time.size()));
+    for (size_t t = 0; t < track.time.size(); ++t)
+        frame.mutable_data()[t] = int64_t(t);
+    py::dict d;
+    d["frame"] = frame;
+    d["time_s"] = vectorArray(track.time);
+    d["pitch_hz"] = vectorArray(track.pitch);
+    d["pitch_level"] = vectorArray(track.pitchLevel);
+    d["power"] = vectorArray(track.power);
+    d["harmonics"] = vectorArray(track.harmonics);
+    if (withCsv) {
+        d["csv"] = py::bytes(csv);
+        d["seconds"] = double(s.wave.m_totalSamples) / s.wave.m_sampleFreq;
+    }
+    return d;
+}
+
+py::dict voiceprint(const std::string& path, const py::dict& options) {
+    const AnalysisOptions o = optionsOf(options);
+    AnalysisSetup s;
+    prepare(path, o, s);
+    const long bins = s.work.m_ssftSize / 2;
+    // The planes are made before the run, so the run fills them without the interpreter.
+    py::array_t<double> planes[3] = {
+        py::array_t<double>({py::ssize_t(s.frames), py::ssize_t(bins)}),
+        py::array_t<double>({py::ssize_t(s.frames), py::ssize_t(bins)}),
+        py::array_t<double>({py::ssize_t(s.frames), py::ssize_t(bins)})};
+    double* rows[3] = {planes[0].mutable_data(), planes[1].mutable_data(),
+                       planes[2].mutable_data()};
+    std::ostringstream err;
+    bool ok;
+    {
+        py::gil_scoped_release nogil;
+        const auto sink = [&](const AnalysisChunk& c, const CWorkMemory& w) {
+            const double* from[3] = {w.m_hamDbMap, w.m_restoreDbMap, w.m_rectDbMap};
+            const size_t count = size_t(c.frames) * size_t(bins);
+            for (int p = 0; p < 3; ++p)
+                std::memcpy(rows[p] + size_t(c.firstFrame) * size_t(bins), from[p],
+                            count * sizeof(double));
+            return true;
+        };
+        ok = runAnalysis(s, sink, {}, err);
+    }
+    if (!ok)
+        throw VocalithError(messageOf(err, "memory allocation failed."));
+    py::dict d;
+    d["hamDbMap"] = planes[0];
+    d["restoreDbMap"] = planes[1];
+    d["rectDbMap"] = planes[2];
+    d["hamDb"] = vectorArray(s.hamDb);
+    d["restoreDb"] = vectorArray(s.restoreDb);
+    d["rectDb"] = vectorArray(s.rectDb);
+    return d;
+}
+
+// Every sample of the file: (rate, int16 array of frames, or frames x 2 for stereo). Other
+// formats come converted to 16 bits, as the program opens them.
+py::tuple readWav(const std::string& path) {
+    CWavPara wave;
+    SoundRead r;
+    std::vector<unsigned char> image;
+    {
+        py::gil_scoped_release nogil;
+        r.read = wave.setSizeFromWav(path.c_str());
+        if (worthConverting(r.read)) {
+            r.triedConversion = true;
+            r.conversion = convertToWavImage(path, image);
+            r.converted = r.conversion == ConvertResult::ok;
+        }
+    }
+    if (r.read != CWavPara::resultOK && !r.converted) {
+        std::string message;
+        for (const std::string& line : refusalLines(r))
+            message += (message.empty() ? "" : "\n") + line;
+        throw VocalithError(message);
+    }
+    auto little = [&](size_t at, int bytes) {
+        uint32_t v = 0;
+        for (int k = bytes - 1; k >= 0; --k)
+            v = v << 8 | image[at + size_t(k)];
+        return v;
+    };
+    // A converted image is a plain 44-byte header and its samples.
+    const size_t channels = r.converted ? little(22, 2) : size_t(wave.m_channelCount);
+    const long rate = r.converted ? long(little(24, 4)) : long(wave.m_sampleFreq);
+    const size_t frames =
+        r.converted ? (image.size() - 44) / (2 * channels) : size_t(wave.m_totalSamples);
+    py::array_t<int16_t> samples =
+        channels == 1 ? py::array_t<int16_t>(py::ssize_t(frames))
+                      : py::array_t<int16_t>({py::ssize_t(frames), py::ssize_t(2)});
+    int16_t* data = samples.mutable_data();
+    bool ok = true;
+    {
+        py::gil_scoped_release nogil;
+        if (r.converted) {
+            std::memcpy(data, image.data() + 44, frames * channels * 2);
+        } else {
+            std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+            ok = f && fseeko(f.get(), off_t(wave.m_dataStart), SEEK_SET) == 0 &&
+                 std::fread(data, 2, frames * channels, f.get()) == frames * channels;
+        }
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+        for (size_t i = 0; ok && i < frames * channels; ++i)
+            data[i] = int16_t(__builtin_bswap16(uint16_t(data[i])));
+#endif
+    }
+    if (!ok)
+        throw VocalithError("wave file reading failed.");
+    return py::make_tuple(rate, samples);
+}
+
+// The memos command of the command line, its standard output returned as text.
+std::string memosCommand(const std::vector<std::string>& args) {
+    std::vector<const char*> argv{"vocalith-cli", "memos"};
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    int status;
+    {
+        py::gil_scoped_release nogil;
+        status = runMemosCommand(int(argv.size()), argv.data(), out, err);
+    }
+    if (status != 0)
+        throw VocalithError(messageOf(err, "memos failed."));
+    return out.str();
+}
+
+std::string utf8(const wxString& s) {
+    const wxScopedCharBuffer b = s.utf8_str();
+    return std::string(b.data(), b.length());
+}
+
+// A memo record as a dict of its eight stored fields.
+py::dict memoRecord(const CArchMemo& m) {
+    py::dict d;
+    d["text"] = utf8(m.m_memoText);
+    d["prior"] = utf8(m.m_prior);
+    d["view_length"] = m.m_viewLength;
+    d["view_start"] = m.m_viewStart;
+    d["view_cursor"] = m.m_viewCursor;
+    d["freq"] = m.m_freq;
+    d["rel_x"] = m.m_relX;
+    d["rel_y"] = m.m_relY;
+    return d;
+}
+
+std::unique_ptr<CArchMemo> memoFromDict(const py::handle& given, int titleNo, int termNo) {
+    const py::dict d = py::reinterpret_borrow<py::dict>(given);
+    auto m = std::make_unique<CArchMemo>();
+    m->m_memoText = wxString::FromUTF8(d["text"].cast<std::string>().c_str());
+    if (d.contains("prior"))
+        m->m_prior = wxString::FromUTF8(d["prior"].cast<std::string>().c_str());
+    const auto number = [&](const char* key) { return d.contains(key) ? d[key].cast<int>() : 0; };
+    m->m_viewLength = number("view_length");
+    m->m_viewStart = number("view_start");
+    m->m_viewCursor = number("view_cursor");
+    m->m_freq = number("freq");
+    m->m_relX = clampRelative(d.contains("rel_x") ? d["rel_x"].cast<float>() : 0.0f);
+    m->m_relY = clampRelative(d.contains("rel_y") ? d["rel_y"].cast<float>() : 0.0f);
+    m->m_titleNo = titleNo;
+    m->m_termNo = termNo;
+    return m;
+}
+
+const char* const kPriorities[] = {"High", "Mid", "Low"};
+
+py::list readMemos(const std::string& path) {
+    MemoListRead list;
+    {
+        py::gil_scoped_release nogil;
+        list = readMemoListFile(path);
+    }
+    if (list.result == MemoListRead::readOpenFailed || list.result == MemoListRead::readDamaged)
+        throw VocalithError("memo list read failed.");
+    if (list.result == MemoListRead::readBadHeader)
+        throw VocalithError("memo list uncorrect ( internal error ).");
+    py::list groups;
+    for (const MemoSlot& slot : list.slots) {
+        py::dict g;
+        g["title"] = slot.terms.empty() ? std::string() : utf8(slot.terms.front()->m_memoText);
+        g["priority"] = kPriorities[slot.sub->GetMemoPrior()];
+        g["param"] = memoRecord(*slot.param);
+        g["mark"] = memoRecord(*slot.sub);
+        py::list memos;
+        for (const auto& term : slot.terms)
+            memos.append(memoRecord(*term));
+        g["memos"] = memos;
+        groups.append(g);
+    }
+    return groups;
+}
+
+// The groups as read_memos gives them; "priority", when present, sets the group's priority.
+void writeMemos(const std::string& path, const py::list& groups) {
+    std::vector<MemoSlot> slots;
+    for (const py::handle& given : groups) {
+        const py::dict g = py::reinterpret_borrow<py::dict>(given);
+        const int titleNo = int(slots.size());
+        MemoSlot slot;
+        slot.param = memoFromDict(g["param"], titleNo, 0);
+        slot.sub =
+            memoFromDict(g.contains("mark") ? py::object(g["mark"]) : py::dict(), titleNo, 0);
+        slot.sub->m_memoText = "+";
+        if (g.contains("priority")) {
+            const std::string p = g["priority"].cast<std::string>();
+            const int k = p == "High" ? 0 : p == "Mid" ? 1 : p == "Low" ? 2 : -1;
+            if (k < 0)
+                throw VocalithError("priority must be High, Mid or Low.");
+            slot.sub->SetMemoPrior(CArchMemo::MemoPrior(k));
+        }
+        const py::list memos = g["memos"];
+        if (memos.size() == 0)
+            throw VocalithError("a group needs its title memo.");
+        for (const py::handle& m : memos)
+            slot.terms.push_back(memoFromDict(m, titleNo, int(slot.terms.size())));
+        slots.push_back(std::move(slot));
+    }
+    std::string bytes, temporary;
+    resultMemoSave saved;
+    {
+        py::gil_scoped_release nogil;
+        formatMemoList(memoSlotRefs(slots), bytes);
+        saved = replaceFileContents(path, bytes, temporary);
+    }
+    if (saved != memoSaveOk)
+        throw VocalithError("memo list save failed.");
+}
+
+} // namespace
+
+PYBIND11_MODULE(_vocalith, m) {
+    m.doc() = "The Vocalith engine; use the vocalith package.";
+    py::register_exception<VocalithError>(m, "Error", PyExc_ValueError);
+    m.def("pitch", &pitch, py::arg("path"), py::arg("options"), py::arg("csv") = false);
+    m.def("voiceprint", &voiceprint, py::arg("path"), py::arg("options"));
+    m.def("read_wav", &readWav, py::arg("path"));
+    m.def("memos", &memosCommand, py::arg("args"));
+    m.def("read_memos", &readMemos, py::arg("path"));
+    m.def("write_memos", &writeMemos, py::arg("path"), py::arg("groups"));
+}
