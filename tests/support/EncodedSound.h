@@ -11,10 +11,7 @@
 // formats get s / 32768 (the library would store 16-bit samples unscaled).
 inline bool writeEncoded(const std::string& path, int format, const std::vector<int16_t>& samples,
                          int channels = 1, int rate = 44100) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
+    SF_INFO info{0, rate, channels, format, 0, 0};
     SNDFILE* f = sf_format_check(&info) ? sf_open(path.c_str(), SFM_WRITE, &info) : nullptr;
     if (!f)
         return false;

@@ -20,9 +20,10 @@ void MyFrame::buildChannelMenu(wxMenuBar* menuBar) {
     menu->AppendRadioItem(ID_ChannelLeft, "&Left", "Analyse the left channel of a stereo sound");
     menu->AppendRadioItem(ID_ChannelRight, "&Right", "Analyse the right channel of a stereo sound");
     menu->AppendRadioItem(ID_ChannelMix, "&Mix", "Analyse the mean of both channels");
+    for (int id : kChannelIds)
+        menu->Enable(id, false); // until a stereo sound is open
     menuBar->Append(menu, "&Channel");
     Bind(wxEVT_MENU, &MyFrame::OnChannel, this, ID_ChannelLeft, ID_ChannelMix);
-    updateChannelMenu();
 }
 
 void MyFrame::updateChannelMenu() {

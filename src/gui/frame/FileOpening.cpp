@@ -131,6 +131,8 @@ int MyFrame::readCommon() {
     Refresh();
     Update();
 
+    // A memo file or transcript belongs to this name even when the sound is converted.
+    const std::string memoWave = path;
     std::unique_ptr<CWavPara> wave = newWave(requestedWindowOf(kind, path), m_analysedChannel);
     SoundRead read;
     read.read = wave->setSizeFromWav(path.c_str());
@@ -153,7 +155,8 @@ int MyFrame::readCommon() {
                 written = made.path;
             }
             path = made.path;
-            wave = newWave(requestedWindowOf(kind, path), m_analysedChannel);
+            wave = newWave(requestedWindowOf(kind, kind == fileWave ? path : memoWave),
+                           m_analysedChannel);
             read.read = wave->setSizeFromWav(path.c_str());
         }
     }
@@ -189,10 +192,8 @@ int MyFrame::readCommon() {
     delete m_workPara;
     m_workPara = work.release();
     m_fileKind = kind;
-    m_waveFileName = wxString::FromUTF8(path.c_str());
+    m_waveFileName = wxString::FromUTF8((kind == fileWave ? path : memoWave).c_str());
     m_baseFileName = besideWave("").value_or(m_waveFileName);
-    m_openedWaveFileName = m_waveFileName;
-    m_openedChosenFileName = m_chosenFileName;
     m_jumptext->Clear();
     m_jumptext->AppendText(wxString::Format("%ld", static_cast<long>(m_wavePara->m_windowMax)));
     if (m_fileKind == fileTranscript) {
@@ -200,6 +201,13 @@ int MyFrame::readCommon() {
     } else {
         readMemo();
     }
+    // From here on the names are the converted sound's: saving puts the memo list beside it.
+    if (m_waveFileName != wxString::FromUTF8(path.c_str())) {
+        m_waveFileName = wxString::FromUTF8(path.c_str());
+        m_baseFileName = besideWave("").value_or(m_waveFileName);
+    }
+    m_openedWaveFileName = m_waveFileName;
+    m_openedChosenFileName = m_chosenFileName;
 
     CWavPara& opened = *m_wavePara;
     if (opened.m_channelCount == 2)

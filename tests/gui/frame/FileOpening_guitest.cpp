@@ -144,8 +144,8 @@ TEST_F(OpenTest, RefusedFilesLeaveTheOpenRecordingWorking) {
 }
 
 // Another format opens through a 16-bit WAV, named in the log, that memo lists and everything
-// else then use; a folder that cannot be written sends it to the cache folder. (Naming beside
-// the source: AudioConvert.ConvertBesideNamesAndReuses.)
+// else then use; a folder that cannot be written sends it to the cache folder; a memo file's or
+// transcript's sound is converted too. (Naming: AudioConvert.ConvertBesideNamesAndReuses.)
 TEST_F(OpenTest, OtherFormatsOpenThroughA16BitWav) {
     const std::vector<int16_t> samples = testwav::ramp(20000);
     const std::string other = dir.file("sub/other.aiff", ""), cache = dir.path() + "/cache";
@@ -168,6 +168,12 @@ TEST_F(OpenTest, OtherFormatsOpenThroughA16BitWav) {
                      "memo list read failed.", "output parameter."}));
     EXPECT_EQ(tup(frame->m_waveFileName, frame->m_baseFileName),
               tup(cache + "/vocalith/other.wav", cache + "/vocalith/other"));
+    // A transcript still belongs to the 24-bit WAV it was made for.
+    ASSERT_TRUE(
+        writeEncoded(dir.path() + "/t.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, samples, 1, 16000));
+    open(dir.file("t.trn", "1 0.1-0.5 a\ntitle\n"));
+    EXPECT_EQ(tup(frame->m_waveFileName, frame->memoSlotCount()),
+              tup(dir.path() + "/t-16bit.wav", size_t(1)));
 }
 
 // A stereo sound says which channel is analysed; the menu reads it again with another channel
@@ -176,8 +182,9 @@ TEST_F(OpenTest, ChannelMenuChoosesTheAnalysedChannel) {
     std::vector<int16_t> stereo;
     for (int i = 0; i < 48000; ++i)
         stereo.insert(stereo.end(), {int16_t(i % 1000), int16_t(-(i % 700))});
-    open(dir.file("st.wav", testwav::wav(stereo, 2, 16000)));
     wxMenuBar* bar = frame->GetMenuBar();
+    EXPECT_FALSE(bar->IsEnabled(ID_ChannelMix)); // nothing open yet
+    open(dir.file("st.wav", testwav::wav(stereo, 2, 16000)));
     EXPECT_TRUE(logged("stereo sound: left channel analysed.") && bar->IsEnabled(ID_ChannelRight) &&
                 bar->IsChecked(ID_ChannelLeft));
     frame->shiftSliderPos(100);
