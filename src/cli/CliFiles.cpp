@@ -26,9 +26,7 @@ void putChunk(std::string& png, const char* type, const std::string& data) {
 
 } // namespace
 
-std::string npyBytes(const double* data, long rows, long cols) {
-    if (!data || cols < 0)
-        return std::string();
+std::string npyHeader(long rows, long cols) {
     const std::string shape = rows < 0
                                   ? "(" + std::to_string(cols) + ",)"
                                   : "(" + std::to_string(rows) + ", " + std::to_string(cols) + ")";
@@ -41,23 +39,30 @@ std::string npyBytes(const double* data, long rows, long cols) {
     std::string head("\x93NUMPY\x01\x00", 8);
     head.push_back(char(header.size() & 0xFF));
     head.push_back(char(header.size() >> 8));
-    head += header;
+    return head + header;
+}
 
-    const size_t count = size_t(rows < 0 ? 1 : rows) * size_t(cols);
-    std::string npy = head;
-    npy.resize(head.size() + 8 * count);
-    char* at = &npy[head.size()];
+void appendNpyData(std::string& npy, const double* data, size_t count) {
+    const size_t at = npy.size();
+    npy.resize(at + 8 * count);
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (size_t i = 0; i < count; ++i) {
         uint64_t v;
         std::memcpy(&v, &data[i], 8);
         v = __builtin_bswap64(v);
-        std::memcpy(at + 8 * i, &v, 8);
+        std::memcpy(&npy[at + 8 * i], &v, 8);
     }
 #else
     if (count > 0)
-        std::memcpy(at, data, 8 * count);
+        std::memcpy(&npy[at], data, 8 * count);
 #endif
+}
+
+std::string npyBytes(const double* data, long rows, long cols) {
+    if (!data || cols < 0)
+        return std::string();
+    std::string npy = npyHeader(rows, cols);
+    appendNpyData(npy, data, size_t(rows < 0 ? 1 : rows) * size_t(cols));
     return npy;
 }
 

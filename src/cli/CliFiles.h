@@ -11,6 +11,9 @@
 // A .npy file (format 1.0, little-endian float64, C order): shape (rows, cols), or (cols,) when
 // rows is negative. Empty when there is no data.
 std::string npyBytes(const double* data, long rows, long cols);
+// The same file in pieces: its header, and data appended as little-endian doubles.
+std::string npyHeader(long rows, long cols);
+void appendNpyData(std::string& npy, const double* data, size_t count);
 
 // An 8-bit grey-scale PNG of width x height pixels, row by row from the top; empty when the
 // pixels do not fit the size or cannot be compressed.

@@ -1,6 +1,7 @@
 #include "cli/CliWhole.h"
 
 #include "cli/CliFiles.h"
+#include "engine/sound/OutputFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,77 +17,26 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A .npy file of a known shape written a block of rows at a time. It lives under a temporary
-// name beside its final one until commit() renames it; dropped unfinished, it is removed.
+// A .npy file of a known shape written a block of rows at a time through the output writer:
+// nothing shows at its name until commit(), and dropped unfinished it leaves nothing.
 class NpyStream {
 public:
-    NpyStream() = default;
-    NpyStream(const NpyStream&) = delete;
-    NpyStream& operator=(const NpyStream&) = delete;
-    ~NpyStream() {
-        if (m_file) {
-            std::fclose(m_file);
-            std::remove(m_temporary.c_str());
-        }
-    }
-
     bool open(const std::string& path, long rows, long cols) {
         m_path = path;
-        std::string name = path + ".tmp.XXXXXX";
-        const int fd = mkstemp(&name[0]);
-        if (fd < 0)
-            return false;
-        m_temporary = name;
-        m_file = fdopen(fd, "wb");
-        if (!m_file) {
-            close(fd);
-            std::remove(m_temporary.c_str());
-            return false;
-        }
-        // The same header writeNpy gives: format 1.0, data on a 64-byte boundary.
-        std::string header = "{'descr': '<f8', 'fortran_order': False, 'shape': (" +
-                             std::to_string(rows) + ", " + std::to_string(cols) + "), }";
-        header.append((10 + header.size() + 1 + 63) / 64 * 64 - 10 - header.size() - 1, ' ');
-        header.push_back('\n');
-        std::string head("\x93NUMPY\x01\x00", 8);
-        head.push_back(char(header.size() & 0xFF));
-        head.push_back(char(header.size() >> 8));
-        head += header;
-        return std::fwrite(head.data(), 1, head.size(), m_file) == head.size();
+        const std::string head = npyHeader(rows, cols);
+        return m_file.open(path) && m_file.write(head.data(), head.size());
     }
-
     bool append(const double* data, size_t count) {
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-        for (size_t i = 0; i < count; ++i) {
-            uint64_t v;
-            std::memcpy(&v, &data[i], 8);
-            v = __builtin_bswap64(v);
-            if (std::fwrite(&v, 8, 1, m_file) != 1)
-                return false;
-        }
-        return true;
-#else
-        return std::fwrite(data, sizeof(double), count, m_file) == count;
-#endif
+        std::string bytes;
+        appendNpyData(bytes, data, count);
+        return m_file.write(bytes.data(), bytes.size());
     }
-
-    bool commit() {
-        FILE* f = m_file;
-        m_file = nullptr;
-        const bool written = std::fflush(f) == 0 && fsync(fileno(f)) == 0;
-        if (std::fclose(f) == 0 && written && std::rename(m_temporary.c_str(), m_path.c_str()) == 0)
-            return true;
-        std::remove(m_temporary.c_str());
-        return false;
-    }
-
-    const std::string& path() const {
-        return m_path;
-    }
+    bool commit() { return m_file.commit() == COutputFile::outputOk; }
+    const std::string& path() const { return m_path; }
 
 private:
-    FILE* m_file = nullptr;
-    std::string m_path, m_temporary;
+    COutputFile m_file;
+    std::string m_path;
 };
 
 bool makeDirectory(const std::string& dir) {
@@ -178,22 +128,24 @@ int runWholeVoiceprint(AnalysisSetup& s, const std::string& npyDir, const RunPro
     out << voiceprintSummary(s, std::chrono::duration<double>(Clock::now() - begin).count());
     if (npyDir.empty())
         return 0;
-    for (NpyStream& plane : planes) {
-        if (!plane.commit()) {
-            err << "vocalith-cli: cannot write " << plane.path() << ".\n";
-            return 1;
-        }
-        out << "wrote " << plane.path() << "\n";
-    }
-    const std::pair<const char*, const std::vector<double>*> spectra[] = {
-        {"hamDb", &s.hamDb}, {"restoreDb", &s.restoreDb}, {"rectDb", &s.rectDb}};
-    for (const auto& [name, values] : spectra) {
-        const std::string path = npyDir + "/" + name + ".npy";
-        if (!writeNpy(path, values->data(), -1, long(values->size()))) {
+    // The level spectra join the planes, and all six are put in place only once all are whole.
+    const std::vector<double>* spectra[] = {&s.hamDb, &s.restoreDb, &s.rectDb};
+    const char* const spectrumNames[] = {"hamDb", "restoreDb", "rectDb"};
+    NpyStream levels[3];
+    for (int p = 0; p < 3; ++p) {
+        const std::string path = npyDir + "/" + spectrumNames[p] + ".npy";
+        if (!levels[p].open(path, -1, long(spectra[p]->size())) ||
+            !levels[p].append(spectra[p]->data(), spectra[p]->size())) {
             err << "vocalith-cli: cannot write " << path << ".\n";
             return 1;
         }
-        out << "wrote " << path << "\n";
+    }
+    for (NpyStream* plane : {&planes[0], &planes[1], &planes[2], &levels[0], &levels[1], &levels[2]}) {
+        if (!plane->commit()) {
+            err << "vocalith-cli: cannot write " << plane->path() << ".\n";
+            return 1;
+        }
+        out << "wrote " << plane->path() << "\n";
     }
     return 0;
 }
