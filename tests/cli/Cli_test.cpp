@@ -206,10 +206,19 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     }
     unlink(link.c_str());
 
-    // A damaged list fails the run, and nothing goes out.
+    // A damaged list fails the run, and nothing goes out: cut short, or with a number that
+    // reads as 0.
     TempFile cut("Ver. 2.51\r\n1\r\n", "cut.vlh");
     r = cli({"memos", "export", cut.path, "--format", "csv"});
     EXPECT_TRUE(r.status == 1 && r.err == "memo list read failed.\n" && r.out.empty()) << r.err;
+    std::string bent = slurp(vlh.path);
+    const size_t at = bent.find("\r\n22050\r\n");
+    ASSERT_NE(at, std::string::npos);
+    TempFile bad(bent.replace(at + 2, 5, "n/a"), "bad.vlh");
+    r = cli({"memos", "export", bad.path, "--format", "csv"});
+    EXPECT_TRUE(r.status == 1 && r.err.find(" damaged, read as 0.\nmemo list read failed.\n") !=
+                                     std::string::npos && r.out.empty())
+        << r.err;
     EXPECT_EQ(cli({"memos", "import", grid.path, "-o", back.path}).status, 1);
     EXPECT_EQ(cli({"memos", "export", vlh.path, "--format", "praat"}).err.substr(0, 56),
               "vocalith-cli: --format needs textgrid, audacity or csv.\n");
