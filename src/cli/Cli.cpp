@@ -110,25 +110,6 @@ std::string format(const char* fmt, ...) {
     return buf;
 }
 
-// A whole decimal integer, as the parameter block reads one.
-bool parseLong(const std::string& s, long& v) {
-    if (s.empty())
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    v = std::strtol(s.c_str(), &end, 10);
-    return errno == 0 && end && *end == '\0';
-}
-
-bool parseDouble(const std::string& s, double& v) {
-    if (s.empty())
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    v = std::strtod(s.c_str(), &end);
-    return errno == 0 && end && *end == '\0' && std::isfinite(v);
-}
-
 int usageError(std::ostream& err, const std::string& message) {
     err << "vocalith-cli: " << message << "\n" << kUsage;
     return 1;
@@ -138,8 +119,8 @@ int usageError(std::ostream& err, const std::string& message) {
 bool parsePictureSize(const std::string& text, int& width, int& height) {
     const size_t x = text.find('x');
     long wv = 0, hv = 0;
-    if (x == std::string::npos || !parseLong(text.substr(0, x), wv) ||
-        !parseLong(text.substr(x + 1), hv) || wv < kPictureMinWidth || hv < kPictureMinHeight ||
+    if (x == std::string::npos || !parseWhole(text.substr(0, x), wv) ||
+        !parseWhole(text.substr(x + 1), hv) || wv < kPictureMinWidth || hv < kPictureMinHeight ||
         wv > kPictureMaxSide || hv > kPictureMaxSide)
         return false;
     width = int(wv);
@@ -276,7 +257,7 @@ bool applyOptions(const AnalysisOptions& o, CWavPara& wave, CWorkMemory& work, s
         return true;
     const CWorkMemory::senseMode mode = o.fine ? CWorkMemory::senseFine : work.m_senseMode;
     long ssft = work.m_ssftSize;
-    if (o.ssft && !parseLong(*o.ssft, ssft)) {
+    if (o.ssft && !parseWhole(*o.ssft, ssft)) {
         err << "[SsftSize] wrong, back parameter.\n";
         return false;
     }
@@ -287,18 +268,18 @@ bool applyOptions(const AnalysisOptions& o, CWavPara& wave, CWorkMemory& work, s
     }
     long interval = work.m_interval;
     if (o.interval &&
-        (!parseLong(*o.interval, interval) || interval < 1 || interval > 0x7FFFFFFF)) {
+        (!parseWhole(*o.interval, interval) || interval < 1 || interval > 0x7FFFFFFF)) {
         err << "[Interval] wrong, back parameter.\n";
         return false;
     }
     long repeat = work.m_repeatTimes;
-    if (o.frames && (!parseLong(*o.frames, repeat) || repeat < 1 || repeat > 0x7FFFFFFF)) {
+    if (o.frames && (!parseWhole(*o.frames, repeat) || repeat < 1 || repeat > 0x7FFFFFFF)) {
         err << "[RepeatTimes] wrong, back parameter.\n";
         return false;
     }
     double noise = wave.m_noiseParameter;
     // The parameter is kept as a float: larger values cannot be stored.
-    if (o.noise && (!parseDouble(*o.noise, noise) || std::fabs(noise) > FLT_MAX)) {
+    if (o.noise && (!parseDecimal(*o.noise, noise) || std::fabs(noise) > FLT_MAX)) {
         err << "[NoiseParameter] wrong, back parameter.\n";
         return false;
     }

@@ -14,8 +14,6 @@
 #include <ostream>
 #include <thread>
 
-namespace {
-
 bool parseWhole(const std::string& s, long& v) {
     if (s.empty())
         return false;
@@ -25,7 +23,7 @@ bool parseWhole(const std::string& s, long& v) {
     return errno == 0 && end && *end == '\0';
 }
 
-bool parseSeconds(const std::string& s, double& v) {
+bool parseDecimal(const std::string& s, double& v) {
     if (s.empty())
         return false;
     errno = 0;
@@ -34,9 +32,8 @@ bool parseSeconds(const std::string& s, double& v) {
     return errno == 0 && end && *end == '\0' && std::isfinite(v);
 }
 
-// The single place that honours the channel choice. The window holds the first channel only, so
-// until the reader can give the second one or a mix, those choices are refused for a stereo sound
-// rather than quietly answered with the left channel.
+namespace {
+
 // The channel named in the options; the window's (the first) when none is named.
 std::optional<AnalysedChannel> chosenChannel(const AnalysisOptions& o, std::ostream& err) {
     const std::optional<AnalysedChannel> c = parseAnalysedChannel(o.channel.value_or("left"));
@@ -52,7 +49,7 @@ bool placeWholeRun(const AnalysisOptions& o, AnalysisSetup& s, std::ostream& err
     const long total = s.wave.m_totalSamples;
     const double length = total / rate;
     double from = 0.0, to = length;
-    if ((o.from && !parseSeconds(*o.from, from)) || (o.to && !parseSeconds(*o.to, to)) ||
+    if ((o.from && !parseDecimal(*o.from, from)) || (o.to && !parseDecimal(*o.to, to)) ||
         from < 0.0 || from >= to || from > length) {
         char line[160];
         std::snprintf(line, sizeof line,

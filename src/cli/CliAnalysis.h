@@ -48,6 +48,10 @@ struct AnalysisSetup {
     std::vector<double> hamDb, restoreDb, rectDb;
 };
 
+// A whole decimal integer, as the parameter block reads one; a finite decimal number.
+bool parseWhole(const std::string& s, long& v);
+bool parseDecimal(const std::string& s, double& v);
+
 // Where the program's own opening and parameter-block checks live (Cli.cpp); messages go to err.
 bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err,
                AnalysedChannel channel = AnalysedChannel::left);
