@@ -97,6 +97,10 @@ public:
     double* m_restoreDbMap = nullptr;
     double* m_rectDbMap = nullptr;
 
+    // Changes whenever the planes are allocated or released (unique across objects), so a record
+    // of what the planes held can tell that they are no longer the same arrays.
+    uint64_t m_planeGeneration = 0;
+
 private:
     void zeroSizes();
 };
