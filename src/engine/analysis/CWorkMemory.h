@@ -91,7 +91,9 @@ public:
     // Planes, T * H values each.
     double* m_rectPowMap = nullptr;
     double* m_hamPowMap = nullptr;
-    double* m_auxMap = nullptr; // passed to calc_dB, which never touches it
+    // Passed to calc_dB, which never touches it; the plane conversion keeps the restored powers
+    // mapped onto the Hamming range here for the next conversion.
+    double* m_auxMap = nullptr;
     double* m_restorePowMap = nullptr;
     double* m_hamDbMap = nullptr;
     double* m_restoreDbMap = nullptr;

@@ -332,11 +332,20 @@ struct VoiceprintReuseAccess {
     }
 
     static bool sameNoise(const CVoiceprintReuse& r, double noise) { return r.m_noise == noise; }
+
+    // The record describes the planes of this work memory as they are now.
+    static bool current(const CVoiceprintReuse& r, const CWorkMemory& w) {
+        return r.m_valid && r.m_work == &w && r.m_generation == w.m_planeGeneration;
+    }
+
+    static auto& db(CVoiceprintReuse& r) { return r.m_db; }
+    static long& converted(CVoiceprintReuse& r) { return r.m_converted; }
 };
 
 void CVoiceprintReuse::forget() {
     m_valid = false;
     m_reused = 0;
+    m_db = DbState();
     std::vector<double>().swap(m_wave);
 }
 
@@ -372,97 +381,262 @@ resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise, CVoiceprintR
         }
         range = hops >= 0 ? FrameRange{T - hops, T} : FrameRange{0, -hops};
     }
+    // The dB planes still hold the last conversion; the next one may move their rows too.
+    // Only one move between conversions is followed: after two, rows at the ends may hold frames
+    // the conversion never saw.
+    auto db = VoiceprintReuseAccess::db(reuse);
+    if ((range.first == 0 && range.last == T) || db.pendingHops != 0)
+        db.valid = false;
+    db.pendingHops = hops;
     reuse.forget(); // the planes are changing; valid again only when every row is right
     const resultVoiceprint r = runFrames(work, noise, cancelled, progress, threads, range);
-    if (r == voiceprintFinished)
+    if (r == voiceprintFinished) {
         VoiceprintReuseAccess::remember(reuse, work, noise, T - (range.last - range.first));
+        VoiceprintReuseAccess::db(reuse) = db;
+    }
     return r;
 }
+
+namespace {
+
+// The whole-plane values every dB value depends on besides its own power.
+struct DbScale {
+    double peak1 = 0, peak2 = 0, peakR = 0;    // peaks of the Hamming, restored, unwindowed powers
+    double peak3 = 0;                          // peak of the restored powers mapped onto peak1
+    double floor1 = 0, floor2 = 0, floorR = 0; // smallest positive normalised values
+    void store(double* to) const {
+        const double v[7] = {peak1, peak2, peakR, peak3, floor1, floor2, floorR};
+        std::copy(v, v + 7, to);
+    }
+    bool same(const double* as) const {
+        const double v[7] = {peak1, peak2, peakR, peak3, floor1, floor2, floorR};
+        return std::equal(v, v + 7, as);
+    }
+};
+
+struct DbPlanes {
+    const double *ham, *restore, *rect;
+    double *hamDb, *restoreDb, *rectDb;
+    double* mapped; // the restored powers mapped onto the Hamming range (m_auxMap)
+    long H;
+    int fine;
+    unsigned parts;
+    long first(long frame) const { return frame * H; }
+};
+
+// The restored power mapped as calc_dB does: exp((x * g) / peak2) where both steps stay positive.
+double mapRestored(double x, double g, double peak2) {
+    if (x > 0.0) {
+        x = x * g / peak2;
+        if (x > 0.0)
+            x = std::exp(x);
+    }
+    return x;
+}
+
+// dB rows of frames b .. e-1 from their powers, the mapped restored values and the scale; then
+// the per-frame alignment. Each value depends only on its own inputs and the scale.
+void dbRows(const DbPlanes& p, const DbScale& sc, long b, long e) {
+    const double floor1 = 20.0 * std::log10(sc.floor1), floorR = 20.0 * std::log10(sc.floorR),
+                 floor2 = 20.0 * std::log10(sc.floor2);
+    for (long i = p.first(b); i < p.first(e); ++i) {
+        const double h = p.ham[i] / sc.peak1;
+        p.hamDb[i] = h > 0.0 ? 20.0 * std::log10(h) : floor1;
+        const double r = p.rect[i] / sc.peakR;
+        p.rectDb[i] = r > 0.0 ? 20.0 * std::log10(r) : floorR;
+        double x = p.mapped[i];
+        if (x > 0.0)
+            x /= sc.peak3;
+        p.restoreDb[i] = x > 0.0 ? 20.0 * std::log10(x) : floor2;
+    }
+    adjustRestoreDbBottomLineByPowerDb(p.hamDb + p.first(b), p.restoreDb + p.first(b), e - b, p.H,
+                                       p.fine);
+}
+
+// calc_dB, adjustRestoreDbBottomLineByPowerDb and su_calc_dB over the whole planes, in frame
+// slices: the peaks, then the normalised values' floors (min over slices: order-free), then
+// every value.
+DbScale convertAll(const DbPlanes& p, long T) {
+    std::vector<double> hamPeak(p.parts, 0.0), restorePeak(p.parts, 0.0), rectPeak(p.parts, 0.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            if (p.ham[i] > hamPeak[q])
+                hamPeak[q] = p.ham[i];
+            if (p.restore[i] > restorePeak[q])
+                restorePeak[q] = p.restore[i];
+            if (p.rect[i] > rectPeak[q])
+                rectPeak[q] = p.rect[i];
+        }
+    });
+    DbScale sc;
+    sc.peak1 = peakOrOne(*std::max_element(hamPeak.begin(), hamPeak.end()));
+    sc.peak2 = peakOrOne(*std::max_element(restorePeak.begin(), restorePeak.end()));
+    sc.peakR = peakOrOne(*std::max_element(rectPeak.begin(), rectPeak.end()));
+    const double g = std::log(sc.peak1);
+
+    std::vector<double> hamFloor(p.parts, 1.0), rectFloor(p.parts, 1.0), mappedPeak(p.parts, 0.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            const double h = p.ham[i] / sc.peak1;
+            if (h > 0.0 && h < hamFloor[q])
+                hamFloor[q] = h;
+            const double r = p.rect[i] / sc.peakR;
+            if (r > 0.0 && r < rectFloor[q])
+                rectFloor[q] = r;
+            const double x = mapRestored(p.restore[i], g, sc.peak2);
+            p.mapped[i] = x;
+            if (x > mappedPeak[q])
+                mappedPeak[q] = x;
+        }
+    });
+    sc.floor1 = *std::min_element(hamFloor.begin(), hamFloor.end());
+    sc.floorR = *std::min_element(rectFloor.begin(), rectFloor.end());
+    sc.peak3 = peakOrOne(*std::max_element(mappedPeak.begin(), mappedPeak.end()));
+
+    std::vector<double> restoreFloor(p.parts, 1.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            const double v = p.mapped[i] > 0.0 ? p.mapped[i] / sc.peak3 : 0.0;
+            if (v > 0.0 && v < restoreFloor[q])
+                restoreFloor[q] = v;
+        }
+    });
+    sc.floor2 = *std::min_element(restoreFloor.begin(), restoreFloor.end());
+    inSlices(T, p.parts, [&](long b, long e, unsigned) { dbRows(p, sc, b, e); });
+    return sc;
+}
+
+// After a step by `hops` frames: the scale of the new planes, with only the frames in `fresh`
+// mapped anew (the others' mapped values moved with their rows). The floors come from the
+// smallest positive powers: dividing by a positive peak keeps their order, so the smallest
+// quotient is the quotient of the smallest, unless it underflows to 0 (then false: convert all).
+bool scaleAfterStep(const DbPlanes& p, long T, long hops, FrameRange fresh, DbScale& sc) {
+    std::vector<double> peaks(3 * p.parts, 0.0), lows(2 * p.parts, 0.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        double* pk = &peaks[3 * q];
+        double lowHam = 0.0, lowRect = 0.0; // 0: none positive yet
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            if (p.ham[i] > pk[0])
+                pk[0] = p.ham[i];
+            if (p.restore[i] > pk[1])
+                pk[1] = p.restore[i];
+            if (p.rect[i] > pk[2])
+                pk[2] = p.rect[i];
+            if (p.ham[i] > 0.0 && (lowHam == 0.0 || p.ham[i] < lowHam))
+                lowHam = p.ham[i];
+            if (p.rect[i] > 0.0 && (lowRect == 0.0 || p.rect[i] < lowRect))
+                lowRect = p.rect[i];
+        }
+        lows[2 * q] = lowHam;
+        lows[2 * q + 1] = lowRect;
+    });
+    double low[2] = {0.0, 0.0};
+    for (unsigned q = 0; q < p.parts; ++q) {
+        for (int k = 0; k < 2; ++k)
+            if (lows[2 * q + k] > 0.0 && (low[k] == 0.0 || lows[2 * q + k] < low[k]))
+                low[k] = lows[2 * q + k];
+    }
+    double pk[3] = {0.0, 0.0, 0.0};
+    for (unsigned q = 0; q < p.parts; ++q)
+        for (int k = 0; k < 3; ++k)
+            pk[k] = std::max(pk[k], peaks[3 * q + k]);
+    sc.peak1 = peakOrOne(pk[0]);
+    sc.peak2 = peakOrOne(pk[1]);
+    sc.peakR = peakOrOne(pk[2]);
+    // No positive value at all: the floor stays 1, as the full conversion's would.
+    sc.floor1 = low[0] > 0.0 ? std::min(1.0, low[0] / sc.peak1) : 1.0;
+    sc.floorR = low[1] > 0.0 ? std::min(1.0, low[1] / sc.peakR) : 1.0;
+    if (sc.floor1 <= 0.0 || sc.floorR <= 0.0)
+        return false;
+
+    const std::size_t H = static_cast<std::size_t>(p.H);
+    const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * H;
+    const std::size_t kept = static_cast<std::size_t>(T) * H - by;
+    if (hops > 0)
+        std::memmove(p.mapped, p.mapped + by, kept * sizeof(double));
+    else if (hops < 0)
+        std::memmove(p.mapped + by, p.mapped, kept * sizeof(double));
+    const double g = std::log(sc.peak1);
+    for (long i = p.first(fresh.first); i < p.first(fresh.last); ++i)
+        p.mapped[i] = mapRestored(p.restore[i], g, sc.peak2);
+
+    std::vector<double> mappedPeak(p.parts, 0.0), mappedLow(p.parts, 0.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            const double x = p.mapped[i];
+            if (x > mappedPeak[q])
+                mappedPeak[q] = x;
+            if (x > 0.0 && (mappedLow[q] == 0.0 || x < mappedLow[q]))
+                mappedLow[q] = x;
+        }
+    });
+    sc.peak3 = peakOrOne(*std::max_element(mappedPeak.begin(), mappedPeak.end()));
+    double lowMapped = 0.0;
+    for (double v : mappedLow)
+        if (v > 0.0 && (lowMapped == 0.0 || v < lowMapped))
+            lowMapped = v;
+    sc.floor2 = lowMapped > 0.0 ? std::min(1.0, lowMapped / sc.peak3) : 1.0;
+    return sc.floor2 > 0.0;
+}
+
+DbPlanes dbPlanes(CWorkMemory& work, unsigned threads) {
+    return {work.m_hamPowMap,
+            work.m_restorePowMap,
+            work.m_rectPowMap,
+            work.m_hamDbMap,
+            work.m_restoreDbMap,
+            work.m_rectDbMap,
+            work.m_auxMap,
+            work.m_ssftSize / 2,
+            work.m_senseMode != CWorkMemory::senseNormal ? 1 : 0,
+            static_cast<unsigned>(std::min<long>(std::max(threads, 1u), work.m_repeatTimes))};
+}
+
+} // namespace
 
 bool convertVoiceprintToDb(CWorkMemory& work, unsigned threads) {
     if (!planesPresent(work) || work.m_ssftSize < 2 || work.m_repeatTimes < 1)
         return false;
-    const long H = work.m_ssftSize / 2;
+    convertAll(dbPlanes(work, threads), work.m_repeatTimes);
+    return true;
+}
+
+bool convertVoiceprintToDb(CWorkMemory& work, CVoiceprintReuse& reuse, unsigned threads) {
+    if (!planesPresent(work) || work.m_ssftSize < 2 || work.m_repeatTimes < 1) {
+        reuse.forget();
+        return false;
+    }
+    const DbPlanes p = dbPlanes(work, threads);
     const long T = work.m_repeatTimes;
-    const double* ham = work.m_hamPowMap;
-    const double* restore = work.m_restorePowMap;
-    const double* rect = work.m_rectPowMap;
-    double* hamDb = work.m_hamDbMap;
-    double* restoreDb = work.m_restoreDbMap;
-    double* rectDb = work.m_rectDbMap;
-    // Slices of whole frames, so the per-frame alignment can run in the same slices.
-    const unsigned parts = static_cast<unsigned>(std::min<long>(std::max(threads, 1u), T));
-    auto framesFrom = [H](long frame) { return frame * H; };
-
-    // calc_dB and su_calc_dB, step by step, each step over the whole plane before the next; the
-    // dB planes hold the intermediate values.
-    std::vector<double> hamPeak(parts, 0.0), restorePeak(parts, 0.0), rectPeak(parts, 0.0);
-    inSlices(T, parts, [&](long b, long e, unsigned p) {
-        for (long i = framesFrom(b); i < framesFrom(e); ++i) {
-            if (ham[i] > hamPeak[p])
-                hamPeak[p] = ham[i];
-            if (restore[i] > restorePeak[p])
-                restorePeak[p] = restore[i];
-            if (rect[i] > rectPeak[p])
-                rectPeak[p] = rect[i];
-        }
-    });
-    const double peak1 = peakOrOne(*std::max_element(hamPeak.begin(), hamPeak.end()));
-    const double peak2 = peakOrOne(*std::max_element(restorePeak.begin(), restorePeak.end()));
-    const double peakR = peakOrOne(*std::max_element(rectPeak.begin(), rectPeak.end()));
-    const double g = std::log(peak1);
-
-    std::vector<double> hamFloor(parts, 1.0), rectFloor(parts, 1.0), mappedPeak(parts, 0.0);
-    inSlices(T, parts, [&](long b, long e, unsigned p) {
-        for (long i = framesFrom(b); i < framesFrom(e); ++i) {
-            const double h = ham[i] / peak1;
-            hamDb[i] = h;
-            if (h > 0.0 && h < hamFloor[p])
-                hamFloor[p] = h;
-            const double r = rect[i] / peakR;
-            rectDb[i] = r;
-            if (r > 0.0 && r < rectFloor[p])
-                rectFloor[p] = r;
-            double x = restore[i];
-            if (x > 0.0) {
-                x = x * g / peak2;
-                if (x > 0.0)
-                    x = std::exp(x);
+    auto& db = VoiceprintReuseAccess::db(reuse);
+    const long hops = db.pendingHops;
+    const bool stepped =
+        VoiceprintReuseAccess::current(reuse, work) && db.valid && std::labs(hops) < T;
+    db.valid = false;
+    if (stepped) {
+        const FrameRange fresh = hops >= 0 ? FrameRange{T - hops, T} : FrameRange{0, -hops};
+        DbScale sc;
+        if (scaleAfterStep(p, T, hops, fresh, sc) && sc.same(db.scale)) {
+            // Every kept frame's dB rows are what they were: move them, convert the new ones.
+            const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * p.H;
+            const std::size_t kept = static_cast<std::size_t>(T) * p.H - by;
+            for (double* plane : {p.hamDb, p.restoreDb, p.rectDb}) {
+                if (hops > 0)
+                    std::memmove(plane, plane + by, kept * sizeof(double));
+                else if (hops < 0)
+                    std::memmove(plane + by, plane, kept * sizeof(double));
             }
-            restoreDb[i] = x;
-            if (x > mappedPeak[p])
-                mappedPeak[p] = x;
+            dbRows(p, sc, fresh.first, fresh.last);
+            VoiceprintReuseAccess::converted(reuse) = fresh.last - fresh.first;
+            db.pendingHops = 0;
+            db.valid = true;
+            return true;
         }
-    });
-    const double hamFloorDb =
-        20.0 * std::log10(*std::min_element(hamFloor.begin(), hamFloor.end()));
-    const double rectFloorDb =
-        20.0 * std::log10(*std::min_element(rectFloor.begin(), rectFloor.end()));
-    const double peak3 = peakOrOne(*std::max_element(mappedPeak.begin(), mappedPeak.end()));
-
-    std::vector<double> restoreFloor(parts, 1.0);
-    inSlices(T, parts, [&](long b, long e, unsigned p) {
-        for (long i = framesFrom(b); i < framesFrom(e); ++i) {
-            hamDb[i] = hamDb[i] > 0.0 ? 20.0 * std::log10(hamDb[i]) : hamFloorDb;
-            rectDb[i] = rectDb[i] > 0.0 ? 20.0 * std::log10(rectDb[i]) : rectFloorDb;
-            double x = restoreDb[i];
-            if (x > 0.0)
-                x /= peak3;
-            restoreDb[i] = x;
-            if (x > 0.0 && x < restoreFloor[p])
-                restoreFloor[p] = x;
-        }
-    });
-    const double restoreFloorDb =
-        20.0 * std::log10(*std::min_element(restoreFloor.begin(), restoreFloor.end()));
-
-    const int fine = work.m_senseMode != CWorkMemory::senseNormal ? 1 : 0;
-    inSlices(T, parts, [&](long b, long e, unsigned) {
-        for (long i = framesFrom(b); i < framesFrom(e); ++i)
-            restoreDb[i] = restoreDb[i] > 0.0 ? 20.0 * std::log10(restoreDb[i]) : restoreFloorDb;
-        adjustRestoreDbBottomLineByPowerDb(hamDb + framesFrom(b), restoreDb + framesFrom(b), e - b,
-                                           H, fine);
-    });
+    }
+    convertAll(p, T).store(db.scale);
+    VoiceprintReuseAccess::converted(reuse) = T;
+    db.pendingHops = 0;
+    db.valid = VoiceprintReuseAccess::current(reuse, work);
     return true;
 }
 

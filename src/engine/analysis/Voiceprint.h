@@ -60,6 +60,8 @@ public:
     void forget();
     // Frames the last computation took over instead of computing them.
     long reusedFrames() const { return m_reused; }
+    // Frames whose dB rows the last conversion through this record computed (the rest moved).
+    long convertedFrames() const { return m_converted; }
 
 private:
     friend struct VoiceprintReuseAccess;
@@ -71,6 +73,13 @@ private:
     double m_noise = 0.0;
     std::vector<double> m_wave;
     long m_reused = 0;
+    long m_converted = 0;
+    struct DbState {
+        bool valid = false;   // the dB planes hold the conversion of the rows pendingHops ago
+        long pendingHops = 0; // how far the power rows moved since
+        double scale[7] = {}; // the whole-plane peaks and floors that conversion used
+    };
+    DbState m_db;
 };
 
 // computeVoiceprint with reuse of the frames the last computation through `reuse` left in the
@@ -81,6 +90,13 @@ resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise, CVoiceprintR
                                    const VoiceprintCancelled& cancelled = {},
                                    const VoiceprintProgress& progress = {},
                                    unsigned threads = std::thread::hardware_concurrency());
+
+// convertVoiceprintToDb after computeVoiceprint with the same record: when the frames moved by
+// whole hops and the whole-plane peaks and floors did not change, the kept frames' dB rows move
+// with them and only the new frames are converted; otherwise everything is. Same bits either way.
+// m_auxMap keeps the restored powers mapped onto the Hamming range for the next conversion.
+bool convertVoiceprintToDb(CWorkMemory& work, CVoiceprintReuse& reuse,
+                           unsigned threads = std::thread::hardware_concurrency());
 
 // Turns the power planes into the dB planes, each over the whole plane (the loudest bin of the
 // whole voiceprint is 0 dB): calc_dB of m_hamPowMap and m_restorePowMap into m_hamDbMap and

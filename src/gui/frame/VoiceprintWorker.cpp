@@ -96,7 +96,7 @@ void* MyWorkerThread::Entry() {
         // The dB planes are made here, on every core, rather than on the window's thread,
         // which only draws them.
         if (result == voiceprintFinished && !cancelled())
-            converted = convertVoiceprintToDb(*m_workPara, threads);
+            converted = convertVoiceprintToDb(*m_workPara, g_reuse, threads);
     }
     std::unique_lock<std::mutex> lock(m_link->lock);
     m_link->done = true;

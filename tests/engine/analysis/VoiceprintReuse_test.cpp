@@ -18,7 +18,7 @@ namespace {
 constexpr long kS = 256, kH = kS / 2, kHop = 64, kT = 12;
 constexpr double kNoise = 0.0005;
 
-// A voice with a glide and a quiet gap, long enough for every stretch below.
+// A voice with a glide, long enough for every stretch below.
 std::vector<double> sound() {
     std::vector<double> s(4096);
     uint32_t rng = 3;
@@ -29,7 +29,10 @@ std::vector<double> sound() {
         double x = 40.0 * (double(rng >> 8) / 16777216.0 - 0.5);
         for (int h = 1; h <= 8; ++h)
             x += 2500.0 / h * std::sin(h * phase);
-        s[i] = std::round(i >= 1500 && i < 1900 ? x / 5000.0 : x);
+        // A pure tone that stays in view on every step below holds the whole-plane peaks and
+        // floors, so the dB rows can move with the frames.
+        const double tone = 9000.0 * std::sin(2 * M_PI * 1000.0 * double(i) / 16000.0);
+        s[i] = std::round(i >= 800 && i < 1100 ? tone : x);
     }
     return s;
 }
@@ -40,32 +43,40 @@ void load(CWorkMemory& w, CWorkMemory::senseMode mode, long start) {
     std::memcpy(w.m_wave, s.data() + start, sizeof(double) * w.m_excutionSize);
 }
 
+// Power and dB planes alike.
 bool samePlanes(const CWorkMemory& a, const CWorkMemory& b) {
     const size_t bytes = sizeof(double) * kT * kH;
-    return !std::memcmp(a.m_hamPowMap, b.m_hamPowMap, bytes) &&
-           !std::memcmp(a.m_restorePowMap, b.m_restorePowMap, bytes) &&
-           !std::memcmp(a.m_rectPowMap, b.m_rectPowMap, bytes);
+    const double* pa[] = {a.m_hamPowMap, a.m_restorePowMap, a.m_rectPowMap,
+                          a.m_hamDbMap,  a.m_restoreDbMap,  a.m_rectDbMap};
+    const double* pb[] = {b.m_hamPowMap, b.m_restorePowMap, b.m_rectPowMap,
+                          b.m_hamDbMap,  b.m_restoreDbMap,  b.m_rectDbMap};
+    for (int i = 0; i < 6; ++i)
+        if (std::memcmp(pa[i], pb[i], bytes))
+            return false;
+    return true;
 }
 
 } // namespace
 
 // Steps forward and back by whole hops, no step, a step of part of a hop, and a changed sample:
-// the reused planes equal a full computation every time, and only the frames that could not be
-// taken over were computed (the moved-in ones; all of them when the samples differ).
+// the reused planes, power and dB, equal a full computation every time, and only the frames
+// that could not be taken over were computed (the moved-in ones; all when the samples differ).
 TEST(VoiceprintReuse, SteppedPlanesEqualAFullComputation) {
     for (auto mode : {CWorkMemory::senseNormal, CWorkMemory::senseFine}) {
         CWorkMemory w;
         CVoiceprintReuse reuse;
         load(w, mode, 640);
         ASSERT_EQ(computeVoiceprint(w, kNoise, reuse, {}, {}, 2), voiceprintFinished);
+        ASSERT_TRUE(convertVoiceprintToDb(w, reuse, 2));
         EXPECT_EQ(reuse.reusedFrames(), 0);
         const struct {
             long start, reused, computed;
-        } steps[] = {{640 + 2 * kHop, kT - 2, 2},
-                     {640 - kHop, kT - 3, 3},
-                     {640 - kHop, kT, 0},
-                     {640 - kHop + 5, 0, kT},
-                     {640 - 6 * kHop + 5, kT - 5, 5}};
+            bool sameScale; // the tone keeps the whole-plane peaks and floors
+        } steps[] = {{640 + 2 * kHop, kT - 2, 2, true},
+                     {640 - kHop, kT - 3, 3, true},
+                     {640 - kHop, kT, 0, true},
+                     {640 - kHop + 5, 0, kT, false},
+                     {640 - 6 * kHop + 5, kT - 5, 5, false}};
         for (const auto& step : steps) {
             const std::vector<double> s = sound();
             std::memcpy(w.m_wave, s.data() + step.start, sizeof(double) * w.m_excutionSize);
@@ -73,12 +84,18 @@ TEST(VoiceprintReuse, SteppedPlanesEqualAFullComputation) {
             ASSERT_EQ(computeVoiceprint(
                           w, kNoise, reuse, {}, [&](int) { ++calls; }, 2),
                       voiceprintFinished);
+            ASSERT_TRUE(convertVoiceprintToDb(w, reuse, 2));
             CWorkMemory full;
             load(full, mode, step.start);
             ASSERT_EQ(computeVoiceprint(full, kNoise, {}, {}, 1), voiceprintFinished);
+            ASSERT_TRUE(convertVoiceprintToDb(full, 1));
             EXPECT_TRUE(samePlanes(w, full)) << mode << " " << step.start;
             EXPECT_EQ(reuse.reusedFrames(), step.reused) << step.start;
             EXPECT_EQ(calls, step.computed) << step.start;
+            // With the same scale only the new rows are converted.
+            if (step.sameScale) {
+                EXPECT_EQ(reuse.convertedFrames(), step.computed) << step.start;
+            }
         }
         // One changed sample in the shared part, another noise gate, a resized memory: nothing
         // is taken over.
