@@ -342,6 +342,14 @@ struct VoiceprintReuseAccess {
     static long& converted(CVoiceprintReuse& r) { return r.m_converted; }
 };
 
+long CVoiceprintReuse::framesToCompute(const CWorkMemory& work, double noise) const {
+    long hops = 0;
+    if (VoiceprintReuseAccess::sameNoise(*this, noise) &&
+        VoiceprintReuseAccess::shift(*this, work, &hops))
+        return std::labs(hops);
+    return work.m_repeatTimes;
+}
+
 void CVoiceprintReuse::forget() {
     m_valid = false;
     m_reused = 0;

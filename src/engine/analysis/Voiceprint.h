@@ -62,6 +62,9 @@ public:
     long reusedFrames() const { return m_reused; }
     // Frames whose dB rows the last conversion through this record computed (the rest moved).
     long convertedFrames() const { return m_converted; }
+    // Frames computeVoiceprint would compute now on `work` with `noise` (m_repeatTimes when
+    // nothing can be reused).
+    long framesToCompute(const CWorkMemory& work, double noise) const;
 
 private:
     friend struct VoiceprintReuseAccess;

@@ -155,12 +155,52 @@ void MyFrame::OnCalcSSFT(wxCommandEvent&) {
     calcSSFTBase();
 }
 
+namespace {
+
+// After a step of the view by a hop or two nearly every frame is reused and the rest takes a few
+// milliseconds: a thread and a progress dialog would cost many times the work, so it is done
+// here and finished as the worker's end would be.
+bool recomputeAtOnce(MyFrame& f) {
+    constexpr long kAtOnceFrames = 4;
+    std::unique_lock<std::mutex> reuseLock(g_reuseLock, std::try_to_lock);
+    const double noise = f.m_wavePara->m_noiseParameter;
+    if (!reuseLock)
+        return false;
+    const long toCompute = g_reuse.framesToCompute(*f.m_workPara, noise);
+    if (toCompute > kAtOnceFrames || toCompute >= f.m_workPara->m_repeatTimes)
+        return false;
+    const unsigned threads =
+        g_workerThreads ? g_workerThreads.load() : std::thread::hardware_concurrency();
+    auto link = std::make_shared<VoiceprintLink>();
+    link->converted =
+        computeVoiceprint(*f.m_workPara, noise, g_reuse, {}, {}, threads) == voiceprintFinished &&
+        convertVoiceprintToDb(*f.m_workPara, g_reuse, threads);
+    g_lastReused = g_reuse.reusedFrames();
+    g_lastPause = 0.0;
+    reuseLock.unlock();
+    {
+        wxMutexLocker lock(f.m_cancelMutex);
+        f.m_cancelled = false;
+    }
+    f.m_voiceprintRunning = true;
+    f.m_workerLink = link;
+    wxCommandEvent end(wxEVT_MENU, ID_WorkerEvent);
+    end.SetInt(-1);
+    f.OnWorkerEvent(end);
+    return true;
+}
+
+} // namespace
+
 void MyFrame::calcSSFTBase() {
     m_canvasPanelUp->redrawWave();
     m_canvasPanel->redrawdB();
     m_canvasPanelSub->redrawWaveSub();
     m_canvasPanelSub2->redrawWave();
     wxLogMessage("voiceprint calculation start.");
+
+    if (recomputeAtOnce(*this))
+        return;
 
     auto link = std::make_shared<VoiceprintLink>();
     link->frame = this;
