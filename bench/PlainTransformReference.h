@@ -152,4 +152,115 @@ inline void restore(const double* sig, long n, long L, long high, long low, doub
     }
 }
 
+// The decibel conversions and the frame alignment as plain loops, in place like the originals.
+inline void su_calc_dB(double* pow, double* db, long n) {
+    double m = 0;
+    for (long i = 0; i < n; i++)
+        if (pow[i] > m)
+            m = pow[i];
+    if (m <= 0)
+        m = 1;
+    for (long i = 0; i < n; i++)
+        pow[i] /= m;
+    double floorValue = 1.0;
+    for (long i = 0; i < n; i++)
+        if (pow[i] > 0 && pow[i] < floorValue)
+            floorValue = pow[i];
+    for (long i = 0; i < n; i++)
+        db[i] = pow[i] > 0 ? 20.0 * std::log10(pow[i]) : 20.0 * std::log10(floorValue);
+}
+
+inline void calc_dB(double* pow1, double* db1, double* pow2, double* db2, long n) {
+    double m1 = 0;
+    for (long i = 0; i < n; i++)
+        if (pow1[i] > m1)
+            m1 = pow1[i];
+    if (m1 <= 0)
+        m1 = 1;
+    su_calc_dB(pow1, db1, n);
+    const double g = std::log(m1);
+    double m2 = 0;
+    for (long i = 0; i < n; i++)
+        if (pow2[i] > m2)
+            m2 = pow2[i];
+    if (m2 <= 0)
+        m2 = 1;
+    for (long i = 0; i < n; i++)
+        if (pow2[i] > 0)
+            pow2[i] = pow2[i] * g / m2;
+    for (long i = 0; i < n; i++)
+        if (pow2[i] > 0)
+            pow2[i] = std::exp(pow2[i]);
+    double m3 = 0;
+    for (long i = 0; i < n; i++)
+        if (pow2[i] > m3)
+            m3 = pow2[i];
+    if (m3 <= 0)
+        m3 = 1;
+    for (long i = 0; i < n; i++)
+        if (pow2[i] > 0)
+            pow2[i] /= m3;
+    double floorValue = 1.0;
+    for (long i = 0; i < n; i++)
+        if (pow2[i] > 0 && pow2[i] < floorValue)
+            floorValue = pow2[i];
+    for (long i = 0; i < n; i++)
+        db2[i] = pow2[i] > 0 ? 20.0 * std::log10(pow2[i]) : 20.0 * std::log10(floorValue);
+}
+
+inline void adjust(const double* hamDb, double* restoreDb, long frames, long bins) {
+    for (long t = 0; t < frames; t++) {
+        double a = 0, b = 0;
+        for (long k = 1; k < bins; k++) {
+            a += hamDb[t * bins + k];
+            b += restoreDb[t * bins + k];
+        }
+        a /= bins - 1;
+        b /= bins - 1;
+        for (long k = 1; k < bins; k++) {
+            const double v = restoreDb[t * bins + k] - b + a;
+            restoreDb[t * bins + k] = v > 0 ? 0 : v;
+        }
+    }
+}
+
+// The whole voiceprint on one thread, as the frame loop and its completion describe it: per
+// frame the Hamming spectrum, the restoration (which transforms the frame again) and the
+// unwindowed spectrum, all bins with phases; then the three planes to dB over the whole plane.
+// Planes are T x n/2, frame-major.
+struct Planes {
+    std::vector<double> ham, restore, rect, hamDb, restoreDb, rectDb;
+};
+inline void voiceprint(const double* wave, long n, long hop, long T, long L, long high, long low,
+                       int wide, double noise, Planes& p) {
+    const long h = n / 2;
+    for (auto* v : {&p.ham, &p.restore, &p.rect, &p.hamDb, &p.restoreDb, &p.rectDb})
+        v->assign(T * h, 0.0);
+    std::vector<double> re(n), im(n), pow(n), phs(n), out(n), rowSum(n);
+    for (long t = 0; t < T; t++) {
+        const double* s = wave + t * hop;
+        std::copy(s, s + n, re.begin());
+        std::fill(im.begin(), im.end(), 0.0);
+        hamming(re.data(), n);
+        fft(re.data(), im.data(), (int)n, 0);
+        PowAndPhs(re.data(), im.data(), pow.data(), phs.data(), n);
+        restore(s, n, L, high, low, out.data(), rowSum.data(), noise, wide);
+        out[0] = pow[0] = 0;
+        for (long k = 0; k < h; k++) {
+            p.ham[t * h + k] = pow[k];
+            p.restore[t * h + k] = out[k];
+        }
+        std::copy(s, s + n, re.begin());
+        std::fill(im.begin(), im.end(), 0.0);
+        fft(re.data(), im.data(), (int)n, 0);
+        PowAndPhs(re.data(), im.data(), pow.data(), phs.data(), n);
+        pow[0] = 0;
+        for (long k = 0; k < h; k++)
+            p.rect[t * h + k] = pow[k];
+    }
+    calc_dB(p.ham.data(), p.hamDb.data(), p.restore.data(), p.restoreDb.data(), T * h);
+    adjust(p.hamDb.data(), p.restoreDb.data(), T, h);
+    su_calc_dB(p.rect.data(), p.rectDb.data(), T * h);
+}
+
 } // namespace ref

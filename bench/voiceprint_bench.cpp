@@ -2,14 +2,24 @@
 //   BM_Voiceprint/<fine>/<threads>: frame loop plus whole-plane dB conversion
 //   BM_VoiceprintDb: the dB conversion alone
 //   BM_PitchDetection: one detection pass over the 853 frames
+//   BM_VoiceprintTargets/<fine>: the figures the voiceprint is held to, each measured in this one
+//     process (medians of repetitions) and printed beside its target: against the literal
+//     one-thread transcription of the algorithm, two threads against one, and one step of the
+//     view by a hop (frames reused) against a full voiceprint.
 
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Pitch.h"
 #include "engine/analysis/Voiceprint.h"
+#include "PlainTransformReference.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <functional>
 #include <cmath>
 #include <cstdint>
 #include <thread>
@@ -118,6 +128,96 @@ void BM_PitchDetection(benchmark::State& state) {
     state.counters["voiced"] = double(voiced);
 }
 
+double seconds(const std::function<void()>& f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// CPU time of the calling thread: on a machine busy with other work the wall-clock figures
+// stretch, while the work a one-thread run does stays comparable.
+double threadCpu(const std::function<void()>& f) {
+    timespec a{}, b{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &a);
+    f();
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
+    return double(b.tv_sec - a.tv_sec) + 1e-9 * double(b.tv_nsec - a.tv_nsec);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void BM_VoiceprintTargets(benchmark::State& state) {
+    const bool fine = state.range(0) != 0;
+    CWorkMemory w;
+    if (!prepare(w, fine ? CWorkMemory::senseFine : CWorkMemory::senseNormal)) {
+        state.SkipWithError("work memory");
+        return;
+    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const int reps = fine ? 3 : 7;
+    const size_t n = size_t(kFrames) * (kSsft / 2);
+    for (auto _ : state) {
+        ref::Planes plain;
+        double literalCpu = 0.0;
+        const double literal = seconds([&] {
+            literalCpu = threadCpu([&] {
+                ref::voiceprint(w.m_wave, kSsft, kHop, kFrames, w.m_letSize, w.m_letHigh,
+                                w.m_letLow, fine ? 1 : 0, kNoise, plain);
+            });
+        });
+        auto full = [&](unsigned threads) {
+            return seconds([&] {
+                computeVoiceprint(w, kNoise, {}, {}, threads);
+                convertVoiceprintToDb(w, threads);
+            });
+        };
+        std::vector<double> one, all, oneCpu;
+        for (int r = 0; r < reps; ++r) {
+            oneCpu.push_back(threadCpu([&] { one.push_back(full(1)); }));
+            all.push_back(full(cores));
+        }
+        if (std::memcmp(plain.restoreDb.data(), w.m_restoreDbMap, n * sizeof(double)) ||
+            std::memcmp(plain.hamDb.data(), w.m_hamDbMap, n * sizeof(double)) ||
+            std::memcmp(plain.rectDb.data(), w.m_rectDbMap, n * sizeof(double))) {
+            state.SkipWithError("the planes differ from the literal algorithm's");
+            return;
+        }
+        // A step by one hop and back again, over and over: each is a one-step move.
+        CVoiceprintReuse reuse;
+        computeVoiceprint(w, kNoise, reuse, {}, {}, cores);
+        convertVoiceprintToDb(w, reuse, cores);
+        std::vector<double> steps;
+        for (int r = 0; r < 2 * reps; ++r) {
+            const long from = r % 2 == 0 ? 0 : kHop;
+            std::copy(sound().begin() + from, sound().begin() + from + w.m_excutionSize, w.m_wave);
+            steps.push_back(seconds([&] {
+                computeVoiceprint(w, kNoise, reuse, {}, {}, cores);
+                convertVoiceprintToDb(w, reuse, cores);
+            }));
+        }
+        std::copy(sound().begin(), sound().begin() + w.m_excutionSize, w.m_wave);
+        const double fast = median(all), single = median(one), step = median(steps);
+        state.SetIterationTime(fast);
+        state.counters["literal_ms"] = literal * 1e3;
+        state.counters["fast_ms"] = fast * 1e3;
+        state.counters["x_literal"] = literal / fast;
+        state.counters["x_threads"] = single / fast;
+        state.counters["step_share"] = step / fast;
+        state.counters["x_literal_cpu_1thread"] = literalCpu / median(oneCpu);
+        char text[260];
+        std::snprintf(text, sizeof text,
+                      "%.1fx literal (target >=%dx), %u threads %.2fx one (target >=1.6x), "
+                      "one step %.0f%% of full (target <=30%%); one thread's CPU %.1fx less "
+                      "than the literal's",
+                      literal / fast, fine ? 12 : 10, cores, single / fast, 100 * step / fast,
+                      literalCpu / median(oneCpu));
+        state.SetLabel(text);
+    }
+}
+
 const long kCores = std::max(1L, long(std::thread::hardware_concurrency()));
 
 } // namespace
@@ -131,5 +231,12 @@ BENCHMARK(BM_Voiceprint)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(2.0);
+BENCHMARK(BM_VoiceprintTargets)
+    ->ArgName("fine")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VoiceprintDb)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PitchDetection)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,5 +1,6 @@
 #include "engine/analysis/CWorkMemory.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -33,6 +34,8 @@ double* newArray(int64_t length) {
         return g_allocator(static_cast<size_t>(length));
     return new (std::nothrow) double[static_cast<size_t>(length)];
 }
+
+std::atomic<uint64_t> g_planeGenerations{0};
 
 void release(double*& p) {
     delete[] p;
@@ -146,6 +149,7 @@ void CWorkMemory::deleteAll() {
 
 bool CWorkMemory::newIntervalTimeSize() {
     deleteIntervalTimeSize();
+    m_planeGeneration = ++g_planeGenerations;
     const int64_t length = static_cast<int64_t>(m_repeatTimes) * (m_ssftSize / 2);
     double** planes[] = {&m_rectPowMap, &m_hamPowMap,    &m_auxMap,   &m_restorePowMap,
                          &m_hamDbMap,   &m_restoreDbMap, &m_rectDbMap};
@@ -158,6 +162,7 @@ bool CWorkMemory::newIntervalTimeSize() {
 }
 
 void CWorkMemory::deleteIntervalTimeSize() {
+    m_planeGeneration = ++g_planeGenerations;
     release(m_rectPowMap);
     release(m_hamPowMap);
     release(m_auxMap);

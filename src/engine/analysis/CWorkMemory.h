@@ -91,11 +91,17 @@ public:
     // Planes, T * H values each.
     double* m_rectPowMap = nullptr;
     double* m_hamPowMap = nullptr;
-    double* m_auxMap = nullptr; // passed to calc_dB, which never touches it
+    // Passed to calc_dB, which never touches it; the plane conversion keeps the restored powers
+    // mapped onto the Hamming range here for the next conversion.
+    double* m_auxMap = nullptr;
     double* m_restorePowMap = nullptr;
     double* m_hamDbMap = nullptr;
     double* m_restoreDbMap = nullptr;
     double* m_rectDbMap = nullptr;
+
+    // Changes whenever the planes are allocated or released (unique across objects), so a record
+    // of what the planes held can tell that they are no longer the same arrays.
+    uint64_t m_planeGeneration = 0;
 
 private:
     void zeroSizes();

@@ -42,102 +42,74 @@ double windowValue(long i, long last, int type) {
     }
 }
 
-// One span of butterflies on its own (used when log2(n) is odd, for the last span).
-template <bool Inverse> void singleSpan(const FftTables& t, double* x, double* y, int k) {
-    const int n = t.n;
-    const double* c = t.twC.data() + (k - 1);
-    const double* s = t.twS.data() + (k - 1);
-    for (int b = 0; b < n; b += 2 * k) {
-        double* x0 = x + b;
-        double* y0 = y + b;
-        double* x1 = x + b + k;
-        double* y1 = y + b + k;
-        NO_ALIAS_LOOP
-        for (int j = 0; j < k; ++j) {
-            const double cj = c[j], sj = Inverse ? -s[j] : s[j];
-            const double dx = sj * y1[j] + cj * x1[j];
-            const double dy = cj * y1[j] - sj * x1[j];
-            x1[j] = x0[j] - dx;
-            x0[j] += dx;
-            y1[j] = y0[j] - dy;
-            y0[j] += dy;
-        }
-    }
+// The kernels for each instruction set, and the one in use (the best the processor has).
+namespace kernels_plain {
+#include "engine/analysis/FftKernels.inc"
+} // namespace kernels_plain
+
+#if defined(__x86_64__)
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+namespace kernels_avx2 {
+#include "engine/analysis/FftKernels.inc"
+} // namespace kernels_avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#else
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+#endif
+namespace kernels_avx512 {
+#include "engine/analysis/FftKernels.inc"
+} // namespace kernels_avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif
+
+struct Kernels {
+    void (*reversed)(const FftTables&, double*, double*, bool);
+    void (*block)(const FftTables&, double*, double*, int);
+};
+const Kernels kPlain{kernels_plain::reversedKernel, kernels_plain::blockKernel};
+#if defined(__x86_64__)
+const Kernels kAvx2{kernels_avx2::reversedKernel, kernels_avx2::blockKernel};
+const Kernels kAvx512{kernels_avx512::reversedKernel, kernels_avx512::blockKernel};
+#endif
+
+bool supported(FftKernel k) {
+#if defined(__x86_64__)
+    if (k == FftKernel::avx2)
+        return __builtin_cpu_supports("avx2");
+    if (k == FftKernel::avx512)
+        return __builtin_cpu_supports("avx512f");
+#endif
+    return k == FftKernel::plain;
 }
 
-// Spans k and 2k in one pass over each group of four quarter-blocks. Every element goes through
-// exactly the butterflies, in the same order, that two separate passes would give it (the
-// butterflies inside one span are independent), so the bits do not change; the values just stay
-// in registers between the two spans, and j runs over contiguous memory for vector registers.
-template <bool Inverse> void spanPair(const FftTables& t, double* x, double* y, int k) {
-    const int n = t.n;
-    const double* c1 = t.twC.data() + (k - 1);
-    const double* s1 = t.twS.data() + (k - 1);
-    const double* c2 = t.twC.data() + (2 * k - 1);
-    const double* s2 = t.twS.data() + (2 * k - 1);
-    for (int b = 0; b < n; b += 4 * k) {
-        double* x0 = x + b;
-        double* y0 = y + b;
-        double* x1 = x + b + k;
-        double* y1 = y + b + k;
-        double* x2 = x + b + 2 * k;
-        double* y2 = y + b + 2 * k;
-        double* x3 = x + b + 3 * k;
-        double* y3 = y + b + 3 * k;
-        NO_ALIAS_LOOP
-        for (int j = 0; j < k; ++j) {
-            double X0 = x0[j], Y0 = y0[j], X1 = x1[j], Y1 = y1[j];
-            double X2 = x2[j], Y2 = y2[j], X3 = x3[j], Y3 = y3[j];
-            double c = c1[j], s = Inverse ? -s1[j] : s1[j];
-            double dx = s * Y1 + c * X1;
-            double dy = c * Y1 - s * X1;
-            X1 = X0 - dx;
-            X0 += dx;
-            Y1 = Y0 - dy;
-            Y0 += dy;
-            dx = s * Y3 + c * X3;
-            dy = c * Y3 - s * X3;
-            X3 = X2 - dx;
-            X2 += dx;
-            Y3 = Y2 - dy;
-            Y2 += dy;
-
-            c = c2[j];
-            s = Inverse ? -s2[j] : s2[j];
-            dx = s * Y2 + c * X2;
-            dy = c * Y2 - s * X2;
-            X2 = X0 - dx;
-            X0 += dx;
-            Y2 = Y0 - dy;
-            Y0 += dy;
-            c = c2[j + k];
-            s = Inverse ? -s2[j + k] : s2[j + k];
-            dx = s * Y3 + c * X3;
-            dy = c * Y3 - s * X3;
-            X3 = X1 - dx;
-            X1 += dx;
-            Y3 = Y1 - dy;
-            Y1 += dy;
-
-            x0[j] = X0;
-            y0[j] = Y0;
-            x1[j] = X1;
-            y1[j] = Y1;
-            x2[j] = X2;
-            y2[j] = Y2;
-            x3[j] = X3;
-            y3[j] = Y3;
-        }
-    }
+const Kernels* kernelsFor(FftKernel k) {
+#if defined(__x86_64__)
+    if (k == FftKernel::automatic)
+        k = supported(FftKernel::avx512) ? FftKernel::avx512
+            : supported(FftKernel::avx2) ? FftKernel::avx2
+                                         : FftKernel::plain;
+    if (k == FftKernel::avx2)
+        return &kAvx2;
+    if (k == FftKernel::avx512)
+        return &kAvx512;
+#endif
+    return &kPlain;
 }
 
-template <bool Inverse> void butterflies(const FftTables& t, double* x, double* y) {
-    int k = 1;
-    for (; 2 * k < t.n; k *= 4)
-        spanPair<Inverse>(t, x, y, k);
-    if (k < t.n)
-        singleSpan<Inverse>(t, x, y, k);
-}
+std::atomic<const Kernels*> g_kernels{kernelsFor(FftKernel::automatic)};
 
 std::mutex g_cacheLock; // protects building and publishing a size's tables in g_cache
 // Tables are immutable once published and deliberately live until the process ends: a detached
@@ -145,6 +117,13 @@ std::mutex g_cacheLock; // protects building and publishing a size's tables in g
 std::atomic<const FftTables*> g_cache[17];
 
 } // namespace
+
+bool useFftKernel(FftKernel kernel) {
+    if (kernel != FftKernel::automatic && !supported(kernel))
+        return false;
+    g_kernels = kernelsFor(kernel);
+    return true;
+}
 
 bool buildTables(int n, FftTables& t) {
     if (!isPowerOfTwo(n) || n < 4 || n > (1 << 30))
@@ -215,99 +194,11 @@ void transform(const FftTables& t, double* x, double* y, bool inverse) {
 }
 
 void transformReversed(const FftTables& t, double* x, double* y, bool inverse) {
-    if (inverse) {
-        butterflies<true>(t, x, y);
-        return;
-    }
-    butterflies<false>(t, x, y);
-    const int n = t.n;
-    const double dn = n;
-    for (int i = 0; i < n; ++i) {
-        x[i] /= dn;
-        y[i] /= dn;
-    }
+    g_kernels.load(std::memory_order_relaxed)->reversed(t, x, y, inverse);
 }
 
 void forwardBlock(const FftTables& t, double* X, double* Y, int width) {
-    const int n = t.n;
-    const size_t w = static_cast<size_t>(width);
-    // Same pairing of spans as the single transform; here each element is a row of `width`
-    // independent transforms, so the inner loop runs across transforms.
-    int k = 1;
-    for (; 2 * k < n; k *= 4) {
-        for (int b = 0; b < n; b += 4 * k) {
-            for (int j = 0; j < k; ++j) {
-                const double c1 = t.twC[k - 1 + j], s1 = t.twS[k - 1 + j];
-                const double c2 = t.twC[2 * k - 1 + j], s2 = t.twS[2 * k - 1 + j];
-                const double c3 = t.twC[3 * k - 1 + j], s3 = t.twS[3 * k - 1 + j];
-                double* x0 = X + (b + j) * w;
-                double* y0 = Y + (b + j) * w;
-                double* x1 = X + (b + j + k) * w;
-                double* y1 = Y + (b + j + k) * w;
-                double* x2 = X + (b + j + 2 * k) * w;
-                double* y2 = Y + (b + j + 2 * k) * w;
-                double* x3 = X + (b + j + 3 * k) * w;
-                double* y3 = Y + (b + j + 3 * k) * w;
-                NO_ALIAS_LOOP
-                for (size_t q = 0; q < w; ++q) {
-                    double X0 = x0[q], Y0 = y0[q], X1 = x1[q], Y1 = y1[q];
-                    double X2 = x2[q], Y2 = y2[q], X3 = x3[q], Y3 = y3[q];
-                    double dx = s1 * Y1 + c1 * X1;
-                    double dy = c1 * Y1 - s1 * X1;
-                    X1 = X0 - dx;
-                    X0 += dx;
-                    Y1 = Y0 - dy;
-                    Y0 += dy;
-                    dx = s1 * Y3 + c1 * X3;
-                    dy = c1 * Y3 - s1 * X3;
-                    X3 = X2 - dx;
-                    X2 += dx;
-                    Y3 = Y2 - dy;
-                    Y2 += dy;
-                    dx = s2 * Y2 + c2 * X2;
-                    dy = c2 * Y2 - s2 * X2;
-                    X2 = X0 - dx;
-                    X0 += dx;
-                    Y2 = Y0 - dy;
-                    Y0 += dy;
-                    dx = s3 * Y3 + c3 * X3;
-                    dy = c3 * Y3 - s3 * X3;
-                    X3 = X1 - dx;
-                    X1 += dx;
-                    Y3 = Y1 - dy;
-                    Y1 += dy;
-                    x0[q] = X0;
-                    y0[q] = Y0;
-                    x1[q] = X1;
-                    y1[q] = Y1;
-                    x2[q] = X2;
-                    y2[q] = Y2;
-                    x3[q] = X3;
-                    y3[q] = Y3;
-                }
-            }
-        }
-    }
-    if (k < n) {
-        for (int b = 0; b < n; b += 2 * k) {
-            for (int j = 0; j < k; ++j) {
-                const double c = t.twC[k - 1 + j], s = t.twS[k - 1 + j];
-                double* xa = X + (b + j) * w;
-                double* ya = Y + (b + j) * w;
-                double* xb = X + (b + j + k) * w;
-                double* yb = Y + (b + j + k) * w;
-                NO_ALIAS_LOOP
-                for (size_t q = 0; q < w; ++q) {
-                    const double dx = s * yb[q] + c * xb[q];
-                    const double dy = c * yb[q] - s * xb[q];
-                    xb[q] = xa[q] - dx;
-                    xa[q] += dx;
-                    yb[q] = ya[q] - dy;
-                    ya[q] += dy;
-                }
-            }
-        }
-    }
+    g_kernels.load(std::memory_order_relaxed)->block(t, X, Y, width);
 }
 
 double phaseOf(double re, double im, double p) {

@@ -38,6 +38,17 @@ void transformReversed(const FftTables& t, double* x, double* y, bool inverse);
 // The division by n is left to the caller, who divides only the bins it reads.
 void forwardBlock(const FftTables& t, double* X, double* Y, int width);
 
+// The forward transform of sig[0 .. t.n-1] times the Hamming window into re and im, with the
+// arithmetic of WindowFunction followed by fft (the samples are loaded in bit-reversed order).
+void hammingSpectrum(const FftTables& t, const double* sig, double* re, double* im);
+
+// The instruction sets the transforms are built for; the best the processor has is used unless a
+// test forces one. Every set gives the same bits.
+enum class FftKernel { automatic, plain, avx2, avx512 };
+// Switches the transforms to `kernel` (for tests; not while transforms run). False, with nothing
+// changed, when the processor lacks that instruction set.
+bool useFftKernel(FftKernel kernel);
+
 // Phase of one bin exactly as PowAndPhs computes it, given its power p = re*re + im*im.
 double phaseOf(double re, double im, double p);
 

@@ -2,11 +2,14 @@
 
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/FftPrimitives.h"
+#include "engine/analysis/FftTables.h"
 #include "engine/analysis/WidebandRestore.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <cstddef>
 #include <exception>
 #include <mutex>
@@ -49,54 +52,64 @@ void loadFrame(const double* frame, long S, double* re, double* im) {
 }
 
 // Frame t into row t of the three power planes. Only the lower half of each spectrum is kept and
-// no phase is read, so only the H powers are computed, straight into the rows. False when a
-// transform could not get its memory.
+// no phase is read, so only the H powers are computed, straight into the rows. The Hamming
+// transform is done once and handed to the restoration, which would otherwise repeat it. False
+// when a transform could not get its memory.
 bool computeFrame(const CWorkMemory& w, long t, const FrameScratch& f, CRestoreWorkspace& ws,
-                  double noise, voiceprintPlanes planes) {
+                  double noise, bool withRect) {
     const long S = w.m_ssftSize;
     const long H = S / 2;
+    const spectral_detail::FftTables* tables = spectral_detail::cachedTables(static_cast<int>(S));
+    if (!tables)
+        return false;
     const double* frame = w.m_wave + static_cast<std::size_t>(t) * w.m_interval;
     const std::size_t row = static_cast<std::size_t>(t) * H;
     double* ham = w.m_hamPowMap + row;
     double* rect = w.m_rectPowMap + row;
 
-    loadFrame(frame, S, f.re, f.im);
-    WindowFunction(f.re, S, kWindowHamming);
-    if (fft(f.re, f.im, static_cast<int>(S), kFftForward) != 0)
-        return false;
+    spectral_detail::hammingSpectrum(*tables, frame, f.re, f.im);
     PowAndPhs(f.re, f.im, ham, nullptr, H, nullptr);
     ham[0] = 0.0;
 
     long half = 0;
-    if (restoreWithWidebandPhase(ws, frame, f.re, f.im, S, w.m_letSize, w.m_letHigh, w.m_letLow,
-                                 f.restore, &half, f.restoreSum, noise,
-                                 w.m_senseMode != CWorkMemory::senseNormal ? 1 : 0) != 0)
+    if (restoreFromHammingSpectrum(ws, frame, f.re, f.im, S, w.m_letSize, w.m_letHigh, w.m_letLow,
+                                   f.restore, &half, f.restoreSum, noise,
+                                   w.m_senseMode != CWorkMemory::senseNormal ? 1 : 0) != 0)
         return false;
     f.restore[0] = 0.0;
     std::copy(f.restore, f.restore + H, w.m_restorePowMap + row);
-    if (planes == planesWithoutRect)
+    if (!withRect)
         return true;
 
-    loadFrame(frame, S, f.re, f.im);
-    if (fft(f.re, f.im, static_cast<int>(S), kFftForward) != 0)
-        return false;
+    // Loaded in bit-reversed order: what fft's swap step would make of the plain copy.
+    const int* rev = tables->bitrev.data();
+    for (long i = 0; i < S; ++i)
+        f.re[i] = frame[rev[i]];
+    std::fill(f.im, f.im + S, 0.0);
+    spectral_detail::transformReversed(*tables, f.re, f.im, false);
     PowAndPhs(f.re, f.im, rect, nullptr, H, nullptr);
     rect[0] = 0.0;
     return true;
 }
 
+// Frames first .. last-1 are computed; progress counts them from 0.
+struct FrameRange {
+    long first, last;
+    bool withRect = true; // the unwindowed plane too
+    int percent(long i) const { return static_cast<int>((i - first) * 100 / (last - first)); }
+};
+
 resultVoiceprint runOnCallingThread(CWorkMemory& w, double noise,
                                     const VoiceprintCancelled& cancelled,
-                                    const VoiceprintProgress& progress, voiceprintPlanes planes) {
-    const long T = w.m_repeatTimes;
+                                    const VoiceprintProgress& progress, FrameRange range) {
     const FrameScratch f{w.m_re, w.m_im, w.m_restore, w.m_restoreSum};
     CRestoreWorkspace ws;
-    for (long i = 0; i < T; ++i) {
+    for (long i = range.first; i < range.last; ++i) {
         if (cancelled && cancelled())
             return voiceprintCancelled;
         if (progress)
-            progress(static_cast<int>(i * 100 / T));
-        if (!computeFrame(w, i, f, ws, noise, planes))
+            progress(range.percent(i));
+        if (!computeFrame(w, i, f, ws, noise, range.withRect))
             return voiceprintFailed;
     }
     return voiceprintFinished;
@@ -107,6 +120,7 @@ struct FrameQueue {
     std::mutex lock;
     std::condition_variable changed;
     long next = 0;   // next frame to hand out
+    long last = 0;   // one past the last frame to compute
     int running = 0; // workers still taking frames
     bool stop = false;
     bool failed = false;
@@ -127,20 +141,18 @@ struct WorkerPool {
     }
 };
 
-void workFrames(CWorkMemory& w, double noise, FrameScratch f, FrameQueue& q,
-                voiceprintPlanes planes) {
+void workFrames(CWorkMemory& w, double noise, FrameScratch f, FrameQueue& q, bool withRect) {
     CRestoreWorkspace ws;
-    const long T = w.m_repeatTimes;
     for (;;) {
         long t;
         {
             std::lock_guard<std::mutex> g(q.lock);
-            if (q.stop || q.next >= T)
+            if (q.stop || q.next >= q.last)
                 break;
             t = q.next++;
         }
         q.changed.notify_one();
-        if (!computeFrame(w, t, f, ws, noise, planes)) {
+        if (!computeFrame(w, t, f, ws, noise, withRect)) {
             std::lock_guard<std::mutex> g(q.lock);
             q.failed = true;
             q.stop = true;
@@ -156,9 +168,8 @@ void workFrames(CWorkMemory& w, double noise, FrameScratch f, FrameQueue& q,
 
 resultVoiceprint runOnWorkers(CWorkMemory& w, double noise, const VoiceprintCancelled& cancelled,
                               const VoiceprintProgress& progress, unsigned count,
-                              voiceprintPlanes planes) {
+                              FrameRange range) {
     const long S = w.m_ssftSize;
-    const long T = w.m_repeatTimes;
     if (cancelled && cancelled())
         return voiceprintCancelled;
 
@@ -177,28 +188,31 @@ resultVoiceprint runOnWorkers(CWorkMemory& w, double noise, const VoiceprintCanc
     }
 
     FrameQueue q;
+    q.next = range.first;
+    q.last = range.last;
     WorkerPool pool(q);
     for (const FrameScratch& f : scratch) {
         try {
             std::lock_guard<std::mutex> g(q.lock);
-            pool.threads.emplace_back(workFrames, std::ref(w), noise, f, std::ref(q), planes);
+            pool.threads.emplace_back(workFrames, std::ref(w), noise, f, std::ref(q),
+                                      range.withRect);
             ++q.running;
         } catch (const std::exception&) {
             break; // no more threads to be had: the ones running take every frame
         }
     }
     if (pool.threads.empty())
-        return runOnCallingThread(w, noise, cancelled, progress, planes);
+        return runOnCallingThread(w, noise, cancelled, progress, range);
 
     bool stoppedByCancel = false;
-    long reported = 0;
+    long reported = range.first;
     std::unique_lock<std::mutex> g(q.lock);
     for (;;) {
         while (reported < q.next) {
             const long i = reported++;
             g.unlock();
             if (progress)
-                progress(static_cast<int>(i * 100 / T));
+                progress(range.percent(i));
             g.lock();
         }
         if (q.running == 0)
@@ -217,7 +231,7 @@ resultVoiceprint runOnWorkers(CWorkMemory& w, double noise, const VoiceprintCanc
                            [&] { return q.next > reported || q.running == 0; });
     }
     const bool failed = q.failed;
-    const bool complete = q.next >= T;
+    const bool complete = q.next >= range.last;
     g.unlock();
 
     if (failed)
@@ -227,7 +241,125 @@ resultVoiceprint runOnWorkers(CWorkMemory& w, double noise, const VoiceprintCanc
     return voiceprintFinished;
 }
 
+resultVoiceprint runFrames(CWorkMemory& work, double noise, const VoiceprintCancelled& cancelled,
+                           const VoiceprintProgress& progress, unsigned threads, FrameRange range) {
+    const long count = range.last - range.first;
+    if (count <= 0)
+        return voiceprintFinished;
+    const unsigned n = static_cast<unsigned>(std::min<long>(std::max(threads, 1u), count));
+    if (n == 1)
+        return runOnCallingThread(work, noise, cancelled, progress, range);
+    return runOnWorkers(work, noise, cancelled, progress, n, range);
+}
+
+// Runs fn(begin, end, part) over `parts` slices of 0 .. n-1, slice 0 on the calling thread.
+// Slices are fixed by n and parts alone, and every caller combines per-slice results with max
+// or min, which do not depend on the order, so the result is the same on any number of threads.
+template <class Fn> void inSlices(long n, unsigned parts, const Fn& fn) {
+    auto slice = [n, parts](unsigned p) { return n * static_cast<long>(p) / parts; };
+    std::vector<std::thread> helpers;
+    unsigned p = 1;
+    for (; p < parts; ++p) {
+        try {
+            helpers.emplace_back([&fn, &slice, p] { fn(slice(p), slice(p + 1), p); });
+        } catch (const std::exception&) {
+            break; // no thread to be had: the rest runs here
+        }
+    }
+    fn(slice(0), slice(1), 0);
+    for (unsigned q = p; q < parts; ++q)
+        fn(slice(q), slice(q + 1), q);
+    for (std::thread& t : helpers)
+        t.join();
+}
+
+double peakOrOne(double m) {
+    return m <= 0.0 ? 1.0 : m;
+}
+
 } // namespace
+
+struct VoiceprintReuseAccess {
+    // How many whole hops the new stretch lies after the one `r` computed (negative: before),
+    // when its frames' samples really are the old ones; false when nothing can be reused.
+    static bool shift(const CVoiceprintReuse& r, const CWorkMemory& w, long* hops) {
+        if (!r.m_valid || r.m_work != &w || r.m_generation != w.m_planeGeneration ||
+            r.m_ssft != w.m_ssftSize || r.m_interval != w.m_interval ||
+            r.m_frames != w.m_repeatTimes || r.m_let != w.m_letSize || r.m_high != w.m_letHigh ||
+            r.m_low != w.m_letLow || r.m_mode != w.m_senseMode ||
+            static_cast<long>(r.m_wave.size()) != w.m_excutionSize || w.m_interval < 1)
+            return false;
+        const long E = w.m_excutionSize, T = w.m_repeatTimes;
+        const double* now = w.m_wave;
+        const double* before = r.m_wave.data();
+        // Nearest shifts first; a periodic sound may match several, and any exact match of every
+        // shared sample gives the same rows.
+        int attempts = 0;
+        for (long d = 0; d < T && attempts < 4; ++d) {
+            for (int sign = 1; sign >= (d == 0 ? 1 : -1); sign -= 2) {
+                const long s = sign * d;
+                const long off = std::labs(s) * w.m_interval;
+                const double* a = s >= 0 ? now : now + off;
+                const double* b = s >= 0 ? before + off : before;
+                const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(E - off);
+                if (std::memcmp(a, b, sizeof(double)) != 0)
+                    continue;
+                ++attempts;
+                if (std::memcmp(a, b, bytes) == 0) {
+                    *hops = s;
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    static void remember(CVoiceprintReuse& r, const CWorkMemory& w, double noise, long reused) {
+        try {
+            r.m_wave.assign(w.m_wave, w.m_wave + w.m_excutionSize);
+        } catch (const std::bad_alloc&) {
+            r.forget();
+            return;
+        }
+        r.m_work = &w;
+        r.m_generation = w.m_planeGeneration;
+        r.m_ssft = w.m_ssftSize;
+        r.m_interval = w.m_interval;
+        r.m_frames = w.m_repeatTimes;
+        r.m_let = w.m_letSize;
+        r.m_high = w.m_letHigh;
+        r.m_low = w.m_letLow;
+        r.m_mode = w.m_senseMode;
+        r.m_noise = noise;
+        r.m_reused = reused;
+        r.m_valid = true;
+    }
+
+    static bool sameNoise(const CVoiceprintReuse& r, double noise) { return r.m_noise == noise; }
+
+    // The record describes the planes of this work memory as they are now.
+    static bool current(const CVoiceprintReuse& r, const CWorkMemory& w) {
+        return r.m_valid && r.m_work == &w && r.m_generation == w.m_planeGeneration;
+    }
+
+    static auto& db(CVoiceprintReuse& r) { return r.m_db; }
+    static long& converted(CVoiceprintReuse& r) { return r.m_converted; }
+};
+
+long CVoiceprintReuse::framesToCompute(const CWorkMemory& work, double noise) const {
+    long hops = 0;
+    if (VoiceprintReuseAccess::sameNoise(*this, noise) &&
+        VoiceprintReuseAccess::shift(*this, work, &hops))
+        return std::labs(hops);
+    return work.m_repeatTimes;
+}
+
+void CVoiceprintReuse::forget() {
+    m_valid = false;
+    m_reused = 0;
+    m_db = DbState();
+    std::vector<double>().swap(m_wave);
+}
 
 resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise,
                                    const VoiceprintCancelled& cancelled,
@@ -235,39 +367,295 @@ resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise,
                                    voiceprintPlanes planes) {
     if (!readyForVoiceprint(work))
         return voiceprintNotSized;
-    const unsigned count =
-        static_cast<unsigned>(std::min<long>(std::max(threads, 1u), work.m_repeatTimes));
-    if (count == 1)
-        return runOnCallingThread(work, noise, cancelled, progress, planes);
-    return runOnWorkers(work, noise, cancelled, progress, count, planes);
+    return runFrames(work, noise, cancelled, progress, threads,
+                     {0, work.m_repeatTimes, planes != planesWithoutRect});
 }
+
+resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise, CVoiceprintReuse& reuse,
+                                   const VoiceprintCancelled& cancelled,
+                                   const VoiceprintProgress& progress, unsigned threads) {
+    if (!readyForVoiceprint(work)) {
+        reuse.forget();
+        return voiceprintNotSized;
+    }
+    const long T = work.m_repeatTimes;
+    const std::size_t H = static_cast<std::size_t>(work.m_ssftSize / 2);
+    FrameRange range{0, T};
+    long hops = 0;
+    if (VoiceprintReuseAccess::sameNoise(reuse, noise) &&
+        VoiceprintReuseAccess::shift(reuse, work, &hops)) {
+        // New row t is old row t + hops.
+        const std::size_t kept = static_cast<std::size_t>(T - std::labs(hops)) * H;
+        const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * H;
+        for (double* plane : {work.m_hamPowMap, work.m_restorePowMap, work.m_rectPowMap}) {
+            if (hops > 0)
+                std::memmove(plane, plane + by, kept * sizeof(double));
+            else if (hops < 0)
+                std::memmove(plane + by, plane, kept * sizeof(double));
+        }
+        range = hops >= 0 ? FrameRange{T - hops, T} : FrameRange{0, -hops};
+    }
+    // The dB planes still hold the last conversion; the next one may move their rows too.
+    // Only one move between conversions is followed: after two, rows at the ends may hold frames
+    // the conversion never saw.
+    auto db = VoiceprintReuseAccess::db(reuse);
+    if ((range.first == 0 && range.last == T) || db.pendingHops != 0)
+        db.valid = false;
+    db.pendingHops = hops;
+    reuse.forget(); // the planes are changing; valid again only when every row is right
+    const resultVoiceprint r = runFrames(work, noise, cancelled, progress, threads, range);
+    if (r == voiceprintFinished) {
+        VoiceprintReuseAccess::remember(reuse, work, noise, T - (range.last - range.first));
+        VoiceprintReuseAccess::db(reuse) = db;
+    }
+    return r;
+}
+
+namespace {
+
+// The whole-plane values every dB value depends on besides its own power.
+struct DbScale {
+    double peak1 = 0, peak2 = 0, peakR = 0;    // peaks of the Hamming, restored, unwindowed powers
+    double peak3 = 0;                          // peak of the restored powers mapped onto peak1
+    double floor1 = 0, floor2 = 0, floorR = 0; // smallest positive normalised values
+    void store(double* to) const {
+        const double v[7] = {peak1, peak2, peakR, peak3, floor1, floor2, floorR};
+        std::copy(v, v + 7, to);
+    }
+    bool same(const double* as) const {
+        const double v[7] = {peak1, peak2, peakR, peak3, floor1, floor2, floorR};
+        return std::equal(v, v + 7, as);
+    }
+};
+
+struct DbPlanes {
+    const double *ham, *restore, *rect; // rect and rectDb null: the unwindowed plane is left out
+    double *hamDb, *restoreDb, *rectDb;
+    double* mapped; // the restored powers mapped onto the Hamming range (m_auxMap)
+    long H;
+    int fine;
+    unsigned parts;
+    long first(long frame) const { return frame * H; }
+};
+
+// The restored power mapped as calc_dB does: exp((x * g) / peak2) where both steps stay positive.
+double mapRestored(double x, double g, double peak2) {
+    if (x > 0.0) {
+        x = x * g / peak2;
+        if (x > 0.0)
+            x = std::exp(x);
+    }
+    return x;
+}
+
+// dB rows of frames b .. e-1 from their powers, the mapped restored values and the scale; then
+// the per-frame alignment. Each value depends only on its own inputs and the scale.
+void dbRows(const DbPlanes& p, const DbScale& sc, long b, long e) {
+    const double floor1 = 20.0 * std::log10(sc.floor1), floorR = 20.0 * std::log10(sc.floorR),
+                 floor2 = 20.0 * std::log10(sc.floor2);
+    for (long i = p.first(b); i < p.first(e); ++i) {
+        const double h = p.ham[i] / sc.peak1;
+        p.hamDb[i] = h > 0.0 ? 20.0 * std::log10(h) : floor1;
+        if (p.rect) {
+            const double r = p.rect[i] / sc.peakR;
+            p.rectDb[i] = r > 0.0 ? 20.0 * std::log10(r) : floorR;
+        }
+        double x = p.mapped[i];
+        if (x > 0.0)
+            x /= sc.peak3;
+        p.restoreDb[i] = x > 0.0 ? 20.0 * std::log10(x) : floor2;
+    }
+    adjustRestoreDbBottomLineByPowerDb(p.hamDb + p.first(b), p.restoreDb + p.first(b), e - b, p.H,
+                                       p.fine);
+}
+
+// calc_dB, adjustRestoreDbBottomLineByPowerDb and su_calc_dB over the whole planes, in frame
+// slices: the peaks, then the normalised values' floors (min over slices: order-free), then
+// every value.
+DbScale convertAll(const DbPlanes& p, long T) {
+    std::vector<double> hamPeak(p.parts, 0.0), restorePeak(p.parts, 0.0), rectPeak(p.parts, 0.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            if (p.ham[i] > hamPeak[q])
+                hamPeak[q] = p.ham[i];
+            if (p.restore[i] > restorePeak[q])
+                restorePeak[q] = p.restore[i];
+            if (p.rect && p.rect[i] > rectPeak[q])
+                rectPeak[q] = p.rect[i];
+        }
+    });
+    DbScale sc;
+    sc.peak1 = peakOrOne(*std::max_element(hamPeak.begin(), hamPeak.end()));
+    sc.peak2 = peakOrOne(*std::max_element(restorePeak.begin(), restorePeak.end()));
+    sc.peakR = peakOrOne(*std::max_element(rectPeak.begin(), rectPeak.end()));
+    const double g = std::log(sc.peak1);
+
+    std::vector<double> hamFloor(p.parts, 1.0), rectFloor(p.parts, 1.0), mappedPeak(p.parts, 0.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            const double h = p.ham[i] / sc.peak1;
+            if (h > 0.0 && h < hamFloor[q])
+                hamFloor[q] = h;
+            const double r = p.rect ? p.rect[i] / sc.peakR : 0.0;
+            if (r > 0.0 && r < rectFloor[q])
+                rectFloor[q] = r;
+            const double x = mapRestored(p.restore[i], g, sc.peak2);
+            p.mapped[i] = x;
+            if (x > mappedPeak[q])
+                mappedPeak[q] = x;
+        }
+    });
+    sc.floor1 = *std::min_element(hamFloor.begin(), hamFloor.end());
+    sc.floorR = *std::min_element(rectFloor.begin(), rectFloor.end());
+    sc.peak3 = peakOrOne(*std::max_element(mappedPeak.begin(), mappedPeak.end()));
+
+    std::vector<double> restoreFloor(p.parts, 1.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            const double v = p.mapped[i] > 0.0 ? p.mapped[i] / sc.peak3 : 0.0;
+            if (v > 0.0 && v < restoreFloor[q])
+                restoreFloor[q] = v;
+        }
+    });
+    sc.floor2 = *std::min_element(restoreFloor.begin(), restoreFloor.end());
+    inSlices(T, p.parts, [&](long b, long e, unsigned) { dbRows(p, sc, b, e); });
+    return sc;
+}
+
+// After a step by `hops` frames: the scale of the new planes, with only the frames in `fresh`
+// mapped anew (the others' mapped values moved with their rows). The floors come from the
+// smallest positive powers: dividing by a positive peak keeps their order, so the smallest
+// quotient is the quotient of the smallest, unless it underflows to 0 (then false: convert all).
+bool scaleAfterStep(const DbPlanes& p, long T, long hops, FrameRange fresh, DbScale& sc) {
+    std::vector<double> peaks(3 * p.parts, 0.0), lows(2 * p.parts, 0.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        double* pk = &peaks[3 * q];
+        double lowHam = 0.0, lowRect = 0.0; // 0: none positive yet
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            if (p.ham[i] > pk[0])
+                pk[0] = p.ham[i];
+            if (p.restore[i] > pk[1])
+                pk[1] = p.restore[i];
+            if (p.rect[i] > pk[2])
+                pk[2] = p.rect[i];
+            if (p.ham[i] > 0.0 && (lowHam == 0.0 || p.ham[i] < lowHam))
+                lowHam = p.ham[i];
+            if (p.rect[i] > 0.0 && (lowRect == 0.0 || p.rect[i] < lowRect))
+                lowRect = p.rect[i];
+        }
+        lows[2 * q] = lowHam;
+        lows[2 * q + 1] = lowRect;
+    });
+    double low[2] = {0.0, 0.0};
+    for (unsigned q = 0; q < p.parts; ++q) {
+        for (int k = 0; k < 2; ++k)
+            if (lows[2 * q + k] > 0.0 && (low[k] == 0.0 || lows[2 * q + k] < low[k]))
+                low[k] = lows[2 * q + k];
+    }
+    double pk[3] = {0.0, 0.0, 0.0};
+    for (unsigned q = 0; q < p.parts; ++q)
+        for (int k = 0; k < 3; ++k)
+            pk[k] = std::max(pk[k], peaks[3 * q + k]);
+    sc.peak1 = peakOrOne(pk[0]);
+    sc.peak2 = peakOrOne(pk[1]);
+    sc.peakR = peakOrOne(pk[2]);
+    // No positive value at all: the floor stays 1, as the full conversion's would.
+    sc.floor1 = low[0] > 0.0 ? std::min(1.0, low[0] / sc.peak1) : 1.0;
+    sc.floorR = low[1] > 0.0 ? std::min(1.0, low[1] / sc.peakR) : 1.0;
+    if (sc.floor1 <= 0.0 || sc.floorR <= 0.0)
+        return false;
+
+    const std::size_t H = static_cast<std::size_t>(p.H);
+    const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * H;
+    const std::size_t kept = static_cast<std::size_t>(T) * H - by;
+    if (hops > 0)
+        std::memmove(p.mapped, p.mapped + by, kept * sizeof(double));
+    else if (hops < 0)
+        std::memmove(p.mapped + by, p.mapped, kept * sizeof(double));
+    const double g = std::log(sc.peak1);
+    for (long i = p.first(fresh.first); i < p.first(fresh.last); ++i)
+        p.mapped[i] = mapRestored(p.restore[i], g, sc.peak2);
+
+    std::vector<double> mappedPeak(p.parts, 0.0), mappedLow(p.parts, 0.0);
+    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            const double x = p.mapped[i];
+            if (x > mappedPeak[q])
+                mappedPeak[q] = x;
+            if (x > 0.0 && (mappedLow[q] == 0.0 || x < mappedLow[q]))
+                mappedLow[q] = x;
+        }
+    });
+    sc.peak3 = peakOrOne(*std::max_element(mappedPeak.begin(), mappedPeak.end()));
+    double lowMapped = 0.0;
+    for (double v : mappedLow)
+        if (v > 0.0 && (lowMapped == 0.0 || v < lowMapped))
+            lowMapped = v;
+    sc.floor2 = lowMapped > 0.0 ? std::min(1.0, lowMapped / sc.peak3) : 1.0;
+    return sc.floor2 > 0.0;
+}
+
+DbPlanes dbPlanes(CWorkMemory& work, unsigned threads) {
+    return {work.m_hamPowMap,
+            work.m_restorePowMap,
+            work.m_rectPowMap,
+            work.m_hamDbMap,
+            work.m_restoreDbMap,
+            work.m_rectDbMap,
+            work.m_auxMap,
+            work.m_ssftSize / 2,
+            work.m_senseMode != CWorkMemory::senseNormal ? 1 : 0,
+            static_cast<unsigned>(std::min<long>(std::max(threads, 1u), work.m_repeatTimes))};
+}
+
+} // namespace
 
 bool convertVoiceprintToDb(CWorkMemory& work, unsigned threads, voiceprintPlanes planes) {
     if (!planesPresent(work) || work.m_ssftSize < 2 || work.m_repeatTimes < 1)
         return false;
-    const long H = work.m_ssftSize / 2;
+    DbPlanes p = dbPlanes(work, threads);
+    if (planes == planesWithoutRect)
+        p.rect = p.rectDb = nullptr;
+    convertAll(p, work.m_repeatTimes);
+    return true;
+}
+
+bool convertVoiceprintToDb(CWorkMemory& work, CVoiceprintReuse& reuse, unsigned threads) {
+    if (!planesPresent(work) || work.m_ssftSize < 2 || work.m_repeatTimes < 1) {
+        reuse.forget();
+        return false;
+    }
+    const DbPlanes p = dbPlanes(work, threads);
     const long T = work.m_repeatTimes;
-    const long n = H * T;
-    // The unwindowed plane shares nothing with the other two, so it may be converted beside them.
-    auto rect = [&work, n] { su_calc_dB(work.m_rectPowMap, work.m_rectDbMap, n); };
-    std::thread beside;
-    if (planes == planesWithoutRect) {
-        // nothing to convert beside
-    } else if (threads > 1) {
-        try {
-            beside = std::thread(rect);
-        } catch (const std::exception&) {
-            // converted below on this thread
+    auto& db = VoiceprintReuseAccess::db(reuse);
+    const long hops = db.pendingHops;
+    const bool stepped =
+        VoiceprintReuseAccess::current(reuse, work) && db.valid && std::labs(hops) < T;
+    db.valid = false;
+    if (stepped) {
+        const FrameRange fresh = hops >= 0 ? FrameRange{T - hops, T} : FrameRange{0, -hops};
+        DbScale sc;
+        if (scaleAfterStep(p, T, hops, fresh, sc) && sc.same(db.scale)) {
+            // Every kept frame's dB rows are what they were: move them, convert the new ones.
+            const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * p.H;
+            const std::size_t kept = static_cast<std::size_t>(T) * p.H - by;
+            for (double* plane : {p.hamDb, p.restoreDb, p.rectDb}) {
+                if (hops > 0)
+                    std::memmove(plane, plane + by, kept * sizeof(double));
+                else if (hops < 0)
+                    std::memmove(plane + by, plane, kept * sizeof(double));
+            }
+            dbRows(p, sc, fresh.first, fresh.last);
+            VoiceprintReuseAccess::converted(reuse) = fresh.last - fresh.first;
+            db.pendingHops = 0;
+            db.valid = true;
+            return true;
         }
     }
-    calc_dB(work.m_hamPowMap, work.m_hamDbMap, work.m_auxMap, work.m_restorePowMap,
-            work.m_restoreDbMap, n);
-    adjustRestoreDbBottomLineByPowerDb(work.m_hamDbMap, work.m_restoreDbMap, T, H,
-                                       work.m_senseMode != CWorkMemory::senseNormal ? 1 : 0);
-    if (beside.joinable())
-        beside.join();
-    else if (planes != planesWithoutRect)
-        rect();
+    convertAll(p, T).store(db.scale);
+    VoiceprintReuseAccess::converted(reuse) = T;
+    db.pendingHops = 0;
+    db.valid = VoiceprintReuseAccess::current(reuse, work);
     return true;
 }
 
@@ -283,12 +671,22 @@ resultVoiceprint computeLevelSpectrum(CWorkMemory& work, long start, double nois
     const double* frame = w.m_wave + start;
     long half = 0;
 
+    // calc_dB normalises its inputs in place: copies, so the voiceprint's planes stay intact.
+    static thread_local std::vector<double> hamPow, restorePow, rectPow;
+    try {
+        hamPow.resize(H);
+        restorePow.resize(H);
+        rectPow.resize(H);
+    } catch (const std::bad_alloc&) {
+        return voiceprintFailed;
+    }
+
     loadFrame(frame, S, w.m_re, w.m_im);
     WindowFunction(w.m_re, S, kWindowHamming);
     if (fft(w.m_re, w.m_im, static_cast<int>(S), kFftForward) != 0)
         return voiceprintFailed;
     PowAndPhs(w.m_re, w.m_im, w.m_pow, w.m_phs, S, &half);
-    std::copy(w.m_pow, w.m_pow + H, w.m_hamPowMap);
+    std::copy(w.m_pow, w.m_pow + H, hamPow.data());
     logPlus1(w.m_pow, S);
 
     // The playback cursor's spectrum is always the cheap normal-mode one.
@@ -297,8 +695,8 @@ resultVoiceprint computeLevelSpectrum(CWorkMemory& work, long start, double nois
                                  w.m_restore, &half, w.m_restoreSum, noise, wide) != 0)
         return voiceprintFailed;
     w.m_restore[0] = 0.0;
-    std::copy(w.m_restore, w.m_restore + H, w.m_restorePowMap);
-    calc_dB(w.m_hamPowMap, w.m_hamDb, w.m_auxMap, w.m_restorePowMap, w.m_restoreDb, H);
+    std::copy(w.m_restore, w.m_restore + H, restorePow.data());
+    calc_dB(hamPow.data(), w.m_hamDb, w.m_auxMap, restorePow.data(), w.m_restoreDb, H);
     if (kind != levelOfStretch)
         return voiceprintFinished;
 
@@ -306,7 +704,7 @@ resultVoiceprint computeLevelSpectrum(CWorkMemory& work, long start, double nois
     if (fft(w.m_re, w.m_im, static_cast<int>(S), kFftForward) != 0)
         return voiceprintFailed;
     PowAndPhs(w.m_re, w.m_im, w.m_pow, w.m_phs, S, &half);
-    std::copy(w.m_pow, w.m_pow + H, w.m_rectPowMap);
-    su_calc_dB(w.m_rectPowMap, w.m_rectDb, H);
+    std::copy(w.m_pow, w.m_pow + H, rectPow.data());
+    su_calc_dB(rectPow.data(), w.m_rectDb, H);
     return voiceprintFinished;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <thread>
+#include <vector>
 
 class CWorkMemory;
 
@@ -52,26 +54,80 @@ resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise,
                                    unsigned threads = std::thread::hardware_concurrency(),
                                    voiceprintPlanes planes = planesAll);
 
+// What a voiceprint computation leaves for the next one on the same work memory: the samples it
+// analysed and the sizes it ran with. When the next stretch overlaps it by whole hops (the view
+// stepped by a multiple of m_interval, or did not move), the frames whose samples are unchanged
+// keep their power rows, shifted into place, and only the others are computed.
+// It trusts that nothing wrote the power planes since: computeVoiceprint, convertVoiceprintToDb
+// and computeLevelSpectrum leave them alone; anyone else who writes them must call forget().
+// Resizing the work memory is noticed without help.
+class CVoiceprintReuse {
+public:
+    void forget();
+    // Frames the last computation took over instead of computing them.
+    long reusedFrames() const { return m_reused; }
+    // Frames whose dB rows the last conversion through this record computed (the rest moved).
+    long convertedFrames() const { return m_converted; }
+    // Frames computeVoiceprint would compute now on `work` with `noise` (m_repeatTimes when
+    // nothing can be reused).
+    long framesToCompute(const CWorkMemory& work, double noise) const;
+
+private:
+    friend struct VoiceprintReuseAccess;
+    bool m_valid = false;
+    const CWorkMemory* m_work = nullptr;
+    uint64_t m_generation = 0;
+    long m_ssft = 0, m_interval = 0, m_frames = 0, m_let = 0, m_high = 0, m_low = 0;
+    int m_mode = 0;
+    double m_noise = 0.0;
+    std::vector<double> m_wave;
+    long m_reused = 0;
+    long m_converted = 0;
+    struct DbState {
+        bool valid = false;   // the dB planes hold the conversion of the rows pendingHops ago
+        long pendingHops = 0; // how far the power rows moved since
+        double scale[7] = {}; // the whole-plane peaks and floors that conversion used
+    };
+    DbState m_db;
+};
+
+// computeVoiceprint with reuse of the frames the last computation through `reuse` left in the
+// planes. The planes come out bit-identical to a full computation. Progress goes from 0 over the
+// frames that are computed, (k * 100) / count for the k-th of them; when nothing needs computing
+// it is never called. reuse is updated after a finished run and forgotten after any other.
+resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise, CVoiceprintReuse& reuse,
+                                   const VoiceprintCancelled& cancelled = {},
+                                   const VoiceprintProgress& progress = {},
+                                   unsigned threads = std::thread::hardware_concurrency());
+
+// convertVoiceprintToDb after computeVoiceprint with the same record: when the frames moved by
+// whole hops and the whole-plane peaks and floors did not change, the kept frames' dB rows move
+// with them and only the new frames are converted; otherwise everything is. Same bits either way.
+// m_auxMap keeps the restored powers mapped onto the Hamming range for the next conversion.
+bool convertVoiceprintToDb(CWorkMemory& work, CVoiceprintReuse& reuse,
+                           unsigned threads = std::thread::hardware_concurrency());
+
 // Turns the power planes into the dB planes, each over the whole plane (the loudest bin of the
 // whole voiceprint is 0 dB): calc_dB of m_hamPowMap and m_restorePowMap into m_hamDbMap and
 // m_restoreDbMap, then adjustRestoreDbBottomLineByPowerDb, then su_calc_dB of m_rectPowMap into
-// m_rectDbMap. The power planes are overwritten (normalised). With threads > 1 the unwindowed
-// plane is converted on a second thread (same bits). Nothing happens, and false is returned, when
-// the planes are absent.
+// m_rectDbMap, with the arithmetic of those functions, bit for bit. The power planes are only
+// read (calc_dB would normalise them in place; keeping them lets a later computation reuse their
+// rows). The work is split over `threads` threads, same bits on any count. Nothing happens, and
+// false is returned, when the planes are absent.
 bool convertVoiceprintToDb(CWorkMemory& work,
                            unsigned threads = std::thread::hardware_concurrency(),
                            voiceprintPlanes planes = planesAll);
 
 // The level spectrum of the single frame that starts at m_wave[start], for the level panel:
-// the Hamming power (bins 0 .. H-1, phases into m_phs) is copied into the first row of
-// m_hamPowMap, m_pow gets ln(1 + power), the frame is restored into m_restore (bin 0 set to 0)
-// and copied into the first row of m_restorePowMap, and calc_dB gives m_hamDb and m_restoreDb.
+// the Hamming power (bins 0 .. H-1, phases into m_phs) and the restored frame (m_restore, bin 0
+// set to 0) go through calc_dB into m_hamDb and m_restoreDb, and m_pow gets ln(1 + power).
 //   levelOfStretch: the restoration follows the sense mode, and the unwindowed spectrum is also
-//                   computed (first row of m_rectPowMap, su_calc_dB into m_rectDb). Used when a
-//                   sound has been read and when the analysed stretch moves or is resized.
+//                   computed (su_calc_dB into m_rectDb). Used when a sound has been read and when
+//                   the analysed stretch moves or is resized.
 //   levelDuringPlayback: the restoration always takes real parts (wide = 0) and the unwindowed
 //                   spectrum is skipped (the playback cursor's spectrum, in normal mode only).
-// The first rows of the power planes are scratch here; a voiceprint overwrites them.
+// The calc_dB scratch is the calling thread's own, not the power planes, so a voiceprint's power
+// rows stay reusable while the view moves.
 // It writes the work memory's frame buffers and planes, so it must not run while a voiceprint is
 // being computed on the same work memory. voiceprintNotSized when a buffer is absent or the frame
 // does not lie inside m_wave.

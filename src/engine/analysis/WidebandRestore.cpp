@@ -88,9 +88,11 @@ void shortTransforms(const FftTables& let, const double* y, long n, long lo, lon
 
 } // namespace
 
-int restoreWithWidebandPhase(CRestoreWorkspace& ws, const double* sig, double* re, double* im,
-                             long n, long letSize, long letHigh, long letLow, double* out,
-                             long* outHalf, double* rowSum, double noise, int wide) {
+namespace {
+
+int restore(CRestoreWorkspace& ws, const double* sig, double* re, double* im, long n, long letSize,
+            long letHigh, long letLow, double* out, long* outHalf, double* rowSum, double noise,
+            int wide, bool haveSpectrum) {
     if (!sig || !re || !im || !out || !outHalf || !rowSum)
         return 1;
     if (!isPowerOfTwo(n) || n < 4 || n > kCachedMax || !isPowerOfTwo(letSize) || letSize < 4 ||
@@ -119,8 +121,6 @@ int restoreWithWidebandPhase(CRestoreWorkspace& ws, const double* sig, double* r
     *outHalf = n / 2;
     std::fill(out, out + n, 0.0);
     std::fill(rowSum, rowSum + n, 0.0);
-    std::copy(sig, sig + n, re);
-    std::fill(im, im + n, 0.0);
 
     const auto range = std::minmax_element(sig, sig + n);
     if (*range.second - *range.first < 5.0) {
@@ -128,13 +128,10 @@ int restoreWithWidebandPhase(CRestoreWorkspace& ws, const double* sig, double* r
         return 0;
     }
 
-    // Windowed samples are loaded straight into bit-reversed order: the values the transform's
-    // swap step would produce, without the extra pass.
     const double* ham = frame->hamming.data();
     const int* rev = frame->bitrev.data();
-    for (long i = 0; i < n; ++i)
-        re[i] = sig[rev[i]] * ham[rev[i]];
-    transformReversed(*frame, re, im, false);
+    if (!haveSpectrum)
+        hammingSpectrum(*frame, sig, re, im);
     whiten(re, im, n, noise);
     transform(*frame, re, im, true);
 
@@ -155,6 +152,34 @@ int restoreWithWidebandPhase(CRestoreWorkspace& ws, const double* sig, double* r
             out[k] += weight * (re[k] * re[k] + im[k] * im[k]);
     }
     return 0;
+}
+
+} // namespace
+
+void spectral_detail::hammingSpectrum(const FftTables& t, const double* sig, double* re,
+                                      double* im) {
+    // Windowed samples are loaded straight into bit-reversed order: the values the transform's
+    // swap step would produce, without the extra pass.
+    const double* ham = t.hamming.data();
+    const int* rev = t.bitrev.data();
+    for (int i = 0; i < t.n; ++i)
+        re[i] = sig[rev[i]] * ham[rev[i]];
+    std::fill(im, im + t.n, 0.0);
+    transformReversed(t, re, im, false);
+}
+
+int restoreWithWidebandPhase(CRestoreWorkspace& ws, const double* sig, double* re, double* im,
+                             long n, long letSize, long letHigh, long letLow, double* out,
+                             long* outHalf, double* rowSum, double noise, int wide) {
+    return restore(ws, sig, re, im, n, letSize, letHigh, letLow, out, outHalf, rowSum, noise, wide,
+                   false);
+}
+
+int restoreFromHammingSpectrum(CRestoreWorkspace& ws, const double* sig, double* re, double* im,
+                               long n, long letSize, long letHigh, long letLow, double* out,
+                               long* outHalf, double* rowSum, double noise, int wide) {
+    return restore(ws, sig, re, im, n, letSize, letHigh, letLow, out, outHalf, rowSum, noise, wide,
+                   true);
 }
 
 int restoreWithWidebandPhase(const double* sig, double* re, double* im, long n, long letSize,

@@ -57,6 +57,13 @@ int restoreWithWidebandPhase(CRestoreWorkspace& ws, const double* sig, double* r
                              long n, long letSize, long letHigh, long letLow, double* out,
                              long* outHalf, double* rowSum, double noise, int wide);
 
+// The same for a caller that already holds the frame's Hamming spectrum: re and im are what the
+// restoration's own first transform would give (spectral_detail::hammingSpectrum of sig), and the
+// restoration goes on from there. Identical results; one S-point transform less.
+int restoreFromHammingSpectrum(CRestoreWorkspace& ws, const double* sig, double* re, double* im,
+                               long n, long letSize, long letHigh, long letLow, double* out,
+                               long* outHalf, double* rowSum, double noise, int wide);
+
 // The same with the calling thread's own workspace (kept until the thread ends).
 int restoreWithWidebandPhase(const double* sig, double* re, double* im, long n, long letSize,
                              long letHigh, long letLow, double* out, long* outHalf, double* rowSum,

@@ -17,7 +17,22 @@ namespace {
 voiceprint_detail::ThreadCreator g_createThread = nullptr;
 std::atomic<voiceprint_detail::ProgressHook> g_progressHook{nullptr};
 std::atomic<unsigned> g_workerThreads{0};
+std::atomic<double> g_lastPause{0.0};
+std::atomic<long> g_lastReused{0};
+
+// Frames of the last voiceprint, for the next one after a step of the view. One computation
+// runs at a time per work memory, but the lock keeps two windows' workers apart.
+std::mutex g_reuseLock; // protects g_reuse
+CVoiceprintReuse g_reuse;
 } // namespace
+
+double voiceprint_detail::lastPauseSeconds() {
+    return g_lastPause;
+}
+
+long voiceprint_detail::lastReusedFrames() {
+    return g_lastReused;
+}
 
 void voiceprint_detail::setThreadCreator(ThreadCreator creator) {
     g_createThread = creator;
@@ -64,22 +79,37 @@ bool MyWorkerThread::cancelled() {
 void* MyWorkerThread::Entry() {
     VOCALITH_REQUIRE(m_wavePara, "m_wavePara");
     VOCALITH_REQUIRE(m_workPara, "m_workPara");
-    computeVoiceprint(
-        *m_workPara, m_wavePara->m_noiseParameter, [this] { return cancelled(); },
-        [this](int percent) {
-            post(percent);
-            if (const voiceprint_detail::ProgressHook hook = g_progressHook)
-                hook(percent);
-        },
-        g_workerThreads ? g_workerThreads.load() : std::thread::hardware_concurrency());
+    const unsigned threads =
+        g_workerThreads ? g_workerThreads.load() : std::thread::hardware_concurrency();
+    bool converted = false;
+    {
+        std::lock_guard<std::mutex> reuseLock(g_reuseLock);
+        const resultVoiceprint result = computeVoiceprint(
+            *m_workPara, m_wavePara->m_noiseParameter, g_reuse, [this] { return cancelled(); },
+            [this](int percent) {
+                post(percent);
+                if (const voiceprint_detail::ProgressHook hook = g_progressHook)
+                    hook(percent);
+            },
+            threads);
+        g_lastReused = g_reuse.reusedFrames();
+        // The dB planes are made here, on every core, rather than on the window's thread,
+        // which only draws them.
+        if (result == voiceprintFinished && !cancelled())
+            converted = convertVoiceprintToDb(*m_workPara, g_reuse, threads);
+    }
     std::unique_lock<std::mutex> lock(m_link->lock);
     m_link->done = true;
+    m_link->converted = converted;
     m_link->changed.notify_all();
     // Lets the last progress events be handled before the end, for at most 200 ms; the end
     // comes at once when they have been, or when the frame is going away.
+    const auto pauseStart = std::chrono::steady_clock::now();
     m_link->changed.wait_for(lock, std::chrono::milliseconds(200), [this] {
         return !m_link->frame || m_link->handled >= m_link->posted;
     });
+    g_lastPause =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - pauseStart).count();
     postLocked(-1);
     m_link->finished = true;
     m_link->changed.notify_all();
@@ -125,12 +155,52 @@ void MyFrame::OnCalcSSFT(wxCommandEvent&) {
     calcSSFTBase();
 }
 
+namespace {
+
+// After a step of the view by a hop or two nearly every frame is reused and the rest takes a few
+// milliseconds: a thread and a progress dialog would cost many times the work, so it is done
+// here and finished as the worker's end would be.
+bool recomputeAtOnce(MyFrame& f) {
+    constexpr long kAtOnceFrames = 4;
+    std::unique_lock<std::mutex> reuseLock(g_reuseLock, std::try_to_lock);
+    const double noise = f.m_wavePara->m_noiseParameter;
+    if (!reuseLock)
+        return false;
+    const long toCompute = g_reuse.framesToCompute(*f.m_workPara, noise);
+    if (toCompute > kAtOnceFrames || toCompute >= f.m_workPara->m_repeatTimes)
+        return false;
+    const unsigned threads =
+        g_workerThreads ? g_workerThreads.load() : std::thread::hardware_concurrency();
+    auto link = std::make_shared<VoiceprintLink>();
+    link->converted =
+        computeVoiceprint(*f.m_workPara, noise, g_reuse, {}, {}, threads) == voiceprintFinished &&
+        convertVoiceprintToDb(*f.m_workPara, g_reuse, threads);
+    g_lastReused = g_reuse.reusedFrames();
+    g_lastPause = 0.0;
+    reuseLock.unlock();
+    {
+        wxMutexLocker lock(f.m_cancelMutex);
+        f.m_cancelled = false;
+    }
+    f.m_voiceprintRunning = true;
+    f.m_workerLink = link;
+    wxCommandEvent end(wxEVT_MENU, ID_WorkerEvent);
+    end.SetInt(-1);
+    f.OnWorkerEvent(end);
+    return true;
+}
+
+} // namespace
+
 void MyFrame::calcSSFTBase() {
     m_canvasPanelUp->redrawWave();
     m_canvasPanel->redrawdB();
     m_canvasPanelSub->redrawWaveSub();
     m_canvasPanelSub2->redrawWave();
     wxLogMessage("voiceprint calculation start.");
+
+    if (recomputeAtOnce(*this))
+        return;
 
     auto link = std::make_shared<VoiceprintLink>();
     link->frame = this;
@@ -170,7 +240,18 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
         return; // a stray event, with no computation and no lock to hand back
     const int value = event.GetInt();
     if (value != -1) {
-        if (m_dlgProgress && !m_dlgProgress->Update(value, wxEmptyString)) {
+        // Every update repaints the dialog and yields to the toolkit, which cost more than the
+        // frames themselves when each frame took one: the dialog shows a new percentage at most
+        // every 50 ms. Cancel is still seen at the next update shown, or at the end.
+        const auto now = std::chrono::steady_clock::now();
+        const bool show = !m_workerLink || m_workerLink->shownPercent < 0 ||
+                          (value != m_workerLink->shownPercent &&
+                           now - m_workerLink->shownAt >= std::chrono::milliseconds(50));
+        if (show && m_workerLink) {
+            m_workerLink->shownPercent = value;
+            m_workerLink->shownAt = now;
+        }
+        if (show && m_dlgProgress && !m_dlgProgress->Update(value, wxEmptyString)) {
             wxMutexLocker lock(m_cancelMutex);
             m_cancelled = true;
         }
@@ -192,6 +273,11 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
         m_dlgProgress = nullptr;
     }
     m_voiceprintRunning = false;
+    bool converted = false;
+    if (m_workerLink) {
+        std::lock_guard<std::mutex> lock(m_workerLink->lock);
+        converted = m_workerLink->converted;
+    }
     m_workerLink.reset();
     if (Cancelled()) {
         wxLogMessage("voiceprint calculation stop.");
@@ -202,7 +288,8 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
     }
 
     wxWakeUpIdle();
-    convertVoiceprintToDb(*m_workPara);
+    if (!converted)
+        convertVoiceprintToDb(*m_workPara);
     m_canvasPanel->ClearShapes();
     drawVoiceprint(m_workPara->m_restoreDbMap, 2);
     reAddMemo();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,10 @@ struct VoiceprintLink {
     bool finished = false;    // the worker has posted its last event; guarded by lock
     int posted = 0;           // progress events posted; guarded by lock
     int handled = 0;          // progress events the frame has handled; guarded by lock
+    bool converted = false;   // the worker made the dB planes too; guarded by lock
+    // The window thread's own: what the progress dialog last showed, and when.
+    int shownPercent = -1;
+    std::chrono::steady_clock::time_point shownAt;
 };
 
 // The detached thread that computes one voiceprint. It only adapts the engine's frame
@@ -57,4 +62,9 @@ using ProgressHook = void (*)(int percent);
 void setProgressHook(ProgressHook hook);
 // The threads a computation uses; 0 (the default) uses every core.
 void setWorkerThreads(unsigned threads);
+// How long the last computation's worker really waited for the window to catch up with its
+// progress events before posting the end (at most 200 ms), for timing the rest honestly.
+double lastPauseSeconds();
+// Frames the last computation took over from the one before instead of computing them.
+long lastReusedFrames();
 } // namespace voiceprint_detail

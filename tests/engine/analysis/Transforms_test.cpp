@@ -15,6 +15,7 @@
 
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/FftPrimitives.h"
+#include "engine/analysis/FftTables.h"
 #include "engine/analysis/Voiceprint.h"
 #include "engine/analysis/WidebandRestore.h"
 
@@ -356,6 +357,27 @@ TEST(Voiceprint, PlanesKeepTheirBitsOnAnyNumberOfThreads) {
         }
     CWorkMemory empty;
     EXPECT_EQ(computeVoiceprint(empty, kNoise), voiceprintNotSized);
+}
+
+// Every instruction set the transforms are built for gives the pinned bits: all transform sizes
+// both ways, and the three planes in both sense modes (the short transforms run in blocks).
+TEST(Voiceprint, EveryInstructionSetKeepsTheBits) {
+    using spectral_detail::FftKernel;
+    const uint64_t restored[2] = {0x19283a8e0bbac0b4, 0xb1b29d02064f3e12};
+    for (FftKernel k : {FftKernel::plain, FftKernel::avx2, FftKernel::avx512}) {
+        if (!spectral_detail::useFftKernel(k))
+            continue; // not on this processor
+        for (int i = 0; i < 15; ++i)
+            EXPECT_EQ(kFftDigests[i], transformDigest(4 << i)) << int(k) << " " << (4 << i);
+        for (auto mode : {CWorkMemory::senseNormal, CWorkMemory::senseFine}) {
+            CWorkMemory w;
+            prepare(w, mode, 24);
+            ASSERT_EQ(computeVoiceprint(w, kNoise, {}, {}, 2), voiceprintFinished);
+            EXPECT_EQ(restored[mode], digest(w.m_restorePowMap, 24 * H)) << int(k) << mode;
+            EXPECT_EQ(0x2994c27261ffc4b1u, digest(w.m_hamPowMap, 24 * H)) << int(k) << mode;
+        }
+    }
+    EXPECT_TRUE(spectral_detail::useFftKernel(FftKernel::automatic));
 }
 
 // Progress is (i * 100) / T for every started frame, in order. Cancel before the first frame

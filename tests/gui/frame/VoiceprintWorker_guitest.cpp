@@ -112,3 +112,32 @@ TEST_F(WorkerTest, CancelOnTheFirstUpdateThenClosingTheWindowDuringARun) {
     wxMilliSleep(300); // the worker's last post goes nowhere
     pumpEvents();
 }
+
+// ">" by a whole hop with a voiceprint computed: the next voiceprint reuses every frame but the
+// new one, is drawn at once without a thread (no progress update reaches the window), and its
+// planes are those of a full computation of the new stretch.
+TEST_F(WorkerTest, AStepByAHopRedrawsFromTheReusedFrames) {
+    open(dir.file("talk.wav", toneWav(1.0, 44100)));
+    ASSERT_EQ(frame->m_workPara->setSize(1024, frame->m_wavePara->m_windowLen,
+                                         CWorkMemory::senseNormal, 256, 20),
+              CWorkMemory::resultOk);
+    frame->analyseStretch();
+    runVoiceprint();
+    updates.clear();
+    frame->shiftSliderPos(frame->m_wavePara->m_cursor + 256);
+    runVoiceprint();
+    EXPECT_TRUE(updates.empty() && dataLockFree());
+    EXPECT_EQ(voiceprint_detail::lastReusedFrames(), 19);
+    EXPECT_EQ(lastLog(frame), "voiceprint calculation finished.");
+    const CWorkMemory& shown = *frame->m_workPara;
+    CWorkMemory alone;
+    ASSERT_EQ(alone.setSize(1024, shown.m_maxSize, shown.m_senseMode, 256, 20),
+              CWorkMemory::resultOk);
+    std::memcpy(alone.m_wave, shown.m_wave, sizeof(double) * shown.m_excutionSize);
+    ASSERT_EQ(computeVoiceprint(alone, frame->m_wavePara->m_noiseParameter, {}, {}, 1),
+              voiceprintFinished);
+    ASSERT_TRUE(convertVoiceprintToDb(alone, 1));
+    const size_t bytes = 20 * 512 * sizeof(double);
+    EXPECT_EQ(0, std::memcmp(alone.m_restoreDbMap, shown.m_restoreDbMap, bytes));
+    EXPECT_EQ(0, std::memcmp(alone.m_rectDbMap, shown.m_rectDbMap, bytes));
+}
