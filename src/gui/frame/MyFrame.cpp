@@ -91,6 +91,7 @@ MyFrame::MyFrame(const wxString& title) : wxFrame(nullptr, wxID_ANY, title) {
     CreateStatusBar(2);
     SetStatusText("Welcome to wideband phase restoration application!", 0);
     bindPanelReadout();
+    bindNewcomerAids();
     // The menu and status bars take height from the frame: size the hints again with
     // them in place, so the panel never gets less than its layout's minimum.
     m_sizerFrame->SetSizeHints(this);
@@ -255,6 +256,7 @@ void MyFrame::buildLayout() {
                                      wxDefaultSize, wxTE_READONLY | wxTE_CENTRE);
     VOCALITH_REQUIRE(titletext, "titletext");
     titletext->SetMinSize(wxSize(700, 18));
+    m_heading = titletext;
 
     // Small fonts for the command boxes, a readable one for text and log.
     wxFont small = readButton->GetFont();
@@ -286,6 +288,7 @@ void MyFrame::buildLayout() {
 
 void MyFrame::buildMenus() {
     auto* fileMenu = new wxMenu;
+    addOpenItems(fileMenu);
     fileMenu->Append(ID_SavePicture, wxString::FromUTF8("Save voiceprint picture\u2026"),
                      "Save what the main panel shows as a PNG picture");
     fileMenu->AppendSeparator();
@@ -296,9 +299,11 @@ void MyFrame::buildMenus() {
     fileMenu->AppendSeparator();
     fileMenu->Append(ID_Quit, "&Quit", "Quit this program");
     auto* helpMenu = new wxMenu;
+    helpMenu->Append(ID_KeyHelp, "&Keys and mouse\tF1", "A short help of the keys and the mouse");
     helpMenu->Append(ID_About, "&About", "Show about dialog");
     auto* menuBar = new wxMenuBar;
     menuBar->Append(fileMenu, "&File");
+    menuBar->Append(buildViewMenu(), "&View");
     menuBar->Append(helpMenu, "&Help");
     SetMenuBar(menuBar);
 }
@@ -323,7 +328,7 @@ void MyFrame::OnQuit(wxCommandEvent&) {
 }
 
 void MyFrame::OnAbout(wxCommandEvent&) {
-    wxMessageBox("Vocalith\n\nLook at, listen to and annotate recorded speech:\n"
+    wxMessageBox("Vocalith " VOCALITH_VERSION "\n\nLook at, listen to and annotate recorded speech:\n"
                  "a voiceprint by the Hamming window and by wideband phase restoration,\n"
                  "pitch detection, memos, memo tours and export of the sound under them.",
                  "About Sound Spectrogram with wideband phase restoration",
