@@ -357,6 +357,7 @@ public:
     std::unique_ptr<wxFileConfig> m_config;
     std::unique_ptr<wxTimer> m_resizeTimer; // settles resizing before the redraw
     int m_wheelRotation = 0;
+    bool m_toldNoSoundDevice = false;
 
     // IProcMemoListener operations implemented elsewhere (see the banners above)
     void toPlay() override;

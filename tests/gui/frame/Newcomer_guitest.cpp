@@ -196,4 +196,19 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
     main->drawdBTimeFreq(plane.data(), 195, 1024, 16000, 512, 0, 8000, -160.0, 0.0);
     EXPECT_GT(overlay(main, wxRect(10, 146, 40, 12)), 10);
     EXPECT_GT(overlay(main, wxRect(60, 188, 500, 14)), 20);
+
+    // The legend's longest line ends inside the panel (it used to run past the right edge).
+    std::vector<double> pitch(195, 120.0), level(195, 0.5);
+    main->drawPitch(pitch.data(), 195, 800.0, 0.0, level.data(), level.data(), level.data());
+    const wxImage legend = main->m_camvasBitmap->ConvertToImage();
+    const wxColour green = wxTheColourDatabase->Find("DARK GREEN");
+    int atEdge = 0;
+    for (int y = 50; y < 75; ++y)
+        for (int x = 601; x < 604; ++x)
+            atEdge += legend.GetGreen(x, y) == green.Green() && legend.GetRed(x, y) == 0;
+    EXPECT_EQ(atEdge, 0);
+
+    // A memo of three lines keeps all three, descenders included.
+    const DragShape one("gyp", DragShape::High), three("gyp\ngyp\ngyp", DragShape::High);
+    EXPECT_GE(three.m_bitmap.GetHeight(), 3 * one.m_bitmap.GetHeight() - 4);
 }
