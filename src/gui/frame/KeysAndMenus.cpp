@@ -426,11 +426,7 @@ void MyFrame::bindNewcomerAids() {
             e.Skip();
         });
         // Resizing redraws once the size has settled.
-        panel->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
-            e.Skip();
-            if (m_resizeTimer) // gone while the window is being destroyed
-                m_resizeTimer->StartOnce(150);
-        });
+        panel->Bind(wxEVT_SIZE, &MyFrame::OnPanelSize, this);
     }
     Bind(
         wxEVT_TIMER, [this](wxTimerEvent&) { redrawAfterResize(); }, ID_ResizeTimer);
@@ -442,6 +438,19 @@ void MyFrame::bindNewcomerAids() {
         if (m_heading && m_heading->GetValue() != heading)
             m_heading->ChangeValue(heading);
     });
+}
+
+void MyFrame::OnPanelSize(wxSizeEvent& e) {
+    e.Skip();
+    m_resizeTimer->StartOnce(150);
+}
+
+void MyFrame::unbindNewcomerAids() {
+    // The timer goes with the frame; the panels may still be resized while they are destroyed.
+    for (myCanvasPanel* panel :
+         {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub, m_canvasPanelSub2})
+        panel->Unbind(wxEVT_SIZE, &MyFrame::OnPanelSize, this);
+    m_resizeTimer->Stop();
 }
 
 void MyFrame::soundOpened() {

@@ -98,6 +98,7 @@ MyFrame::MyFrame(const wxString& title) : wxFrame(nullptr, wxID_ANY, title) {
 }
 
 MyFrame::~MyFrame() {
+    unbindNewcomerAids();
     stopVoiceprintForGood(); // a worker must not outlive the work memory it writes
     stopTourForGood();       // nor a memo tour the memo list it reads
     // The log list dies with the window; a logger left active would write into it. At exit

@@ -339,6 +339,8 @@ public:
     void runViewCommand(int id);
     void wheel(myCanvasPanel* panel, wxMouseEvent& event);
     void redrawAfterResize();
+    void OnPanelSize(wxSizeEvent& event);
+    void unbindNewcomerAids(); // first thing when the window goes
     void saveFileHistory();
     void soundOpened(); // the end of a successful open: recent files, focus for the keys
     // Opens a sound or memo file as the file dialog does; false (logged) for other files.
