@@ -18,6 +18,12 @@ protected:
         open(ramp);
         pumpEvents();
     }
+    // Opening by drop or menu makes the file's folder the working directory, as the file
+    // dialog does; the scratch folder is about to go.
+    void TearDown() override {
+        wxSetWorkingDirectory(cwd);
+        FrameTest::TearDown();
+    }
     // A key as the toolkit delivers it to the window first; true when the window took it.
     bool key(int code, int modifiers = wxMOD_NONE) {
         wxKeyEvent event(wxEVT_CHAR_HOOK);
@@ -45,6 +51,7 @@ protected:
         return frame->m_heading->GetValue().utf8_string();
     }
 
+    const wxString cwd = wxGetCwd();
     ScratchDir dir;
     std::string ramp;
 };
