@@ -1,3 +1,5 @@
+#include <memory>
+
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
 
@@ -104,7 +106,9 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
     for (const auto& [id, accel] : {std::pair<int, const char*>{MyFrame::ID_Open, "Ctrl+O"},
                                     {MyFrame::ID_MenuSave, "Ctrl+S"},
                                     {MyFrame::ID_MenuExport, "Ctrl+E"}})
-        EXPECT_EQ(frame->GetMenuBar()->FindItem(id)->GetAccel()->ToString(), accel);
+        EXPECT_EQ(std::unique_ptr<wxAcceleratorEntry>(frame->GetMenuBar()->FindItem(id)->GetAccel())
+                      ->ToString(),
+                  accel); // the caller owns the entry
     frame->m_searchtext->SetFocus();
     ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == frame->m_searchtext; }));
     EXPECT_FALSE(key(WXK_HOME));
