@@ -346,9 +346,9 @@ public:
     // Opens a sound or memo file as the file dialog does; false (logged) for other files.
     bool openPath(const wxString& path);
     wxString headingText() const;
-    void scrollInTime(long samples);   // the stretch, and the window where it must
-    void moveToFileEdge(bool end);     // Home and End
-    void centreOn(long fileSample);    // the overview's click
+    void scrollInTime(long samples); // the stretch, and the window where it must
+    void moveToFileEdge(bool end);   // Home and End
+    void centreOn(long fileSample);  // the overview's click
     void zoomAround(long stretchOffset);
     bool zoomedIn() const;
     // The axis of a panel as it shows now (see myCanvasPanel::m_axisStart).

@@ -19,8 +19,8 @@ wxFont shapeFont() {
 }
 
 // The rectangle the text covers when drawn at (0,0), clipped to the scratch bitmap. The
-// scratch grows to the text's lines (not its width), so a memo of several lines keeps its last line and its
-// descenders.
+// scratch grows to the text's lines (not its width), so a memo of several lines keeps its last line
+// and its descenders.
 wxRect textBounds(const wxString& text) {
     wxSize extent;
     {

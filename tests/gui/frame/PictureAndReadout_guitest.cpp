@@ -77,8 +77,7 @@ TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
     EXPECT_EQ(pointAt(main, 8, 202), "1.000[s] sample 16000, 0Hz, -100.0dB (hamming)");
     main->m_voiceprintMethod = 2;
     // Frame 194, bin 1018, 99669 samples into the stretch: -100 + 97 + 10.18 dB.
-    EXPECT_EQ(pointAt(main, 594, 3),
-              "7.229[s] sample 115669, 7960Hz, \u2265 0.0dB (restored)");
+    EXPECT_EQ(pointAt(main, 594, 3), "7.229[s] sample 115669, 7960Hz, \u2265 0.0dB (restored)");
     plane[0] = -400.0; // below the range: only the limit it passed
     EXPECT_EQ(pointAt(main, 8, 202), "1.000[s] sample 16000, 0Hz, \u2264 -160.0dB (restored)");
 }
