@@ -218,8 +218,6 @@ bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::
     }
     if (wave.m_channelCount == 2)
         err << analysedChannelLine(channel) << "\n";
-    if (wave.m_sampleFreq < 16000)
-        err << "too low SamplFreq to play sound.\n";
     wave.m_cursor = 0;
     wave.m_windowStart = 0;
     wave.m_noiseParameter = 0.0005f;

@@ -23,13 +23,14 @@ public:
         size_t bytes = 0;
         const unsigned char* s = soundSampleBytes(*data, &bytes);
         plays.push_back({flags, s ? std::string(reinterpret_cast<const char*>(s), bytes) : ""});
-        return true;
+        return !refuse;
     }
     void Stop() override { ++stops; }
     bool IsPlaying() const override { return false; }
 
     std::vector<Played> plays;
     int stops = 0;
+    bool refuse = false; // as a missing device: Play fails
 };
 
 // Puts a recording backend in wxSound's place for one scope, then the previous one back.

@@ -15,14 +15,15 @@ constexpr int kChannelIds[] = {ID_ChannelLeft, ID_ChannelRight, ID_ChannelMix};
 
 } // namespace
 
-void MyFrame::buildChannelMenu(wxMenuBar* menuBar) {
+void MyFrame::buildChannelMenu(wxMenu* view) {
     auto* menu = new wxMenu;
     menu->AppendRadioItem(ID_ChannelLeft, "&Left", "Analyse the left channel of a stereo sound");
     menu->AppendRadioItem(ID_ChannelRight, "&Right", "Analyse the right channel of a stereo sound");
     menu->AppendRadioItem(ID_ChannelMix, "&Mix", "Analyse the mean of both channels");
     for (int id : kChannelIds)
         menu->Enable(id, false); // until a stereo sound is open
-    menuBar->Append(menu, "&Channel");
+    view->AppendSeparator();
+    view->AppendSubMenu(menu, "&Channel", "Which channel of a stereo sound is analysed");
     Bind(wxEVT_MENU, &MyFrame::OnChannel, this, ID_ChannelLeft, ID_ChannelMix);
 }
 

@@ -213,8 +213,6 @@ int MyFrame::readCommon() {
     if (opened.m_channelCount == 2)
         wxLogMessage("%s", wxString::FromUTF8(analysedChannelLine(m_analysedChannel).c_str()));
     updateChannelMenu();
-    if (opened.m_sampleFreq < 16000)
-        wxLogMessage("too low SamplFreq to play sound.");
     opened.m_cursor = 0;
     opened.m_windowStart = 0;
     opened.m_noiseParameter = 0.0005f;

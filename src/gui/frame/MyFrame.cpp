@@ -92,12 +92,14 @@ MyFrame::MyFrame(const wxString& title) : wxFrame(nullptr, wxID_ANY, title) {
     CreateStatusBar(2);
     SetStatusText("Welcome to wideband phase restoration application!", 0);
     bindPanelReadout();
+    bindNewcomerAids();
     // The menu and status bars take height from the frame: size the hints again with
     // them in place, so the panel never gets less than its layout's minimum.
     m_sizerFrame->SetSizeHints(this);
 }
 
 MyFrame::~MyFrame() {
+    unbindNewcomerAids();
     stopVoiceprintForGood(); // a worker must not outlive the work memory it writes
     stopTourForGood();       // nor a memo tour the memo list it reads
     // The log list dies with the window; a logger left active would write into it. At exit
@@ -256,6 +258,7 @@ void MyFrame::buildLayout() {
                                      wxDefaultSize, wxTE_READONLY | wxTE_CENTRE);
     VOCALITH_REQUIRE(titletext, "titletext");
     titletext->SetMinSize(wxSize(700, 18));
+    m_heading = titletext;
 
     // Small fonts for the command boxes, a readable one for text and log.
     wxFont small = readButton->GetFont();
@@ -287,6 +290,7 @@ void MyFrame::buildLayout() {
 
 void MyFrame::buildMenus() {
     auto* fileMenu = new wxMenu;
+    addOpenItems(fileMenu);
     fileMenu->Append(ID_SavePicture, wxString::FromUTF8("Save voiceprint picture\u2026"),
                      "Save what the main panel shows as a PNG picture");
     fileMenu->AppendSeparator();
@@ -297,10 +301,13 @@ void MyFrame::buildMenus() {
     fileMenu->AppendSeparator();
     fileMenu->Append(ID_Quit, "&Quit", "Quit this program");
     auto* helpMenu = new wxMenu;
+    helpMenu->Append(ID_KeyHelp, "&Keys and mouse\tF1", "A short help of the keys and the mouse");
     helpMenu->Append(ID_About, "&About", "Show about dialog");
     auto* menuBar = new wxMenuBar;
     menuBar->Append(fileMenu, "&File");
-    buildChannelMenu(menuBar);
+    wxMenu* view = buildViewMenu();
+    buildChannelMenu(view);
+    menuBar->Append(view, "&View");
     menuBar->Append(helpMenu, "&Help");
     SetMenuBar(menuBar);
 }
@@ -326,7 +333,7 @@ void MyFrame::OnQuit(wxCommandEvent&) {
 }
 
 void MyFrame::OnAbout(wxCommandEvent&) {
-    wxMessageBox("Vocalith\n\nLook at, listen to and annotate recorded speech:\n"
+    wxMessageBox("Vocalith " VOCALITH_VERSION "\n\nLook at, listen to and annotate recorded speech:\n"
                  "a voiceprint by the Hamming window and by wideband phase restoration,\n"
                  "pitch detection, memos, memo tours and export of the sound under them.",
                  "About Sound Spectrogram with wideband phase restoration",

@@ -7,6 +7,9 @@
 
 #include <wx/wx.h>
 
+#include <wx/filehistory.h>
+#include <wx/fileconf.h>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -158,7 +161,7 @@ public:
     // The analysed channel of stereo sounds — src/gui/frame/ChannelMenu.cpp
     // A "Channel" menu (Left, Right, Mix), enabled while a stereo sound is open; choosing reads
     // the open sound again with that channel and keeps the view, the memo list and the sizes.
-    void buildChannelMenu(wxMenuBar* menuBar);
+    void buildChannelMenu(wxMenu* view);
     void updateChannelMenu();
     void OnChannel(wxCommandEvent& event);
     AnalysedChannel m_analysedChannel = AnalysedChannel::left; // kept for every file opened
@@ -345,6 +348,53 @@ public:
     void OnSavePicture(wxCommandEvent& event);
     // The main panel as painting shows it (back buffer and memo shapes); invalid without one.
     wxImage mainPanelPicture() const;
+
+    // Keys, menus, mouse wheel, drops, tooltips, heading and resize — KeysAndMenus.cpp;
+    // the moves they make — TimeNavigation.cpp
+    enum NewcomerId {
+        ID_Open = 5100,
+        ID_MenuSave,
+        ID_MenuExport,
+        ID_ViewVoiceprint,
+        ID_ViewOtherMethod,
+        ID_ViewPitch,
+        ID_ViewLevel,
+        ID_ZoomIn,
+        ID_ZoomOut,
+        ID_KeyHelp,
+        ID_ResizeTimer,
+        ID_RecentFirst = 5120, // to 5128: Recent files (the toolkit's own ids are taken)
+    };
+    void addOpenItems(wxMenu* fileMenu); // "Open…" and "Recent files" on top of "&File"
+    wxMenu* buildViewMenu();             // the stereo channel items go at its end
+    void bindNewcomerAids();             // once the menus and the status bar exist
+    // A key as the window takes it wherever the focus is; false when it is not ours or an
+    // editable text box keeps it for typing.
+    bool handleKey(int keyCode, int modifiers);
+    void runViewCommand(int id);
+    void wheel(myCanvasPanel* panel, wxMouseEvent& event);
+    void redrawAfterResize();
+    void OnPanelSize(wxSizeEvent& event);
+    void unbindNewcomerAids(); // first thing when the window goes
+    void saveFileHistory();
+    void soundOpened(); // the end of a successful open: recent files, focus for the keys
+    // Opens a sound or memo file as the file dialog does; false (logged) for other files.
+    bool openPath(const wxString& path);
+    wxString headingText() const;
+    void scrollInTime(long samples); // the stretch, and the window where it must
+    void moveToFileEdge(bool end);   // Home and End
+    void centreOn(long fileSample);  // the overview's click
+    void zoomAround(long stretchOffset);
+    bool zoomedIn() const;
+    // The axis of a panel as it shows now (see myCanvasPanel::m_axisStart).
+    void updateAxisSpan(myCanvasPanel* panel) const;
+    wxMenu* m_viewMenu = nullptr;
+    wxTextCtrl* m_heading = nullptr;
+    std::unique_ptr<wxFileHistory> m_fileHistory;
+    std::unique_ptr<wxFileConfig> m_config;
+    std::unique_ptr<wxTimer> m_resizeTimer; // settles resizing before the redraw
+    int m_wheelRotation = 0;
+    bool m_toldNoSoundDevice = false;
 
     // IProcMemoListener operations implemented elsewhere (see the banners above)
     void toPlay() override;

@@ -97,6 +97,7 @@ void MyFrame::readBase() {
     m_paramBackup = m_text->GetValue();
     Refresh();
     Update();
+    soundOpened();
 }
 
 void MyFrame::readBasePart() {

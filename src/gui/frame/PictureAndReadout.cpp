@@ -17,6 +17,16 @@ wxString secondsOf(long long sample, long rate) {
     return wxString::Format("%0.03lf[s]", static_cast<double>(sample) / rate);
 }
 
+// A level as the plot shows it: beyond the plot's range only the limit it passed, so a plane's
+// floor (-300 dB and below in silence) never reads as a measured value.
+wxString levelText(double level, double bottom, double top) {
+    if (level < bottom)
+        return wxString::FromUTF8("\u2264 ") + wxString::Format("%.1lfdB", bottom);
+    if (level > top)
+        return wxString::FromUTF8("\u2265 ") + wxString::Format("%.1lfdB", top);
+    return wxString::Format("%.1lfdB", level);
+}
+
 wxString waveReadout(long long sample, long rate, double value) {
     return wxString::Format("%s sample %lld, value %.0lf", secondsOf(sample, rate), sample, value);
 }
@@ -79,8 +89,9 @@ wxString MyFrame::readoutText(const myCanvasPanel& p, int x, int y) const {
             // The plane the panel shows: the Hamming one or the restored one.
             const double level = p.m_voiceprintData[at.frame * p.m_voiceprintBins + at.bin];
             const long long sample = stretch + at.sampleOffset;
-            return wxString::Format("%s sample %lld, %.0lfHz, %.1lfdB (%s)",
-                                    secondsOf(sample, rate), sample, at.freq, level,
+            return wxString::Format("%s sample %lld, %.0lfHz, %s (%s)", secondsOf(sample, rate),
+                                    sample, at.freq,
+                                    levelText(level, p.m_levelBottom, p.m_levelTop),
                                     p.m_voiceprintMethod == 1 ? "hamming" : "restored");
         }
         if (p.m_plotKind == 1 && p.m_levelData) {
@@ -96,8 +107,9 @@ wxString MyFrame::readoutText(const myCanvasPanel& p, int x, int y) const {
                 return wxString();
             // The spectrum belongs to the analysed stretch (to the playback cursor while the
             // sound plays): the time is the stretch's.
-            return wxString::Format("%s sample %lld, %.0lfHz, %.1lfdB", secondsOf(stretch, rate),
-                                    stretch, at.freq, p.m_levelData[at.index]);
+            return wxString::Format(
+                "%s sample %lld, %.0lfHz, %s", secondsOf(stretch, rate), stretch, at.freq,
+                levelText(p.m_levelData[at.index], p.m_levelBottom, p.m_levelTop));
         }
         return wxString();
     }
@@ -134,6 +146,8 @@ wxImage MyFrame::mainPanelPicture() const {
         return wxImage();
     {
         wxMemoryDC dc(picture);
+        updateAxisSpan(m_canvasPanel);
+        m_canvasPanel->drawAxes(dc);
         m_canvasPanel->DrawShapes(dc);
     }
     return picture.ConvertToImage();
@@ -141,6 +155,10 @@ wxImage MyFrame::mainPanelPicture() const {
 
 void MyFrame::OnSavePicture(wxCommandEvent&) {
     // Taken now: the picture the user asked for, whatever happens while the dialog is open.
+    if (m_canvasPanel->m_plotKind != 2 || !m_canvasPanel->m_voiceprintData) {
+        wxLogMessage("no voiceprint shown: compute one with View > Voiceprint (V), then save it.");
+        return;
+    }
     const wxImage picture = mainPanelPicture();
     if (!picture.IsOk()) {
         wxLogMessage("no voiceprint picture to save.");

@@ -37,8 +37,8 @@ unsigned char* imageFor(size_t bytes) {
 
 void play(MyFrame& f, bool obeyMute) {
     const long n = f.m_canvasPanelUp->m_selLength;
-    // Files below 16 kHz were reported when read; the sound device is not offered them.
-    if (n <= 0 || !f.m_wavePara || f.m_wavePara->m_sampleFreq < 16000)
+    // Any rate plays: the sound output resamples what the device cannot take as it is.
+    if (n <= 0 || !f.m_wavePara || f.m_wavePara->m_sampleFreq < 1)
         return;
     f.m_noSpectrum = f.m_playNoSpect ? f.m_playNoSpect->GetValue() : false;
     f.redrawPanels();
@@ -64,7 +64,12 @@ void play(MyFrame& f, bool obeyMute) {
     }
     if (ok && f.m_sound->IsOk()) {
         const bool repeat = f.m_playRepeat && f.m_playRepeat->GetValue();
-        f.m_sound->Play(repeat ? wxSOUND_ASYNC | wxSOUND_LOOP : wxSOUND_ASYNC);
+        // Without a device the cursor still runs; said once, not at every play.
+        if (!f.m_sound->Play(repeat ? wxSOUND_ASYNC | wxSOUND_LOOP : wxSOUND_ASYNC) &&
+            !f.m_toldNoSoundDevice) {
+            f.m_toldNoSoundDevice = true;
+            wxLogMessage("no sound device: playing silently.");
+        }
     }
 }
 

@@ -354,3 +354,69 @@ void MyFrame::toRedraw() {
     Update();
     wxLogMessage("redraw.");
 }
+
+// ---------------------------------------------------------------------------
+// Moves for the keys, the mouse wheel and the overview. Each leaves the view as the step
+// buttons do; where the stretch cannot go further inside the window, the window moves.
+
+void MyFrame::scrollInTime(long samples) {
+    if (navigationBlocked() || !stretchFits(*this))
+        return;
+    CWavPara& wave = *m_wavePara;
+    const long wanted = long(wave.m_cursor) + samples;
+    if (wanted == clampCursor(*this, wanted)) {
+        step(*this, samples);
+        return;
+    }
+    // Past the window's end: the window goes as far as the sound lets it, the stretch with it.
+    const int64_t lastStart = std::max<int64_t>(int64_t(wave.m_totalSamples) - wave.m_windowLen, 0);
+    const int64_t start =
+        std::clamp<int64_t>(int64_t(wave.m_windowStart) + wanted - wave.m_cursor, 0, lastStart);
+    leaveView(*this);
+    if (start == wave.m_windowStart) {
+        shiftSliderPos(wanted);
+        return;
+    }
+    moveWindow(*this, int32_t(start), wanted - long(start - wave.m_windowStart));
+    markWindowOnOverview(*this);
+}
+
+void MyFrame::moveToFileEdge(bool end) {
+    if (navigationBlocked() || !stretchFits(*this))
+        return;
+    CWavPara& wave = *m_wavePara;
+    const int64_t lastStart = std::max<int64_t>(int64_t(wave.m_totalSamples) - wave.m_windowLen, 0);
+    leaveView(*this);
+    const int32_t start = end ? int32_t(lastStart) : 0;
+    if (start != wave.m_windowStart) {
+        moveWindow(*this, start, end ? wave.m_cursorRange : 0);
+        markWindowOnOverview(*this);
+    } else {
+        shiftSliderPos(end ? long(wave.m_cursorRange) : 0L);
+    }
+}
+
+void MyFrame::centreOn(long fileSample) {
+    if (navigationBlocked() || !stretchFits(*this))
+        return;
+    CWavPara& wave = *m_wavePara;
+    const long half = m_workPara->m_excutionSize / 2;
+    const int64_t lastStart = std::max<int64_t>(int64_t(wave.m_totalSamples) - wave.m_windowLen, 0);
+    const int64_t start =
+        std::clamp<int64_t>(int64_t(fileSample) - wave.m_windowLen / 2, 0, lastStart);
+    leaveView(*this);
+    if (start != wave.m_windowStart) {
+        moveWindow(*this, int32_t(start), long(fileSample - start) - half);
+        markWindowOnOverview(*this);
+    } else {
+        shiftSliderPos(long(fileSample - start) - half);
+    }
+}
+
+bool MyFrame::zoomedIn() const {
+    const CWorkMemory& work = *m_workPara;
+    if (work.m_interval < 1 || !m_wavePara->m_window)
+        return false;
+    return work.m_repeatTimes <
+           (long(m_wavePara->m_windowLen) - 1 - work.m_ssftSize) / work.m_interval;
+}

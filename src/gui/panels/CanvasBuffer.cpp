@@ -120,6 +120,7 @@ void myCanvasPanel::OnPaint(wxPaintEvent&) {
     wxMemoryDC source(*m_camvasBitmap);
     dc.Blit(0, 0, m_camvasBitmap->GetWidth(), m_camvasBitmap->GetHeight(), &source, 0, 0, wxCOPY,
             true);
+    drawAxes(dc);
     DrawShapes(dc);
 }
 

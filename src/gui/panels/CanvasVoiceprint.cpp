@@ -166,23 +166,27 @@ void myCanvasPanel::drawPitchBase(int x, int y, int w, int h) {
     }
 
     dc.SetFont(wxFont(8, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
+    // Each legend line where it has always been, moved left just enough to end inside the panel.
+    auto legend = [&](const wxString& text, int lx, int ly) {
+        dc.DrawText(text, std::min(lx, m_bufferWidth - 3 - dc.GetTextExtent(text).x), ly);
+    };
     dc.SetTextForeground(coral);
-    dc.DrawText(wxString::Format("%3.0lfHz", m_pitchTop), w - x - 30, y);
-    dc.DrawText("- Pitch", w - x - 35, y + 15);
-    dc.DrawText(wxString::Format("%3.0lfHz", m_pitchBottom), w - x - 30, h - 10 - y);
+    legend(wxString::Format("%3.0lfHz", m_pitchTop), w - x - 30, y);
+    legend("- Pitch", w - x - 35, y + 15);
+    legend(wxString::Format("%3.0lfHz", m_pitchBottom), w - x - 30, h - 10 - y);
     if (m_pitchLevelData) {
         dc.SetTextForeground(springGreen);
-        dc.DrawText("- Power", w - x - 35, y + 25);
-        dc.DrawText(" on Pitch", w - x - 40, y + 35);
+        legend("- Power", w - x - 35, y + 25);
+        legend(" on Pitch", w - x - 40, y + 35);
     }
     if (m_pitchHarmData) {
         dc.SetTextForeground(darkGreen);
-        dc.DrawText("- Power", w - x - 35, y + 45);
-        dc.DrawText(" on Harmonics", w - x - 65, y + 55);
+        legend("- Power", w - x - 35, y + 45);
+        legend(" on Harmonics", w - x - 65, y + 55);
     }
     if (m_pitchPowerData) {
         dc.SetTextForeground(blue);
-        dc.DrawText("- Power", w - x - 35, y + 65);
+        legend("- Power", w - x - 35, y + 65);
     }
     dc.SelectObject(wxNullBitmap);
     drawScalePitchTimeFreqBase(2, 2, m_bufferWidth - 4, m_bufferHeight - 4);

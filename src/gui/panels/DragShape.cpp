@@ -18,15 +18,26 @@ wxFont shapeFont() {
                   wxEmptyString, wxFONTENCODING_DEFAULT);
 }
 
-// The rectangle the text covers when drawn at (0,0), clipped to the scratch bitmap.
+// The rectangle the text covers when drawn at (0,0), clipped to the scratch bitmap. The
+// scratch grows to the text's lines (not its width), so a memo of several lines keeps its last line
+// and its descenders.
 wxRect textBounds(const wxString& text) {
-    wxBitmap scratch(kScratchWidth, kScratchHeight, 32);
+    wxSize extent;
+    {
+        wxBitmap probe(1, 1, 32);
+        wxMemoryDC dc(probe);
+        dc.SetFont(shapeFont());
+        extent = dc.GetMultiLineTextExtent(text);
+    }
+    const int scratchWidth = kScratchWidth; // longer lines stay clipped, as they always were
+    const int scratchHeight = std::clamp(extent.y + 2, kScratchHeight, 40 * kScratchHeight);
+    wxBitmap scratch(scratchWidth, scratchHeight, 32);
     wxMemoryDC dc(scratch);
     dc.SetFont(shapeFont());
     dc.ResetBoundingBox();
     dc.DrawText(text, 0, 0);
     const wxRect drawn(dc.MinX(), dc.MinY(), dc.MaxX() - dc.MinX(), dc.MaxY() - dc.MinY());
-    return drawn.Intersect(wxRect(0, 0, kScratchWidth, kScratchHeight));
+    return drawn.Intersect(wxRect(0, 0, scratchWidth, scratchHeight));
 }
 
 // Red text on black, turned into the priority colour on black.

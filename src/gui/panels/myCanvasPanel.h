@@ -67,6 +67,15 @@ public:
     // Ends a shape drag without moving the shape: the drag image goes, the shape shows again.
     void cancelShapeDrag(bool endDrag);
 
+    // Axes and labels over the plot, drawn when painting and never into the back buffer, so
+    // the plots' own pixels stay as they are — src/gui/panels/CanvasAxes.cpp
+    // Waveform, overview and voiceprint: seconds at the first point and per point (a sample, an
+    // overview entry, a sample of the analysed stretch); level spectrum: 0 and Hz per bin. No
+    // axis while m_axisPerPoint is 0.
+    double m_axisStart = 0.0;
+    double m_axisPerPoint = 0.0;
+    void drawAxes(wxDC& dc) const;
+
     // Context menus and their commands — src/gui/panels/CanvasMenus.cpp
     void ShowContextMenu(const wxPoint& pos);
     void ShowContextMenuTitle(const wxPoint& pos);

@@ -40,8 +40,9 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
     main->SetSize(404, 204);
     frame->drawLevelSpectrum();
     // Column 202 of the 400-wide plot: bin 200 * 768 / 400 = 384, 3000 Hz.
-    const wxString level = wxString::Format("%.1lf", frame->m_workPara->m_restoreDb[384]);
-    EXPECT_EQ(pointAt(main, 202, 100), "1.000[s] sample 16000, 3000Hz, " + level + "dB");
+    // A ramp has next to nothing there: below the plot's -130 dB, shown as that limit.
+    ASSERT_LT(frame->m_workPara->m_restoreDb[384], -130.0);
+    EXPECT_EQ(pointAt(main, 202, 100), "1.000[s] sample 16000, 3000Hz, \u2264 -130.0dB");
 
     // The stretch on the top panel: column 102 of 400 is sample 100 * 440320 / 400 = 110080 of
     // it, 126080 of the file, holding 126080 - 3 * 32768. The window panel starts at 16000.
@@ -76,7 +77,9 @@ TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
     EXPECT_EQ(pointAt(main, 8, 202), "1.000[s] sample 16000, 0Hz, -100.0dB (hamming)");
     main->m_voiceprintMethod = 2;
     // Frame 194, bin 1018, 99669 samples into the stretch: -100 + 97 + 10.18 dB.
-    EXPECT_EQ(pointAt(main, 594, 3), "7.229[s] sample 115669, 7960Hz, 7.2dB (restored)");
+    EXPECT_EQ(pointAt(main, 594, 3), "7.229[s] sample 115669, 7960Hz, \u2265 0.0dB (restored)");
+    plane[0] = -400.0; // below the range: only the limit it passed
+    EXPECT_EQ(pointAt(main, 8, 202), "1.000[s] sample 16000, 0Hz, \u2264 -160.0dB (restored)");
 }
 
 TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
@@ -86,6 +89,9 @@ TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
     shape->m_pos = wxPoint(30, 40);
     main->m_shapeList.Append(shape);
     const wxRect memo(shape->m_pos, shape->m_bitmap.GetSize());
+    std::vector<double> plane(195 * 1024, -80.0);
+    main->SetSize(604, 204);
+    main->drawScaleTimeFreq(16000, 0, 8000);
     // Saves through the file dialog answered with `path` (empty: cancelled).
     const auto save = [&](const std::string& path) {
         wxCommandEvent event(wxEVT_MENU, ID_SavePicture);
@@ -94,6 +100,11 @@ TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
     };
 
     const std::string path = dir.path() + "/shown.png";
+    wxCommandEvent level(wxEVT_MENU, ID_SavePicture); // the level spectrum: no dialog opens
+    frame->ProcessWindowEvent(level);
+    EXPECT_EQ(lastLog(frame),
+              "no voiceprint shown: compute one with View > Voiceprint (V), then save it.");
+    main->drawdBTimeFreq(plane.data(), 195, 1024, 16000, 512, 0, 8000, -160.0, 0.0);
     save(path);
     EXPECT_EQ(lastLog(frame), "voiceprint picture saved: " + path);
     wxImage saved;

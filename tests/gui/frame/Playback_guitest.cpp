@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -84,7 +85,19 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
 
 TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
     load(testwav::ramp(16000), 8000);
-    press(frame, ID_PlayNonMute); // below 16 kHz
+    // 8 kHz plays (the output resamples); a missing device is told once.
+    sound.recorder.refuse = true;
+    press(frame, ID_PlayNonMute);
+    press(frame, ID_PlayNonMute);
+    ASSERT_EQ(sound.recorder.plays.size(), 2u);
+    const auto lines = log();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "no sound device: playing silently."), 1);
+    press(frame, ID_Stop);
+    sound.recorder.plays.clear();
+    sound.recorder.stops = 0;
+    sound.recorder.refuse = false;
+    frame->m_soundOwner.reset();
+    frame->m_sound = nullptr;
     frame->m_wavePara->m_sampleFreq = 16000;
     frame->m_playMute->SetValue(true);
     wxCommandEvent event;

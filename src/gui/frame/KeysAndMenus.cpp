@@ -1,0 +1,544 @@
+#include <cstdlib>
+
+#include <wx/dnd.h>
+#include <wx/filename.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/stdpaths.h>
+
+#include "engine/analysis/CWorkMemory.h"
+#include "engine/memo/CArchMemo.h"
+#include "engine/render/ReadoutMath.h"
+#include "engine/sound/CWavPara.h"
+#include "gui/frame/MyFrame.h"
+#include "gui/panels/DragShape.h"
+
+namespace {
+
+const char* const kKeyHelp =
+    "Keys (they work wherever the focus is; a text box keeps its own typing keys)\n"
+    "  V\tvoiceprint of the stretch\n"
+    "  Shift+V\tthe other method: Hamming window / wideband phase restoration\n"
+    "  P\tpitch on the voiceprint\n"
+    "  Space\tplay or stop\n"
+    "  Left, Right\tstep the stretch 1 sample (\"<\", \">\")\n"
+    "  Shift+Left, Shift+Right\tstep 20 samples (\"<<\", \">>\")\n"
+    "  Home, End\tthe start and the end of the sound\n"
+    "  +, -\tzoom in on the middle of the stretch, zoom out\n"
+    "  Ctrl+O, Ctrl+S, Ctrl+E\topen, save memos, export WAV\n"
+    "  F1\tthis help\n\n"
+    "Mouse\n"
+    "  wheel over the waveform or voiceprint\tscroll in time\n"
+    "  Ctrl+wheel\tzoom in around the pointer, zoom out\n"
+    "  click on the overview\tmove the window there\n"
+    "  drag on the waveform\tselect what to play; right-click for its menu\n"
+    "  right-click on the voiceprint\tmemos, method, pitch\n"
+    "  drop a WAV file on the window\topen it";
+
+const char* const kPlainHeading = " Wideband Phase Restoration ";
+
+// The user's settings file: $XDG_CONFIG_HOME (else ~/.config) /vocalith/vocalith.conf.
+wxString configPath() {
+    wxString base;
+    if (!wxGetEnv("XDG_CONFIG_HOME", &base) || base.IsEmpty())
+        base = wxFileName::GetHomeDir() + "/.config";
+    return base + "/vocalith/vocalith.conf";
+}
+
+class FileDrop : public wxFileDropTarget {
+public:
+    explicit FileDrop(MyFrame* frame) : m_frame(frame) {}
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& files) override {
+        if (files.IsEmpty())
+            return false;
+        // After the drop has finished: opening may ask questions.
+        const wxString path = files[0];
+        m_frame->CallAfter([frame = m_frame, path] { frame->openPath(path); });
+        return true;
+    }
+
+private:
+    MyFrame* m_frame;
+};
+
+bool editableTextHasFocus() {
+    auto* text = dynamic_cast<wxTextCtrl*>(wxWindow::FindFocus());
+    return text && text->IsEditable();
+}
+
+// Redrawing after a move gives the parameter block the focus (a side effect of writing it);
+// a command started from a key or the wheel hands the focus back, so the next key works too.
+class KeepFocus {
+public:
+    explicit KeepFocus(wxWindow* fallback)
+        : m_before(wxWindow::FindFocus() ? wxWindow::FindFocus() : fallback) {}
+    ~KeepFocus() {
+        if (editableTextHasFocus() && m_before)
+            m_before->SetFocus();
+    }
+
+private:
+    wxWindow* m_before;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Menus
+
+void MyFrame::addOpenItems(wxMenu* fileMenu) {
+    fileMenu->Append(ID_Open, wxString::FromUTF8("&Open\u2026\tCtrl+O"),
+                     "Open a sound (.wav) or its memo file (.vlh, .txt, .trn)");
+    auto* recent = new wxMenu;
+    fileMenu->AppendSubMenu(recent, "Recent &files", "Sounds and memo files opened before");
+    fileMenu->Append(ID_MenuSave, "&Save memos\tCtrl+S", "Save the memo list beside the sound");
+    fileMenu->Append(ID_MenuExport, "&Export WAV from memos\tCtrl+E",
+                     "Write the sound under the memos into a new WAV file");
+    fileMenu->AppendSeparator();
+
+    m_config =
+        std::make_unique<wxFileConfig>("vocalith", "", configPath(), "", wxCONFIG_USE_LOCAL_FILE);
+    m_fileHistory = std::make_unique<wxFileHistory>(9, ID_RecentFirst);
+    m_fileHistory->UseMenu(recent);
+    m_fileHistory->Load(*m_config);
+}
+
+wxMenu* MyFrame::buildViewMenu() {
+    m_viewMenu = new wxMenu;
+    m_viewMenu->Append(ID_ViewVoiceprint, "&Voiceprint (V)",
+                       "Compute the voiceprint of the analysed stretch");
+    m_viewMenu->Append(ID_ViewOtherMethod, "&Hamming window / wideband phase restoration (Shift+V)",
+                       "Show the voiceprint by the other method");
+    m_viewMenu->Append(ID_ViewPitch, "&Pitch (P)", "Detect and draw the pitch on the voiceprint");
+    m_viewMenu->Append(ID_ViewLevel, "&Level spectrum",
+                       "Back to the level spectrum of the stretch's first frame");
+    m_viewMenu->AppendSeparator();
+    m_viewMenu->Append(ID_ZoomIn, "Zoom &in (+)", "Analyse the middle half of the stretch");
+    m_viewMenu->Append(ID_ZoomOut, "Zoom &out (-)", "Analyse the whole window again");
+    return m_viewMenu;
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+// The View menu's commands and the zoom keys, whatever asked for them.
+void MyFrame::runViewCommand(int id) {
+    switch (id) {
+    case ID_ViewVoiceprint:
+        toVoiceprint();
+        break;
+    case ID_ViewOtherMethod:
+        if (m_canvasPanel->m_plotKind != 2)
+            wxLogMessage("no voiceprint shown: press V to compute one first.");
+        else if (m_canvasPanel->m_voiceprintMethod == 2)
+            toHammingWindow();
+        else
+            toWidebandPhase();
+        break;
+    case ID_ViewPitch:
+        if (m_canvasPanel->m_plotKind != 2)
+            wxLogMessage("pitch is drawn on a voiceprint: press V to compute one first.");
+        else
+            calcPitch();
+        break;
+    case ID_ViewLevel:
+        scrollInTime(0); // leaves the view where it is: the stretch's level spectrum again
+        break;
+    case ID_ZoomIn:
+        zoomAround(m_workPara->m_excutionSize / 2);
+        break;
+    case ID_ZoomOut:
+        if (zoomedIn())
+            unsetRange();
+        break;
+    default:
+        break;
+    }
+}
+
+bool MyFrame::handleKey(int keyCode, int modifiers) {
+    if (keyCode == WXK_F1) {
+        wxMessageBox(kKeyHelp, "Keys and mouse", wxOK | wxICON_INFORMATION, this);
+        return true;
+    }
+    // Ctrl and Alt keys belong to the menus; plain keys to a text box being typed in.
+    if ((modifiers & ~wxMOD_SHIFT) != 0 || editableTextHasFocus())
+        return false;
+    const bool shift = modifiers == wxMOD_SHIFT;
+    KeepFocus focus(m_canvasPanel);
+    wxCommandEvent none;
+    switch (keyCode) {
+    case 'V':
+        runViewCommand(shift ? ID_ViewOtherMethod : ID_ViewVoiceprint);
+        return true;
+    case 'P':
+        runViewCommand(ID_ViewPitch);
+        return true;
+    case WXK_SPACE:
+        if (m_refreshTimer && m_refreshTimer->IsRunning())
+            toStop();
+        else
+            toPlay();
+        return true;
+    case WXK_LEFT:
+        shift ? OnLLeft(none) : OnLeft(none);
+        return true;
+    case WXK_RIGHT:
+        shift ? OnRRigth(none) : OnRigth(none);
+        return true;
+    case WXK_HOME:
+    case WXK_END:
+        moveToFileEdge(keyCode == WXK_END);
+        return true;
+    case '+':
+    case '=':
+    case WXK_NUMPAD_ADD:
+        runViewCommand(ID_ZoomIn);
+        return true;
+    case '-':
+    case WXK_NUMPAD_SUBTRACT:
+        runViewCommand(ID_ZoomOut);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Opening by menu, history and drop
+
+bool MyFrame::openPath(const wxString& path) {
+    if (busy())
+        return false;
+    const wxString ext = wxFileName(path).GetExt().Lower();
+    if (ext != "wav" && ext != "vlh" && ext != "txt" && ext != "trn") {
+        wxLogMessage("%s is not a sound Vocalith reads: open a 16-bit PCM .wav file, or the "
+                     ".vlh, .txt or .trn memo file beside one.",
+                     wxFileName(path).GetFullName());
+        return false;
+    }
+    if (!wxFileName::FileExists(path)) {
+        wxLogMessage("%s does not exist.", path);
+        return false;
+    }
+    wxCommandEvent stop;
+    OnStop(stop);
+    m_waveFileName = wxFileName(path).GetAbsolutePath();
+    m_chosenFileName = wxFileName(path).GetFullName();
+    wxSetWorkingDirectory(wxPathOnly(m_waveFileName));
+    readCommon();
+    return true;
+}
+
+wxString MyFrame::headingText() const {
+    const myCanvasPanel& p = *m_canvasPanel;
+    if (!m_wavePara || m_wavePara->m_totalSamples <= 0)
+        return kPlainHeading;
+    if (p.m_plotKind == 2 && p.m_voiceprintData) {
+        wxString text = p.m_voiceprintMethod == 1 ? " Voiceprint: standard (Hamming window)"
+                                                  : " Voiceprint: wideband phase restoration";
+        return text + (p.m_pitchData ? ", with pitch " : " ");
+    }
+    if (p.m_plotKind == 1 && p.m_levelData)
+        return " Level spectrum of the stretch's first frame (wideband phase restoration) ";
+    return kPlainHeading;
+}
+
+// ---------------------------------------------------------------------------
+// Axes
+
+void MyFrame::updateAxisSpan(myCanvasPanel* panel) const {
+    const CWavPara& wave = *m_wavePara;
+    const long rate = wave.m_sampleFreq;
+    panel->m_axisStart = 0.0;
+    panel->m_axisPerPoint = 0.0;
+    if (rate <= 0 || wave.m_totalSamples <= 0)
+        return;
+    const double stretch = double(wave.m_windowStart) + wave.m_cursor;
+    if (panel == m_canvasPanel && panel->m_plotKind == 1) {
+        if (panel->m_levelCount > 0)
+            panel->m_axisPerPoint = rate * 0.5 / panel->m_levelCount;
+        return;
+    }
+    panel->m_axisPerPoint = 1.0 / rate;
+    if (panel == m_canvasPanelUp || panel == m_canvasPanel)
+        panel->m_axisStart = stretch / rate;
+    else if (panel == m_canvasPanelSub2)
+        panel->m_axisStart = double(wave.m_windowStart) / rate;
+    else
+        panel->m_axisPerPoint = double(wave.m_overviewStep) / rate;
+}
+
+// ---------------------------------------------------------------------------
+// Zoom
+
+void MyFrame::zoomAround(long stretchOffset) {
+    const CWorkMemory& work = *m_workPara;
+    if (!work.m_wave || navigationBlocked())
+        return;
+    const long E = work.m_excutionSize;
+    const long shortest = work.m_ssftSize + 10 * work.m_interval + 1; // ten frames
+    const long length = std::max(E / 2, shortest);
+    if (length >= E) {
+        wxLogMessage("cannot zoom in further: %ld samples is the shortest stretch with ten frames.",
+                     E);
+        return;
+    }
+    myCanvasPanel& up = *m_canvasPanelUp;
+    up.m_selStart = int(std::clamp(stretchOffset - length / 2, 0L, E - length));
+    up.m_selLength = int(length);
+    setRange();
+}
+
+// ---------------------------------------------------------------------------
+// Wiring
+
+void MyFrame::bindNewcomerAids() {
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
+        if (!handleKey(e.GetKeyCode(), e.GetModifiers()))
+            e.Skip();
+    });
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent&) {
+            wxCommandEvent read(wxEVT_BUTTON, ID_Read);
+            ProcessWindowEvent(read);
+        },
+        ID_Open);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent& e) { OnSave(e); }, ID_MenuSave);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent& e) { OnExportWav(e); }, ID_MenuExport);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent& e) { runViewCommand(e.GetId()); }, ID_ViewVoiceprint,
+        ID_ZoomOut);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { handleKey(WXK_F1, wxMOD_NONE); }, ID_KeyHelp);
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent& e) {
+            const size_t i = size_t(e.GetId() - ID_RecentFirst);
+            if (i >= m_fileHistory->GetCount())
+                return;
+            const wxString path = m_fileHistory->GetHistoryFile(i);
+            if (!wxFileName::FileExists(path)) {
+                wxLogMessage("%s no longer exists; taken off Recent files.", path);
+                m_fileHistory->RemoveFileFromHistory(i);
+                saveFileHistory();
+                return;
+            }
+            openPath(path);
+        },
+        ID_RecentFirst, ID_RecentFirst + 8);
+    SetDropTarget(new FileDrop(this));
+
+    // Tooltips name what each button does and its key.
+    const std::pair<int, const char*> tips[] = {
+        {ID_Read, "Open a sound (.wav) or its memo file (.vlh, .txt, .trn)  Ctrl+O"},
+        {ID_Save, "Save the memo list beside the sound (.vlh)  Ctrl+S"},
+        {ID_Confirm, "Apply the edited parameter block"},
+        {ID_ExportWav, "Write the sound under the memos into a new WAV file  Ctrl+E"},
+        {ID_Restore, "Redraw every panel"},
+        {ID_LLLeft, "Stretch back 100 samples"},
+        {ID_LLeft, "Stretch back 20 samples  Shift+Left"},
+        {ID_Left, "Stretch back 1 sample  Left"},
+        {ID_Rigth, "Stretch forward 1 sample  Right"},
+        {ID_RRigth, "Stretch forward 20 samples  Shift+Right"},
+        {ID_RRRigth, "Stretch forward 100 samples"},
+        {ID_MostLLLLeft, "Window to the start of the sound  Home"},
+        {ID_LLLLeft, "Window back by the jump distance (the box on the right)"},
+        {ID_RRRRigth, "Window forward by the jump distance"},
+        {ID_PlayNonMute, "Play the selection of the waveform  Space"},
+        {ID_Stop, "Stop playing  Space"},
+        {ID_SearchRigth, "Find the next memo holding the search text"},
+        {ID_SearchLeft, "Find the previous memo holding the search text"},
+        {ID_MemoTour, "Visit the memo groups one after another"},
+        {ID_LockMemo, "Stop the memo tour"},
+        {ID_MemoTourCont, "Continue the memo tour from the group shown"},
+    };
+    for (const auto& [id, tip] : tips)
+        if (wxWindow* button = m_panel->FindWindow(id))
+            button->SetToolTip(tip);
+    m_jumptext->SetToolTip("Jump distance in samples for \"<<<<\" and \">>>>\"");
+    m_slider->SetToolTip("Where the analysed stretch lies in the window");
+
+    // Empty or unreadable boxes: the designed buttons do nothing then; the log says why.
+    Bind(
+        wxEVT_BUTTON,
+        [this](wxCommandEvent& e) {
+            e.Skip();
+            long d = 0;
+            if (!m_jumptext->GetValue().ToLong(&d, 10))
+                wxLogMessage("jump distance \"%s\" is not a number of samples (e.g. 441000).",
+                             m_jumptext->GetValue());
+        },
+        ID_LLLLeft);
+    Bind(
+        wxEVT_BUTTON,
+        [this](wxCommandEvent& e) {
+            e.Skip();
+            long d = 0;
+            if (!m_jumptext->GetValue().ToLong(&d, 10))
+                wxLogMessage("jump distance \"%s\" is not a number of samples (e.g. 441000).",
+                             m_jumptext->GetValue());
+        },
+        ID_RRRRigth);
+    Bind(
+        wxEVT_BUTTON,
+        [this](wxCommandEvent& e) {
+            e.Skip();
+            if (m_searchtext->GetValue().IsEmpty())
+                wxLogMessage(
+                    "type the text to search for into the box between the search buttons.");
+        },
+        ID_SearchLeft, ID_SearchRigth);
+
+    // The wheel scrolls in time; with Ctrl it zooms around the pointer.
+    for (myCanvasPanel* panel : {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub2})
+        panel->Bind(wxEVT_MOUSEWHEEL, [this, panel](wxMouseEvent& e) { wheel(panel, e); });
+    // A click on the overview moves the window there; its memo marks show their text.
+    m_canvasPanelSub->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
+        e.Skip();
+        const myCanvasPanel& sub = *m_canvasPanelSub;
+        if (!sub.m_subData || sub.FindShape(e.GetPosition()))
+            return;
+        const long i =
+            waveIndexAt(sub.m_bufferWidth, sub.m_bufferHeight, sub.m_subCount, e.GetX(), e.GetY());
+        if (i >= 0 && i < sub.m_subCount)
+            centreOn(i * long(m_wavePara->m_overviewStep));
+    });
+    m_canvasPanelSub->Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
+        e.Skip();
+        const DragShape* mark = m_canvasPanelSub->FindShape(e.GetPosition());
+        const int slot = mark ? slotOfTitle(mark->m_titleNo) : -1;
+        const CArchMemo* memo = slot >= 0 ? subMemoAt(size_t(slot)) : nullptr;
+        const wxString tip = memo ? memo->m_memoText : wxString();
+        if (m_canvasPanelSub->GetToolTipText() != tip)
+            m_canvasPanelSub->SetToolTip(tip); // an empty text removes the tooltip
+    });
+
+    m_resizeTimer = std::make_unique<wxTimer>(this, ID_ResizeTimer);
+    // Axes follow what each panel shows at the moment it is painted.
+    for (myCanvasPanel* panel :
+         {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub, m_canvasPanelSub2}) {
+        panel->Bind(wxEVT_PAINT, [this, panel](wxPaintEvent& e) {
+            updateAxisSpan(panel);
+            e.Skip();
+        });
+        // Resizing redraws once the size has settled.
+        panel->Bind(wxEVT_SIZE, &MyFrame::OnPanelSize, this);
+    }
+    Bind(
+        wxEVT_TIMER, [this](wxTimerEvent&) { redrawAfterResize(); }, ID_ResizeTimer);
+
+    // The heading names what the main panel shows, whoever changed it.
+    Bind(wxEVT_IDLE, [this](wxIdleEvent& e) {
+        e.Skip();
+        const wxString heading = headingText();
+        if (m_heading && m_heading->GetValue() != heading)
+            m_heading->ChangeValue(heading);
+    });
+}
+
+void MyFrame::OnPanelSize(wxSizeEvent& e) {
+    e.Skip();
+    m_resizeTimer->StartOnce(150);
+}
+
+void MyFrame::unbindNewcomerAids() {
+    // The timer goes with the frame; the panels may still be resized while they are destroyed.
+    for (myCanvasPanel* panel :
+         {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub, m_canvasPanelSub2})
+        panel->Unbind(wxEVT_SIZE, &MyFrame::OnPanelSize, this);
+    m_resizeTimer->Stop();
+}
+
+void MyFrame::soundOpened() {
+    wxFileName opened(m_chosenFileName);
+    if (!opened.IsAbsolute())
+        opened = wxFileName(wxPathOnly(m_waveFileName), m_chosenFileName);
+    m_fileHistory->AddFileToHistory(opened.GetFullPath());
+    saveFileHistory();
+    // The keys work at once; the parameter block is a click away.
+    m_canvasPanel->SetFocus();
+}
+
+void MyFrame::saveFileHistory() {
+    wxFileName::Mkdir(wxPathOnly(configPath()), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    m_fileHistory->Save(*m_config);
+    wxLogNull quiet; // a settings file that cannot be written only costs the recent files
+    m_config->Flush();
+}
+
+void MyFrame::wheel(myCanvasPanel* panel, wxMouseEvent& e) {
+    const CWorkMemory& work = *m_workPara;
+    if (!work.m_wave || work.m_interval < 1)
+        return;
+    const int delta = e.GetWheelDelta() > 0 ? e.GetWheelDelta() : 120;
+    m_wheelRotation += e.GetWheelRotation();
+    const int notches = m_wheelRotation / delta;
+    m_wheelRotation -= notches * delta;
+    if (notches == 0)
+        return;
+    KeepFocus focus(m_canvasPanel);
+    if (e.ControlDown()) {
+        if (notches < 0) {
+            runViewCommand(ID_ZoomOut);
+            return;
+        }
+        // The pointer's place in the stretch; the middle where the panel cannot tell.
+        long offset = work.m_excutionSize / 2;
+        const int W = panel->m_bufferWidth, H = panel->m_bufferHeight;
+        if (panel == m_canvasPanelUp && panel->m_waveData) {
+            offset = waveIndexAt(W, H, panel->m_waveCount, e.GetX(), e.GetY());
+        } else if (panel == m_canvasPanel && panel->m_plotKind == 2) {
+            VoiceprintGeometry g;
+            g.width = W;
+            g.height = H;
+            g.frames = panel->m_voiceprintFrames;
+            g.bins = panel->m_voiceprintBins;
+            g.interval = panel->m_voiceprintInterval;
+            g.sampleRate = panel->m_sampleRate;
+            g.freqLow = panel->m_rangeFrom;
+            g.freqHigh = panel->m_rangeTo;
+            const VoiceprintPoint at = voiceprintPointAt(g, e.GetX(), e.GetY());
+            if (at.onPicture)
+                offset = at.sampleOffset + work.m_ssftSize / 2;
+        } else if (panel == m_canvasPanelSub2 && panel->m_waveData) {
+            offset =
+                waveIndexAt(W, H, panel->m_waveCount, e.GetX(), e.GetY()) - m_wavePara->m_cursor;
+        }
+        zoomAround(std::clamp(offset, 0L, long(work.m_excutionSize)));
+        return;
+    }
+    // Whole hops, about a tenth of the stretch per notch; the wheel turned up goes back.
+    const long hops = std::max(1L, long(work.m_excutionSize) / 10 / work.m_interval);
+    const long direction = e.GetWheelAxis() == wxMOUSE_WHEEL_HORIZONTAL ? 1 : -1;
+    scrollInTime(direction * notches * hops * work.m_interval);
+}
+
+void MyFrame::redrawAfterResize() {
+    bool changed = false;
+    for (myCanvasPanel* panel :
+         {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub, m_canvasPanelSub2})
+        changed = changed || panel->isSizeChanged();
+    if (!changed)
+        return;
+    // Not while sound plays (its cursor line lives in the waveform's buffer) or the work
+    // memory is being rewritten: once that is over.
+    if (busy() || m_voiceprintRunning || (m_refreshTimer && m_refreshTimer->IsRunning())) {
+        m_resizeTimer->StartOnce(150);
+        return;
+    }
+    if (!m_wavePara->m_window || !m_workPara->m_wave) {
+        for (myCanvasPanel* panel :
+             {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub, m_canvasPanelSub2})
+            if (panel->isSizeChanged()) {
+                panel->drawScale();
+                panel->Refresh();
+            }
+        return;
+    }
+    redrawPanels();
+    Refresh();
+}

@@ -1,0 +1,225 @@
+#include <memory>
+
+#include <wx/dnd.h>
+#include <wx/filedlg.h>
+
+#include "engine/render/AxisTicks.h"
+#include "gui/frame/FrameHelpers.h"
+#include "support/Dialogs.h"
+#include "support/SoundFiles.h"
+
+namespace {
+
+// A 30 s ramp at 16 kHz: longer than one 441000-sample window, so the window can move (its last
+// start is 480000 - 441000 = 39000); the stretch holds 440320 samples.
+class NewcomerTest : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        ramp = dir.file("ramp.wav", testwav::wav(testwav::ramp(30 * 16000), 1, 16000));
+        open(ramp);
+        pumpEvents();
+    }
+    // Opening by drop or menu makes the file's folder the working directory, as the file
+    // dialog does; the scratch folder is about to go.
+    void TearDown() override {
+        wxSetWorkingDirectory(cwd);
+        FrameTest::TearDown();
+    }
+    // A key as the toolkit delivers it to the window first; true when the window took it.
+    bool key(int code, int modifiers = wxMOD_NONE) {
+        wxKeyEvent event(wxEVT_CHAR_HOOK);
+        event.m_keyCode = code;
+        event.m_shiftDown = (modifiers & wxMOD_SHIFT) != 0;
+        event.m_controlDown = (modifiers & wxMOD_CONTROL) != 0;
+        event.SetEventObject(frame);
+        frame->ProcessWindowEvent(event);
+        return !event.GetSkipped();
+    }
+    void wheel(myCanvasPanel* panel, int rotation, bool ctrl = false, int x = 200) {
+        wxMouseEvent event(wxEVT_MOUSEWHEEL);
+        event.m_wheelRotation = rotation;
+        event.m_wheelDelta = 120;
+        event.m_controlDown = ctrl;
+        event.m_x = x;
+        event.m_y = 30;
+        event.SetEventObject(panel);
+        panel->ProcessWindowEvent(event);
+    }
+    int32_t cursor() const { return frame->m_wavePara->m_cursor; }
+    int32_t windowStart() const { return frame->m_wavePara->m_windowStart; }
+    std::string heading() {
+        pumpEvents();
+        return frame->m_heading->GetValue().utf8_string();
+    }
+
+    const wxString cwd = wxGetCwd();
+    ScratchDir dir;
+    std::string ramp;
+};
+
+} // namespace
+
+TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
+    EXPECT_EQ(heading(),
+              " Level spectrum of the stretch's first frame (wideband phase restoration) ");
+    EXPECT_TRUE(key('+'));
+    EXPECT_TRUE(frame->zoomedIn());
+    const int32_t range = frame->m_wavePara->m_cursorRange;
+    ASSERT_GT(range, 40);
+    // Steps from the stretch's place in the window.
+    const std::pair<std::pair<int, int>, int32_t> steps[] = {
+        {{WXK_END, wxMOD_NONE}, range},        {{WXK_LEFT, wxMOD_NONE}, range - 1},
+        {{WXK_LEFT, wxMOD_SHIFT}, range - 21}, {{WXK_RIGHT, wxMOD_SHIFT}, range - 1},
+        {{WXK_RIGHT, wxMOD_NONE}, range},      {{WXK_HOME, wxMOD_NONE}, 0},
+    };
+    for (const auto& [k, expected] : steps) {
+        EXPECT_TRUE(key(k.first, k.second));
+        EXPECT_EQ(cursor(), expected) << "key " << k.first;
+    }
+    EXPECT_TRUE(key('-'));
+    EXPECT_FALSE(frame->zoomedIn());
+
+    EXPECT_TRUE(key('P'));
+    EXPECT_EQ(lastLog(frame), "pitch is drawn on a voiceprint: press V to compute one first.");
+    EXPECT_TRUE(key('V', wxMOD_SHIFT));
+    EXPECT_EQ(lastLog(frame), "no voiceprint shown: press V to compute one first.");
+    EXPECT_TRUE(key('V'));
+    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    EXPECT_EQ(heading(), " Voiceprint: wideband phase restoration ");
+    EXPECT_TRUE(key('V', wxMOD_SHIFT));
+    EXPECT_EQ(heading(), " Voiceprint: standard (Hamming window) ");
+    EXPECT_TRUE(key('P'));
+    EXPECT_EQ(heading(), " Voiceprint: standard (Hamming window), with pitch ");
+
+    EXPECT_TRUE(key(WXK_SPACE));
+    EXPECT_TRUE(frame->m_refreshTimer->IsRunning());
+    EXPECT_TRUE(key(WXK_SPACE));
+    EXPECT_FALSE(frame->m_refreshTimer->IsRunning());
+
+    Asked asked;
+    wxTEST_DIALOG(EXPECT_TRUE(key(WXK_F1)), ExpectQuestion(wxID_OK, &asked));
+    EXPECT_EQ(asked.caption, "Keys and mouse");
+
+    // Ctrl keys are the menus' accelerators; a text box being typed in keeps the plain keys.
+    EXPECT_FALSE(key('O', wxMOD_CONTROL));
+    for (const auto& [id, accel] : {std::pair<int, const char*>{MyFrame::ID_Open, "Ctrl+O"},
+                                    {MyFrame::ID_MenuSave, "Ctrl+S"},
+                                    {MyFrame::ID_MenuExport, "Ctrl+E"}})
+        EXPECT_EQ(std::unique_ptr<wxAcceleratorEntry>(frame->GetMenuBar()->FindItem(id)->GetAccel())
+                      ->ToString(),
+                  accel); // the caller owns the entry
+    frame->m_searchtext->SetFocus();
+    ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == frame->m_searchtext; }));
+    EXPECT_FALSE(key(WXK_HOME));
+    EXPECT_FALSE(key('V'));
+}
+
+TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
+    // A notch is 86 hops of 512 samples; past the stretch's room the window moves, to its end.
+    wheel(frame->m_canvasPanelUp, -120);
+    EXPECT_EQ(windowStart(), 39000);
+    EXPECT_EQ(cursor(), frame->m_wavePara->m_cursorRange);
+    wheel(frame->m_canvasPanel, 120);
+    EXPECT_EQ(windowStart(), 0);
+    wheel(frame->m_canvasPanelUp, 120, true);
+    EXPECT_TRUE(frame->zoomedIn());
+    wheel(frame->m_canvasPanelUp, -120, true);
+    EXPECT_FALSE(frame->zoomedIn());
+
+    // The overview's first column is the sound's start.
+    wxMouseEvent click(wxEVT_LEFT_DOWN);
+    click.m_x = 2;
+    click.m_y = 10;
+    click.SetEventObject(frame->m_canvasPanelSub);
+    frame->m_canvasPanelSub->ProcessWindowEvent(click);
+    EXPECT_EQ(windowStart(), 0);
+
+    const std::string tone = dir.file("tone.wav", toneWav(3.0, 16000));
+    auto* drop = static_cast<wxFileDropTarget*>(frame->GetDropTarget());
+    const auto dropped = [](const std::string& path) {
+        wxArrayString files;
+        files.Add(wxString::FromUTF8(path));
+        return files;
+    };
+    drop->OnDropFiles(0, 0, dropped(tone));
+    ASSERT_TRUE(pumpUntil([&] { return frame->m_chosenFileName == "tone.wav"; }));
+    pumpEvents();
+    EXPECT_EQ(frame->m_fileHistory->GetHistoryFile(0), tone);
+    EXPECT_EQ(frame->m_fileHistory->GetHistoryFile(1), ramp);
+    drop->OnDropFiles(0, 0, dropped(dir.path() + "/talk.mp3"));
+    pumpEvents();
+    EXPECT_EQ(lastLog(frame), "talk.mp3 is not a sound Vocalith reads: open a 16-bit PCM .wav "
+                              "file, or the .vlh, .txt or .trn memo file beside one.");
+    wxCommandEvent recent(wxEVT_MENU, MyFrame::ID_RecentFirst + 1);
+    frame->ProcessWindowEvent(recent);
+    EXPECT_EQ(frame->m_chosenFileName, "ramp.wav");
+
+    // Empty boxes say so instead of doing nothing.
+    frame->m_jumptext->SetValue("abc");
+    press(frame, ID_RRRRigth);
+    EXPECT_EQ(lastLog(frame), "jump distance \"abc\" is not a number of samples (e.g. 441000).");
+
+    // A resized panel is drawn again by itself once the size settles.
+    myCanvasPanel* main = frame->m_canvasPanel;
+    main->SetSize(main->GetSize().x - 50, main->GetSize().y - 30);
+    ASSERT_TRUE(main->isSizeChanged());
+    EXPECT_TRUE(pumpUntil([&] { return !main->isSizeChanged(); }, std::chrono::seconds(5)));
+    EXPECT_EQ(main->m_plotKind, 1);
+}
+
+TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
+    // Round steps: 0.175 s wanted per 70 pixels gives 0.2 s; 1200 Hz per 30 rows gives 2000 Hz.
+    const std::vector<AxisTick> time = roundTicks(1.0, 2.0, 400, 70, "s");
+    ASSERT_EQ(time.size(), 6u);
+    EXPECT_EQ(time[1].label + time[5].label, "1.2s2.0s");
+    EXPECT_EQ(time[1].pixel, 80);
+    const std::vector<AxisTick> freq = roundTicks(0, 8000, 200, 30, "Hz");
+    ASSERT_EQ(freq.size(), 5u);
+    EXPECT_EQ(freq[1].label, "2000Hz");
+    EXPECT_TRUE(roundTicks(2.0, 1.0, 400, 70, "s").empty());
+
+    // What painting adds over each back buffer: labels along the bottom of the waveform, and on
+    // the voiceprint's left beside the 2000 Hz row (row 152 of a 204-pixel panel).
+    const auto overlay = [&](myCanvasPanel* panel, const wxRect& where) {
+        frame->updateAxisSpan(panel);
+        wxBitmap painted(panel->m_camvasBitmap->ConvertToImage());
+        {
+            wxMemoryDC dc(painted);
+            panel->drawAxes(dc);
+        }
+        const wxImage before = panel->m_camvasBitmap->ConvertToImage();
+        const wxImage after = painted.ConvertToImage();
+        int changed = 0;
+        for (int y = where.y; y < where.GetBottom(); ++y)
+            for (int x = where.x; x < where.GetRight(); ++x)
+                changed += before.GetRed(x, y) != after.GetRed(x, y);
+        return changed;
+    };
+    myCanvasPanel* up = frame->m_canvasPanelUp;
+    EXPECT_GT(overlay(up, wxRect(2, up->m_bufferHeight - 14, 300, 12)), 20);
+    EXPECT_EQ(overlay(up, wxRect(2, 2, 300, 20)), 0) << "the axis keeps to the bottom";
+
+    std::vector<double> plane(195 * 1024, -80.0);
+    myCanvasPanel* main = frame->m_canvasPanel;
+    main->SetSize(604, 204);
+    main->drawScaleTimeFreq(16000, 0, 8000);
+    main->drawdBTimeFreq(plane.data(), 195, 1024, 16000, 512, 0, 8000, -160.0, 0.0);
+    EXPECT_GT(overlay(main, wxRect(10, 146, 40, 12)), 10);
+    EXPECT_GT(overlay(main, wxRect(60, 188, 500, 14)), 20);
+
+    // The legend's longest line ends inside the panel (it used to run past the right edge).
+    std::vector<double> pitch(195, 120.0), level(195, 0.5);
+    main->drawPitch(pitch.data(), 195, 800.0, 0.0, level.data(), level.data(), level.data());
+    const wxImage legend = main->m_camvasBitmap->ConvertToImage();
+    const wxColour green = wxTheColourDatabase->Find("DARK GREEN");
+    int atEdge = 0;
+    for (int y = 50; y < 75; ++y)
+        for (int x = 601; x < 604; ++x)
+            atEdge += legend.GetGreen(x, y) == green.Green() && legend.GetRed(x, y) == 0;
+    EXPECT_EQ(atEdge, 0);
+
+    // A memo of three lines keeps all three, descenders included.
+    const DragShape one("gyp", DragShape::High), three("gyp\ngyp\ngyp", DragShape::High);
+    EXPECT_GE(three.m_bitmap.GetHeight(), 3 * one.m_bitmap.GetHeight() - 4);
+}
