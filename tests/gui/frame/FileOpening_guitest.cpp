@@ -65,7 +65,7 @@ TEST_F(OpenTest, DefaultsFollowTheSamplingRate) {
     const char* high = "[SsftSize]=4096 |[FreqrRnage]=[0,8000] [dBRnage]=[-160.0,0.0] ";
     const char* low = "[SsftSize]=2048 |[FreqrRnage]=[0,6000] [dBRnage]=[-130.0,0.0] ";
     const std::tuple<uint32_t, std::string, int> rates[] = {
-        {22050, high, 0}, {22049, low, 0}, {16000, low, 0}, {8000, low, 0}};
+        {22050, high, 0}, {22049, low, 0}, {16000, low, 0}, {15999, low, 0}};
     for (const auto& [rate, pieces, warnings] : rates) {
         newLog();
         open(dir.file("talk.wav", toneWav(3.0, rate)));
