@@ -53,3 +53,9 @@ inline PlaneColumn planeColumn(const double* plane, long frames, long bins, doub
 inline double planeLevelAt(const double* plane, long frames, long bins, double frame, double bin) {
     return planeColumn(plane, frames, bins, frame).at(bin);
 }
+
+// A dB range fitted to what a plane (frames x bins) holds in bins firstBin .. lastBin: low is
+// the 5th percentile rounded down to a whole dB, high the maximum rounded up. The fixed default
+// range leaves ordinary speech a washed-out grey. False when no finite level is there.
+bool fitLevelRange(const double* plane, long frames, long bins, long firstBin, long lastBin,
+                   double* low, double* high);

@@ -35,6 +35,8 @@ const char* const kKeyHelp =
     "  right-click on the voiceprint\tmemos, method, pitch\n"
     "  drop a WAV file on the window\topen it";
 
+const char* const kFitDbKey = "View/FitDbRange";
+
 const char* const kPlainHeading = " Wideband Phase Restoration ";
 
 // The user's settings file: $XDG_CONFIG_HOME (else ~/.config) /vocalith/vocalith.conf.
@@ -115,6 +117,12 @@ wxMenu* MyFrame::buildViewMenu() {
     m_viewMenu->AppendSeparator();
     m_viewMenu->Append(ID_ZoomIn, "Zoom &in (+)", "Analyse the middle half of the stretch");
     m_viewMenu->Append(ID_ZoomOut, "Zoom &out (-)", "Analyse the whole window again");
+    m_viewMenu->AppendSeparator();
+    // Off at first: a stored parameter block keeps the dB range it names.
+    m_fitDbRange = m_config && m_config->ReadBool(kFitDbKey, false);
+    m_viewMenu->AppendCheckItem(ID_ViewFitDb, "&Fit dB range to the recording",
+                                "Set each new voiceprint's dB range from the stretch's levels");
+    m_viewMenu->Check(ID_ViewFitDb, m_fitDbRange);
     return m_viewMenu;
 }
 
@@ -314,6 +322,14 @@ void MyFrame::bindNewcomerAids() {
         ID_ZoomOut);
     Bind(
         wxEVT_MENU, [this](wxCommandEvent&) { handleKey(WXK_F1, wxMOD_NONE); }, ID_KeyHelp);
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent& e) {
+            m_fitDbRange = e.IsChecked();
+            m_config->Write(kFitDbKey, m_fitDbRange);
+            m_config->Flush();
+        },
+        ID_ViewFitDb);
     Bind(
         wxEVT_MENU,
         [this](wxCommandEvent& e) {

@@ -220,6 +220,8 @@ public:
     void OnWorkerEvent(wxCommandEvent& event);
     // Draws one of the voiceprint planes with the block's ranges.
     void drawVoiceprint(double* plane, int method);
+    // With "Fit dB range" on, a finished voiceprint's dB range comes from its Hamming plane.
+    void fitDbRangeToVoiceprint();
     // Cancels a running computation and waits until it no longer touches the work memory;
     // for the window's end.
     void stopVoiceprintForGood();
@@ -363,6 +365,7 @@ public:
         ID_ZoomOut,
         ID_KeyHelp,
         ID_ResizeTimer,
+        ID_ViewFitDb,
         ID_RecentFirst = 5120, // to 5128: Recent files (the toolkit's own ids are taken)
     };
     void addOpenItems(wxMenu* fileMenu); // "Open…" and "Recent files" on top of "&File"
@@ -394,6 +397,7 @@ public:
     std::unique_ptr<wxFileConfig> m_config;
     std::unique_ptr<wxTimer> m_resizeTimer; // settles resizing before the redraw
     int m_wheelRotation = 0;
+    bool m_fitDbRange = false; // kept in m_config
     bool m_toldNoSoundDevice = false;
 
     // IProcMemoListener operations implemented elsewhere (see the banners above)

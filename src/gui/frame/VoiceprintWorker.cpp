@@ -8,6 +8,7 @@
 
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Voiceprint.h"
+#include "engine/render/LevelMap.h"
 #include "gui/app/MyApp.h"
 #include "gui/frame/MyFrame.h"
 #include "gui/app/Require.h"
@@ -290,6 +291,7 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
     wxWakeUpIdle();
     if (!converted)
         convertVoiceprintToDb(*m_workPara);
+    fitDbRangeToVoiceprint();
     m_canvasPanel->ClearShapes();
     drawVoiceprint(m_workPara->m_restoreDbMap, 2);
     reAddMemo();
@@ -316,6 +318,25 @@ void MyFrame::drawVoiceprint(double* plane, int method) {
                                   work.m_interval, wave.m_freqLow, wave.m_freqHigh, wave.m_dbLow,
                                   wave.m_dbHigh);
     m_canvasPanel->m_voiceprintMethod = method;
+}
+
+void MyFrame::fitDbRangeToVoiceprint() {
+    CWavPara& wave = *m_wavePara;
+    const CWorkMemory& work = *m_workPara;
+    const long bins = work.m_ssftSize / 2;
+    double low = 0.0, high = 0.0;
+    if (!m_fitDbRange || bins <= 0 || wave.m_sampleFreq <= 0)
+        return;
+    const double binWidth = (wave.m_sampleFreq * 0.5) / bins;
+    if (!fitLevelRange(work.m_hamDbMap, work.m_repeatTimes, bins,
+                       static_cast<long>(wave.m_freqLow / binWidth),
+                       static_cast<long>(wave.m_freqHigh / binWidth), &low, &high) ||
+        wave.setRangeXY(wave.m_freqLow, wave.m_freqHigh, low, high) != CWavPara::resultOK)
+        return;
+    wxLogMessage("dB range fitted to the recording: [%.1f,%.1f].", wave.m_dbLow, wave.m_dbHigh);
+    m_text->Clear();
+    m_text->AppendText(wxString::FromUTF8(formatParameterBlock(currentParameters())));
+    m_paramBackup = m_text->GetValue();
 }
 
 void MyFrame::toHammingWindow() {

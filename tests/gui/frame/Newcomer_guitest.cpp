@@ -223,3 +223,38 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
     const DragShape one("gyp", DragShape::High), three("gyp\ngyp\ngyp", DragShape::High);
     EXPECT_GE(three.m_bitmap.GetHeight(), 3 * one.m_bitmap.GetHeight() - 4);
 }
+
+TEST_F(NewcomerTest, FitDbRangeIsRememberedAndBracketsTheVoiceprint) {
+    const CWavPara& wave = *frame->m_wavePara;
+    const auto fit = [&](bool on) {
+        wxCommandEvent toggle(wxEVT_MENU, MyFrame::ID_ViewFitDb);
+        toggle.SetInt(on);
+        frame->ProcessWindowEvent(toggle);
+        EXPECT_EQ(frame->m_config->ReadBool("View/FitDbRange", !on), on);
+    };
+    for (bool on : {false, true}) {
+        fit(on);
+        key('V');
+        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+        EXPECT_EQ(wave.m_dbLow != -130.0, on);
+    }
+    fit(false); // the settings file outlives this test
+    // All levels shown (6000 Hz of 8000: bins 0 .. 768) lie at or under the top; under one in
+    // twenty below the bottom, at least one in twenty less than a dB above it.
+    const double low = wave.m_dbLow, high = wave.m_dbHigh, *plane = frame->m_workPara->m_hamDbMap;
+    long shown = 0, below = 0, near = 0, above = 0;
+    for (long i = 0; i < frame->m_workPara->m_repeatTimes * 1024; ++i) {
+        if (i % 1024 > 768)
+            continue;
+        ++shown;
+        below += plane[i] < low;
+        near += plane[i] < low + 1.0;
+        above += plane[i] > high;
+    }
+    EXPECT_EQ(above, 0);
+    EXPECT_LE(below, shown / 20);
+    EXPECT_GE(near, shown / 20);
+    EXPECT_TRUE(
+        frame->m_text->GetValue().Contains(wxString::Format("[dBRnage]=[%.1f,%.1f] ", low, high)));
+    EXPECT_EQ(frame->m_paramBackup, frame->m_text->GetValue());
+}
