@@ -145,6 +145,17 @@ ParsedParameters failed(ParsedParameters p, std::vector<std::string> lines) {
     return p;
 }
 
+// The designed message, then a line of ours naming the values the field takes.
+ParsedParameters wrongValue(ParsedParameters p, const std::string& which, const std::string& key,
+                            const std::string& valid) {
+    return failed(std::move(p),
+                  {which + key + " wrong, back parameter.", key + " must be " + valid});
+}
+
+const char* const kFreqValid =
+    "two whole numbers of Hz, [low,high], from 0 to half the sampling frequency.";
+const char* const kDbValid = "two numbers of dB, [low,high], the high one at most 0.0.";
+
 } // namespace
 
 int64_t executionSize(const ParameterValues& v) {
@@ -203,22 +214,25 @@ ParsedParameters parseParameterBlock(const std::string& text) {
     } else if (value.find("fine") == 1) {
         p.senseMode = 1;
     } else {
-        return failed(p, {"[SenseMode] wrong, back parameter."});
+        return wrongValue(p, "", "[SenseMode]",
+                          "\" normal\" or \" fine\", one space after the \"=\".");
     }
 
     if (!valueOf(text, "[SsftSize]=", value) || !toInt32(value, p.ssftSize))
-        return failed(p, {"[SsftSize] wrong, back parameter."});
+        return wrongValue(p, "", "[SsftSize]", "256, 512, 1024, 2048, 4096, 8192, 16384 or 32768.");
     if (!isPowerOfTwoSsft(p.ssftSize))
         return failed(p, {"[SsftSize] wrong, must 256 512 1024 2048 4096",
                           "8192 16384 or 32768, back parameter."});
 
     // The work memory needs at least one frame and a step of at least one sample.
     if (!valueOf(text, "[Interval]=", value) || !toInt32(value, p.interval) || p.interval < 1)
-        return failed(p, {"[Interval] wrong, back parameter."});
+        return wrongValue(p, "", "[Interval]", "a whole number of samples, at least 1.");
     if (!valueOf(text, "[RepeatTimes]=", value) || !toInt32(value, p.repeatTimes) ||
         p.repeatTimes < 1 ||
         (int64_t(p.repeatTimes) - 1) * p.interval + p.ssftSize > int64_t(INT32_MAX))
-        return failed(p, {"[RepeatTimes] wrong, back parameter."});
+        return wrongValue(p, "", "[RepeatTimes]",
+                          "a whole number of frames, at least 1, with "
+                          "(RepeatTimes - 1) x Interval + SsftSize at most 2147483647.");
 
     // The noise divides inside the restoration and lives in a float. A value the block would
     // show as 0.0000000000 is refused too: the block written after confirming it could not be
@@ -227,22 +241,23 @@ ParsedParameters parseParameterBlock(const std::string& text) {
     if (!valueOf(text, "[NoiseParameter]=", value) || !toDouble(value, noise) ||
         !std::isfinite(noise) || noise <= 0.0 || noise > double(FLT_MAX) || float(noise) <= 0.0f ||
         noiseText(float(noise)) == "0.0000000000")
-        return failed(p, {"[NoiseParameter] wrong, back parameter."});
+        return wrongValue(p, "", "[NoiseParameter]",
+                          "a number from 0.0000000001 to 3.4e+38, e.g. 0.0005.");
     p.noiseParameter = float(noise);
 
     // Without both brackets and the comma neither limit can be read; the low one is named.
     std::string low, high;
     if (!rangeOf(text, "[FreqrRnage]=", low, high) || !toInt32(low, p.freqLow))
-        return failed(p, {"low limit of [FreqrRnage] wrong, back parameter."});
+        return wrongValue(p, "low limit of ", "[FreqrRnage]", kFreqValid);
     if (!toInt32(high, p.freqHigh))
-        return failed(p, {"high limit of [FreqrRnage] wrong, back parameter."});
+        return wrongValue(p, "high limit of ", "[FreqrRnage]", kFreqValid);
 
     // Infinite or undefined limits would reach the plots' pixel conversions.
     if (!rangeOf(text, "[dBRnage]=", low, high) || !toDouble(low, p.dbLow) ||
         !std::isfinite(p.dbLow))
-        return failed(p, {"low limit of [dBRnage] wrong, back parameter."});
+        return wrongValue(p, "low limit of ", "[dBRnage]", kDbValid);
     if (!toDouble(high, p.dbHigh) || !std::isfinite(p.dbHigh))
-        return failed(p, {"high limit of [dBRnage] wrong, back parameter."});
+        return wrongValue(p, "high limit of ", "[dBRnage]", kDbValid);
 
     p.ok = true;
     return p;

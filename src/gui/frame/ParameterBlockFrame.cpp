@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Voiceprint.h"
@@ -162,7 +163,10 @@ void MyFrame::confirmBase() {
     long repeatTimes = parsed.repeatTimes;
     if (m_workPara->checkSize(parsed.ssftSize, wave.m_windowLen, parsed.interval, &repeatTimes) !=
         CWorkMemory::resultOk) {
-        backParameter({"[ExcutionSize] wrong, back parameter."});
+        backParameter({"[ExcutionSize] wrong, back parameter.",
+                       "[ExcutionSize] = (RepeatTimes - 1) x Interval + SsftSize must be at most "
+                       "the window's " +
+                           std::to_string(wave.m_windowLen) + " samples."});
         return;
     }
 

@@ -68,31 +68,44 @@ TEST(ParameterBlock, ReadsRangesWithSpacesAndOldBlocks) {
                            "it seems old version parameter list. normal sense mode asume"}));
 }
 
-// The first error stops the parse and names the key.
+// The first error stops the parse and names the key; a line of ours names its valid values.
 TEST(ParameterBlock, RefusesValuesWithTheKeysMessage) {
     const std::string block = formatParameterBlock(opened());
-    auto wrong = [](const std::string& what) { return what + " wrong, back parameter."; };
-    const std::string sense = wrong("[SenseMode]"), repeat = wrong("[RepeatTimes]"),
-                      noise = wrong("[NoiseParameter]"), interval = wrong("[Interval]"),
-                      freqLow = wrong("low limit of [FreqrRnage]");
+    using Lines = std::vector<std::string>;
+    auto wrong = [](const std::string& which, const std::string& key, const std::string& valid) {
+        return Lines{which + key + " wrong, back parameter.", key + " must be " + valid};
+    };
+    const std::string hz = "two whole numbers of Hz, [low,high], from 0 to half the sampling "
+                           "frequency.",
+                      db = "two numbers of dB, [low,high], the high one at most 0.0.";
+    const Lines sense = wrong("", "[SenseMode]",
+                              "\" normal\" or \" fine\", one space after the \"=\"."),
+                repeat = wrong("", "[RepeatTimes]",
+                               "a whole number of frames, at least 1, with "
+                               "(RepeatTimes - 1) x Interval + SsftSize at most 2147483647."),
+                noise = wrong("", "[NoiseParameter]",
+                              "a number from 0.0000000001 to 3.4e+38, e.g. 0.0005."),
+                interval = wrong("", "[Interval]", "a whole number of samples, at least 1."),
+                freqLow = wrong("low limit of ", "[FreqrRnage]", hz);
     // clang-format off
-    const struct { const char* from; const char* to; std::vector<std::string> errors; } cases[] = {
-        {"= normal ", "=fine ", {sense}},
+    const struct { const char* from; const char* to; Lines errors; } cases[] = {
+        {"= normal ", "=fine ", sense},
         {"[SsftSize]=4096", "[SsftSize]=3000",
          {"[SsftSize] wrong, must 256 512 1024 2048 4096", "8192 16384 or 32768, back parameter."}},
-        {"[SsftSize]=4096", "[SsftSize]=x [NoiseParameter]=x", {wrong("[SsftSize]")}},
-        {"[Interval]=512", "[Interval]=0", {interval}},
-        {"[RepeatTimes]=853", "[RepeatTimes]=0", {repeat}},
-        {"[RepeatTimes]=853", "[RepeatTimes]=4294967297", {repeat}},
-        {"[RepeatTimes]=853", "[RepeatTimes]=4194297", {repeat}}, // 4194296 x 512 + 4096 > 2^31-1
-        {"=0.0005000000", "=1e-50", {noise}},   // 0 as a float
-        {"=0.0005000000", "=1e39", {noise}},    // inf as a float
-        {"=0.0005000000", "=1e-11", {noise}},   // shown as 0.0000000000
-        {"[FreqrRnage]=[0,", "[FreqrRnage]=[a,", {freqLow}},
-        {"[FreqrRnage]=[0,8000] ", "", {freqLow}},
-        {",8000]", ",8000x]", {wrong("high limit of [FreqrRnage]")}},
-        {"[-160.0,", "[nan,", {wrong("low limit of [dBRnage]")}},
-        {",0.0]", ",-inf]", {wrong("high limit of [dBRnage]")}},
+        {"[SsftSize]=4096", "[SsftSize]=x [NoiseParameter]=x",
+         wrong("", "[SsftSize]", "256, 512, 1024, 2048, 4096, 8192, 16384 or 32768.")},
+        {"[Interval]=512", "[Interval]=0", interval},
+        {"[RepeatTimes]=853", "[RepeatTimes]=0", repeat},
+        {"[RepeatTimes]=853", "[RepeatTimes]=4294967297", repeat},
+        {"[RepeatTimes]=853", "[RepeatTimes]=4194297", repeat}, // 4194296 x 512 + 4096 > 2^31-1
+        {"=0.0005000000", "=1e-50", noise},   // 0 as a float
+        {"=0.0005000000", "=1e39", noise},    // inf as a float
+        {"=0.0005000000", "=1e-11", noise},   // shown as 0.0000000000
+        {"[FreqrRnage]=[0,", "[FreqrRnage]=[a,", freqLow},
+        {"[FreqrRnage]=[0,8000] ", "", freqLow},
+        {",8000]", ",8000x]", wrong("high limit of ", "[FreqrRnage]", hz)},
+        {"[-160.0,", "[nan,", wrong("low limit of ", "[dBRnage]", db)},
+        {",0.0]", ",-inf]", wrong("high limit of ", "[dBRnage]", db)},
     };
     // clang-format on
     for (const auto& c : cases) {

@@ -222,8 +222,10 @@ TEST_F(ConfirmTest, OnlyChangedSizesRebuild) {
 TEST_F(ConfirmTest, WrongValuesBringTheOldTextBack) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     const std::string original = block();
-    EXPECT_EQ(confirmWith("[NoiseParameter]=0.0005000000", "[NoiseParameter]=loud"),
-              (Lines{"confirm parameter.", "[NoiseParameter] wrong, back parameter."}));
+    EXPECT_EQ(
+        confirmWith("[NoiseParameter]=0.0005000000", "[NoiseParameter]=loud"),
+        (Lines{"confirm parameter.", "[NoiseParameter] wrong, back parameter.",
+               "[NoiseParameter] must be a number from 0.0000000001 to 3.4e+38, e.g. 0.0005."}));
     EXPECT_EQ(tup(block(), frame->m_wavePara->m_noiseParameter), tup(original, 0.0005f));
 
     workmemory_detail::setArrayAllocator([](size_t) -> double* { return nullptr; });
@@ -238,6 +240,8 @@ TEST_F(ConfirmTest, TooFewFramesForAShortSound) {
     open(dir.file("talk.wav", toneWav(4609.0 / 44100, 44100))); // two frames of 4096, hop 512
     EXPECT_EQ(confirmWith("[RepeatTimes]=1", "[RepeatTimes]=3"),
               (Lines{"confirm parameter.", "parameter confirmed.",
-                     "[ExcutionSize] wrong, back parameter."}));
+                     "[ExcutionSize] wrong, back parameter.",
+                     "[ExcutionSize] = (RepeatTimes - 1) x Interval + SsftSize must be at most the "
+                     "window's 4609 samples."}));
     EXPECT_EQ(frame->m_workPara->m_repeatTimes, 1);
 }
