@@ -165,8 +165,14 @@ int MyFrame::readCommon() {
             std::remove(written.c_str());
         return refuse(lines);
     };
-    if (read.read != CWavPara::resultOK)
-        return refuseConverted(refusalLines(read));
+    if (read.read != CWavPara::resultOK) {
+        std::vector<std::string> lines = refusalLines(read);
+        // A file is there, but neither the reader nor the converter made a sound of it.
+        if (read.read == CWavPara::resultReadError && read.triedConversion &&
+            read.conversion == ConvertResult::unreadable && wxFileExists(wxString::FromUTF8(path)))
+            lines.push_back(utf8(notASoundLine(wxString::FromUTF8(path.c_str()))));
+        return refuseConverted(lines);
+    }
 
     const bool lowRate = wave->m_sampleFreq <= 22049;
     const long ssftSize = lowRate ? 2048 : 4096;

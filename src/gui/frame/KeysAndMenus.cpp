@@ -215,14 +215,21 @@ bool MyFrame::handleKey(int keyCode, int modifiers) {
 // ---------------------------------------------------------------------------
 // Opening by menu, history and drop
 
+wxString MyFrame::notASoundLine(const wxString& path) {
+    return wxFileName(path).GetFullName() +
+           " is not a sound Vocalith reads: open a .wav file or a sound it converts (.flac, "
+           ".ogg, .opus, .aiff, .caf, .mp3, .au, .w64), or the .vlh, .txt or .trn memo file "
+           "beside one.";
+}
+
 bool MyFrame::openPath(const wxString& path) {
     if (busy())
         return false;
+    // The extensions the file dialog offers: other sounds are converted as there.
     const wxString ext = wxFileName(path).GetExt().Lower();
-    if (ext != "wav" && ext != "vlh" && ext != "txt" && ext != "trn") {
-        wxLogMessage("%s is not a sound Vocalith reads: open a 16-bit PCM .wav file, or the "
-                     ".vlh, .txt or .trn memo file beside one.",
-                     wxFileName(path).GetFullName());
+    if (wxSplit("wav vlh txt trn flac ogg opus oga aif aiff aifc caf mp3 au w64", ' ').Index(ext) ==
+        wxNOT_FOUND) {
+        wxLogMessage("%s", notASoundLine(path));
         return false;
     }
     if (!wxFileName::FileExists(path)) {

@@ -161,6 +161,10 @@ void MyFrame::buildLayout() {
     addButton(p, sizerCtrlBtns, ID_Left, "<", wxSize(40, 25), 0);
     m_postext = new wxTextCtrl(p, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
     VOCALITH_REQUIRE(m_postext, "m_postext");
+    // Wide enough for the largest sample number a sound can have, with its time at 8 kHz. The
+    // entry's own padding is not known until it is shown, hence the margin.
+    m_postext->SetMinSize(
+        wxSize(m_postext->GetTextExtent(" 2147483647 - 268435.456[s]  ").x + 40, -1));
     sizerCtrlBtns->Add(m_postext, 1, wxEXPAND);
     addButton(p, sizerCtrlBtns, ID_Rigth, ">", wxSize(40, 25), 0);
     addButton(p, sizerCtrlBtns, ID_RRigth, ">>", wxSize(40, 25), 0);
@@ -333,11 +337,11 @@ void MyFrame::OnQuit(wxCommandEvent&) {
 }
 
 void MyFrame::OnAbout(wxCommandEvent&) {
-    wxMessageBox("Vocalith " VOCALITH_VERSION "\n\nLook at, listen to and annotate recorded speech:\n"
-                 "a voiceprint by the Hamming window and by wideband phase restoration,\n"
-                 "pitch detection, memos, memo tours and export of the sound under them.",
-                 "About Sound Spectrogram with wideband phase restoration",
-                 wxOK | wxICON_INFORMATION, this);
+    wxMessageBox(
+        "Vocalith " VOCALITH_VERSION "\n\nLook at, listen to and annotate recorded speech:\n"
+        "a voiceprint by the Hamming window and by wideband phase restoration,\n"
+        "pitch detection, memos, memo tours and export of the sound under them.",
+        "About Sound Spectrogram with wideband phase restoration", wxOK | wxICON_INFORMATION, this);
 }
 
 void MyFrame::OnSize(wxSizeEvent&) {

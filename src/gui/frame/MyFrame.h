@@ -383,6 +383,8 @@ public:
     void soundOpened(); // the end of a successful open: recent files, focus for the keys
     // Opens a sound or memo file as the file dialog does; false (logged) for other files.
     bool openPath(const wxString& path);
+    // What a refused file is and what opens instead, for the file dialog and a drop alike.
+    static wxString notASoundLine(const wxString& path);
     wxString headingText() const;
     void scrollInTime(long samples); // the stretch, and the window where it must
     void moveToFileEdge(bool end);   // Home and End

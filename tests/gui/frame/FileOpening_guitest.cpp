@@ -112,7 +112,7 @@ TEST_F(OpenTest, RefusedFilesLeaveTheOpenRecordingWorking) {
                              std::vector<int16_t>(4410, 1000)));
     const Lines failed{"wave file reading failed."};
     const std::pair<std::string, Lines> cases[] = {
-        {"RIFF junk", failed},
+        {"RIFF junk", {failed[0], std::string(MyFrame::notASoundLine("bad.wav").utf8_str())}},
         {testwav::header({1, 3}, 0), {failed[0], "channel count 1 or 2."}},
         {testwav::header({1, 1, 44100, 40}, 0), {failed[0], "quat bit 16."}},
         {testwav::header({0x1234, 1, 44100, 16}, 8) + "12345678",

@@ -147,10 +147,20 @@ TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
     pumpEvents();
     EXPECT_EQ(frame->m_fileHistory->GetHistoryFile(0), tone);
     EXPECT_EQ(frame->m_fileHistory->GetHistoryFile(1), ramp);
-    drop->OnDropFiles(0, 0, dropped(dir.path() + "/talk.mp3"));
+    // A dropped file is refused by its name, or like the file dialog's choice once no reader
+    // makes a sound of it.
+    const std::string what = " is not a sound Vocalith reads: open a .wav file or a sound it "
+                             "converts (.flac, .ogg, .opus, .aiff, .caf, .mp3, .au, .w64), or the "
+                             ".vlh, .txt or .trn memo file beside one.";
+    drop->OnDropFiles(0, 0, dropped(dir.path() + "/talk.pdf"));
     pumpEvents();
-    EXPECT_EQ(lastLog(frame), "talk.mp3 is not a sound Vocalith reads: open a 16-bit PCM .wav "
-                              "file, or the .vlh, .txt or .trn memo file beside one.");
+    EXPECT_EQ(lastLog(frame), "talk.pdf" + what);
+    drop->OnDropFiles(0, 0, dropped(dir.file("talk.mp3", "not a sound")));
+    pumpEvents();
+    EXPECT_EQ(lastLog(frame), "talk.mp3" + what);
+    // The largest sample number shows whole, with its time.
+    EXPECT_GE(frame->m_postext->GetSize().x,
+              frame->m_postext->GetSizeFromText(" 2147483647 - 134217.728[s]  ").x);
     wxCommandEvent recent(wxEVT_MENU, MyFrame::ID_RecentFirst + 1);
     frame->ProcessWindowEvent(recent);
     EXPECT_EQ(frame->m_chosenFileName, "ramp.wav");
