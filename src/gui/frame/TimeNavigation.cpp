@@ -340,6 +340,9 @@ void MyFrame::unsetRange() {
     forgetMemoGroup(*this);
     readBasePart();
     m_zoomOffset = 0;
+    // The thumb goes back with the stretch to the window's start.
+    m_sliderSetByProgram = 1;
+    m_slider->SetValue(0);
     Refresh();
     Update();
 }

@@ -268,3 +268,20 @@ TEST_F(NewcomerTest, FitDbRangeIsRememberedAndBracketsTheVoiceprint) {
         frame->m_text->GetValue().Contains(wxString::Format("[dBRnage]=[%.1f,%.1f] ", low, high)));
     EXPECT_EQ(frame->m_paramBackup, frame->m_text->GetValue());
 }
+
+TEST_F(NewcomerTest, SliderFollowsZoomAndMemoMoves) {
+    const auto follows = [&](const char* what) {
+        const CWavPara& wave = *frame->m_wavePara;
+        EXPECT_EQ(frame->m_slider->GetValue(), int(wave.m_cursor / wave.m_samplesPerSliderStep))
+            << what;
+    };
+    frame->shiftSliderPos(30000);
+    frame->addTitle("here", 100, 100);
+    const int title = frame->m_curTitle;
+    for (int k : {int('+'), int(WXK_END), int('-'), int('+')}) {
+        key(k);
+        follows("key");
+    }
+    frame->moveToMemo(title);
+    follows("memo");
+}
