@@ -2,6 +2,7 @@
 
 #include "cli/CliFiles.h"
 #include "engine/memo/MemoListFile.h"
+#include "engine/render/LabelPlacement.h"
 #include "engine/render/LevelMap.h"
 #include "engine/sound/ParameterBlock.h"
 
@@ -194,6 +195,12 @@ void drawPitch(RgbCanvas& pic, const VoiceprintScene& scene, const PictureLayout
 void drawMemos(RgbCanvas& pic, const VoiceprintScene& scene, const PictureLayout& l) {
     const int s = l.scale, ch = charHeight(s);
     pic.setClip(l.plotX, l.plotY, l.plotW, l.plotH);
+    struct Label {
+        std::string text;
+        Rgb colour;
+    };
+    std::vector<Label> labels;
+    std::vector<LabelBox> boxes; // each label with its black margin
     for (const PictureMemo& m : scene.memos) {
         const long c = plotColumnOfSample(scene, l.plotW, m.sample);
         const long r = plotRowOfFreq(scene, l.plotH, m.freq);
@@ -217,9 +224,15 @@ void drawMemos(RgbCanvas& pic, const VoiceprintScene& scene, const PictureLayout
         int tx = x + 2 * s + 4 * s;
         if (tx + w + 2 * s > l.plotX + l.plotW)
             tx = x - 2 * s - 4 * s - w; // no room on the right: the left side
-        const int ty = y - ch / 2;
-        pic.fillRect(tx - 2 * s, ty - 2 * s, w + 4 * s, ch + 4 * s, kBlack);
-        pic.text(tx, ty, text, colour, s);
+        labels.push_back({text, colour});
+        boxes.push_back({tx - 2 * s, y - ch / 2 - 2 * s, w + 4 * s, ch + 4 * s});
+    }
+    // Memos close in time and frequency would print their texts over each other.
+    separateLabels(boxes, l.plotY, l.plotY + l.plotH);
+    for (size_t i = 0; i < labels.size(); ++i) {
+        const LabelBox& b = boxes[i];
+        pic.fillRect(b.x, b.y, b.w, b.h, kBlack);
+        pic.text(b.x + 2 * s, b.y + 2 * s, labels[i].text, labels[i].colour, s);
     }
     pic.resetClip();
 }

@@ -4,6 +4,7 @@
 #include <wx/filedlg.h>
 
 #include "engine/render/AxisTicks.h"
+#include "engine/render/LabelPlacement.h"
 #include "gui/frame/FrameHelpers.h"
 #include "support/Dialogs.h"
 #include "support/SoundFiles.h"
@@ -188,6 +189,30 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
     ASSERT_EQ(freq.size(), 5u);
     EXPECT_EQ(freq[1].label, "2000Hz");
     EXPECT_TRUE(roundTicks(2.0, 1.0, 400, 70, "s").empty());
+
+    // Labels go below or above the earlier ones they would cover, within 0 .. 100; one with no
+    // free place keeps its own.
+    std::vector<LabelBox> labels{{0, 10, 50, 20}, {10, 15, 50, 20}, {100, 10, 20, 20},
+                                 {0, 75, 50, 20}, {0, 40, 50, 20},  {0, 80, 50, 30}};
+    separateLabels(labels, 0, 100);
+    std::vector<int> ys;
+    for (const LabelBox& b : labels)
+        ys.push_back(b.y);
+    EXPECT_EQ(ys, (std::vector<int>{10, 30, 10, 75, 50, 80}));
+    // So do memos close together on the voiceprint.
+    frame->addTitle("title", 300, 100);
+    frame->addTerm("one", 300, 104);
+    frame->addTerm("two", 302, 108);
+    frame->m_canvasPanel->m_plotKind = 2;
+    frame->reAddMemo();
+    const wxList& shapes = frame->m_canvasPanel->m_shapeList;
+    ASSERT_EQ(shapes.GetCount(), 3u);
+    const auto rect = [&](int i) {
+        const auto* shape = static_cast<DragShape*>(shapes.Item(i)->GetData());
+        return wxRect(shape->m_pos, shape->m_bitmap.GetSize());
+    };
+    EXPECT_FALSE(rect(0).Intersects(rect(1)) || rect(0).Intersects(rect(2)) ||
+                 rect(1).Intersects(rect(2)));
 
     // What painting adds over each back buffer: labels along the bottom of the waveform, and on
     // the voiceprint's left beside the 2000 Hz row (row 152 of a 204-pixel panel).
