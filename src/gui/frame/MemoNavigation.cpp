@@ -1,3 +1,4 @@
+#include <optional>
 #include <vector>
 
 #include "engine/analysis/CWorkMemory.h"
@@ -65,32 +66,46 @@ CArchMemo* recordOf(wxObject* item) {
     return static_cast<CArchMemo*>(item);
 }
 
-void moveStep(MyFrame& f, int title, bool forward) {
-    if (f.navigationBlocked() || f.m_titleTermLists.IsEmpty())
+// A move the user asked for shows the group over the voiceprint of its view, as the tour does,
+// instead of over the level spectrum; the computation's end plays the view once. A move that
+// failed, or a view with nothing to compute, plays at once.
+void showOverVoiceprint(MyFrame& f, int title) {
+    if (f.m_curTitle != title || !f.m_workPara->m_wave || f.m_voiceprintRunning) {
+        playOnce(f);
         return;
+    }
+    wxGetApp().m_dataLock.Lock();
+    f.calcSSFTBase(); // the lock goes back when the computation's end has been handled
+}
+
+// The group a step lands on, if any; the voiceprint is left to the caller, once the busy flag
+// is down (a voiceprint finished under it would draw the tour's pitch too).
+std::optional<int> stepTo(MyFrame& f, int title, bool forward) {
     BusyScope busy(f);
     f.readPriorLimit();
     for (size_t slot : visitOrder(f.slotOfTitle(title), f.memoSlotCount(), forward)) {
         const CArchMemo* sub = f.subMemoAt(slot);
         if (!sub) {
             wxLogMessage(kListWrong);
-            return;
+            return std::nullopt;
         }
         if (sub->GetMemoPrior() <= f.m_priorLimit) {
             f.moveToBase(sub->m_titleNo);
-            playOnce(f);
-            return;
+            return sub->m_titleNo;
         }
     }
     wxLogMessage(kNotFound);
+    return std::nullopt;
 }
 
-void search(MyFrame& f, bool forward) {
-    if (f.navigationBlocked())
+void moveStep(MyFrame& f, int title, bool forward) {
+    if (f.navigationBlocked() || f.m_titleTermLists.IsEmpty())
         return;
-    const wxString text = f.m_searchtext ? f.m_searchtext->GetValue() : wxString();
-    if (text.IsEmpty() || f.m_titleTermLists.IsEmpty())
-        return;
+    if (const std::optional<int> moved = stepTo(f, title, forward))
+        showOverVoiceprint(f, *moved);
+}
+
+std::optional<int> searchHit(MyFrame& f, const wxString& text, bool forward) {
     BusyScope busy(f);
     f.readPriorLimit();
     const int from = f.m_curTitle != -1 ? f.m_curTitle : f.m_prevTitle;
@@ -100,7 +115,7 @@ void search(MyFrame& f, bool forward) {
         const CArchMemo* sub = f.subMemoAt(slot);
         if (!sub) {
             wxLogMessage(kListWrong);
-            return;
+            return std::nullopt;
         }
         if (sub->GetMemoPrior() > f.m_priorLimit)
             continue;
@@ -118,11 +133,11 @@ void search(MyFrame& f, bool forward) {
     }
     if (!found) {
         wxLogMessage("%s", text + " : not found.");
-        return;
+        return std::nullopt;
     }
     if (hit == f.m_curTitle) {
         wxLogMessage("%s", text + " : found, but same title. not move.");
-        return;
+        return std::nullopt;
     }
     wxLogMessage("%s", text + " : found.");
     wxCommandEvent stop;
@@ -132,7 +147,18 @@ void search(MyFrame& f, bool forward) {
     f.m_canvasPanel->redrawdB();
     f.m_canvasPanelSub->redrawWaveSub();
     f.m_canvasPanelSub2->redrawWave();
-    f.moveToMemo(hit);
+    f.moveToBase(hit);
+    return hit;
+}
+
+void search(MyFrame& f, bool forward) {
+    if (f.navigationBlocked())
+        return;
+    const wxString text = f.m_searchtext ? f.m_searchtext->GetValue() : wxString();
+    if (text.IsEmpty() || f.m_titleTermLists.IsEmpty())
+        return;
+    if (const std::optional<int> hit = searchHit(f, text, forward))
+        showOverVoiceprint(f, *hit);
 }
 
 } // namespace
@@ -243,7 +269,7 @@ void MyFrame::moveToMemo(int title) {
     if (m_voiceprintRunning)
         return;
     moveToBase(title);
-    playOnce(*this);
+    showOverVoiceprint(*this, title);
 }
 
 void MyFrame::moveToLatestMemo() {
@@ -263,8 +289,10 @@ void MyFrame::movePreviousMemo(int title) {
 void MyFrame::moveToMemoFromEvent(wxCommandEvent& event) {
     // While a computation runs, m_dataLock is already held on this thread's behalf.
     if (!tourEventStale(event) && !m_voiceprintRunning) {
+        // The tour's own pace: this step plays at once, without a voiceprint.
         wxMutexLocker lock(wxGetApp().m_dataLock);
-        moveToMemo(event.GetInt());
+        moveToBase(event.GetInt());
+        playOnce(*this);
     }
     tourMoveHandled(event);
 }

@@ -9,6 +9,11 @@ protected:
         frame->m_searchtext->SetValue(text);
         wxCommandEvent press(wxEVT_BUTTON, forward ? ID_SearchRigth : ID_SearchLeft);
         frame->ProcessWindowEvent(press);
+        settle();
+    }
+    // A move shows its group over the voiceprint of its view, which plays once when done.
+    void settle() {
+        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
     }
 };
 
@@ -31,6 +36,7 @@ TEST_F(MemoNavTest, NextAndPreviousVisitTheirOrdersAndPlayOnce) {
     for (const auto& [limit, next, from] : moves) {
         frame->m_priorlimit->SetSelection(limit);
         next ? frame->moveNextMemo(from) : frame->movePreviousMemo(from);
+        settle();
         titles.push_back(frame->m_curTitle);
     }
     EXPECT_EQ(titles, (std::vector<int>{0, 1, 3, 3, 1, 3, 1, 1}));
@@ -55,6 +61,7 @@ TEST_F(MemoNavTest, SearchMovesToTheFirstSlotWithAHitInItsOrder) {
     frame->addTerm("beta two", 60, 60);
     addGroup(8000, "delta");
     frame->moveToMemo(0);
+    settle();
     sound.recorder.plays.clear();
 
     searchFor("beta", true); // from slot 0: 1 (two hits), 2, 0
@@ -85,12 +92,16 @@ TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
     DragShape* shape = shapeAt(frame->m_canvasPanel->m_shapeList, 0);
     EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_cursor, shape->m_pos, term->m_relY),
               tup(title, 20000, wxPoint(300, 300) - shape->m_bitmap.GetSize() / 2, 0.75f));
+    settle();
+    EXPECT_EQ(tup(frame->m_canvasPanel->m_plotKind, frame->m_canvasPanel->m_shapeList.GetCount()),
+              tup(2, size_t(2)));
 
     // A view from a damaged or foreign list lands inside the sound.
     CArchMemo* param = frame->paramMemoAt(0);
     param->m_viewStart = 5000000;
     param->m_viewCursor = -7;
     frame->moveToMemo(title);
+    settle();
     EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_windowStart, frame->m_wavePara->m_cursor),
               tup(title, 0, 32000));
 
