@@ -152,8 +152,7 @@ ParsedParameters wrongValue(ParsedParameters p, const std::string& which, const 
                   {which + key + " wrong, back parameter.", key + " must be " + valid});
 }
 
-const char* const kFreqValid =
-    "two whole numbers of Hz, [low,high], from 0 to half the sampling frequency.";
+const char* const kFreqValid = "two whole numbers of Hz, [low,high], 0 to half the sampling rate.";
 const char* const kDbValid = "two numbers of dB, [low,high], the high one at most 0.0.";
 
 } // namespace
@@ -215,7 +214,7 @@ ParsedParameters parseParameterBlock(const std::string& text) {
         p.senseMode = 1;
     } else {
         return wrongValue(p, "", "[SenseMode]",
-                          "\" normal\" or \" fine\", one space after the \"=\".");
+                          "\" normal\" or \" fine\" (a space after the \"=\").");
     }
 
     if (!valueOf(text, "[SsftSize]=", value) || !toInt32(value, p.ssftSize))
@@ -242,7 +241,7 @@ ParsedParameters parseParameterBlock(const std::string& text) {
         !std::isfinite(noise) || noise <= 0.0 || noise > double(FLT_MAX) || float(noise) <= 0.0f ||
         noiseText(float(noise)) == "0.0000000000")
         return wrongValue(p, "", "[NoiseParameter]",
-                          "a number from 0.0000000001 to 3.4e+38, e.g. 0.0005.");
+                          "a number from 1e-10 to 3.4e+38, e.g. 0.0005.");
     p.noiseParameter = float(noise);
 
     // Without both brackets and the comma neither limit can be read; the low one is named.

@@ -75,19 +75,17 @@ TEST(ParameterBlock, RefusesValuesWithTheKeysMessage) {
     auto wrong = [](const std::string& which, const std::string& key, const std::string& valid) {
         return Lines{which + key + " wrong, back parameter.", key + " must be " + valid};
     };
-    const std::string hz = "two whole numbers of Hz, [low,high], from 0 to half the sampling "
-                           "frequency.",
+    // clang-format off
+    const std::string hz = "two whole numbers of Hz, [low,high], 0 to half the sampling rate.",
                       db = "two numbers of dB, [low,high], the high one at most 0.0.";
     const Lines sense = wrong("", "[SenseMode]",
-                              "\" normal\" or \" fine\", one space after the \"=\"."),
-                repeat = wrong("", "[RepeatTimes]",
-                               "a whole number of frames, at least 1, with "
+                              "\" normal\" or \" fine\" (a space after the \"=\")."),
+                repeat = wrong("", "[RepeatTimes]", "a whole number of frames, at least 1, with "
                                "(RepeatTimes - 1) x Interval + SsftSize at most 2147483647."),
-                noise = wrong("", "[NoiseParameter]",
-                              "a number from 0.0000000001 to 3.4e+38, e.g. 0.0005."),
+                noise = wrong("", "[NoiseParameter]", "a number from 1e-10 to 3.4e+38, e.g. 0.0005"
+                              "."),
                 interval = wrong("", "[Interval]", "a whole number of samples, at least 1."),
                 freqLow = wrong("low limit of ", "[FreqrRnage]", hz);
-    // clang-format off
     const struct { const char* from; const char* to; Lines errors; } cases[] = {
         {"= normal ", "=fine ", sense},
         {"[SsftSize]=4096", "[SsftSize]=3000",

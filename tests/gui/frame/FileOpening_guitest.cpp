@@ -222,10 +222,9 @@ TEST_F(ConfirmTest, OnlyChangedSizesRebuild) {
 TEST_F(ConfirmTest, WrongValuesBringTheOldTextBack) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     const std::string original = block();
-    EXPECT_EQ(
-        confirmWith("[NoiseParameter]=0.0005000000", "[NoiseParameter]=loud"),
-        (Lines{"confirm parameter.", "[NoiseParameter] wrong, back parameter.",
-               "[NoiseParameter] must be a number from 0.0000000001 to 3.4e+38, e.g. 0.0005."}));
+    EXPECT_EQ(confirmWith("[NoiseParameter]=0.0005000000", "[NoiseParameter]=loud"),
+              (Lines{"confirm parameter.", "[NoiseParameter] wrong, back parameter.",
+                     "[NoiseParameter] must be a number from 1e-10 to 3.4e+38, e.g. 0.0005."}));
     EXPECT_EQ(tup(block(), frame->m_wavePara->m_noiseParameter), tup(original, 0.0005f));
 
     workmemory_detail::setArrayAllocator([](size_t) -> double* { return nullptr; });
