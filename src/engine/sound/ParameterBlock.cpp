@@ -145,7 +145,7 @@ ParsedParameters failed(ParsedParameters p, std::vector<std::string> lines) {
     return p;
 }
 
-// The designed message, then a line of ours naming the values the field takes.
+// The usual message, then a line naming the values the field takes.
 ParsedParameters wrongValue(ParsedParameters p, const std::string& which, const std::string& key,
                             const std::string& valid) {
     return failed(std::move(p),

@@ -337,11 +337,11 @@ void MyFrame::OnQuit(wxCommandEvent&) {
 }
 
 void MyFrame::OnAbout(wxCommandEvent&) {
-    wxMessageBox(
-        "Vocalith " VOCALITH_VERSION "\n\nLook at, listen to and annotate recorded speech:\n"
-        "a voiceprint by the Hamming window and by wideband phase restoration,\n"
-        "pitch detection, memos, memo tours and export of the sound under them.",
-        "About Sound Spectrogram with wideband phase restoration", wxOK | wxICON_INFORMATION, this);
+    wxMessageBox("Vocalith " VOCALITH_VERSION "\n\nLook at, listen to and annotate recorded speech:\n"
+                 "a voiceprint by the Hamming window and by wideband phase restoration,\n"
+                 "pitch detection, memos, memo tours and export of the sound under them.",
+                 "About Sound Spectrogram with wideband phase restoration",
+                 wxOK | wxICON_INFORMATION, this);
 }
 
 void MyFrame::OnSize(wxSizeEvent&) {
