@@ -386,26 +386,15 @@ void MyFrame::bindNewcomerAids() {
     m_slider->SetToolTip("Where the analysed stretch lies in the window");
 
     // Empty or unreadable boxes: the designed buttons do nothing then; the log says why.
-    Bind(
-        wxEVT_BUTTON,
-        [this](wxCommandEvent& e) {
-            e.Skip();
-            long d = 0;
-            if (!m_jumptext->GetValue().ToLong(&d, 10))
-                wxLogMessage("jump distance \"%s\" is not a number of samples (e.g. 441000).",
-                             m_jumptext->GetValue());
-        },
-        ID_LLLLeft);
-    Bind(
-        wxEVT_BUTTON,
-        [this](wxCommandEvent& e) {
-            e.Skip();
-            long d = 0;
-            if (!m_jumptext->GetValue().ToLong(&d, 10))
-                wxLogMessage("jump distance \"%s\" is not a number of samples (e.g. 441000).",
-                             m_jumptext->GetValue());
-        },
-        ID_RRRRigth);
+    const auto jumpChecked = [this](wxCommandEvent& e) {
+        e.Skip();
+        long d = 0;
+        if (!m_jumptext->GetValue().ToLong(&d, 10))
+            wxLogMessage("jump distance \"%s\" is not a number of samples (e.g. 441000).",
+                         m_jumptext->GetValue());
+    };
+    Bind(wxEVT_BUTTON, jumpChecked, ID_LLLLeft);
+    Bind(wxEVT_BUTTON, jumpChecked, ID_RRRRigth);
     Bind(
         wxEVT_BUTTON,
         [this](wxCommandEvent& e) {
