@@ -143,6 +143,9 @@ void myCanvasPanel::drawdBBase(int x, int y, int w, int h) {
         wxMemoryDC dc(*m_camvasBitmap);
         crispLines(dc);
         dc.SetBackground(*wxWHITE_BRUSH);
+        // The curve's lowest rows and the pitch ticks lie outside the frame rectangle: without
+        // a clear they would outlive the picture they belong to.
+        dc.Clear();
         drawFrame(dc, x, y, w, h);
         if (!m_levelData)
             return;

