@@ -20,11 +20,11 @@ import time
 import numpy
 
 
-def synthetic_voice(path, seconds, rate=44100, seed=0):
+def synthetic_voice(path, seconds, rate=44100, which=0):
     """Harmonic bursts with a wandering pitch and pauses, a little noise under everything."""
-    rng = numpy.random.default_rng(seed)
+    rng = numpy.random.default_rng(which)
     t = numpy.arange(int(seconds * rate)) / rate
-    f0 = 140 + 40 * numpy.sin(2 * numpy.pi * 0.3 * t + seed)
+    f0 = 140 + 40 * numpy.sin(2 * numpy.pi * 0.3 * t + which)
     phase = 2 * numpy.pi * numpy.cumsum(f0) / rate
     voice = sum(numpy.sin(k * phase) / k for k in range(1, 12))
     gate = (numpy.sin(2 * numpy.pi * 0.7 * t) > -0.3).astype(float)
@@ -62,7 +62,7 @@ def main():
         files = []
         for k in range(8):
             files.append(os.path.join(corpus, f"talk{k}.wav"))
-            synthetic_voice(files[-1], 20.0, seed=k)
+            synthetic_voice(files[-1], 20.0, which=k)
         print("load average before: %.1f %.1f %.1f on %d cores (the figures below assume the "
               "cores are free)" % (*os.getloadavg(), os.cpu_count()))
         one, one_cpu = batch_seconds(build, corpus, os.path.join(tmp, "out1"), 1)
