@@ -30,7 +30,7 @@ class BatchTest(unittest.TestCase):
         self.addCleanup(tmp.cleanup)
         self.root = tmp.name
         self.corpus = os.path.join(self.root, "corpus")
-        self.good = {"a/one.wav": 2.0, "a/b/two.wav": 3.0, "three.wav": 1.5}
+        self.good = {"a/one.wav": 2.0, "a/b/two.wav": 3.0, "three.wav": 1.5, "four.aiff": 1.0}
         for rel, seconds in self.good.items():
             write_wav(os.path.join(self.corpus, rel), seconds)
         with open(os.path.join(self.corpus, "a", "broken.wav"), "wb") as f:
@@ -107,7 +107,7 @@ class BatchTest(unittest.TestCase):
         done = self.batch(out, "--workers", "2")
         self.assertEqual(done.returncode, 1, done.stderr)
         rows = self.check_outputs(out)
-        self.assertEqual(sum(r["status"] == "ok" for r in rows.values()), 3)
+        self.assertEqual(sum(r["status"] == "ok" for r in rows.values()), len(self.good))
         for rel, mtime in kept.items():
             self.assertEqual(os.stat(os.path.join(out, rel)).st_mtime_ns, mtime)
             self.assertEqual(rows[rel[:-10]]["message"], "up to date")

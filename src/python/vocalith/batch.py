@@ -2,7 +2,8 @@
 
     python3 -m vocalith.batch CORPUS_DIR OUT_DIR [--scheduler ADDRESS] [--workers N] [--fine]
 
-Every WAV file under CORPUS_DIR (recursively) becomes OUT_DIR/<relative path>.pitch.csv, the
+Every sound file under CORPUS_DIR (recursively: WAV, and FLAC, Ogg, AIFF, CAF and MP3, which are
+converted to 16 bits in memory) becomes OUT_DIR/<relative path>.pitch.csv, the
 same bytes as ``vocalith-cli pitch FILE --whole`` prints, and OUT_DIR/summary.csv gets one row
 per file. A file that cannot be analysed is a row with status "error"; the run goes on.
 Outputs newer than their input are kept, so a run that was stopped resumes where it was. Every
@@ -24,8 +25,8 @@ import time
 
 SUMMARY_FIELDS = ["path", "status", "seconds", "frames", "voiced_frames", "median_pitch_hz",
                   "message"]
-# The suffixes taken as sound files; others join here once the reader opens them.
-AUDIO_SUFFIXES = (".wav",)
+# The suffixes taken as sound files: WAV, and what opens converted to 16 bits.
+AUDIO_SUFFIXES = (".wav", ".flac", ".ogg", ".oga", ".opus", ".aif", ".aiff", ".caf", ".mp3")
 _TEMPORARY_SUFFIX = ".partial"
 
 
