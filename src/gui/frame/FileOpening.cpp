@@ -25,11 +25,10 @@ KindAt kindOfPath(const wxString& path) {
     const std::pair<const char*, MyFrame::FileKind> kinds[] = {{".vlh", MyFrame::fileMemoList},
                                                                {".txt", MyFrame::fileMemoText},
                                                                {".trn", MyFrame::fileTranscript}};
-    const size_t slash = path.rfind('/');
-    const size_t nameStart = slash == wxString::npos ? 0 : slash + 1;
+    // Only the name's own ending counts, never a folder's ("take.trn.d/talk.wav" is a WAV).
     for (const auto& [ext, kind] : kinds) {
         const size_t pos = path.rfind(ext);
-        if (pos != wxString::npos && pos >= nameStart && pos + 4 == path.length())
+        if (pos != wxString::npos && pos + 4 == path.length())
             return {kind, pos};
     }
     return {};
