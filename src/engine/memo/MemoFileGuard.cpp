@@ -1,5 +1,7 @@
 #include "engine/memo/MemoFileGuard.h"
 
+#include "engine/sound/OutputFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,19 +12,6 @@ namespace {
 
 // Tried names are bounded so that a folder full of backups cannot keep the save looping.
 const int kMostNames = 10000;
-
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -76,7 +65,7 @@ std::string writeUnderFreeName(const std::function<std::string(int)>& nameFor,
                 continue;
             return std::string();
         }
-        bool ok = writeAll(fd, bytes);
+        bool ok = writeEveryByte(fd, bytes.data(), bytes.size());
         ok = fsync(fd) == 0 && ok;
         ok = close(fd) == 0 && ok;
         if (ok)

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "engine/sound/OutputFile.h"
 #include "engine/sound/WavHeader.h"
 
 namespace {
@@ -94,27 +95,9 @@ void appendLittleEndian(std::vector<unsigned char>& bytes, const int16_t* sample
     }
 }
 
-bool writeAll(int fd, const unsigned char* data, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, data, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        data += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
 bool exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0; // a dangling link is a name in use too
-}
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // The file's name without its folder and without its extension.
@@ -175,7 +158,7 @@ Written writeConverted(const std::string& source, const std::string& target,
     (void)fchmod(fd, 0666 & ~mask); // mkstemp makes it private; a failure only keeps it so
 
     unsigned char header[kWavHeaderBytes] = {};
-    bool ok = writeAll(fd, header, sizeof header);
+    bool ok = writeEveryByte(fd, header, sizeof header);
     const int64_t limit = maxFrames(d.channels());
     int64_t frames = 0;
     std::vector<int16_t> block;
@@ -191,7 +174,7 @@ Written writeConverted(const std::string& source, const std::string& target,
         frames += n;
         bytes.clear();
         appendLittleEndian(bytes, block.data(), size_t(n) * size_t(d.channels()));
-        ok = writeAll(fd, bytes.data(), bytes.size());
+        ok = writeEveryByte(fd, bytes.data(), bytes.size());
     }
     const auto dataBytes = uint32_t(frames * 2 * d.channels());
     writeWavHeader(header, dataBytes, d.rate(), 16, int16_t(d.channels()));
@@ -211,11 +194,7 @@ Written writeConverted(const std::string& source, const std::string& target,
             return unsupported || errno == EEXIST ? Written::nameTaken : Written::folderRefused;
         }
     }
-    const int dir = open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        (void)fsync(dir);
-        close(dir);
-    }
+    syncFolderOf(target);
     return Written::ok;
 }
 
@@ -309,7 +288,7 @@ WavConversion convertBeside(const std::string& source, const std::string& cacheF
             return out;
     }
     const std::string base = baseNameOf(source);
-    const std::string folders[] = {folderOf(source), cacheFolder};
+    const std::string folders[] = {folderOfPath(source), cacheFolder};
     for (const std::string& folder : folders) {
         out.inCache = &folder != &folders[0];
         if (out.inCache && !makeFolders(folder))

@@ -40,13 +40,6 @@ const size_t kTemporaryMarkLength = 5;
 const size_t kTemporaryTail = 6;
 const char kTailCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".")
-           : slash == 0               ? std::string("/")
-                                      : path.substr(0, slash);
-}
-
 std::string nameOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -80,7 +73,7 @@ bool isTemporaryTail(const std::string& tail) {
 // Temporaries for the same target that a killed write left. Only regular files of exactly our
 // pattern go, never the name just used or anything reached through a link.
 void removeStaleTemporaries(const std::string& target, const std::string& justUsed) {
-    const std::string folder = folderOf(target);
+    const std::string folder = folderOfPath(target);
     const std::string prefix = nameOf(target) + kTemporaryMark;
     const std::string used = nameOf(justUsed);
     DIR* dir = opendir(folder.c_str());
@@ -150,15 +143,6 @@ private:
     bool m_wasPending = false;
 };
 
-// Makes the rename itself durable. The new file is in place by now, so a folder that cannot be
-// synced (some file systems refuse) changes nothing to report.
-void syncFolder(const std::string& path) {
-    const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)fsync(dir);
-        ::close(dir);
-    }
-}
 
 } // namespace
 
@@ -290,7 +274,7 @@ COutputFile::resultOutput COutputFile::commit() {
     }
     const std::string used = m_temporary;
     m_temporary.clear();
-    syncFolder(m_target.path);
+    syncFolderOf(m_target.path);
     removeStaleTemporaries(m_target.path, used);
     return outputOk;
 }
@@ -316,4 +300,33 @@ COutputFile::resultOutput writeOutputFile(const std::string& path, const std::st
     if (result == COutputFile::outputKeptTemporary)
         temporaryPath = file.temporaryPath();
     return result;
+}
+
+std::string folderOfPath(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".")
+           : slash == 0               ? std::string("/")
+                                      : path.substr(0, slash);
+}
+
+bool writeEveryByte(int fd, const void* data, size_t count) {
+    const char* bytes = static_cast<const char*>(data);
+    while (count > 0) {
+        const ssize_t n = ::write(fd, bytes, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        count -= size_t(n);
+    }
+    return true;
+}
+
+void syncFolderOf(const std::string& path) {
+    const int dir = ::open(folderOfPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)fsync(dir);
+        ::close(dir);
+    }
 }

@@ -82,6 +82,16 @@ COutputFile::resultOutput writeOutputFile(const std::string& path, const std::st
                                           std::string& temporaryPath,
                                           bool keepBesideFolder = false);
 
+// Small pieces every writer of files shares.
+// The folder part of a path: "." for a bare name, "/" for a file in the root.
+std::string folderOfPath(const std::string& path);
+// Every byte to fd, an interrupted write tried again; false when a write fails or takes nothing
+// (a full disk may say so).
+bool writeEveryByte(int fd, const void* data, size_t count);
+// Syncs the folder holding `path`, so a rename into it is durable. Some file systems refuse;
+// the file is in place by then, so there is nothing to report.
+void syncFolderOf(const std::string& path);
+
 namespace outputfile_detail {
 // The system calls by which COutputFile writes and puts its file in place (a null member, or a
 // null table, uses the system's own), so that tests can make each of them fail: a disk that

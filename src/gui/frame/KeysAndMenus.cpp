@@ -385,7 +385,7 @@ void MyFrame::bindNewcomerAids() {
     m_jumptext->SetToolTip("Jump distance in samples for \"<<<<\" and \">>>>\"");
     m_slider->SetToolTip("Where the analysed stretch lies in the window");
 
-    // Empty or unreadable boxes: the designed buttons do nothing then; the log says why.
+    // Empty or unreadable boxes: the buttons themselves do nothing then; the log says why.
     const auto jumpChecked = [this](wxCommandEvent& e) {
         e.Skip();
         long d = 0;
