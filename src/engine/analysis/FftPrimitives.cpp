@@ -77,13 +77,18 @@ namespace kernels_avx512 {
 
 struct Kernels {
     void (*reversed)(const FftTables&, double*, double*, bool);
+    void (*real)(const FftTables&, double*, double*);
     void (*block)(const FftTables&, double*, double*, int);
+    void (*phases)(const double*, const double*, double, int, double*);
 };
-const Kernels kPlain{kernels_plain::reversedKernel, kernels_plain::blockKernel};
+#define KERNELS_OF(ns)                                                                             \
+    { ns::reversedKernel, ns::realReversedKernel, ns::blockKernel, ns::rowPhasesKernel }
+const Kernels kPlain KERNELS_OF(kernels_plain);
 #if defined(__x86_64__)
-const Kernels kAvx2{kernels_avx2::reversedKernel, kernels_avx2::blockKernel};
-const Kernels kAvx512{kernels_avx512::reversedKernel, kernels_avx512::blockKernel};
+const Kernels kAvx2 KERNELS_OF(kernels_avx2);
+const Kernels kAvx512 KERNELS_OF(kernels_avx512);
 #endif
+#undef KERNELS_OF
 
 bool supported(FftKernel k) {
 #if defined(__x86_64__)
@@ -154,6 +159,9 @@ bool buildTables(int n, FftTables& t) {
         t.hamming.assign(n, 0.0);
         for (int i = 0; i < n; ++i)
             t.hamming[i] = windowValue(i, n - 1, 1);
+        t.hammingRev.assign(n, 0.0);
+        for (int i = 0; i < n; ++i)
+            t.hammingRev[i] = t.hamming[t.bitrev[i]];
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -197,22 +205,21 @@ void transformReversed(const FftTables& t, double* x, double* y, bool inverse) {
     g_kernels.load(std::memory_order_relaxed)->reversed(t, x, y, inverse);
 }
 
+void realTransformReversed(const FftTables& t, double* x, double* y) {
+    g_kernels.load(std::memory_order_relaxed)->real(t, x, y);
+}
+
 void forwardBlock(const FftTables& t, double* X, double* Y, int width) {
     g_kernels.load(std::memory_order_relaxed)->block(t, X, Y, width);
 }
 
+void rowPhases(const double* re, const double* im, double scale, int count, double* phase) {
+    g_kernels.load(std::memory_order_relaxed)->phases(re, im, scale, count, phase);
+}
+
 double phaseOf(double re, double im, double p) {
-    if (p <= 1e-16)
-        return 0.0;
-    if (re > 0.0)
-        return std::atan(im / re);
-    if (re < 0.0) {
-        double a = std::atan(im / re) + M_PI;
-        if (a > M_PI)
-            a -= 2.0 * M_PI;
-        return a;
-    }
-    return im > 0.0 ? M_PI / 2.0 : -M_PI / 2.0;
+    // atan only where the rule reads it: it is the costly part.
+    return phaseFromAtan(re, im, p, p > 1e-16 && re != 0.0 ? std::atan(im / re) : 0.0);
 }
 
 } // namespace spectral_detail

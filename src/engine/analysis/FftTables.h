@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct FftTables {
     std::vector<int> bitrev;           // make_bitrev, n values
     std::vector<double> twC, twS;      // per span k, at offset k - 1: table[h + n/4], table[h]
     std::vector<double> hamming;       // the type 1 window of length n
+    std::vector<double> hammingRev;    // hamming[bitrev[i]], for loading in bit-reversed order
 };
 
 // Largest n whose tables are cached for the life of the process.
@@ -33,13 +35,19 @@ void transform(const FftTables& t, double* x, double* y, bool inverse);
 // transform without the bit-reversal swaps, for input already loaded in bit-reversed order.
 void transformReversed(const FftTables& t, double* x, double* y, bool inverse);
 
+// The forward transform of real input in bit-reversed order (y all zero): bins 0 .. n/2 with the
+// bits transformReversed gives them, bar the sign of zeros, for about half the work. The entries
+// above n/2 (the conjugates) are left unspecified.
+void realTransformReversed(const FftTables& t, double* x, double* y);
+
 // The butterflies of a forward transform on `width` independent transforms at once, stored
 // X[j * width + q] for bin j of transform q; the input must already be in bit-reversed order.
 // The division by n is left to the caller, who divides only the bins it reads.
 void forwardBlock(const FftTables& t, double* X, double* Y, int width);
 
-// The forward transform of sig[0 .. t.n-1] times the Hamming window into re and im, with the
-// arithmetic of WindowFunction followed by fft (the samples are loaded in bit-reversed order).
+// Bins 0 .. n/2 of the forward transform of sig[0 .. t.n-1] times the Hamming window into re and
+// im, with the arithmetic of WindowFunction followed by fft (the samples are loaded in
+// bit-reversed order); the entries above n/2 are left unspecified.
 void hammingSpectrum(const FftTables& t, const double* sig, double* re, double* im);
 
 // The instruction sets the transforms are built for; the best the processor has is used unless a
@@ -49,7 +57,22 @@ enum class FftKernel { automatic, plain, avx2, avx512 };
 // changed, when the processor lacks that instruction set.
 bool useFftKernel(FftKernel kernel);
 
+// The phase rule of PowAndPhs for one bin of power p = re*re + im*im, given a = atan(im / re)
+// (read only where re is not 0 and p is above the floor). Written without early returns so that
+// a loop over many bins can compute every case and select, instead of guessing branches.
+inline double phaseFromAtan(double re, double im, double p, double a) {
+    const double shifted = a + M_PI;
+    const double left = shifted > M_PI ? shifted - 2.0 * M_PI : shifted;
+    const double axis = im > 0.0 ? M_PI / 2.0 : -M_PI / 2.0;
+    const double phase = re > 0.0 ? a : re < 0.0 ? left : axis;
+    return p <= 1e-16 ? 0.0 : phase;
+}
+
 // Phase of one bin exactly as PowAndPhs computes it, given its power p = re*re + im*im.
 double phaseOf(double re, double im, double p);
+
+// phase[q] = phaseOf(x, y, x*x + y*y) with x = re[q] / scale, y = im[q] / scale, for q < count;
+// scale is a power of two. Faster than a loop of phaseOf, same bits.
+void rowPhases(const double* re, const double* im, double scale, int count, double* phase);
 
 } // namespace spectral_detail

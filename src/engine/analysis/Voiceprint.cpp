@@ -86,7 +86,7 @@ bool computeFrame(const CWorkMemory& w, long t, const FrameScratch& f, CRestoreW
     for (long i = 0; i < S; ++i)
         f.re[i] = frame[rev[i]];
     std::fill(f.im, f.im + S, 0.0);
-    spectral_detail::transformReversed(*tables, f.re, f.im, false);
+    spectral_detail::realTransformReversed(*tables, f.re, f.im);
     PowAndPhs(f.re, f.im, rect, nullptr, H, nullptr);
     rect[0] = 0.0;
     return true;

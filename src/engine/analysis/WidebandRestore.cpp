@@ -29,6 +29,11 @@ bool isPowerOfTwo(long n) {
 constexpr int kBlockWidth = 32;
 
 // Whitening: keep each bin's phase, with a gain that gates bins near or below the noise level.
+// The spectrum is a real frame's, of which only bins 0 .. n/2 are read: bin n - k is the
+// conjugate of bin k to the bit, so its quotient
+// im/re only changes sign, and atan is odd. Where re >= 0 its phase is bin k's negated, and as cos
+// is even and sin odd its whitened value is the conjugate of bin k's. Left of the cut (re < 0) the
+// two phases are rounded apart by the shift of pi, so each gets its own cos and sin.
 void whiten(double* re, double* im, long n, double noise) {
     double peak = 0.0;
     for (long k = 1; k < n / 2; ++k) {
@@ -37,15 +42,34 @@ void whiten(double* re, double* im, long n, double noise) {
             peak = p;
     }
     const double gate = peak * noise;
-    for (long k = 0; k < n; ++k) {
-        const double p = re[k] * re[k] + im[k] * im[k];
-        const double phase = phaseOf(re[k], im[k], p);
-        const double kept = k == 0 ? 0.0 : p; // the DC bin carries no information here
-        const double den = kept + gate;
-        // Without noise gate or without any power a zero-power bin would be 0/0.
-        const double g = den > 0.0 ? std::sqrt(kept / den) : 0.0;
+    auto setBin = [&](long k, double phase, double g) {
         re[k] = g * std::cos(phase);
         im[k] = g * std::sin(phase);
+    };
+    auto gain = [gate](double kept) {
+        const double den = kept + gate;
+        // Without noise gate or without any power a zero-power bin would be 0/0.
+        return den > 0.0 ? std::sqrt(kept / den) : 0.0;
+    };
+    for (long k : {0L, n / 2}) {
+        const double p = re[k] * re[k] + im[k] * im[k];
+        // The DC bin carries no information here.
+        setBin(k, phaseOf(re[k], im[k], p), gain(k == 0 ? 0.0 : p));
+    }
+    for (long k = 1; k < n / 2; ++k) {
+        const long m = n - k;
+        const double p = re[k] * re[k] + im[k] * im[k];
+        const double g = gain(p);
+        const bool measured = p > 1e-16 && re[k] != 0.0;
+        const double a = measured ? std::atan(im[k] / re[k]) : 0.0;
+        if (measured && re[k] < 0.0) {
+            setBin(m, phaseFromAtan(re[k], -im[k], p, -a), g);
+            setBin(k, phaseFromAtan(re[k], im[k], p, a), g);
+        } else {
+            setBin(k, phaseFromAtan(re[k], im[k], p, a), g);
+            re[m] = re[k];
+            im[m] = p <= 1e-16 ? im[k] : -im[k]; // below the floor both phases are +0
+        }
     }
 }
 
@@ -74,10 +98,7 @@ void shortTransforms(const FftTables& let, const double* y, long n, long lo, lon
             const double* yr = Y + static_cast<size_t>(r) * width;
             double* dst = rows + static_cast<size_t>(r - lo) * n + p0;
             if (wide) {
-                for (int q = 0; q < width; ++q) {
-                    const double x = xr[q] / scale, yv = yr[q] / scale;
-                    dst[q] = phaseOf(x, yv, x * x + yv * yv);
-                }
+                rowPhases(xr, yr, scale, width, dst);
             } else {
                 for (int q = 0; q < width; ++q)
                     dst[q] = xr[q] / scale;
@@ -128,7 +149,7 @@ int restore(CRestoreWorkspace& ws, const double* sig, double* re, double* im, lo
         return 0;
     }
 
-    const double* ham = frame->hamming.data();
+    const double* hamRev = frame->hammingRev.data();
     const int* rev = frame->bitrev.data();
     if (!haveSpectrum)
         hammingSpectrum(*frame, sig, re, im);
@@ -143,14 +164,18 @@ int restore(CRestoreWorkspace& ws, const double* sig, double* re, double* im, lo
         for (long p = 0; p < n; ++p)
             rowSum[p] += row[p];
         for (long i = 0; i < n; ++i)
-            re[i] = row[rev[i]] * ham[rev[i]];
+            re[i] = row[rev[i]] * hamRev[i];
         std::fill(im, im + n, 0.0);
-        transformReversed(*frame, re, im, false);
+        realTransformReversed(*frame, re, im);
         // The DC bin of every row spectrum is dropped.
         out[0] += weight * 0.0;
-        for (long k = 1; k < n; ++k)
+        for (long k = 1; k <= n / 2; ++k)
             out[k] += weight * (re[k] * re[k] + im[k] * im[k]);
     }
+    // A real row's bins above n/2 are the conjugates of those below: the same powers, the same
+    // sums.
+    for (long k = n / 2 + 1; k < n; ++k)
+        out[k] = out[n - k];
     return 0;
 }
 
@@ -160,12 +185,12 @@ void spectral_detail::hammingSpectrum(const FftTables& t, const double* sig, dou
                                       double* im) {
     // Windowed samples are loaded straight into bit-reversed order: the values the transform's
     // swap step would produce, without the extra pass.
-    const double* ham = t.hamming.data();
+    const double* hamRev = t.hammingRev.data();
     const int* rev = t.bitrev.data();
     for (int i = 0; i < t.n; ++i)
-        re[i] = sig[rev[i]] * ham[rev[i]];
+        re[i] = sig[rev[i]] * hamRev[i];
     std::fill(im, im + t.n, 0.0);
-    transformReversed(t, re, im, false);
+    realTransformReversed(t, re, im);
 }
 
 int restoreWithWidebandPhase(CRestoreWorkspace& ws, const double* sig, double* re, double* im,

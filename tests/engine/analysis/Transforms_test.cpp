@@ -25,6 +25,7 @@
 #include <cfloat>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
@@ -193,6 +194,34 @@ TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
         EXPECT_DOUBLE_EQ(expectPhs[i], phs[i]) << i;
     }
     EXPECT_TRUE(pow[8] == kSentinel && phs[8] == kSentinel);
+}
+
+// The phase loops select among precomputed cases instead of branching: on the +-pi cut (a
+// negative real part with an imaginary part of either sign, tiny or zero), on the axes, at the
+// power floor and for ordinary bins they give phaseOf's bits with every instruction set.
+TEST(PowAndPhs, RowPhasesEqualPhaseOfOnTheCutAndTheAxes) {
+    Vec re{-1, -1, -1, -1, -3, 0, 0, 0, 1e-8, 1e-8, 2, 2, -1e-300, 5},
+        im{1e-300, -1e-300, 0.0, -0.0, 1e-17, 4, -4, 0, 1e-10, 0.99e-8, 0, -0.0, -1e-300, -5};
+    const Vec more = randomValues(90, 11), other = randomValues(90, 12);
+    re.insert(re.end(), more.begin(), more.end());
+    im.insert(im.end(), other.begin(), other.end());
+    const int n = int(re.size());
+    using spectral_detail::FftKernel;
+    for (FftKernel k : {FftKernel::plain, FftKernel::avx2, FftKernel::avx512}) {
+        if (!spectral_detail::useFftKernel(k))
+            continue;
+        for (double scale : {1.0, 64.0}) {
+            Vec got(n);
+            spectral_detail::rowPhases(re.data(), im.data(), scale, n, got.data());
+            for (int q = 0; q < n; ++q) {
+                const double x = re[q] / scale, y = im[q] / scale;
+                const double want = spectral_detail::phaseOf(x, y, x * x + y * y);
+                EXPECT_EQ(0, std::memcmp(&want, &got[q], sizeof want)) << int(k) << " " << q;
+            }
+        }
+    }
+    EXPECT_TRUE(spectral_detail::useFftKernel(FftKernel::automatic));
+    EXPECT_EQ(M_PI, spectral_detail::phaseOf(-1, -0.0, 1)); // left of the cut lands on +pi
 }
 
 // The ordinary conversions are derived in the plane test below; here the edges. su_calc_dB with
@@ -369,6 +398,21 @@ TEST(Voiceprint, EveryInstructionSetKeepsTheBits) {
             continue; // not on this processor
         for (int i = 0; i < 15; ++i)
             EXPECT_EQ(kFftDigests[i], transformDigest(4 << i)) << int(k) << " " << (4 << i);
+        // Real input through the half-work transform: bins 0 .. n/2 as the full one gives them
+        // (== takes -0 for +0: zero signs may differ). A run of zeros makes exact zeros inside.
+        for (int n = 4; n <= 65536; n *= 2) {
+            const spectral_detail::FftTables* t = spectral_detail::cachedTables(n);
+            Vec x = randomValues(n, n + 2), u(n), v(n, 0.0);
+            std::fill(x.begin() + n / 4, x.begin() + n / 2, 0.0);
+            for (int i = 0; i < n; ++i)
+                u[i] = x[t->bitrev[i]];
+            Vec a = u, b = v;
+            spectral_detail::transformReversed(*t, a.data(), b.data(), false);
+            spectral_detail::realTransformReversed(*t, u.data(), v.data());
+            EXPECT_TRUE(std::equal(a.begin(), a.begin() + n / 2 + 1, u.begin()) &&
+                        std::equal(b.begin(), b.begin() + n / 2 + 1, v.begin()))
+                << int(k) << " " << n;
+        }
         for (auto mode : {CWorkMemory::senseNormal, CWorkMemory::senseFine}) {
             CWorkMemory w;
             prepare(w, mode, 24);
