@@ -85,11 +85,14 @@ void shortTransforms(const FftTables& let, const double* y, long n, long lo, lon
     const double scale = len;
     for (long p0 = 0; p0 < n; p0 += width) {
         // Loading in bit-reversed order is the transform's own swap step done on the way in.
+        // Positions past the frame's end read its last sample.
         for (int i = 0; i < len; ++i) {
             double* xi = X + static_cast<size_t>(i) * width;
             const long offset = p0 + let.bitrev[i];
-            for (int q = 0; q < width; ++q)
-                xi[q] = y[std::min(offset + q, n - 1)];
+            const long inside = std::max(0L, std::min<long>(width, n - offset));
+            if (inside > 0)
+                std::copy(y + offset, y + offset + inside, xi);
+            std::fill(xi + inside, xi + width, y[n - 1]);
         }
         std::fill(Y, Y + static_cast<size_t>(len) * width, 0.0);
         forwardBlock(let, X, Y, width);
