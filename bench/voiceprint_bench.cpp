@@ -226,8 +226,8 @@ void BM_VoiceprintTargets(benchmark::State& state) {
                       "%.1fx literal (target >=%dx), %u threads %.2fx one (target >=1.6x), "
                       "serial steps at most %.1f%% (target <=5%%), one step %.0f%% of full "
                       "(target <=30%%); one thread's CPU %.1fx less than the literal's",
-                      literal / fast, fine ? 12 : 10, cores, single / fast,
-                      100 * median(serial), 100 * step / fast, literalCpu / median(oneCpu));
+                      literal / fast, fine ? 12 : 10, cores, single / fast, 100 * median(serial),
+                      100 * step / fast, literalCpu / median(oneCpu));
         state.SetLabel(text);
     }
 }
