@@ -79,10 +79,14 @@ struct Kernels {
     void (*reversed)(const FftTables&, double*, double*, bool);
     void (*real)(const FftTables&, double*, double*);
     void (*block)(const FftTables&, double*, double*, int);
+    void (*realBlock)(const FftTables&, double*, double*, int);
     void (*phases)(const double*, const double*, double, int, double*);
 };
 #define KERNELS_OF(ns)                                                                             \
-    { ns::reversedKernel, ns::realReversedKernel, ns::blockKernel, ns::rowPhasesKernel }
+    {                                                                                              \
+        ns::reversedKernel, ns::realReversedKernel, ns::blockKernel, ns::realBlockKernel,          \
+            ns::rowPhasesKernel                                                                    \
+    }
 const Kernels kPlain KERNELS_OF(kernels_plain);
 #if defined(__x86_64__)
 const Kernels kAvx2 KERNELS_OF(kernels_avx2);
@@ -211,6 +215,10 @@ void realTransformReversed(const FftTables& t, double* x, double* y) {
 
 void forwardBlock(const FftTables& t, double* X, double* Y, int width) {
     g_kernels.load(std::memory_order_relaxed)->block(t, X, Y, width);
+}
+
+void forwardRealBlock(const FftTables& t, double* X, double* Y, int width) {
+    g_kernels.load(std::memory_order_relaxed)->realBlock(t, X, Y, width);
 }
 
 void rowPhases(const double* re, const double* im, double scale, int count, double* phase) {

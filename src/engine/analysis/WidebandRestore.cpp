@@ -95,7 +95,16 @@ void shortTransforms(const FftTables& let, const double* y, long n, long lo, lon
             std::fill(xi + inside, xi + width, y[n - 1]);
         }
         std::fill(Y, Y + static_cast<size_t>(len) * width, 0.0);
-        forwardBlock(let, X, Y, width);
+        forwardRealBlock(let, X, Y, width);
+        // Rows above len/2 are the conjugates of those below.
+        for (long r = std::max(lo, static_cast<long>(len / 2 + 1)); r <= hi; ++r) {
+            const size_t to = static_cast<size_t>(r) * width;
+            const size_t from = static_cast<size_t>(len - r) * width;
+            for (int q = 0; q < width; ++q) {
+                X[to + q] = X[from + q];
+                Y[to + q] = -Y[from + q];
+            }
+        }
         for (long r = lo; r <= hi; ++r) {
             const double* xr = X + static_cast<size_t>(r) * width;
             const double* yr = Y + static_cast<size_t>(r) * width;

@@ -294,6 +294,9 @@ TEST(WidebandRestore, KeepsItsBitsWithEitherWorkspace) {
         {{16, 64, 31, 1, 1, 0.0005}, 6, 0x6b33a900640997e3},
         {{1024, 64, 31, 1, 0, 0.0005}, 7, 0x84e12ab64606fd68},
         {{2048, 4, 1, 0, 0, 0.2}, 8, 0xdf6b18dc514a7195},
+        // Rows above the middle of the short transform (never in the voiceprint's sizes).
+        {{512, 8, 7, 2, 1, 0.0005}, 9, 0xc992a43db5d8d3a9},
+        {{512, 8, 6, 3, 0, 0.0005}, 10, 0xc6fe997c748766d7},
     };
     // clang-format on
     CRestoreWorkspace shared;
