@@ -29,11 +29,11 @@ bool isPowerOfTwo(long n) {
 constexpr int kBlockWidth = 32;
 
 // Whitening: keep each bin's phase, with a gain that gates bins near or below the noise level.
-// The spectrum is a real frame's, of which only bins 0 .. n/2 are read: bin n - k is the
-// conjugate of bin k to the bit, so its quotient
-// im/re only changes sign, and atan is odd. Where re >= 0 its phase is bin k's negated, and as cos
-// is even and sin odd its whitened value is the conjugate of bin k's. Left of the cut (re < 0) the
-// two phases are rounded apart by the shift of pi, so each gets its own cos and sin.
+// The spectrum is a real frame's, so only bins 0 .. n/2 are read: bin n - k would be the exact
+// conjugate of bin k, whose quotient im/re only changes sign, and atan is odd. Where re >= 0 its
+// phase is bin k's negated, and as cos is even and sin odd its whitened value is the conjugate of
+// bin k's. Left of the cut (re < 0) the shift by pi rounds the two phases apart, so each gets its
+// own cos and sin.
 void whiten(double* re, double* im, long n, double noise) {
     double peak = 0.0;
     for (long k = 1; k < n / 2; ++k) {

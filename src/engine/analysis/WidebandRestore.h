@@ -57,9 +57,10 @@ int restoreWithWidebandPhase(CRestoreWorkspace& ws, const double* sig, double* r
                              long n, long letSize, long letHigh, long letLow, double* out,
                              long* outHalf, double* rowSum, double noise, int wide);
 
-// The same for a caller that already holds the frame's Hamming spectrum: re and im are what the
-// restoration's own first transform would give (spectral_detail::hammingSpectrum of sig), and the
-// restoration goes on from there. Identical results; one S-point transform less.
+// The same for a caller that already holds the frame's Hamming spectrum: re and im hold in bins
+// 0 .. n/2 what the restoration's own first transform would give (spectral_detail::hammingSpectrum
+// of sig; the bins above are not read), and the restoration goes on from there. Identical
+// results; one S-point transform less.
 int restoreFromHammingSpectrum(CRestoreWorkspace& ws, const double* sig, double* re, double* im,
                                long n, long letSize, long letHigh, long letLow, double* out,
                                long* outHalf, double* rowSum, double noise, int wide);
