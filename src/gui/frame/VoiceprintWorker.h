@@ -60,6 +60,9 @@ void setThreadCreator(ThreadCreator creator);
 // happens to see an update.
 using ProgressHook = void (*)(int percent);
 void setProgressHook(ProgressHook hook);
+// How long a computation runs before its progress dialog shows (300 ms by default); a
+// computation that ends sooner shows none. 0 shows the dialog at once.
+void setProgressDelay(std::chrono::milliseconds delay);
 // The threads a computation uses; 0 (the default) uses every core.
 void setWorkerThreads(unsigned threads);
 // How long the last computation's worker really waited for the window to catch up with its

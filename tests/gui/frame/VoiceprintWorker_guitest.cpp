@@ -141,3 +141,55 @@ TEST_F(WorkerTest, AStepByAHopRedrawsFromTheReusedFrames) {
     EXPECT_EQ(0, std::memcmp(alone.m_restoreDbMap, shown.m_restoreDbMap, bytes));
     EXPECT_EQ(0, std::memcmp(alone.m_rectDbMap, shown.m_rectDbMap, bytes));
 }
+
+// With the real delay a short computation never shows the dialog, though input waits and the
+// pointer is busy while it runs. A held one swallows a click on a button until its dialog comes
+// (not before the delay); Cancel there stops it, and the same click acts afterwards.
+TEST_F(WorkerTest, TheDialogShowsOnlyForLongerRunsAndClicksWaitUntilThen) {
+    open(dir.file("talk.wav", toneWav(10.0, 44100)));
+    voiceprint_detail::setProgressDelay(std::chrono::milliseconds(300));
+    const auto waiting = [&] { return frame->m_inputBlock && wxIsBusy() && !frame->m_dlgProgress; };
+    ASSERT_EQ(frame->m_workPara->setSize(4096, frame->m_wavePara->m_windowLen,
+                                         CWorkMemory::senseNormal, 512, 4),
+              CWorkMemory::resultOk);
+    frame->analyseStretch();
+    frame->toVoiceprint();
+    EXPECT_TRUE(waiting());
+    bool dialogSeen = false;
+    ASSERT_TRUE(pumpUntil([&] {
+        dialogSeen = dialogSeen || frame->m_dlgProgress;
+        return !frame->m_voiceprintRunning;
+    }));
+    EXPECT_TRUE(!dialogSeen && updates == (std::vector<int>{0, 25, 50, 75, -1}));
+    EXPECT_TRUE(!frame->m_inputBlock && !wxIsBusy() && !frame->m_progressDelay->IsRunning());
+
+    frame->m_jumptext->ChangeValue("x");
+    const auto click = [&] {
+        wxCommandEvent event(wxEVT_BUTTON, ID_RRRRigth);
+        event.SetEventObject(frame->m_panel->FindWindow(ID_RRRRigth));
+        static_cast<wxWindow*>(event.GetEventObject())->HandleWindowEvent(event);
+        return lastLog(frame);
+    };
+    updates.clear();
+    frame->shiftSliderPos(frame->m_wavePara->m_cursor + 8192); // no frame to reuse
+    voiceprint_detail::setWorkerThreads(1);
+    {
+        HeldWorker held(frame);
+        const auto start = std::chrono::steady_clock::now();
+        frame->toVoiceprint();
+        EXPECT_EQ(click(), "voiceprint calculation start.");
+        EXPECT_TRUE(waiting());
+        ASSERT_TRUE(pumpUntil([&] { return frame->m_dlgProgress != nullptr; }));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+        EXPECT_TRUE(!frame->m_inputBlock && !wxIsBusy());
+        // The dialog tells of the Cancel at the next update; the worker waits there for it.
+        cancelProgress(frame);
+        HeldWorker::release(1);
+        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    }
+    voiceprint_detail::setWorkerThreads(0);
+    EXPECT_EQ(lastLog(frame), "voiceprint calculation stop.");
+    EXPECT_TRUE(updates == (std::vector<int>{0, 25, -1}) && !frame->m_dlgProgress &&
+                dataLockFree());
+    EXPECT_EQ(click(), "jump distance \"x\" is not a number of samples (e.g. 441000).");
+}
