@@ -174,7 +174,18 @@ public:
 class ProgressDelay : public wxTimer {
 public:
     explicit ProgressDelay(MyFrame& frame) : m_frame(frame) {}
-    void Notify() override { m_frame.showProgressDialog(); }
+    // Fires every delay until the dialog shows. A dialog for a run that its progress says ends
+    // within the delay would only flash, at the cost of the two repaints: it waits a turn more.
+    void Notify() override {
+        const VoiceprintLink* link = m_frame.m_workerLink.get();
+        if (link && link->percent > 0) {
+            const auto elapsed = std::chrono::steady_clock::now() - link->startedAt;
+            if (elapsed * (100 - link->percent) / link->percent < g_progressDelay)
+                return; // the time still to go, as the progress so far says
+        }
+        Stop();
+        m_frame.showProgressDialog();
+    }
 
 private:
     MyFrame& m_frame;
@@ -306,13 +317,14 @@ void MyFrame::calcSSFTBase() {
     }
     m_voiceprintRunning = true;
     m_workerLink = link;
+    link->startedAt = std::chrono::steady_clock::now();
     if (g_progressDelay.count() <= 0) {
         showProgressDialog();
     } else {
         m_inputBlock = std::make_unique<InputBlock>();
         if (!m_progressDelay)
             m_progressDelay = std::make_unique<ProgressDelay>(*this);
-        m_progressDelay->StartOnce(int(g_progressDelay.count()));
+        m_progressDelay->Start(int(g_progressDelay.count()));
     }
     thread->Run();
 }
@@ -331,6 +343,8 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
         // frames themselves when each frame took one: the dialog shows a new percentage at most
         // every 50 ms. Cancel is still seen at the next update shown, or at the end.
         const auto now = std::chrono::steady_clock::now();
+        if (m_workerLink)
+            m_workerLink->percent = value;
         const bool show = !m_workerLink || m_workerLink->shownPercent < 0 ||
                           (value != m_workerLink->shownPercent &&
                            now - m_workerLink->shownAt >= std::chrono::milliseconds(50));

@@ -143,12 +143,14 @@ TEST_F(WorkerTest, AStepByAHopRedrawsFromTheReusedFrames) {
 }
 
 // With the real delay a short computation never shows the dialog, though input waits and the
-// pointer is busy while it runs. A held one swallows a click on a button until its dialog comes
-// (not before the delay); Cancel there stops it, and the same click acts afterwards.
+// pointer is busy while it runs. One held at 75 % swallows a click on a button until its dialog
+// comes: at 300 and 600 ms its progress says it ends within the delay, at 900 ms no longer.
+// Cancel there stops it at its end, and the same click acts afterwards.
 TEST_F(WorkerTest, TheDialogShowsOnlyForLongerRunsAndClicksWaitUntilThen) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     voiceprint_detail::setProgressDelay(std::chrono::milliseconds(300));
     const auto waiting = [&] { return frame->m_inputBlock && wxIsBusy() && !frame->m_dlgProgress; };
+    const std::vector<int> fourFrames = {0, 25, 50, 75, -1};
     ASSERT_EQ(frame->m_workPara->setSize(4096, frame->m_wavePara->m_windowLen,
                                          CWorkMemory::senseNormal, 512, 4),
               CWorkMemory::resultOk);
@@ -160,7 +162,7 @@ TEST_F(WorkerTest, TheDialogShowsOnlyForLongerRunsAndClicksWaitUntilThen) {
         dialogSeen = dialogSeen || frame->m_dlgProgress;
         return !frame->m_voiceprintRunning;
     }));
-    EXPECT_TRUE(!dialogSeen && updates == (std::vector<int>{0, 25, 50, 75, -1}));
+    EXPECT_TRUE(!dialogSeen && updates == fourFrames);
     EXPECT_TRUE(!frame->m_inputBlock && !wxIsBusy() && !frame->m_progressDelay->IsRunning());
 
     frame->m_jumptext->ChangeValue("x");
@@ -175,21 +177,20 @@ TEST_F(WorkerTest, TheDialogShowsOnlyForLongerRunsAndClicksWaitUntilThen) {
     voiceprint_detail::setWorkerThreads(1);
     {
         HeldWorker held(frame);
+        HeldWorker::release(75);
         const auto start = std::chrono::steady_clock::now();
         frame->toVoiceprint();
         EXPECT_EQ(click(), "voiceprint calculation start.");
         EXPECT_TRUE(waiting());
         ASSERT_TRUE(pumpUntil([&] { return frame->m_dlgProgress != nullptr; }));
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
         EXPECT_TRUE(!frame->m_inputBlock && !wxIsBusy());
-        // The dialog tells of the Cancel at the next update; the worker waits there for it.
         cancelProgress(frame);
-        HeldWorker::release(1);
+        HeldWorker::release();
         ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
     }
     voiceprint_detail::setWorkerThreads(0);
     EXPECT_EQ(lastLog(frame), "voiceprint calculation stop.");
-    EXPECT_TRUE(updates == (std::vector<int>{0, 25, -1}) && !frame->m_dlgProgress &&
-                dataLockFree());
+    EXPECT_TRUE(updates == fourFrames && !frame->m_dlgProgress && dataLockFree());
     EXPECT_EQ(click(), "jump distance \"x\" is not a number of samples (e.g. 441000).");
 }
