@@ -1,5 +1,6 @@
 #include "support/GuiFixture.h"
 #include "support/RecordingSoundBackend.h"
+#include "gui/frame/VoiceprintWorker.h"
 
 #include <wx/evtloop.h>
 #include <wx/modalhook.h>
@@ -84,6 +85,8 @@ std::vector<std::string> logLines(const wxListBox* list) {
 }
 
 void FrameTest::SetUp() {
+    // Tests answer or cancel the voiceprint's progress dialog: it comes at once.
+    voiceprint_detail::setProgressDelay(std::chrono::milliseconds(0));
     frame = static_cast<GuiTestApp&>(wxGetApp()).openFrame("");
     pumpEvents();
 }

@@ -225,6 +225,9 @@ public:
     // Cancels a running computation and waits until it no longer touches the work memory;
     // for the window's end.
     void stopVoiceprintForGood();
+    // The progress dialog of the running computation, once it has run a while (see
+    // voiceprint_detail::setProgressDelay); it then takes over from m_inputBlock.
+    void showProgressDialog();
 
     // Pitch detection — src/gui/frame/PitchDetection.cpp (also calcPitch of the listener)
     void calcPitchBase(CWorkMemory* work, myCanvasPanel* panel);
@@ -449,6 +452,9 @@ public:
     wxMutex m_cancelMutex; // protects m_cancelled, set by the progress dialog, read by the worker
     bool m_cancelled = false;
     wxProgressDialog* m_dlgProgress = nullptr;
+    // Until the dialog shows: swallows what the user does, with a busy pointer.
+    std::unique_ptr<wxEventFilter> m_inputBlock;
+    std::unique_ptr<wxTimer> m_progressDelay; // shows the dialog; made at the first computation
     bool m_voiceprintRunning = false; // from the start until the completion event is handled
     std::shared_ptr<VoiceprintLink> m_workerLink; // shared with the running worker
 

@@ -1,10 +1,12 @@
 #include "gui/frame/VoiceprintWorker.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include <wx/progdlg.h>
+#include <wx/tglbtn.h>
 
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Voiceprint.h"
@@ -20,6 +22,7 @@ std::atomic<voiceprint_detail::ProgressHook> g_progressHook{nullptr};
 std::atomic<unsigned> g_workerThreads{0};
 std::atomic<double> g_lastPause{0.0};
 std::atomic<long> g_lastReused{0};
+std::chrono::milliseconds g_progressDelay{300}; // the window thread's own
 
 // Frames of the last voiceprint, for the next one after a step of the view. One computation
 // runs at a time per work memory, but the lock keeps two windows' workers apart.
@@ -41,6 +44,10 @@ void voiceprint_detail::setThreadCreator(ThreadCreator creator) {
 
 void voiceprint_detail::setProgressHook(ProgressHook hook) {
     g_progressHook = hook;
+}
+
+void voiceprint_detail::setProgressDelay(std::chrono::milliseconds delay) {
+    g_progressDelay = delay;
 }
 
 void voiceprint_detail::setWorkerThreads(unsigned threads) {
@@ -117,7 +124,93 @@ void* MyWorkerThread::Entry() {
     return nullptr;
 }
 
+namespace {
+
+// Showing the application-modal dialog makes the toolkit repaint the whole main window when it
+// disables it and again when the dialog goes, which costs the window thread more than a short
+// computation. Until the dialog shows, what the user does is swallowed here instead, as the
+// modality would: the worker is writing the work memory that every command reads.
+class InputBlock : public wxEventFilter {
+public:
+    InputBlock() {
+        wxEvtHandler::AddFilter(this);
+        wxBeginBusyCursor();
+    }
+    ~InputBlock() override {
+        wxEndBusyCursor();
+        wxEvtHandler::RemoveFilter(this);
+    }
+    int FilterEvent(wxEvent& event) override {
+        const wxEventType type = event.GetEventType();
+        if (const auto* mouse = dynamic_cast<const wxMouseEvent*>(&event))
+            return mouse->IsButton() || type == wxEVT_MOUSEWHEEL || type == wxEVT_MAGNIFY
+                       ? Event_Processed
+                       : Event_Skip;
+        if (dynamic_cast<const wxKeyEvent*>(&event))
+            return Event_Processed;
+        if (type == wxEVT_CLOSE_WINDOW) {
+            // A disabled window refuses the close too; one that cannot be refused goes on.
+            auto& close = static_cast<wxCloseEvent&>(event);
+            if (!close.CanVeto())
+                return Event_Skip;
+            close.Veto();
+            return Event_Processed;
+        }
+        // Controls and menus name themselves as the event's object. The program's own posted
+        // commands (the worker's progress and end, the memo tour's moves) name none and pass.
+        if (!event.GetEventObject())
+            return Event_Skip;
+        static const wxEventType commands[] = {
+            wxEVT_BUTTON,         wxEVT_TOGGLEBUTTON, wxEVT_MENU,       wxEVT_CHECKBOX,
+            wxEVT_RADIOBUTTON,    wxEVT_CHOICE,       wxEVT_COMBOBOX,   wxEVT_LISTBOX,
+            wxEVT_LISTBOX_DCLICK, wxEVT_SLIDER,       wxEVT_TEXT_ENTER, wxEVT_CONTEXT_MENU};
+        if (dynamic_cast<const wxScrollEvent*>(&event) ||
+            std::find(std::begin(commands), std::end(commands), type) != std::end(commands))
+            return Event_Processed;
+        return Event_Skip;
+    }
+};
+
+class ProgressDelay : public wxTimer {
+public:
+    explicit ProgressDelay(MyFrame& frame) : m_frame(frame) {}
+    // Fires every delay until the dialog shows. A dialog for a run that its progress says ends
+    // within the delay would only flash, at the cost of the two repaints: it waits a turn more.
+    void Notify() override {
+        const VoiceprintLink* link = m_frame.m_workerLink.get();
+        if (link && link->percent > 0) {
+            const auto elapsed = std::chrono::steady_clock::now() - link->startedAt;
+            if (elapsed * (100 - link->percent) / link->percent < g_progressDelay)
+                return; // the time still to go, as the progress so far says
+        }
+        Stop();
+        m_frame.showProgressDialog();
+    }
+
+private:
+    MyFrame& m_frame;
+};
+
+} // namespace
+
+void MyFrame::showProgressDialog() {
+    if (!m_voiceprintRunning || !m_workerLink || m_dlgProgress || IsBeingDeleted())
+        return;
+    m_dlgProgress = new wxProgressDialog(
+        "Status dialog", "Wait until the calculation terminates or press [Cancel]", 100, this,
+        wxPD_CAN_ABORT | wxPD_APP_MODAL | wxPD_ELAPSED_TIME | wxPD_ESTIMATED_TIME |
+            wxPD_REMAINING_TIME);
+    VOCALITH_REQUIRE(m_dlgProgress, "m_dlgProgress");
+    // The dialog's modality holds the window from here.
+    m_inputBlock.reset();
+    if (m_workerLink)
+        m_workerLink->shownPercent = -1; // the next update shows at once
+}
+
 void MyFrame::stopVoiceprintForGood() {
+    if (m_progressDelay)
+        m_progressDelay->Stop();
+    m_inputBlock.reset();
     if (!m_workerLink)
         return;
     {
@@ -217,17 +310,22 @@ void MyFrame::calcSSFTBase() {
     }
     if (m_dlgProgress)
         m_dlgProgress->Destroy();
-    m_dlgProgress = new wxProgressDialog(
-        "Status dialog", "Wait until the calculation terminates or press [Cancel]", 100, this,
-        wxPD_CAN_ABORT | wxPD_APP_MODAL | wxPD_ELAPSED_TIME | wxPD_ESTIMATED_TIME |
-            wxPD_REMAINING_TIME);
-    VOCALITH_REQUIRE(m_dlgProgress, "m_dlgProgress");
+    m_dlgProgress = nullptr;
     {
         wxMutexLocker lock(m_cancelMutex);
         m_cancelled = false;
     }
     m_voiceprintRunning = true;
     m_workerLink = link;
+    link->startedAt = std::chrono::steady_clock::now();
+    if (g_progressDelay.count() <= 0) {
+        showProgressDialog();
+    } else {
+        m_inputBlock = std::make_unique<InputBlock>();
+        if (!m_progressDelay)
+            m_progressDelay = std::make_unique<ProgressDelay>(*this);
+        m_progressDelay->Start(int(g_progressDelay.count()));
+    }
     thread->Run();
 }
 
@@ -245,6 +343,8 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
         // frames themselves when each frame took one: the dialog shows a new percentage at most
         // every 50 ms. Cancel is still seen at the next update shown, or at the end.
         const auto now = std::chrono::steady_clock::now();
+        if (m_workerLink)
+            m_workerLink->percent = value;
         const bool show = !m_workerLink || m_workerLink->shownPercent < 0 ||
                           (value != m_workerLink->shownPercent &&
                            now - m_workerLink->shownAt >= std::chrono::milliseconds(50));
@@ -264,6 +364,9 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
         return;
     }
 
+    if (m_progressDelay)
+        m_progressDelay->Stop();
+    m_inputBlock.reset();
     // Cancel pressed after the last progress update still counts: nothing asked the dialog.
     if (m_dlgProgress) {
         if (m_dlgProgress->WasCancelled()) {

@@ -49,25 +49,27 @@ inline void cancelProgress(MyFrame* frame) {
 }
 
 // Holds every voiceprint worker right after its first update until release() or a cancel (20 s
-// at most), so a test sees the computation running however fast the machine is.
+// at most), so a test sees the computation running however fast the machine is. release(below)
+// lets only the updates under `below` percent go on.
 struct HeldWorker {
     explicit HeldWorker(MyFrame* frame) {
         s_frame = frame;
-        s_released = false;
+        s_passBelow = 0;
         voiceprint_detail::setProgressHook(&hold);
     }
     ~HeldWorker() {
         release();
         voiceprint_detail::setProgressHook(nullptr);
     }
-    static void release() { s_released = true; }
-    static void hold(int) {
+    static void release(int below = 101) { s_passBelow = below; }
+    static void hold(int percent) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!s_released && !s_frame->Cancelled() && std::chrono::steady_clock::now() < deadline)
+        while (percent >= s_passBelow && !s_frame->Cancelled() &&
+               std::chrono::steady_clock::now() < deadline)
             wxMilliSleep(1);
     }
     static inline MyFrame* s_frame = nullptr;
-    static inline std::atomic<bool> s_released{false};
+    static inline std::atomic<int> s_passBelow{0};
 };
 
 // Shows each menu event to `seen` as it reaches its handler (tour moves, worker updates).

@@ -141,3 +141,56 @@ TEST_F(WorkerTest, AStepByAHopRedrawsFromTheReusedFrames) {
     EXPECT_EQ(0, std::memcmp(alone.m_restoreDbMap, shown.m_restoreDbMap, bytes));
     EXPECT_EQ(0, std::memcmp(alone.m_rectDbMap, shown.m_rectDbMap, bytes));
 }
+
+// With the real delay a short computation never shows the dialog, though input waits and the
+// pointer is busy while it runs. One held at 75 % swallows a click on a button until its dialog
+// comes: at 300 and 600 ms its progress says it ends within the delay, at 900 ms no longer.
+// Cancel there stops it at its end, and the same click acts afterwards.
+TEST_F(WorkerTest, TheDialogShowsOnlyForLongerRunsAndClicksWaitUntilThen) {
+    open(dir.file("talk.wav", toneWav(10.0, 44100)));
+    voiceprint_detail::setProgressDelay(std::chrono::milliseconds(300));
+    const auto waiting = [&] { return frame->m_inputBlock && wxIsBusy() && !frame->m_dlgProgress; };
+    const std::vector<int> fourFrames = {0, 25, 50, 75, -1};
+    ASSERT_EQ(frame->m_workPara->setSize(4096, frame->m_wavePara->m_windowLen,
+                                         CWorkMemory::senseNormal, 512, 4),
+              CWorkMemory::resultOk);
+    frame->analyseStretch();
+    frame->toVoiceprint();
+    EXPECT_TRUE(waiting());
+    bool dialogSeen = false;
+    ASSERT_TRUE(pumpUntil([&] {
+        dialogSeen = dialogSeen || frame->m_dlgProgress;
+        return !frame->m_voiceprintRunning;
+    }));
+    EXPECT_TRUE(!dialogSeen && updates == fourFrames);
+    EXPECT_TRUE(!frame->m_inputBlock && !wxIsBusy() && !frame->m_progressDelay->IsRunning());
+
+    frame->m_jumptext->ChangeValue("x");
+    const auto click = [&] {
+        wxCommandEvent event(wxEVT_BUTTON, ID_RRRRigth);
+        event.SetEventObject(frame->m_panel->FindWindow(ID_RRRRigth));
+        static_cast<wxWindow*>(event.GetEventObject())->HandleWindowEvent(event);
+        return lastLog(frame);
+    };
+    updates.clear();
+    frame->shiftSliderPos(frame->m_wavePara->m_cursor + 8192); // no frame to reuse
+    voiceprint_detail::setWorkerThreads(1);
+    {
+        HeldWorker held(frame);
+        HeldWorker::release(75);
+        const auto start = std::chrono::steady_clock::now();
+        frame->toVoiceprint();
+        EXPECT_EQ(click(), "voiceprint calculation start.");
+        EXPECT_TRUE(waiting());
+        ASSERT_TRUE(pumpUntil([&] { return frame->m_dlgProgress != nullptr; }));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+        EXPECT_TRUE(!frame->m_inputBlock && !wxIsBusy());
+        cancelProgress(frame);
+        HeldWorker::release();
+        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    }
+    voiceprint_detail::setWorkerThreads(0);
+    EXPECT_EQ(lastLog(frame), "voiceprint calculation stop.");
+    EXPECT_TRUE(updates == fourFrames && !frame->m_dlgProgress && dataLockFree());
+    EXPECT_EQ(click(), "jump distance \"x\" is not a number of samples (e.g. 441000).");
+}
