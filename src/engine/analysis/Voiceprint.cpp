@@ -6,6 +6,7 @@
 #include "engine/analysis/WidebandRestore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -252,23 +253,26 @@ resultVoiceprint runFrames(CWorkMemory& work, double noise, const VoiceprintCanc
     return runOnWorkers(work, noise, cancelled, progress, n, range);
 }
 
-// Runs fn(begin, end, part) over `parts` slices of 0 .. n-1, slice 0 on the calling thread.
-// Slices are fixed by n and parts alone, and every caller combines per-slice results with max
-// or min, which do not depend on the order, so the result is the same on any number of threads.
-template <class Fn> void inSlices(long n, unsigned parts, const Fn& fn) {
-    auto slice = [n, parts](unsigned p) { return n * static_cast<long>(p) / parts; };
+// Runs fn(begin, end, part) over `parts` slices of 0 .. n-1 on `threads` threads, the calling
+// thread among them, each taking the next slice when it is done with one: a thread that the
+// machine slows down takes fewer. Slices are fixed by n and parts alone, and every caller
+// combines per-slice results with max or min, which do not depend on the order, so the result
+// is the same on any number of threads.
+template <class Fn> void inSlices(long n, unsigned parts, unsigned threads, const Fn& fn) {
+    std::atomic<unsigned> next{0};
+    const auto work = [&] {
+        for (unsigned p = next++; p < parts; p = next++)
+            fn(n * static_cast<long>(p) / parts, n * static_cast<long>(p + 1) / parts, p);
+    };
     std::vector<std::thread> helpers;
-    unsigned p = 1;
-    for (; p < parts; ++p) {
+    for (unsigned t = 1; t < threads; ++t) {
         try {
-            helpers.emplace_back([&fn, &slice, p] { fn(slice(p), slice(p + 1), p); });
+            helpers.emplace_back(work);
         } catch (const std::exception&) {
             break; // no thread to be had: the rest runs here
         }
     }
-    fn(slice(0), slice(1), 0);
-    for (unsigned q = p; q < parts; ++q)
-        fn(slice(q), slice(q + 1), q);
+    work();
     for (std::thread& t : helpers)
         t.join();
 }
@@ -434,7 +438,8 @@ struct DbPlanes {
     double* mapped; // the restored powers mapped onto the Hamming range (m_auxMap)
     long H;
     int fine;
-    unsigned parts;
+    unsigned parts;   // slices of the frames
+    unsigned threads; // threads that take them
     long first(long frame) const { return frame * H; }
 };
 
@@ -469,102 +474,106 @@ void dbRows(const DbPlanes& p, const DbScale& sc, long b, long e) {
                                        p.fine);
 }
 
-// calc_dB, adjustRestoreDbBottomLineByPowerDb and su_calc_dB over the whole planes, in frame
-// slices: the peaks, then the normalised values' floors (min over slices: order-free), then
-// every value.
-DbScale convertAll(const DbPlanes& p, long T) {
-    std::vector<double> hamPeak(p.parts, 0.0), restorePeak(p.parts, 0.0), rectPeak(p.parts, 0.0);
-    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
-        for (long i = p.first(b); i < p.first(e); ++i) {
-            if (p.ham[i] > hamPeak[q])
-                hamPeak[q] = p.ham[i];
-            if (p.restore[i] > restorePeak[q])
-                restorePeak[q] = p.restore[i];
-            if (p.rect && p.rect[i] > rectPeak[q])
-                rectPeak[q] = p.rect[i];
-        }
-    });
-    DbScale sc;
-    sc.peak1 = peakOrOne(*std::max_element(hamPeak.begin(), hamPeak.end()));
-    sc.peak2 = peakOrOne(*std::max_element(restorePeak.begin(), restorePeak.end()));
-    sc.peakR = peakOrOne(*std::max_element(rectPeak.begin(), rectPeak.end()));
-    const double g = std::log(sc.peak1);
-
-    std::vector<double> hamFloor(p.parts, 1.0), rectFloor(p.parts, 1.0), mappedPeak(p.parts, 0.0);
-    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
-        for (long i = p.first(b); i < p.first(e); ++i) {
-            const double h = p.ham[i] / sc.peak1;
-            if (h > 0.0 && h < hamFloor[q])
-                hamFloor[q] = h;
-            const double r = p.rect ? p.rect[i] / sc.peakR : 0.0;
-            if (r > 0.0 && r < rectFloor[q])
-                rectFloor[q] = r;
-            const double x = mapRestored(p.restore[i], g, sc.peak2);
-            p.mapped[i] = x;
-            if (x > mappedPeak[q])
-                mappedPeak[q] = x;
-        }
-    });
-    sc.floor1 = *std::min_element(hamFloor.begin(), hamFloor.end());
-    sc.floorR = *std::min_element(rectFloor.begin(), rectFloor.end());
-    sc.peak3 = peakOrOne(*std::max_element(mappedPeak.begin(), mappedPeak.end()));
-
-    std::vector<double> restoreFloor(p.parts, 1.0);
-    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
-        for (long i = p.first(b); i < p.first(e); ++i) {
-            const double v = p.mapped[i] > 0.0 ? p.mapped[i] / sc.peak3 : 0.0;
-            if (v > 0.0 && v < restoreFloor[q])
-                restoreFloor[q] = v;
-        }
-    });
-    sc.floor2 = *std::min_element(restoreFloor.begin(), restoreFloor.end());
-    inSlices(T, p.parts, [&](long b, long e, unsigned) { dbRows(p, sc, b, e); });
-    return sc;
+// The smallest positive value of v[i] / d over frames b .. e-1 (1 when none is smaller), as
+// calc_dB finds its floor.
+double floorOf(const DbPlanes& p, const double* v, double d, long b, long e) {
+    double low = 1.0;
+    for (long i = p.first(b); i < p.first(e); ++i) {
+        const double x = v[i] > 0.0 ? v[i] / d : 0.0;
+        if (x > 0.0 && x < low)
+            low = x;
+    }
+    return low;
 }
 
-// After a step by `hops` frames: the scale of the new planes, with only the frames in `fresh`
-// mapped anew (the others' mapped values moved with their rows). The floors come from the
-// smallest positive powers: dividing by a positive peak keeps their order, so the smallest
-// quotient is the quotient of the smallest, unless it underflows to 0 (then false: convert all).
-bool scaleAfterStep(const DbPlanes& p, long T, long hops, FrameRange fresh, DbScale& sc) {
-    std::vector<double> peaks(3 * p.parts, 0.0), lows(2 * p.parts, 0.0);
-    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
+// The whole-plane scale, with the frames in `fresh` mapped anew (the others' mapped values are
+// taken as they are). One pass finds the peaks and the smallest positive powers, the next maps
+// and finds the peak and smallest of the mapped values. The floors come from the smallest:
+// dividing by a positive peak keeps the order, so the smallest quotient is the quotient of the
+// smallest, unless that underflows to 0; then the floors are found value by value.
+DbScale scaleOf(const DbPlanes& p, long T, FrameRange fresh) {
+    std::vector<double> peaks(3 * p.parts, 0.0), lows(2 * p.parts, 0.0); // low 0: none yet
+    inSlices(T, p.parts, p.threads, [&](long b, long e, unsigned q) {
         double* pk = &peaks[3 * q];
-        double lowHam = 0.0, lowRect = 0.0; // 0: none positive yet
+        double* low = &lows[2 * q];
         for (long i = p.first(b); i < p.first(e); ++i) {
-            if (p.ham[i] > pk[0])
-                pk[0] = p.ham[i];
-            if (p.restore[i] > pk[1])
-                pk[1] = p.restore[i];
-            if (p.rect[i] > pk[2])
-                pk[2] = p.rect[i];
-            if (p.ham[i] > 0.0 && (lowHam == 0.0 || p.ham[i] < lowHam))
-                lowHam = p.ham[i];
-            if (p.rect[i] > 0.0 && (lowRect == 0.0 || p.rect[i] < lowRect))
-                lowRect = p.rect[i];
+            pk[0] = std::max(pk[0], p.ham[i]);
+            pk[1] = std::max(pk[1], p.restore[i]);
+            if (p.ham[i] > 0.0 && (low[0] == 0.0 || p.ham[i] < low[0]))
+                low[0] = p.ham[i];
         }
-        lows[2 * q] = lowHam;
-        lows[2 * q + 1] = lowRect;
+        for (long i = p.first(b); p.rect && i < p.first(e); ++i) {
+            pk[2] = std::max(pk[2], p.rect[i]);
+            if (p.rect[i] > 0.0 && (low[1] == 0.0 || p.rect[i] < low[1]))
+                low[1] = p.rect[i];
+        }
     });
-    double low[2] = {0.0, 0.0};
+    double pk[3] = {0.0, 0.0, 0.0}, low[3] = {0.0, 0.0, 0.0};
+    auto lower = [](double& to, double v) {
+        if (v > 0.0 && (to == 0.0 || v < to))
+            to = v;
+    };
     for (unsigned q = 0; q < p.parts; ++q) {
-        for (int k = 0; k < 2; ++k)
-            if (lows[2 * q + k] > 0.0 && (low[k] == 0.0 || lows[2 * q + k] < low[k]))
-                low[k] = lows[2 * q + k];
-    }
-    double pk[3] = {0.0, 0.0, 0.0};
-    for (unsigned q = 0; q < p.parts; ++q)
         for (int k = 0; k < 3; ++k)
             pk[k] = std::max(pk[k], peaks[3 * q + k]);
+        lower(low[0], lows[2 * q]);
+        lower(low[1], lows[2 * q + 1]);
+    }
+    DbScale sc;
     sc.peak1 = peakOrOne(pk[0]);
     sc.peak2 = peakOrOne(pk[1]);
     sc.peakR = peakOrOne(pk[2]);
-    // No positive value at all: the floor stays 1, as the full conversion's would.
-    sc.floor1 = low[0] > 0.0 ? std::min(1.0, low[0] / sc.peak1) : 1.0;
-    sc.floorR = low[1] > 0.0 ? std::min(1.0, low[1] / sc.peakR) : 1.0;
-    if (sc.floor1 <= 0.0 || sc.floorR <= 0.0)
-        return false;
 
+    const double g = std::log(sc.peak1);
+    std::vector<double> mappedPeak(p.parts, 0.0), mappedLow(p.parts, 0.0);
+    inSlices(T, p.parts, p.threads, [&](long b, long e, unsigned q) {
+        for (long f = std::max(b, fresh.first); f < std::min(e, fresh.last); ++f)
+            for (long i = p.first(f); i < p.first(f + 1); ++i)
+                p.mapped[i] = mapRestored(p.restore[i], g, sc.peak2);
+        for (long i = p.first(b); i < p.first(e); ++i) {
+            mappedPeak[q] = std::max(mappedPeak[q], p.mapped[i]);
+            lower(mappedLow[q], p.mapped[i]);
+        }
+    });
+    for (unsigned q = 0; q < p.parts; ++q)
+        lower(low[2], mappedLow[q]);
+    sc.peak3 = peakOrOne(*std::max_element(mappedPeak.begin(), mappedPeak.end()));
+
+    // No positive value at all: the floor stays 1.
+    auto floorFrom = [](double smallest, double peak) {
+        return smallest > 0.0 ? std::min(1.0, smallest / peak) : 1.0;
+    };
+    sc.floor1 = floorFrom(low[0], sc.peak1);
+    sc.floorR = floorFrom(low[1], sc.peakR);
+    sc.floor2 = floorFrom(low[2], sc.peak3);
+    if (sc.floor1 <= 0.0 || sc.floorR <= 0.0 || sc.floor2 <= 0.0) {
+        std::vector<double> floors(3 * p.parts, 1.0);
+        inSlices(T, p.parts, p.threads, [&](long b, long e, unsigned q) {
+            floors[3 * q] = floorOf(p, p.ham, sc.peak1, b, e);
+            floors[3 * q + 1] = p.rect ? floorOf(p, p.rect, sc.peakR, b, e) : 1.0;
+            floors[3 * q + 2] = floorOf(p, p.mapped, sc.peak3, b, e);
+        });
+        sc.floor1 = sc.floorR = sc.floor2 = 1.0;
+        for (unsigned q = 0; q < p.parts; ++q) {
+            sc.floor1 = std::min(sc.floor1, floors[3 * q]);
+            sc.floorR = std::min(sc.floorR, floors[3 * q + 1]);
+            sc.floor2 = std::min(sc.floor2, floors[3 * q + 2]);
+        }
+    }
+    return sc;
+}
+
+// calc_dB, adjustRestoreDbBottomLineByPowerDb and su_calc_dB over the whole planes, in frame
+// slices: the scale (maxima and minima over slices combine in any order), then every value.
+DbScale convertAll(const DbPlanes& p, long T) {
+    const DbScale sc = scaleOf(p, T, {0, T});
+    inSlices(T, p.parts, p.threads, [&](long b, long e, unsigned) { dbRows(p, sc, b, e); });
+    return sc;
+}
+
+// After a step by `hops` frames: the mapped values of the kept frames move with their rows, and
+// the scale of the new planes maps only the frames in `fresh`.
+DbScale scaleAfterStep(const DbPlanes& p, long T, long hops, FrameRange fresh) {
     const std::size_t H = static_cast<std::size_t>(p.H);
     const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * H;
     const std::size_t kept = static_cast<std::size_t>(T) * H - by;
@@ -572,40 +581,17 @@ bool scaleAfterStep(const DbPlanes& p, long T, long hops, FrameRange fresh, DbSc
         std::memmove(p.mapped, p.mapped + by, kept * sizeof(double));
     else if (hops < 0)
         std::memmove(p.mapped + by, p.mapped, kept * sizeof(double));
-    const double g = std::log(sc.peak1);
-    for (long i = p.first(fresh.first); i < p.first(fresh.last); ++i)
-        p.mapped[i] = mapRestored(p.restore[i], g, sc.peak2);
-
-    std::vector<double> mappedPeak(p.parts, 0.0), mappedLow(p.parts, 0.0);
-    inSlices(T, p.parts, [&](long b, long e, unsigned q) {
-        for (long i = p.first(b); i < p.first(e); ++i) {
-            const double x = p.mapped[i];
-            if (x > mappedPeak[q])
-                mappedPeak[q] = x;
-            if (x > 0.0 && (mappedLow[q] == 0.0 || x < mappedLow[q]))
-                mappedLow[q] = x;
-        }
-    });
-    sc.peak3 = peakOrOne(*std::max_element(mappedPeak.begin(), mappedPeak.end()));
-    double lowMapped = 0.0;
-    for (double v : mappedLow)
-        if (v > 0.0 && (lowMapped == 0.0 || v < lowMapped))
-            lowMapped = v;
-    sc.floor2 = lowMapped > 0.0 ? std::min(1.0, lowMapped / sc.peak3) : 1.0;
-    return sc.floor2 > 0.0;
+    return scaleOf(p, T, fresh);
 }
 
 DbPlanes dbPlanes(CWorkMemory& work, unsigned threads) {
-    return {work.m_hamPowMap,
-            work.m_restorePowMap,
-            work.m_rectPowMap,
-            work.m_hamDbMap,
-            work.m_restoreDbMap,
-            work.m_rectDbMap,
-            work.m_auxMap,
-            work.m_ssftSize / 2,
-            work.m_senseMode != CWorkMemory::senseNormal ? 1 : 0,
-            static_cast<unsigned>(std::min<long>(std::max(threads, 1u), work.m_repeatTimes))};
+    return {
+        work.m_hamPowMap, work.m_restorePowMap, work.m_rectPowMap, work.m_hamDbMap,
+        work.m_restoreDbMap, work.m_rectDbMap, work.m_auxMap, work.m_ssftSize / 2,
+        work.m_senseMode != CWorkMemory::senseNormal ? 1 : 0,
+        // Several slices a thread even out threads that the machine slows down.
+        static_cast<unsigned>(std::min<long>(threads > 1 ? 8 * threads : 1, work.m_repeatTimes)),
+        std::max(threads, 1u)};
 }
 
 } // namespace
@@ -634,8 +620,8 @@ bool convertVoiceprintToDb(CWorkMemory& work, CVoiceprintReuse& reuse, unsigned 
     db.valid = false;
     if (stepped) {
         const FrameRange fresh = hops >= 0 ? FrameRange{T - hops, T} : FrameRange{0, -hops};
-        DbScale sc;
-        if (scaleAfterStep(p, T, hops, fresh, sc) && sc.same(db.scale)) {
+        const DbScale sc = scaleAfterStep(p, T, hops, fresh);
+        if (sc.same(db.scale)) {
             // Every kept frame's dB rows are what they were: move them, convert the new ones.
             const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * p.H;
             const std::size_t kept = static_cast<std::size_t>(T) * p.H - by;
