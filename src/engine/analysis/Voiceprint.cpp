@@ -492,21 +492,26 @@ double floorOf(const DbPlanes& p, const double* v, double d, long b, long e) {
 // dividing by a positive peak keeps the order, so the smallest quotient is the quotient of the
 // smallest, unless that underflows to 0; then the floors are found value by value.
 DbScale scaleOf(const DbPlanes& p, long T, FrameRange fresh) {
+    // Each slice works in locals and stores once: slices next to each other share cache lines.
     std::vector<double> peaks(3 * p.parts, 0.0), lows(2 * p.parts, 0.0); // low 0: none yet
     inSlices(T, p.parts, p.threads, [&](long b, long e, unsigned q) {
-        double* pk = &peaks[3 * q];
-        double* low = &lows[2 * q];
+        double pk0 = 0.0, pk1 = 0.0, pk2 = 0.0, low0 = 0.0, low1 = 0.0;
         for (long i = p.first(b); i < p.first(e); ++i) {
-            pk[0] = std::max(pk[0], p.ham[i]);
-            pk[1] = std::max(pk[1], p.restore[i]);
-            if (p.ham[i] > 0.0 && (low[0] == 0.0 || p.ham[i] < low[0]))
-                low[0] = p.ham[i];
+            pk0 = std::max(pk0, p.ham[i]);
+            pk1 = std::max(pk1, p.restore[i]);
+            if (p.ham[i] > 0.0 && (low0 == 0.0 || p.ham[i] < low0))
+                low0 = p.ham[i];
         }
         for (long i = p.first(b); p.rect && i < p.first(e); ++i) {
-            pk[2] = std::max(pk[2], p.rect[i]);
-            if (p.rect[i] > 0.0 && (low[1] == 0.0 || p.rect[i] < low[1]))
-                low[1] = p.rect[i];
+            pk2 = std::max(pk2, p.rect[i]);
+            if (p.rect[i] > 0.0 && (low1 == 0.0 || p.rect[i] < low1))
+                low1 = p.rect[i];
         }
+        peaks[3 * q] = pk0;
+        peaks[3 * q + 1] = pk1;
+        peaks[3 * q + 2] = pk2;
+        lows[2 * q] = low0;
+        lows[2 * q + 1] = low1;
     });
     double pk[3] = {0.0, 0.0, 0.0}, low[3] = {0.0, 0.0, 0.0};
     auto lower = [](double& to, double v) {
@@ -530,10 +535,13 @@ DbScale scaleOf(const DbPlanes& p, long T, FrameRange fresh) {
         for (long f = std::max(b, fresh.first); f < std::min(e, fresh.last); ++f)
             for (long i = p.first(f); i < p.first(f + 1); ++i)
                 p.mapped[i] = mapRestored(p.restore[i], g, sc.peak2);
+        double peak = 0.0, least = 0.0;
         for (long i = p.first(b); i < p.first(e); ++i) {
-            mappedPeak[q] = std::max(mappedPeak[q], p.mapped[i]);
-            lower(mappedLow[q], p.mapped[i]);
+            peak = std::max(peak, p.mapped[i]);
+            lower(least, p.mapped[i]);
         }
+        mappedPeak[q] = peak;
+        mappedLow[q] = least;
     });
     for (unsigned q = 0; q < p.parts; ++q)
         lower(low[2], mappedLow[q]);
