@@ -35,9 +35,9 @@ void transform(const FftTables& t, double* x, double* y, bool inverse);
 // transform without the bit-reversal swaps, for input already loaded in bit-reversed order.
 void transformReversed(const FftTables& t, double* x, double* y, bool inverse);
 
-// The forward transform of real input in bit-reversed order (y all zero): bins 0 .. n/2 with the
-// bits transformReversed gives them, bar the sign of zeros, for about half the work. The entries
-// above n/2 (the conjugates) are left unspecified.
+// The forward transform of real input x in bit-reversed order: bins 0 .. n/2 with the bits
+// transformReversed gives them (with y all zero), bar the sign of zeros, for about half the work.
+// y is only written; the entries above n/2 (the conjugates) are left unspecified.
 void realTransformReversed(const FftTables& t, double* x, double* y);
 
 // The butterflies of a forward transform on `width` independent transforms at once, stored

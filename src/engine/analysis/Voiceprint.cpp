@@ -86,7 +86,6 @@ bool computeFrame(const CWorkMemory& w, long t, const FrameScratch& f, CRestoreW
     const int* rev = tables->bitrev.data();
     for (long i = 0; i < S; ++i)
         f.re[i] = frame[rev[i]];
-    std::fill(f.im, f.im + S, 0.0);
     spectral_detail::realTransformReversed(*tables, f.re, f.im);
     PowAndPhs(f.re, f.im, rect, nullptr, H, nullptr);
     rect[0] = 0.0;

@@ -177,7 +177,6 @@ int restore(CRestoreWorkspace& ws, const double* sig, double* re, double* im, lo
             rowSum[p] += row[p];
         for (long i = 0; i < n; ++i)
             re[i] = row[rev[i]] * hamRev[i];
-        std::fill(im, im + n, 0.0);
         realTransformReversed(*frame, re, im);
         // The DC bin of every row spectrum is dropped.
         out[0] += weight * 0.0;
@@ -201,7 +200,6 @@ void spectral_detail::hammingSpectrum(const FftTables& t, const double* sig, dou
     const int* rev = t.bitrev.data();
     for (int i = 0; i < t.n; ++i)
         re[i] = sig[rev[i]] * hamRev[i];
-    std::fill(im, im + t.n, 0.0);
     realTransformReversed(t, re, im);
 }
 
