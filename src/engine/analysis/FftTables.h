@@ -45,8 +45,9 @@ void realTransformReversed(const FftTables& t, double* x, double* y);
 // The division by n is left to the caller, who divides only the bins it reads.
 void forwardBlock(const FftTables& t, double* X, double* Y, int width);
 
-// forwardBlock of real input (Y all zero): rows 0 .. n/2 with forwardBlock's bits, bar the sign
-// of zeros, for about half the work; the rows above n/2 are left unspecified.
+// forwardBlock of real input X: rows 0 .. n/2 with forwardBlock's bits (with Y all zero), bar
+// the sign of zeros, for about half the work. Y is only written; the rows above n/2 are left
+// unspecified.
 void forwardRealBlock(const FftTables& t, double* X, double* Y, int width);
 
 // Bins 0 .. n/2 of the forward transform of sig[0 .. t.n-1] times the Hamming window into re and

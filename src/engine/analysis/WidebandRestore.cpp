@@ -94,7 +94,6 @@ void shortTransforms(const FftTables& let, const double* y, long n, long lo, lon
                 std::copy(y + offset, y + offset + inside, xi);
             std::fill(xi + inside, xi + width, y[n - 1]);
         }
-        std::fill(Y, Y + static_cast<size_t>(len) * width, 0.0);
         forwardRealBlock(let, X, Y, width);
         // Rows above len/2 are the conjugates of those below.
         for (long r = std::max(lo, static_cast<long>(len / 2 + 1)); r <= hi; ++r) {
