@@ -50,8 +50,7 @@ TEST(CliWhole, RunsEqualTheWindowsRunsAndReachTheEnd) {
     const CliRun span = cli({"pitch", wav.path, "--whole", "--from", "1", "--to", "2"});
     const std::vector<std::string> spanRows = lines(span.out);
     ASSERT_EQ(spanRows.size(), 1u + 28u) << span.err;
-    EXPECT_EQ(spanRows[1].substr(0, 11), "0,1.000000,");
-    EXPECT_EQ(spanRows.back().substr(0, 12), "27,1.864000,");
+    EXPECT_EQ(spanRows[1].substr(0, 11) + spanRows.back().substr(0, 12), "0,1.000000,27,1.864000,");
 }
 
 // The planes of voiceprint --whole --npy are the rows of the runs, written whole; bad spans and

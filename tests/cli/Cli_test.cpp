@@ -98,8 +98,7 @@ TEST(Cli, InfoShowsWhatOpeningSets) {
         {testwav::header({1, 3}, 0), "wave file reading failed.\nchannel count 1 or 2.\n"},
         {"RIFF", "wave file reading failed.\n"},
         {testwav::wav(std::vector<int16_t>(1000)), "data length not enough.\n"},
-        {testwav::wav(std::vector<int16_t>(5000), 1, 0),
-         "parameter wrong.\n"},
+        {testwav::wav(std::vector<int16_t>(5000), 1, 0), "parameter wrong.\n"},
     };
     for (const auto& f : failures) {
         TempFile file(f.first);
@@ -197,10 +196,8 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     ASSERT_EQ(symlink(wav.path.c_str(), link.c_str()), 0);
     for (const std::string& output : {wav.path, link}) {
         r = cli({"memos", "import", grid.path, "--wav", wav.path, "-o", output});
-        EXPECT_TRUE(r.status == 1 &&
-                    r.err == "vocalith-cli: " + output +
-                                 " is an input of this command; it is not "
-                                 "written over.\n" &&
+        const std::string refused = " is an input of this command; it is not written over.\n";
+        EXPECT_TRUE(r.status == 1 && r.err == "vocalith-cli: " + output + refused &&
                     slurp(wav.path) == sound)
             << r.err;
     }
@@ -216,8 +213,9 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     ASSERT_NE(at, std::string::npos);
     TempFile bad(bent.replace(at + 2, 5, "n/a"), "bad.vlh");
     r = cli({"memos", "export", bad.path, "--format", "csv"});
-    EXPECT_TRUE(r.status == 1 && r.err.find(" damaged, read as 0.\nmemo list read failed.\n") !=
-                                     std::string::npos && r.out.empty())
+    EXPECT_TRUE(r.status == 1 &&
+                r.err.find(" damaged, read as 0.\nmemo list read failed.\n") != std::string::npos &&
+                r.out.empty())
         << r.err;
     EXPECT_EQ(cli({"memos", "import", grid.path, "-o", back.path}).status, 1);
     EXPECT_EQ(cli({"memos", "export", vlh.path, "--format", "praat"}).err.substr(0, 56),

@@ -111,8 +111,7 @@ class ModuleTest(unittest.TestCase):
         for fmt in ("textgrid", "audacity", "csv"):
             self.assertEqual(vocalith.export_memos(vlh, fmt, wav=demo).encode(),
                              cli("memos", "export", vlh, "--format", fmt, "--wav", demo))
-        grid, back = os.path.join(self.dir.name, "d.TextGrid"), os.path.join(self.dir.name,
-                                                                             "back.vlh")
+        grid, back = (os.path.join(self.dir.name, name) for name in ("d.TextGrid", "back.vlh"))
         vocalith.export_memos(vlh, "textgrid", out=grid)
         vocalith.import_memos(grid, demo, back)
         self.assertEqual([g["title"] for g in vocalith.read_memos(back)],

@@ -1,22 +1,14 @@
 #pragma once
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
 #include "engine/analysis/CWorkMemory.h"
-#include "engine/memo/CArchMemo.h"
-#include "gui/panels/DragShape.h"
-#include "engine/sound/CWavPara.h"
 #include "engine/sound/ParameterBlock.h"
-#include "support/GuiFixture.h"
+#include "gui/frame/MemoLists.h"
 #include "support/RecordingSoundBackend.h"
-#include "support/SoundFiles.h"
 
 // A frame on a 4-second ramp at 16 kHz (sample i = i), analysing 2.0 s stretches
 // (2048-point frames every 256 samples, 118 frames = 32000 samples), with memo groups made as
 // a user would: the stretch moved to a cursor, then a title memo added there.
-class MemoGroupTest : public FrameTest {
+class MemoGroupTest : public MemoFrameTest {
 protected:
     void SetUp() override {
         FrameTest::SetUp();
@@ -60,15 +52,4 @@ protected:
                 starts.push_back(int(uint8_t(p.samples[0]) | uint8_t(p.samples[1]) << 8));
         return starts;
     }
-
-    // Log lines since the last call.
-    std::vector<std::string> newLog() {
-        const std::vector<std::string> all = log();
-        std::vector<std::string> lines(all.begin() + std::min(mark, all.size()), all.end());
-        mark = all.size();
-        return lines;
-    }
-
-    ScratchDir dir;
-    size_t mark = 0;
 };

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -20,13 +21,10 @@ TEST(LevelMap, RowsAndBilinearReading) {
     // 16 kHz, 512 bins of 15.625 Hz: 256 rows over 0 .. 8000 Hz are two bins each; a top above
     // half the rate is cut there.
     const FreqRows all = freqRows(16000, 512, -100, 20000, 256);
-    EXPECT_EQ(all.low, 0);
-    EXPECT_EQ(all.top, 8000);
-    EXPECT_EQ(all.binsPerRow, 2.0);
-    EXPECT_EQ(all.firstBin, 0.0);
     const FreqRows band = freqRows(16000, 512, 1000, 3000, 100);
-    EXPECT_EQ(band.firstBin, 64.0);
-    EXPECT_EQ(band.binsPerRow, 1.28);
+    EXPECT_EQ(std::make_tuple(all.low, all.top, all.binsPerRow, all.firstBin, band.firstBin,
+                              band.binsPerRow),
+              std::make_tuple(0, 8000, 2.0, 0.0, 64.0, 1.28));
 
     const double plane[] = {0.0, 10.0, 20.0, 30.0}; // frames x bins = 2 x 2
     EXPECT_EQ(planeLevelAt(plane, 2, 2, 0.0, 0.0), 0.0);

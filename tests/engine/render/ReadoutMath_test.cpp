@@ -32,11 +32,10 @@ TEST(ReadoutMath, LevelAndWaveEdges) {
     const LevelGeometry g{404, 204, 1024, 128, 768, 16000};
     EXPECT_TRUE(levelPointAt(g, 2, 2).index == 128 && levelPointAt(g, 2, 2).freq == 1000.0);
     EXPECT_EQ(levelPointAt(g, 401, 201).index, 766); // 128 + 399 * 640 / 400 = 766.4
-    EXPECT_FALSE(levelPointAt(g, 402, 100).onPlot);
-    EXPECT_FALSE(levelPointAt(g, 100, 202).onPlot);
+    EXPECT_FALSE(levelPointAt(g, 402, 100).onPlot || levelPointAt(g, 100, 202).onPlot);
 
     EXPECT_EQ(waveIndexAt(404, 84, 40000, 401, 40), 39900);
-    EXPECT_EQ(waveIndexAt(404, 84, 40000, 1, 40), -1);
-    EXPECT_EQ(waveIndexAt(404, 84, 40000, 102, 82), -1);
-    EXPECT_EQ(waveIndexAt(404, 84, 0, 102, 40), -1);
+    EXPECT_TRUE(waveIndexAt(404, 84, 40000, 1, 40) == -1 &&
+                waveIndexAt(404, 84, 40000, 102, 82) == -1 &&
+                waveIndexAt(404, 84, 0, 102, 40) == -1);
 }

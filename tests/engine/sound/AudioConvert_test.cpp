@@ -1,19 +1,8 @@
+#include "cli/CliRun.h"
 #include "engine/sound/AudioConvert.h"
 #include "support/EncodedSound.h"
-#include "support/SoundFiles.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <fstream>
-#include <iterator>
 
 namespace {
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Every 16-bit sample a wider format must give back, full scale included.
 std::vector<int16_t> extremes() {
@@ -84,7 +73,7 @@ TEST(AudioConvert, ConvertBesideNamesAndReuses) {
     EXPECT_EQ(convert("take.flac"), R(ConvertResult::ok, "/take-16bit.wav", false));
     EXPECT_EQ(convert("take.flac"), R(ConvertResult::ok, "/take-16bit.wav", true));
     EXPECT_EQ(
-        std::make_tuple(readAll(d + "/take.wav"), readAll(d + "/take-16bit.wav")),
+        std::make_tuple(slurp(d + "/take.wav"), slurp(d + "/take-16bit.wav")),
         std::make_tuple(testwav::wav(b, 1, 16000), testwav::wav(a, 1, 16000))); // never overwritten
 
     testwav::writeFile(d + "/junk.ogg", "OggS but not really");

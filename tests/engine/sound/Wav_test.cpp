@@ -2,13 +2,7 @@
 #include "engine/sound/CWavPara.h"
 #include "engine/sound/DemoVoice.h"
 #include "engine/sound/WavHeader.h"
-#include "support/TestWav.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <tuple>
 #include <fcntl.h>
 
 using testwav::TempFile;

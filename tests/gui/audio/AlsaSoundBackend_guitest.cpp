@@ -1,6 +1,3 @@
-#include <chrono>
-#include <string>
-
 #include "gui/audio/AlsaSoundBackend.h"
 #include "engine/sound/WavHeader.h"
 #include "support/GuiFixture.h"

@@ -1,6 +1,3 @@
-#include <sys/resource.h>
-
-#include <csignal>
 #include <filesystem>
 
 #include "gui/frame/FrameHelpers.h"
@@ -58,18 +55,11 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
     EXPECT_EQ(frame->m_wavePara->m_windowInt[7], 7) << "the window shown before is back";
     // A disk that fills during the export (half-way, or at its last byte): the previous export
     // stays whole, nothing else is left, the log says why.
-    struct rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     for (rlim_t limit : {rlim_t(20000), rlim_t(44 + 26624 - 1)}) {
-        const struct rlimit small = {limit, saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &small);
-        press(frame, ID_ExportWav);
-        setrlimit(RLIMIT_FSIZE, &saved);
+        withFileSizeLimit(limit, [&] { press(frame, ID_ExportWav); });
         EXPECT_EQ(lastLog(frame), "could not write wave file to export") << limit;
         EXPECT_TRUE(readAll(path) == testwav::header({}, 26624) + both) << limit;
     }
-    std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
     frame->m_containBlank->SetValue(true);
     const std::string blank(2 * 6656, '\0');

@@ -1,15 +1,11 @@
-#include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <csignal>
 
 #include <wx/dir.h>
 
-#include "MemoLists.h"
+#include "FrameHelpers.h"
 #include "engine/memo/MemoInterop.h"
 #include "engine/memo/MemoListFile.h"
 #include "support/Dialogs.h"
-#include "support/MemoGroups.h"
 
 namespace {
 
@@ -45,8 +41,7 @@ protected:
         return wav;
     }
     void save() {
-        wxCommandEvent press(wxEVT_BUTTON, ID_Save);
-        frame->ProcessWindowEvent(press);
+        press(frame, ID_Save);
         pumpEvents();
     }
     size_t fileCount() const {
@@ -151,14 +146,7 @@ TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
     record(0, 0)->m_memoText = "edited";
 
     // The disk fills half-way through the temporary file (a file-size limit stands for it).
-    struct rlimit saved, small;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    small = {100, saved.rlim_max};
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    save();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    withFileSizeLimit(100, [&] { save(); });
     // The old list stays, the broken temporary file goes, the memos in memory stay.
     EXPECT_EQ(tup(log().back(), readAll(vlh), fileCount(), frame->memoSlotCount()),
               tup("memo list save failed.", old, 2u, 4u));
@@ -231,9 +219,8 @@ TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
     const CArchMemo* param = frame->paramMemoAt(1);
     ASSERT_EQ(tup(newLog().back(), frame->memoSlotCount(), frame->termListAt(1)->GetCount()),
               tup(grid + " : 2 memo groups imported.", 2u, 2u));
-    EXPECT_EQ(tup(memoAt(*frame, 1, 1)->m_memoText, frame->subMemoAt(1)->GetMemoPrior(),
-                  frame->m_fileKind, param->m_viewStart + param->m_viewCursor,
-                  int(memoAt(*frame, 1, 1)->m_relX * 600)),
+    EXPECT_EQ(tup(record(1, 1)->m_memoText, frame->subMemoAt(1)->GetMemoPrior(), frame->m_fileKind,
+                  param->m_viewStart + param->m_viewCursor, int(record(1, 1)->m_relX * 600)),
               tup("vowel", CArchMemo::Mid, 3, 16000, 300));
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -41,6 +44,18 @@ inline bool hasColour(const DragShape& shape, const wxColour& c) {
         if (p[0] == c.Red() && p[1] == c.Green() && p[2] == c.Blue())
             return true;
     return false;
+}
+
+// Runs `act` with files limited to `bytes`, as a disk that fills there (SIGXFSZ ignored).
+template <class F> void withFileSizeLimit(rlim_t bytes, F act) {
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const struct rlimit small = {bytes, saved.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    act();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
 }
 
 inline std::string readAll(const std::string& path) {

@@ -1,5 +1,4 @@
-#include "MemoLists.h"
-#include "support/MemoGroups.h"
+#include "FrameHelpers.h"
 
 namespace {
 
@@ -7,8 +6,7 @@ class MemoNavTest : public MemoGroupTest {
 protected:
     void searchFor(const wxString& text, bool forward) {
         frame->m_searchtext->SetValue(text);
-        wxCommandEvent press(wxEVT_BUTTON, forward ? ID_SearchRigth : ID_SearchLeft);
-        frame->ProcessWindowEvent(press);
+        press(frame, forward ? ID_SearchRigth : ID_SearchLeft);
         settle();
     }
     // A move shows its group over the voiceprint of its view, which plays once when done.
@@ -81,20 +79,18 @@ TEST_F(MemoNavTest, SearchMovesToTheFirstSlotWithAHitInItsOrder) {
 TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
     const int title = addGroup(20000, "vowel a");
     frame->addTerm("low", 300, 300);
-    CArchMemo* term = memoAt(*frame, 0, 1);
+    CArchMemo* term = record(0, 1);
     term->m_freq = 1500;
     addGroup(0, "other");
 
     frame->moveToMemo(title);
     // The title alone, centred on three quarters of the 600 x 400 panel; the text term waits
     // for the voiceprint, its height following its frequency: (6000 - 1500) / 6000.
-    ASSERT_EQ(frame->m_canvasPanel->m_shapeList.GetCount(), 1u);
-    DragShape* shape = shapeAt(frame->m_canvasPanel->m_shapeList, 0);
-    EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_cursor, shape->m_pos, term->m_relY),
-              tup(title, 20000, wxPoint(300, 300) - shape->m_bitmap.GetSize() / 2, 0.75f));
+    ASSERT_EQ(shapes(), 1u);
+    EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_cursor, shape(0)->m_pos, term->m_relY),
+              tup(title, 20000, wxPoint(300, 300) - shape(0)->m_bitmap.GetSize() / 2, 0.75f));
     settle();
-    EXPECT_EQ(tup(frame->m_canvasPanel->m_plotKind, frame->m_canvasPanel->m_shapeList.GetCount()),
-              tup(2, size_t(2)));
+    EXPECT_EQ(tup(frame->m_canvasPanel->m_plotKind, shapes()), tup(2, size_t(2)));
 
     // A view from a damaged or foreign list lands inside the sound.
     CArchMemo* param = frame->paramMemoAt(0);

@@ -1,7 +1,4 @@
-#include <chrono>
 #include <mutex>
-#include <tuple>
-#include <utility>
 
 #include "gui/frame/FrameHelpers.h"
 
@@ -103,7 +100,7 @@ TEST_F(MemoTourTest, StopDuringAVoiceprintAndClosingTheWindowEndTheTour) {
     press(frame, ID_LockMemo);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_FALSE(frame->m_tourRunning);
-    const std::vector<std::string> lines = newLog();
+    const Lines lines = newLog();
     for (const char* line : {"memo tour end.", " thread finished."})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     HeldWorker::release();
@@ -117,8 +114,7 @@ TEST_F(MemoTourTest, StopDuringAVoiceprintAndClosingTheWindowEndTheTour) {
     frame->Destroy();
     frame = nullptr;
     pumpEvents();
-    EXPECT_TRUE(pumpUntil(noTourThreads));
-    EXPECT_TRUE(dataLockFree());
+    EXPECT_TRUE(pumpUntil(noTourThreads) && dataLockFree());
 }
 
 // The system refuses the tour's thread: the frame does not stay busy. It refuses the
@@ -132,7 +128,7 @@ TEST_F(MemoTourTest, RefusedThreadsLeaveNothingLockedOrBusy) {
     memo_tour_detail::setThreadCreator(refuse);
     press(frame, ID_MemoTour);
     memo_tour_detail::setThreadCreator(nullptr);
-    EXPECT_EQ(newLog(), (std::vector<std::string>{"memo tour start.", " can not create thread."}));
+    EXPECT_EQ(newLog(), (Lines{"memo tour start.", " can not create thread."}));
     EXPECT_TRUE(!frame->m_tourRunning && noTourThreads() && dataLockFree());
 
     frame->m_containSsft->SetValue(true);
@@ -142,6 +138,6 @@ TEST_F(MemoTourTest, RefusedThreadsLeaveNothingLockedOrBusy) {
     voiceprint_detail::setThreadCreator(nullptr);
     ASSERT_TRUE(ended);
     EXPECT_TRUE(!frame->m_tourRunning && dataLockFree());
-    const std::vector<std::string> lines = newLog();
+    const Lines lines = newLog();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Error: Can't create thread!"), 2);
 }

@@ -7,7 +7,6 @@
 #include "engine/render/LabelPlacement.h"
 #include "gui/frame/FrameHelpers.h"
 #include "support/Dialogs.h"
-#include "support/SoundFiles.h"
 
 namespace {
 
@@ -64,8 +63,7 @@ protected:
 TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
     EXPECT_EQ(heading(),
               " Level spectrum of the stretch's first frame (wideband phase restoration) ");
-    EXPECT_TRUE(key('+'));
-    EXPECT_TRUE(frame->zoomedIn());
+    EXPECT_TRUE(key('+') && frame->zoomedIn());
     const int32_t range = frame->m_wavePara->m_cursorRange;
     ASSERT_GT(range, 40);
     // Steps from the stretch's place in the window.
@@ -78,9 +76,7 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
         EXPECT_TRUE(key(k.first, k.second));
         EXPECT_EQ(cursor(), expected) << "key " << k.first;
     }
-    EXPECT_TRUE(key(WXK_END));
-    EXPECT_TRUE(key('-'));
-    EXPECT_FALSE(frame->zoomedIn());
+    EXPECT_TRUE(key(WXK_END) && key('-') && !frame->zoomedIn());
     EXPECT_EQ(frame->m_slider->GetValue(), 0) << "the thumb follows the stretch back";
 
     EXPECT_TRUE(key('P'));
@@ -95,10 +91,8 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
     EXPECT_TRUE(key('P'));
     EXPECT_EQ(heading(), " Voiceprint: standard (Hamming window), with pitch ");
 
-    EXPECT_TRUE(key(WXK_SPACE));
-    EXPECT_TRUE(frame->m_refreshTimer->IsRunning());
-    EXPECT_TRUE(key(WXK_SPACE));
-    EXPECT_FALSE(frame->m_refreshTimer->IsRunning());
+    EXPECT_TRUE(key(WXK_SPACE) && frame->m_refreshTimer->IsRunning());
+    EXPECT_TRUE(key(WXK_SPACE) && !frame->m_refreshTimer->IsRunning());
 
     Asked asked;
     wxTEST_DIALOG(EXPECT_TRUE(key(WXK_F1)), ExpectQuestion(wxID_OK, &asked));
@@ -114,15 +108,13 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
                   accel); // the caller owns the entry
     frame->m_searchtext->SetFocus();
     ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == frame->m_searchtext; }));
-    EXPECT_FALSE(key(WXK_HOME));
-    EXPECT_FALSE(key('V'));
+    EXPECT_FALSE(key(WXK_HOME) || key('V'));
 }
 
 TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
     // A notch is 86 hops of 512 samples; past the stretch's room the window moves, to its end.
     wheel(frame->m_canvasPanelUp, -120);
-    EXPECT_EQ(windowStart(), 39000);
-    EXPECT_EQ(cursor(), frame->m_wavePara->m_cursorRange);
+    EXPECT_EQ(tup(windowStart(), cursor()), tup(39000, frame->m_wavePara->m_cursorRange));
     wheel(frame->m_canvasPanel, 120);
     EXPECT_EQ(windowStart(), 0);
     wheel(frame->m_canvasPanelUp, 120, true);
@@ -148,8 +140,8 @@ TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
     drop->OnDropFiles(0, 0, dropped(tone));
     ASSERT_TRUE(pumpUntil([&] { return frame->m_chosenFileName == "tone.wav"; }));
     pumpEvents();
-    EXPECT_EQ(frame->m_fileHistory->GetHistoryFile(0), tone);
-    EXPECT_EQ(frame->m_fileHistory->GetHistoryFile(1), ramp);
+    EXPECT_EQ(tup(frame->m_fileHistory->GetHistoryFile(0), frame->m_fileHistory->GetHistoryFile(1)),
+              tup(wxString(tone), wxString(ramp)));
     // A dropped sound no reader understands is refused as the file dialog's choice is.
     drop->OnDropFiles(0, 0, dropped(dir.file("talk.mp3", "not a sound")));
     pumpEvents();
@@ -179,12 +171,10 @@ TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
 TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
     // Round steps: 0.175 s wanted per 70 pixels gives 0.2 s; 1200 Hz per 30 rows gives 2000 Hz.
     const std::vector<AxisTick> time = roundTicks(1.0, 2.0, 400, 70, "s");
-    ASSERT_EQ(time.size(), 6u);
-    EXPECT_EQ(time[1].label + time[5].label, "1.2s2.0s");
-    EXPECT_EQ(time[1].pixel, 80);
     const std::vector<AxisTick> freq = roundTicks(0, 8000, 200, 30, "Hz");
-    ASSERT_EQ(freq.size(), 5u);
-    EXPECT_EQ(freq[1].label, "2000Hz");
+    ASSERT_TRUE(time.size() == 6u && freq.size() == 5u);
+    EXPECT_EQ(tup(time[1].label + time[5].label, time[1].pixel, freq[1].label),
+              tup("1.2s2.0s", 80, "2000Hz"));
     EXPECT_TRUE(roundTicks(2.0, 1.0, 400, 70, "s").empty());
 
     // Labels go below or above the earlier ones they would cover, within 0 .. 100; one with no

@@ -1,7 +1,3 @@
-#include <algorithm>
-#include <cmath>
-#include <tuple>
-
 #include "gui/frame/FrameHelpers.h"
 
 namespace {
@@ -94,7 +90,6 @@ TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "no sound device: playing silently."), 1);
     press(frame, ID_Stop);
     sound.recorder.plays.clear();
-    sound.recorder.stops = 0;
     sound.recorder.refuse = false;
     frame->m_soundOwner.reset();
     frame->m_sound = nullptr;
@@ -102,8 +97,8 @@ TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
     frame->m_playMute->SetValue(true);
     wxCommandEvent event;
     frame->OnPlay(event);
-    EXPECT_TRUE(sound.recorder.plays.empty() && !frame->m_sound);
-    EXPECT_FALSE(frame->m_refreshTimer->IsRunning());
+    EXPECT_TRUE(sound.recorder.plays.empty() && !frame->m_sound &&
+                !frame->m_refreshTimer->IsRunning());
 
     // "&NonMute" plays anyway; a selection reaching past the window plays the part that is
     // there. Unmuted, the ordinary play works again.
@@ -144,8 +139,7 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
     }
     EXPECT_EQ(frame->m_canvasPanel->m_levelData, work.m_restoreDb);
     tick(); // the tenth runs the countdown out: line gone
-    EXPECT_EQ(std::make_tuple(frame->m_playRemain, frame->m_canvasPanelUp->m_lineX),
-              std::make_tuple(0, 0));
+    EXPECT_EQ(tup(frame->m_playRemain, frame->m_canvasPanelUp->m_lineX), tup(0, 0));
     EXPECT_EQ(frame->m_refreshLock.TryLock(), wxMUTEX_NO_ERROR);
     frame->m_refreshLock.Unlock();
 
@@ -156,9 +150,8 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
     tick();
     EXPECT_EQ(frame->m_canvasPanel->m_levelData, shown.data());
     frame->toStop();
-    EXPECT_EQ(sound.recorder.stops, 1);
-    EXPECT_FALSE(frame->m_refreshTimer->IsRunning());
-    EXPECT_EQ(countdown(), std::make_tuple(0, 0, 0, 0));
+    EXPECT_EQ(tup(sound.recorder.stops, frame->m_refreshTimer->IsRunning(), countdown()),
+              tup(1, false, tup(0, 0, 0, 0)));
 
     // Left to the real timer, the countdown ends by itself.
     frame->m_playNoSpect->SetValue(false);

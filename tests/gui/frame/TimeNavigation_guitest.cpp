@@ -1,5 +1,3 @@
-#include <tuple>
-
 #include "gui/frame/FrameHelpers.h"
 
 namespace {
@@ -72,8 +70,7 @@ TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     frame->m_playRemain = 700;
     jump("abc", ID_RRRRigth);
     jump("abc", ID_LLLLeft);
-    EXPECT_EQ(std::make_tuple(frame->m_playRemain, frame->m_curTitle, wave().m_windowStart),
-              std::make_tuple(700, 5, 0));
+    EXPECT_EQ(tup(frame->m_playRemain, frame->m_curTitle, wave().m_windowStart), tup(700, 5, 0));
     frame->m_playRemain = 0;
 
     // The slider's thumb moves the cursor; only its release analyses.
@@ -98,7 +95,7 @@ TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     for (int id : {ID_RRRigth, ID_RRigth, ID_Rigth, ID_LLeft, ID_LLLeft, ID_Rigth})
         press(frame, id);
     EXPECT_EQ(where(), at(0, 2, 2)); // 0 (clamped), +100 +20 +1 -20 -100 +1
-    EXPECT_EQ(std::make_tuple(frame->m_curTitle, frame->m_prevTitle), std::make_tuple(-1, 3));
+    EXPECT_EQ(tup(frame->m_curTitle, frame->m_prevTitle), tup(-1, 3));
     frame->shiftSliderPos(range - 50);
     press(frame, ID_RRRigth);
     frame->m_tourRunning = true;
@@ -117,14 +114,13 @@ TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
     openRamp(441000); // S 4096, hop 512, E 440320
     select(1000, 4096 + 10 * 512);
     menu(myCanvasPanel::CmdSetRange);
-    EXPECT_EQ(lastLog(frame), "data length not enough.");
-    EXPECT_EQ(work().m_excutionSize, 440320);
+    EXPECT_EQ(tup(lastLog(frame), work().m_excutionSize), tup("data length not enough.", 440320));
 
     select(300000, 100000);
     menu(myCanvasPanel::CmdSetRange);
-    EXPECT_EQ(work().m_repeatTimes, 187); // (100000 - 4097) / 512
-    EXPECT_EQ(std::make_tuple(wave().m_cursor, frame->m_zoomOffset),
-              std::make_tuple(300000, 300000));
+    // (100000 - 4097) / 512 frames.
+    EXPECT_EQ(tup(work().m_repeatTimes, wave().m_cursor, frame->m_zoomOffset),
+              tup(187, 300000, 300000));
 
     // Back to the window's start with the slider; the next zoom starts from the cursor, not
     // from the zoom offset (300000 + 140000 would read past the window).
@@ -132,8 +128,7 @@ TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
     slide(wxEVT_SCROLL_CHANGED);
     select(140000, 4096 + 10 * 512 + 1);
     menu(myCanvasPanel::CmdSetRange);
-    EXPECT_EQ(work().m_repeatTimes, 10);
-    EXPECT_EQ(where(), at(0, 140000, 140000));
+    EXPECT_EQ(tup(work().m_repeatTimes, where()), tup(10, at(0, 140000, 140000)));
     EXPECT_NE(frame->m_text->GetValue().Find("[RepeatTimes]=10 "), wxNOT_FOUND);
 
     // A failed resize keeps a working stretch. One allocation fails; the allocator then puts
@@ -145,13 +140,11 @@ TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
     });
     menu(myCanvasPanel::CmdSetRange);
     workmemory_detail::setArrayAllocator(nullptr);
-    EXPECT_EQ(lastLog(frame), "failed allocation memory.");
-    EXPECT_EQ(work().m_repeatTimes, 10);
+    EXPECT_EQ(tup(lastLog(frame), work().m_repeatTimes), tup("failed allocation memory.", 10));
     press(frame, ID_Rigth);
     EXPECT_EQ(where(), at(0, 140001, 140001));
 
     menu(myCanvasPanel::CmdUnsetRange);
-    EXPECT_EQ(std::make_tuple(work().m_excutionSize, frame->m_zoomOffset),
-              std::make_tuple(440320, 0));
-    EXPECT_EQ(where(), at(0, 0, 0));
+    EXPECT_EQ(tup(work().m_excutionSize, frame->m_zoomOffset, where()),
+              tup(440320, 0, at(0, 0, 0)));
 }

@@ -4,8 +4,7 @@ TEST(DragShape, TextsKeepTheirFirst101CharactersAndPrioritiesMapToColours) {
     const wxString exactly101(wxUniChar('a'), 101), longer(wxUniChar('b'), 150);
     EXPECT_EQ(DragShape(exactly101, DragShape::Mid).m_shapeText, exactly101);
     DragShape cut(longer, DragShape::Low);
-    EXPECT_EQ(cut.m_shapeText, longer.Left(101));
-    EXPECT_EQ(cut.m_dispPrior, DragShape::Low);
+    EXPECT_TRUE(cut.m_shapeText == longer.Left(101) && cut.m_dispPrior == DragShape::Low);
     // Rendered within the 800 × 30 scratch area.
     const wxSize size = cut.m_bitmap.GetSize();
     EXPECT_TRUE(size.x <= 800 && size.y <= 30 && size.x > 400) << size.x << "x" << size.y;
