@@ -196,34 +196,6 @@ TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
     EXPECT_TRUE(pow[8] == kSentinel && phs[8] == kSentinel);
 }
 
-// The phase loops select among precomputed cases instead of branching: on the +-pi cut (a
-// negative real part with an imaginary part of either sign, tiny or zero), on the axes, at the
-// power floor and for ordinary bins they give phaseOf's bits with every instruction set.
-TEST(PowAndPhs, RowPhasesEqualPhaseOfOnTheCutAndTheAxes) {
-    Vec re{-1, -1, -1, -1, -3, 0, 0, 0, 1e-8, 1e-8, 2, 2, -1e-300, 5},
-        im{1e-300, -1e-300, 0.0, -0.0, 1e-17, 4, -4, 0, 1e-10, 0.99e-8, 0, -0.0, -1e-300, -5};
-    const Vec more = randomValues(90, 11), other = randomValues(90, 12);
-    re.insert(re.end(), more.begin(), more.end());
-    im.insert(im.end(), other.begin(), other.end());
-    const int n = int(re.size());
-    using spectral_detail::FftKernel;
-    for (FftKernel k : {FftKernel::plain, FftKernel::avx2, FftKernel::avx512}) {
-        if (!spectral_detail::useFftKernel(k))
-            continue;
-        for (double scale : {1.0, 64.0}) {
-            Vec got(n);
-            spectral_detail::rowPhases(re.data(), im.data(), scale, n, got.data());
-            for (int q = 0; q < n; ++q) {
-                const double x = re[q] / scale, y = im[q] / scale;
-                const double want = spectral_detail::phaseOf(x, y, x * x + y * y);
-                EXPECT_EQ(0, std::memcmp(&want, &got[q], sizeof want)) << int(k) << " " << q;
-            }
-        }
-    }
-    EXPECT_TRUE(spectral_detail::useFftKernel(FftKernel::automatic));
-    EXPECT_EQ(M_PI, spectral_detail::phaseOf(-1, -0.0, 1)); // left of the cut lands on +pi
-}
-
 // The ordinary conversions are derived in the plane test below; here the edges. su_calc_dB with
 // nothing positive: the peak and the floor are 1, everything is 0 dB; a null input writes nothing.
 // calc_dB with a peak power of at most 1 gives g <= 0: nothing stays positive, every restored dB is
@@ -392,15 +364,29 @@ TEST(Voiceprint, PlanesKeepTheirBitsOnAnyNumberOfThreads) {
 }
 
 // Every instruction set the transforms are built for gives the pinned bits: all transform sizes
-// both ways, and the three planes in both sense modes (the short transforms run in blocks).
+// both ways, and the three planes in both sense modes (the short transforms run in blocks). The
+// phase loop, which selects among computed cases instead of branching, gives phaseOf's bits on
+// the +-pi cut (a negative real part with an imaginary part of either sign, tiny or zero), the
+// axes, the power floor and ordinary bins.
 TEST(Voiceprint, EveryInstructionSetKeepsTheBits) {
     using spectral_detail::FftKernel;
     const uint64_t restored[2] = {0x19283a8e0bbac0b4, 0xb1b29d02064f3e12};
+    Vec re = randomValues(40, 11), im = randomValues(40, 12), phase(40);
+    const double cut[][2] = {{-1, 1e-300}, {-1, -1e-300}, {-1, 0.0}, {-1, -0.0},    {-3, 1e-17},
+                             {0, 4},       {0, -4},       {0, 0},    {1e-8, 1e-10}, {2, -0.0}};
+    for (int q = 0; q < 10; ++q)
+        re[q] = 64 * cut[q][0], im[q] = 64 * cut[q][1];
     for (FftKernel k : {FftKernel::plain, FftKernel::avx2, FftKernel::avx512}) {
         if (!spectral_detail::useFftKernel(k))
             continue; // not on this processor
         for (int i = 0; i < 15; ++i)
             EXPECT_EQ(kFftDigests[i], transformDigest(4 << i)) << int(k) << " " << (4 << i);
+        spectral_detail::rowPhases(re.data(), im.data(), 64, 40, phase.data());
+        for (int q = 0; q < 40; ++q) {
+            const double x = re[q] / 64, y = im[q] / 64,
+                         want = spectral_detail::phaseOf(x, y, x * x + y * y);
+            EXPECT_EQ(0, std::memcmp(&want, &phase[q], sizeof want)) << int(k) << " " << q;
+        }
         // Real input through the half-work transform: bins 0 .. n/2 as the full one gives them
         // (== takes -0 for +0: zero signs may differ). A run of zeros makes exact zeros inside;
         // the imaginary parts it is handed are never read.
