@@ -79,17 +79,15 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
     EXPECT_TRUE(key(WXK_END) && key('-') && !frame->zoomedIn());
     EXPECT_EQ(frame->m_slider->GetValue(), 0) << "the thumb follows the stretch back";
 
-    EXPECT_TRUE(key('P'));
-    EXPECT_EQ(lastLog(frame), "pitch is drawn on a voiceprint: press V to compute one first.");
-    EXPECT_TRUE(key('V', wxMOD_SHIFT));
-    EXPECT_EQ(lastLog(frame), "no voiceprint shown: press V to compute one first.");
+    EXPECT_TRUE(key('P') &&
+                lastLog(frame) == "pitch is drawn on a voiceprint: press V to compute one first.");
+    EXPECT_TRUE(key('V', wxMOD_SHIFT) &&
+                lastLog(frame) == "no voiceprint shown: press V to compute one first.");
     EXPECT_TRUE(key('V'));
     ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
     EXPECT_EQ(heading(), " Voiceprint: wideband phase restoration ");
-    EXPECT_TRUE(key('V', wxMOD_SHIFT));
-    EXPECT_EQ(heading(), " Voiceprint: standard (Hamming window) ");
-    EXPECT_TRUE(key('P'));
-    EXPECT_EQ(heading(), " Voiceprint: standard (Hamming window), with pitch ");
+    EXPECT_TRUE(key('V', wxMOD_SHIFT) && heading() == " Voiceprint: standard (Hamming window) ");
+    EXPECT_TRUE(key('P') && heading() == " Voiceprint: standard (Hamming window), with pitch ");
 
     EXPECT_TRUE(key(WXK_SPACE) && frame->m_refreshTimer->IsRunning());
     EXPECT_TRUE(key(WXK_SPACE) && !frame->m_refreshTimer->IsRunning());

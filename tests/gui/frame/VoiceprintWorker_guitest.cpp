@@ -8,6 +8,12 @@ namespace {
 
 class WorkerTest : public FrameTest {
 protected:
+    void sizeStretch(long ssft, long hop, long frames) {
+        ASSERT_EQ(frame->m_workPara->setSize(ssft, frame->m_wavePara->m_windowLen,
+                                             CWorkMemory::senseNormal, hop, frames),
+                  CWorkMemory::resultOk);
+        frame->analyseStretch();
+    }
     void runVoiceprint() {
         frame->toVoiceprint();
         ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
@@ -40,10 +46,7 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
     EXPECT_EQ(lastLog(frame), "Error: Can't create thread!");
     EXPECT_TRUE(!frame->m_voiceprintRunning && !frame->m_dlgProgress && dataLockFree());
 
-    ASSERT_EQ(frame->m_workPara->setSize(4096, frame->m_wavePara->m_windowLen,
-                                         CWorkMemory::senseNormal, 512, 4),
-              CWorkMemory::resultOk);
-    frame->analyseStretch();
+    sizeStretch(4096, 512, 4);
     ScopedRecordingSound sound;
     frame->m_playRepeat->SetValue(true);
     runVoiceprint();
@@ -118,10 +121,7 @@ TEST_F(WorkerTest, CancelOnTheFirstUpdateThenClosingTheWindowDuringARun) {
 // planes are those of a full computation of the new stretch.
 TEST_F(WorkerTest, AStepByAHopRedrawsFromTheReusedFrames) {
     open(dir.file("talk.wav", toneWav(1.0, 44100)));
-    ASSERT_EQ(frame->m_workPara->setSize(1024, frame->m_wavePara->m_windowLen,
-                                         CWorkMemory::senseNormal, 256, 20),
-              CWorkMemory::resultOk);
-    frame->analyseStretch();
+    sizeStretch(1024, 256, 20);
     runVoiceprint();
     updates.clear();
     frame->shiftSliderPos(frame->m_wavePara->m_cursor + 256);
@@ -152,10 +152,7 @@ TEST_F(WorkerTest, TheDialogShowsOnlyForLongerRunsAndClicksWaitUntilThen) {
     voiceprint_detail::setProgressDelay(std::chrono::milliseconds(3000));
     const auto waiting = [&] { return frame->m_inputBlock && wxIsBusy() && !frame->m_dlgProgress; };
     const std::vector<int> fourFrames = {0, 25, 50, 75, -1};
-    ASSERT_EQ(frame->m_workPara->setSize(4096, frame->m_wavePara->m_windowLen,
-                                         CWorkMemory::senseNormal, 512, 4),
-              CWorkMemory::resultOk);
-    frame->analyseStretch();
+    sizeStretch(4096, 512, 4);
     frame->toVoiceprint();
     EXPECT_TRUE(waiting());
     bool dialogSeen = false;
