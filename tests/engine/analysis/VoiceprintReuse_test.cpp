@@ -45,13 +45,10 @@ void load(CWorkMemory& w, CWorkMemory::senseMode mode, long start) {
 
 // Power and dB planes alike.
 bool samePlanes(const CWorkMemory& a, const CWorkMemory& b) {
-    const size_t bytes = sizeof(double) * kT * kH;
-    const double* pa[] = {a.m_hamPowMap, a.m_restorePowMap, a.m_rectPowMap,
-                          a.m_hamDbMap,  a.m_restoreDbMap,  a.m_rectDbMap};
-    const double* pb[] = {b.m_hamPowMap, b.m_restorePowMap, b.m_rectPowMap,
-                          b.m_hamDbMap,  b.m_restoreDbMap,  b.m_rectDbMap};
-    for (int i = 0; i < 6; ++i)
-        if (std::memcmp(pa[i], pb[i], bytes))
+    using M = CWorkMemory;
+    for (double* M::*plane : {&M::m_hamPowMap, &M::m_restorePowMap, &M::m_rectPowMap,
+                              &M::m_hamDbMap, &M::m_restoreDbMap, &M::m_rectDbMap})
+        if (std::memcmp(a.*plane, b.*plane, sizeof(double) * kT * kH))
             return false;
     return true;
 }
@@ -90,12 +87,10 @@ TEST(VoiceprintReuse, SteppedPlanesEqualAFullComputation) {
             ASSERT_EQ(computeVoiceprint(full, kNoise, {}, {}, 1), voiceprintFinished);
             ASSERT_TRUE(convertVoiceprintToDb(full, 1));
             EXPECT_TRUE(samePlanes(w, full)) << mode << " " << step.start;
-            EXPECT_EQ(reuse.reusedFrames(), step.reused) << step.start;
-            EXPECT_EQ(calls, step.computed) << step.start;
             // With the same scale only the new rows are converted.
-            if (step.sameScale) {
-                EXPECT_EQ(reuse.convertedFrames(), step.computed) << step.start;
-            }
+            EXPECT_TRUE(reuse.reusedFrames() == step.reused && calls == step.computed &&
+                        (!step.sameScale || reuse.convertedFrames() == step.computed))
+                << step.start;
         }
         // One changed sample in the shared part, another noise gate, a resized memory: nothing
         // is taken over.
