@@ -99,6 +99,23 @@ struct FrameRange {
     int percent(long i) const { return static_cast<int>((i - first) * 100 / (last - first)); }
 };
 
+// The frames a step by `hops` whole hops (|hops| < T) brings into view: at the end going
+// forward, at the start going back.
+FrameRange movedIn(long T, long hops) {
+    return hops >= 0 ? FrameRange{T - hops, T} : FrameRange{0, -hops};
+}
+
+// Moves the rows of a T x H plane with a step by `hops`: new row t is old row t + hops. The rows
+// moved in keep what they held.
+void shiftRows(double* plane, long T, long H, long hops) {
+    const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * H;
+    const std::size_t kept = static_cast<std::size_t>(T) * H - by;
+    if (hops > 0)
+        std::memmove(plane, plane + by, kept * sizeof(double));
+    else if (hops < 0)
+        std::memmove(plane + by, plane, kept * sizeof(double));
+}
+
 resultVoiceprint runOnCallingThread(CWorkMemory& w, double noise,
                                     const VoiceprintCancelled& cancelled,
                                     const VoiceprintProgress& progress, FrameRange range) {
@@ -382,21 +399,14 @@ resultVoiceprint computeVoiceprint(CWorkMemory& work, double noise, CVoiceprintR
         return voiceprintNotSized;
     }
     const long T = work.m_repeatTimes;
-    const std::size_t H = static_cast<std::size_t>(work.m_ssftSize / 2);
     FrameRange range{0, T};
     long hops = 0;
     if (VoiceprintReuseAccess::sameNoise(reuse, noise) &&
         VoiceprintReuseAccess::shift(reuse, work, &hops)) {
         // New row t is old row t + hops.
-        const std::size_t kept = static_cast<std::size_t>(T - std::labs(hops)) * H;
-        const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * H;
-        for (double* plane : {work.m_hamPowMap, work.m_restorePowMap, work.m_rectPowMap}) {
-            if (hops > 0)
-                std::memmove(plane, plane + by, kept * sizeof(double));
-            else if (hops < 0)
-                std::memmove(plane + by, plane, kept * sizeof(double));
-        }
-        range = hops >= 0 ? FrameRange{T - hops, T} : FrameRange{0, -hops};
+        for (double* plane : {work.m_hamPowMap, work.m_restorePowMap, work.m_rectPowMap})
+            shiftRows(plane, T, work.m_ssftSize / 2, hops);
+        range = movedIn(T, hops);
     }
     // The dB planes still hold the last conversion; the next one may move their rows too.
     // Only one move between conversions is followed: after two, rows at the ends may hold frames
@@ -485,6 +495,26 @@ double floorOf(const DbPlanes& p, const double* v, double d, long b, long e) {
     return low;
 }
 
+// The largest and the smallest positive value (0: none yet) of each plane over some frames.
+enum { kHam, kRestore, kRect, kMapped };
+struct Extremes {
+    double peak[4] = {}, low[4] = {};
+    static void lower(double& low, double v) {
+        if (v > 0.0 && (low == 0.0 || v < low))
+            low = v;
+    }
+    void take(int plane, double v) {
+        peak[plane] = std::max(peak[plane], v);
+        lower(low[plane], v);
+    }
+    void take(const Extremes& other) {
+        for (int plane = 0; plane < 4; ++plane) {
+            peak[plane] = std::max(peak[plane], other.peak[plane]);
+            lower(low[plane], other.low[plane]);
+        }
+    }
+};
+
 // The whole-plane scale, with the frames in `fresh` mapped anew (the others' mapped values are
 // taken as they are). One pass finds the peaks and the smallest positive powers, the next maps
 // and finds the peak and smallest of the mapped values. The floors come from the smallest:
@@ -492,67 +522,46 @@ double floorOf(const DbPlanes& p, const double* v, double d, long b, long e) {
 // smallest, unless that underflows to 0; then the floors are found value by value.
 DbScale scaleOf(const DbPlanes& p, long T, FrameRange fresh) {
     // Each slice works in locals and stores once: slices next to each other share cache lines.
-    std::vector<double> peaks(3 * p.parts, 0.0), lows(2 * p.parts, 0.0); // low 0: none yet
+    std::vector<Extremes> slices(p.parts);
     inSlices(T, p.parts, p.threads, [&](long b, long e, unsigned q) {
-        double pk0 = 0.0, pk1 = 0.0, pk2 = 0.0, low0 = 0.0, low1 = 0.0;
+        Extremes x;
         for (long i = p.first(b); i < p.first(e); ++i) {
-            pk0 = std::max(pk0, p.ham[i]);
-            pk1 = std::max(pk1, p.restore[i]);
-            if (p.ham[i] > 0.0 && (low0 == 0.0 || p.ham[i] < low0))
-                low0 = p.ham[i];
+            x.take(kHam, p.ham[i]);
+            x.peak[kRestore] = std::max(x.peak[kRestore], p.restore[i]); // its floor is mapped
         }
-        for (long i = p.first(b); p.rect && i < p.first(e); ++i) {
-            pk2 = std::max(pk2, p.rect[i]);
-            if (p.rect[i] > 0.0 && (low1 == 0.0 || p.rect[i] < low1))
-                low1 = p.rect[i];
-        }
-        peaks[3 * q] = pk0;
-        peaks[3 * q + 1] = pk1;
-        peaks[3 * q + 2] = pk2;
-        lows[2 * q] = low0;
-        lows[2 * q + 1] = low1;
+        for (long i = p.first(b); p.rect && i < p.first(e); ++i)
+            x.take(kRect, p.rect[i]);
+        slices[q] = x;
     });
-    double pk[3] = {0.0, 0.0, 0.0}, low[3] = {0.0, 0.0, 0.0};
-    auto lower = [](double& to, double v) {
-        if (v > 0.0 && (to == 0.0 || v < to))
-            to = v;
-    };
-    for (unsigned q = 0; q < p.parts; ++q) {
-        for (int k = 0; k < 3; ++k)
-            pk[k] = std::max(pk[k], peaks[3 * q + k]);
-        lower(low[0], lows[2 * q]);
-        lower(low[1], lows[2 * q + 1]);
-    }
+    Extremes all;
+    for (const Extremes& x : slices)
+        all.take(x);
     DbScale sc;
-    sc.peak1 = peakOrOne(pk[0]);
-    sc.peak2 = peakOrOne(pk[1]);
-    sc.peakR = peakOrOne(pk[2]);
+    sc.peak1 = peakOrOne(all.peak[kHam]);
+    sc.peak2 = peakOrOne(all.peak[kRestore]);
+    sc.peakR = peakOrOne(all.peak[kRect]);
 
     const double g = std::log(sc.peak1);
-    std::vector<double> mappedPeak(p.parts, 0.0), mappedLow(p.parts, 0.0);
     inSlices(T, p.parts, p.threads, [&](long b, long e, unsigned q) {
         for (long f = std::max(b, fresh.first); f < std::min(e, fresh.last); ++f)
             for (long i = p.first(f); i < p.first(f + 1); ++i)
                 p.mapped[i] = mapRestored(p.restore[i], g, sc.peak2);
-        double peak = 0.0, least = 0.0;
-        for (long i = p.first(b); i < p.first(e); ++i) {
-            peak = std::max(peak, p.mapped[i]);
-            lower(least, p.mapped[i]);
-        }
-        mappedPeak[q] = peak;
-        mappedLow[q] = least;
+        Extremes x;
+        for (long i = p.first(b); i < p.first(e); ++i)
+            x.take(kMapped, p.mapped[i]);
+        slices[q] = x;
     });
-    for (unsigned q = 0; q < p.parts; ++q)
-        lower(low[2], mappedLow[q]);
-    sc.peak3 = peakOrOne(*std::max_element(mappedPeak.begin(), mappedPeak.end()));
+    for (const Extremes& x : slices)
+        all.take(x);
+    sc.peak3 = peakOrOne(all.peak[kMapped]);
 
     // No positive value at all: the floor stays 1.
-    auto floorFrom = [](double smallest, double peak) {
-        return smallest > 0.0 ? std::min(1.0, smallest / peak) : 1.0;
+    auto floorFrom = [&all](int plane, double peak) {
+        return all.low[plane] > 0.0 ? std::min(1.0, all.low[plane] / peak) : 1.0;
     };
-    sc.floor1 = floorFrom(low[0], sc.peak1);
-    sc.floorR = floorFrom(low[1], sc.peakR);
-    sc.floor2 = floorFrom(low[2], sc.peak3);
+    sc.floor1 = floorFrom(kHam, sc.peak1);
+    sc.floorR = floorFrom(kRect, sc.peakR);
+    sc.floor2 = floorFrom(kMapped, sc.peak3);
     if (sc.floor1 <= 0.0 || sc.floorR <= 0.0 || sc.floor2 <= 0.0) {
         std::vector<double> floors(3 * p.parts, 1.0);
         inSlices(T, p.parts, p.threads, [&](long b, long e, unsigned q) {
@@ -581,13 +590,7 @@ DbScale convertAll(const DbPlanes& p, long T) {
 // After a step by `hops` frames: the mapped values of the kept frames move with their rows, and
 // the scale of the new planes maps only the frames in `fresh`.
 DbScale scaleAfterStep(const DbPlanes& p, long T, long hops, FrameRange fresh) {
-    const std::size_t H = static_cast<std::size_t>(p.H);
-    const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * H;
-    const std::size_t kept = static_cast<std::size_t>(T) * H - by;
-    if (hops > 0)
-        std::memmove(p.mapped, p.mapped + by, kept * sizeof(double));
-    else if (hops < 0)
-        std::memmove(p.mapped + by, p.mapped, kept * sizeof(double));
+    shiftRows(p.mapped, T, p.H, hops);
     return scaleOf(p, T, fresh);
 }
 
@@ -626,18 +629,12 @@ bool convertVoiceprintToDb(CWorkMemory& work, CVoiceprintReuse& reuse, unsigned 
         VoiceprintReuseAccess::current(reuse, work) && db.valid && std::labs(hops) < T;
     db.valid = false;
     if (stepped) {
-        const FrameRange fresh = hops >= 0 ? FrameRange{T - hops, T} : FrameRange{0, -hops};
+        const FrameRange fresh = movedIn(T, hops);
         const DbScale sc = scaleAfterStep(p, T, hops, fresh);
         if (sc.same(db.scale)) {
             // Every kept frame's dB rows are what they were: move them, convert the new ones.
-            const std::size_t by = static_cast<std::size_t>(std::labs(hops)) * p.H;
-            const std::size_t kept = static_cast<std::size_t>(T) * p.H - by;
-            for (double* plane : {p.hamDb, p.restoreDb, p.rectDb}) {
-                if (hops > 0)
-                    std::memmove(plane, plane + by, kept * sizeof(double));
-                else if (hops < 0)
-                    std::memmove(plane + by, plane, kept * sizeof(double));
-            }
+            for (double* plane : {p.hamDb, p.restoreDb, p.rectDb})
+                shiftRows(plane, T, p.H, hops);
             dbRows(p, sc, fresh.first, fresh.last);
             VoiceprintReuseAccess::converted(reuse) = fresh.last - fresh.first;
             db.pendingHops = 0;

@@ -203,8 +203,7 @@ void MyFrame::showProgressDialog() {
     VOCALITH_REQUIRE(m_dlgProgress, "m_dlgProgress");
     // The dialog's modality holds the window from here.
     m_inputBlock.reset();
-    if (m_workerLink)
-        m_workerLink->shownPercent = -1; // the next update shows at once
+    m_workerLink->shownPercent = -1; // the next update shows at once
 }
 
 void MyFrame::stopVoiceprintForGood() {
