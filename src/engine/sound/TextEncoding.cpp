@@ -81,6 +81,15 @@ bool convert(const char* to, const char* from, const char* bytes, std::size_t le
     return complete;
 }
 
+// Whether the bytes are CP932 that converts whole and comes back byte for byte, so that reading
+// them as Shift-JIS and saving again writes the same line.
+bool isExactShiftJis(const char* bytes, std::size_t length) {
+    std::string utf8, back;
+    return convert("UTF-8", kShiftJis, bytes, length, utf8) &&
+           convert(kShiftJis, "UTF-8", utf8.data(), utf8.size(), back) &&
+           back.compare(0, std::string::npos, bytes, length) == 0;
+}
+
 } // namespace
 
 int GetCharset(const char* bytes, int length) {
@@ -93,8 +102,13 @@ int GetCharset(const char* bytes, int length) {
         if (notText(b[i]))
             return charsetAscii;
     bool nonAscii = false;
-    if (isWellFormedUtf8(b, size_t(length), nonAscii) && nonAscii)
+    const bool utf8 = isWellFormedUtf8(b, size_t(length), nonAscii);
+    if (utf8 && nonAscii)
         return charsetUtf8;
+    // Half-width katakana (single bytes 0xA1 to 0xDF) escape the byte rule below, which would keep
+    // them as eight-bit text that a save then rewrites as UTF-8.
+    if (!utf8 && isExactShiftJis(bytes, size_t(length)))
+        return charsetShiftJis;
     bool allAscii = true, mayBeUtf8 = true, sawShiftJisLead = false;
     for (int i = 0; i < length; ++i) {
         const unsigned char c = b[i];

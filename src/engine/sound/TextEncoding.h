@@ -20,7 +20,8 @@ enum {
 
 // Guesses the encoding of one line. A NUL, DEL or 0xFF anywhere makes it class 0. A well-formed
 // UTF-8 line with non-ASCII characters is class 3 before the byte rule, which would take most
-// Japanese UTF-8 for Shift-JIS.
+// Japanese UTF-8 for Shift-JIS; any other line that CP932 converts and gives back byte for byte
+// is class 1, so half-width katakana are not kept as eight-bit text.
 int GetCharset(const char* bytes, int length);
 
 // The bytes of a line that is kept unconverted, as text: UTF-8 when they are well-formed UTF-8,

@@ -79,6 +79,17 @@ TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
     EXPECT_EQ(texts.slots[0].terms[0]->m_memoText + "|" + texts.slots[0].terms[1]->m_memoText,
               wxString::FromUTF8(japanese) + "|first line\nsecond\nthird");
 
+    // Shift-JIS texts with half-width katakana read as such and are written back unchanged.
+    std::string kana = kExample;
+    kana.replace(kana.find("greeting"), 8, "\xB1\xB2\xB3");  // ｱｲｳ
+    kana.replace(kana.find("hello"), 5, "\x82\xA0\xB1\xB2"); // あｱｲ
+    const MemoListRead k = parse(kana);
+    ASSERT_EQ(k.result, MemoListRead::readOk);
+    EXPECT_EQ(k.slots[0].terms[0]->m_memoText + "|" + k.slots[0].terms[1]->m_memoText,
+              wxString::FromUTF8("\xEF\xBD\xB1\xEF\xBD\xB2\xEF\xBD\xB3|"
+                                 "\xE3\x81\x82\xEF\xBD\xB1\xEF\xBD\xB2"));
+    EXPECT_TRUE(k.keptWhole && format(k.slots) == kana);
+
     // "Ver." must begin within the first twenty characters.
     const std::string body = std::string(kExample).substr(9);
     EXPECT_EQ(parse("0123456789012345Ver." + body).result, MemoListRead::readOk);

@@ -26,8 +26,8 @@ const std::string kHiraganaSjis = "\x82\xA0\x82\xA2";
 } // namespace
 
 // NUL, DEL or 0xFF make a line "not text"; well-formed UTF-8 Japanese is UTF-8 although the byte
-// rule alone would see 0x81 after 0x81 and say Shift-JIS; cut or overlong UTF-8 falls back to the
-// byte rule.
+// rule alone would see 0x81 after 0x81 and say Shift-JIS; other lines that are exact CP932
+// (half-width katakana among them) are Shift-JIS; the rest falls back to the byte rule.
 TEST(TextEncoding, CharsetClasses) {
     const std::pair<std::string, int> cases[] = {
         // clang-format off
@@ -35,10 +35,14 @@ TEST(TextEncoding, CharsetClasses) {
         {std::string("\0\x82\xA0", 3), charsetAscii}, {"a\xFF\x82\xA0", charsetAscii},
         {kHiraganaSjis, charsetShiftJis},
         {"ab\x93\xFA\x96\x7B", charsetShiftJis}, // 日本 after ASCII
-        {"\xE3\x81", charsetShiftJis}, {"\xC3" "a", charsetEightBit}, {"caf\xC3\xA9", charsetUtf8},
+        {"\xE3\x81", charsetShiftJis}, {"caf\xC3\xA9", charsetUtf8},
         {kHiraganaUtf8, charsetUtf8},
         {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", charsetUtf8}, // 日本語
-        {"\xC0\xAF", charsetUtf8}, // overlong: byte rule, no Shift-JIS lead
+        // ｱｲｳ, あｱｲ, ﾃa, ﾀｯ (not an overlong "/")
+        {"\xB1\xB2\xB3", charsetShiftJis}, {"\x82\xA0\xB1\xB2", charsetShiftJis},
+        {"\xC3" "a", charsetShiftJis}, {"\xC0\xAF", charsetShiftJis},
+        // No CP932 (a cut character, a byte without a code): byte rule.
+        {"\xE9t\xE9", charsetEightBit}, {"\xC0\xAF\x80", charsetUtf8},
         // NUL or DEL after bytes the byte rule alone would take for Shift-JIS.
         {"A\xE1\x80\x81\x7F", charsetAscii}, {std::string("\xE1\x98\x91\0", 4), charsetAscii},
         {"\x82\xA0\x7F", charsetAscii},
@@ -72,6 +76,8 @@ TEST(TextEncoding, MemoTextSurvivesSaveAndRead) {
     EXPECT_EQ(encodeMemoText(wxString::FromUTF8(kHiraganaUtf8.c_str())), kHiraganaSjis);
     EXPECT_EQ(encodeMemoText(wxString::FromUTF8("\xEF\xBE\x83\xEF\xBD\xBD")),
               "\xEF\xBE\x83\xEF\xBD\xBD");
+    EXPECT_EQ(encodeMemoText(wxString::FromUTF8("\xEF\xBD\xB1\xEF\xBD\xB2\xEF\xBD\xB3")),
+              "\xB1\xB2\xB3"); // ｱｲｳ
     EXPECT_EQ(textFromLineBytes(delAfterLead.data(), 5),
               wxString::FromUTF8(delAfterLead.data(), 5));
     EXPECT_EQ(textFromLineBytes("caf\xC3\xA9", 5), wxString::FromUTF8("caf\xC3\xA9"));
