@@ -9,7 +9,9 @@
 // under names that are free (backups of a damaged list, a copy saved beside a changed one).
 
 // The file at a path as it was seen: whether it existed, its size, its modification time and a
-// 64-bit FNV-1a hash of its bytes. Two fingerprints are equal only when all of these are.
+// 64-bit FNV-1a hash of its bytes. Two fingerprints are equal when existence, size and hash are:
+// a touch or a backup tool moves the time without changing the list, and that is no reason to
+// ask the user. The time is kept for information only.
 struct FileFingerprint {
     bool exists = false;
     uint64_t size = 0;
@@ -17,8 +19,7 @@ struct FileFingerprint {
     int64_t mtimeNsec = 0;
     uint64_t hash = 0;
     bool operator==(const FileFingerprint& o) const {
-        return exists == o.exists && size == o.size && mtimeSec == o.mtimeSec &&
-               mtimeNsec == o.mtimeNsec && hash == o.hash;
+        return exists == o.exists && size == o.size && hash == o.hash;
     }
     bool operator!=(const FileFingerprint& o) const { return !(*this == o); }
 };

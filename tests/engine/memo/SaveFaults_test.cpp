@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "cli/CliRun.h"
+#include "engine/memo/MemoFileGuard.h"
 
 // What the memo-list save does when the system fails it at each step. The system calls are
 // replaced through memolist_detail::setFileCalls; permissions are checked from a child that
@@ -154,4 +156,25 @@ TEST(SaveFaults, OutputsReplaceFilesAndWriteThroughLinksDevicesAndPipes) {
     quitter.join();
     EXPECT_EQ(writeOutputFile("/dev/null", "gone", temporary), COutputFile::outputOk);
     EXPECT_TRUE(stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
+}
+
+// Only other bytes make the list "changed on disk": a new time on the same bytes does not, one
+// byte changed at the same size and time does.
+TEST(SaveFaults, FingerprintSeesBytesNotTimes) {
+    ScratchDir dir;
+    const std::string path = dir.file("talk.vlh", "Ver. 2.51\r\n0\r\n");
+    auto setTime = [&](time_t sec, long nsec) {
+        const timespec t[2] = {{sec, nsec}, {sec, nsec}};
+        return utimensat(AT_FDCWD, path.c_str(), t, 0) == 0;
+    };
+    ASSERT_TRUE(setTime(1000000000, 0));
+    const FileFingerprint read = fingerprintFile(path);
+    ASSERT_TRUE(setTime(1700000000, 5));
+    const FileFingerprint touched = fingerprintFile(path);
+    EXPECT_TRUE(touched.mtimeSec == 1700000000 && touched == read);
+    dir.file("talk.vlh", "Ver. 2.51\r\n1\r\n");
+    ASSERT_TRUE(setTime(1000000000, 0));
+    const FileFingerprint edited = fingerprintFile(path);
+    EXPECT_TRUE(edited.exists && edited.size == read.size && edited.mtimeSec == read.mtimeSec &&
+                edited.mtimeNsec == read.mtimeNsec && edited != read);
 }
