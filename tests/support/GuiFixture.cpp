@@ -86,7 +86,6 @@ std::vector<std::string> logLines(const wxListBox* list) {
 
 void FrameTest::SetUp() {
     // Tests answer or cancel the voiceprint's progress dialog: it comes at once.
-    voiceprint_detail::setProgressDelay(std::chrono::milliseconds(0));
     frame = static_cast<GuiTestApp&>(wxGetApp()).openFrame("");
     pumpEvents();
 }
@@ -98,10 +97,10 @@ void FrameTest::TearDown() {
     pumpEvents(); // deletes the frame
 }
 
-void FrameTest::open(const std::string& path) {
+void FrameTest::open(const std::string& path, bool convert) {
     frame->m_waveFileName = path;
     frame->m_chosenFileName = path.substr(path.rfind('/') + 1);
-    frame->readCommon();
+    frame->readCommon(convert);
     pumpEvents();
 }
 

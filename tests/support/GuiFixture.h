@@ -37,8 +37,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
     std::vector<std::string> log() const;
-    // Opens a file as choosing it in the file dialog does.
-    void open(const std::string& path);
+    // Opens a file as choosing it in ReadWave's file dialog does; `convert` as File > Open does.
+    void open(const std::string& path, bool convert = false);
 
     MyFrame* frame = nullptr;
 };

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include <wx/app.h>
@@ -9,10 +11,16 @@ int main(int argc, char** argv) {
     // Listing the tests (CTest's discovery) needs no display.
     if (GTEST_FLAG_GET(list_tests))
         return RUN_ALL_TESTS();
-    // Settings (recent files) go to a scratch folder, never the user's own.
-    char config[] = "/tmp/vocalith-config-XXXXXX";
-    if (mkdtemp(config))
-        setenv("XDG_CONFIG_HOME", config, 1);
+    // The program keeps nothing between runs: a home of its own, which tests find empty
+    // (OpenTest.OtherFormatsOpenInMemory) and which goes again at the end.
+    static char home[] = "/tmp/vocalith-home-XXXXXX";
+    if (mkdtemp(home)) {
+        setenv("HOME", home, 1);
+        setenv("XDG_CONFIG_HOME", home, 1);
+        setenv("XDG_CACHE_HOME", home, 1);
+    }
     wxApp::SetInstance(new GuiTestApp);
-    return wxEntry(argc, argv);
+    const int result = wxEntry(argc, argv);
+    rmdir(home);
+    return result;
 }

@@ -55,8 +55,12 @@ void MyFrame::OnChannel(wxCommandEvent& event) {
 
     auto wave = std::make_unique<CWavPara>(old->m_windowMax);
     wave->m_analysedChannel = chosen;
+    // A converted sound is decoded again, as it was opened.
     SoundRead read;
-    read.read = wave->setSizeFromWav(old->m_path);
+    if (m_soundConverted)
+        read = readSound(*wave, old->m_path);
+    else
+        read.read = wave->setSizeFromWav(old->m_path);
     if (read.read != CWavPara::resultOK || wave->m_channelCount != 2 ||
         wave->m_totalSamples != old->m_totalSamples || wave->m_sampleFreq != old->m_sampleFreq) {
         // The file changed under us: keep what is on screen.

@@ -14,6 +14,9 @@
 
 namespace {
 
+// Sound formats the added ways in decode, besides WAV files of other sample formats.
+const char* const kConvertedExtensions = "flac ogg opus oga aif aiff aifc caf mp3 au w64";
+
 // The kind of file a path names, by its file name's extension only (a folder such as
 // "take.trn.d" says nothing), and where that extension starts.
 struct KindAt {
@@ -41,8 +44,7 @@ std::string utf8(const wxString& s) {
 
 // The window length the memo file that readMemo will load asks for (the same files, in the
 // same order), so the sound can be read before anything of the open one is let go.
-int requestedWindowOf(int kind, const std::string& wavePath) {
-    const std::optional<std::string> base = siblingPath(wavePath, "");
+int requestedWindowOf(int kind, const std::optional<std::string>& base) {
     if (!base || kind == MyFrame::fileTranscript)
         return 0;
     MemoListRead list;
@@ -56,6 +58,26 @@ int requestedWindowOf(int kind, const std::string& wavePath) {
                : list.requestedWindowLen;
 }
 
+// Whether File > Open would most likely open what the reader refused: a WAV file in another
+// sample format, or a file of a sound format it converts.
+bool convertsLater(CWavPara::resultWavPara read, const std::string& path) {
+    if (read == CWavPara::resultQuantBit || read == CWavPara::resultNotPcm)
+        return true;
+    const wxString ext = wxFileName(wxString::FromUTF8(path.c_str())).GetExt().Lower();
+    return read == CWavPara::resultReadError && ext != "wav" &&
+           wxSplit(kConvertedExtensions, ' ').Index(ext) != wxNOT_FOUND &&
+           wxFileExists(wxString::FromUTF8(path.c_str()));
+}
+
+// The path without its file name's extension ("take.flac" gives "take").
+std::string withoutExtension(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    return dot != std::string::npos && (slash == std::string::npos || dot > slash)
+               ? path.substr(0, dot)
+               : path;
+}
+
 std::unique_ptr<CWavPara> newWave(int requestedWindowLen, AnalysedChannel channel) {
     std::unique_ptr<CWavPara> wave(requestedWindowLen != 0 ? new CWavPara(requestedWindowLen)
                                                            : new CWavPara());
@@ -67,6 +89,9 @@ std::unique_ptr<CWavPara> newWave(int requestedWindowLen, AnalysedChannel channe
 } // namespace
 
 std::optional<wxString> MyFrame::besideWave(const char* suffix) const {
+    // A converted sound's files are named after the recording itself (take.flac, take.vlh).
+    if (m_soundConverted)
+        return m_baseFileName + suffix;
     const std::optional<std::string> name = siblingPath(m_waveFileName.utf8_string(), suffix);
     if (!name) {
         wxLogMessage("ext name not .wav");
@@ -75,39 +100,100 @@ std::optional<wxString> MyFrame::besideWave(const char* suffix) const {
     return wxString::FromUTF8(*name);
 }
 
+wxString MyFrame::chooseFileToOpen(bool otherSounds) {
+    wxString wildcard = "WAV files (*.wav)|*.wav|memo files (*.vlh)|*.vlh|memo(old) files "
+                        "(*.txt)|*.txt|transcript files (*.trn)|*.trn";
+    // File > Open also offers what it converts.
+    if (otherSounds)
+        wildcard = "sound files (*.wav;*.flac;*.ogg;*.opus;*.oga;*.aif;*.aiff;*.aifc;*.caf;"
+                   "*.mp3;*.au;*.w64)|*.wav;*.flac;*.ogg;*.opus;*.oga;*.aif;*.aiff;*.aifc;"
+                   "*.caf;*.mp3;*.au;*.w64|" +
+                   wildcard;
+    wxFileDialog dialog(this, "Choose a sound file or memo file", "", "", wildcard,
+                        wxFD_OPEN | wxFD_CHANGE_DIR);
+    if (dialog.ShowModal() != wxID_OK) {
+        wxLogMessage("Please select wave format file.");
+        return wxString();
+    }
+    // GTK's chooser reports its selection only once it has been on screen; a dialog answered
+    // without being shown still knows the path it was given.
+    const wxString path = dialog.GetPath();
+    return path.IsEmpty() ? dialog.wxFileDialogBase::GetPath() : path;
+}
+
 void MyFrame::OnRead(wxCommandEvent&) {
     Refresh();
     Update();
     if (m_tourRunning)
         return;
-    if (!keepMemoChanges("Save changes to the memo list before opening another file?"))
-        return;
     wxCommandEvent stop;
     OnStop(stop);
-    wxFileDialog dialog(this, "Choose a sound file or memo file", "", "",
-                        "sound files (*.wav;*.flac;*.ogg;*.opus;*.oga;*.aif;*.aiff;*.aifc;*.caf;"
-                        "*.mp3;*.au;*.w64)|*.wav;*.flac;*.ogg;*.opus;*.oga;*.aif;*.aiff;*.aifc;"
-                        "*.caf;*.mp3;*.au;*.w64|"
-                        "WAV files (*.wav)|*.wav|memo files (*.vlh)|*.vlh|memo(old) files "
-                        "(*.txt)|*.txt|transcript files (*.trn)|*.trn",
-                        wxFD_OPEN | wxFD_CHANGE_DIR);
-    if (dialog.ShowModal() != wxID_OK) {
-        wxLogMessage("Please select wave format file.");
+    const wxString path = chooseFileToOpen(false);
+    if (!path.IsEmpty())
+        openFile(path, openedByReadWave);
+}
+
+void MyFrame::OnOpen(wxCommandEvent&) {
+    if (busy())
         return;
+    const wxString path = chooseFileToOpen(true);
+    if (!path.IsEmpty())
+        openFile(path, openedByMenu);
+}
+
+wxString MyFrame::notASoundLine(const wxString& path) {
+    return wxFileName(path).GetFullName() +
+           " is not a sound Vocalith reads: open a .wav file or a sound it converts (.flac, "
+           ".ogg, .opus, .aiff, .caf, .mp3, .au, .w64), or the .vlh, .txt or .trn memo file "
+           "beside one.";
+}
+
+bool MyFrame::openFile(const wxString& path, OpenedBy way) {
+    const bool chosenInDialog = way == openedByReadWave || way == openedByMenu;
+    // The dialogs' own buttons are refused while a tour runs; a drop or a recent file says why.
+    if (busy()) {
+        if (!chosenInDialog)
+            wxLogMessage("%s waits: stop the memo tour first, then open it again.", path);
+        return false;
     }
-    m_waveFileName = dialog.GetPath();
-    // GTK's chooser reports its selection only once it has been on screen; a dialog answered
-    // without being shown still knows the path it was given.
-    if (m_waveFileName.IsEmpty())
-        m_waveFileName = dialog.wxFileDialogBase::GetPath();
-    m_chosenFileName = wxFileName(m_waveFileName).GetFullName();
+    if (m_voiceprintRunning) {
+        wxLogMessage("%s waits: a voiceprint is being computed; open it when it has finished.",
+                     path);
+        return false;
+    }
+    if (!chosenInDialog) {
+        const wxString ext = wxFileName(path).GetExt().Lower();
+        if (wxSplit(wxString("wav vlh txt trn ") + kConvertedExtensions, ' ').Index(ext) ==
+            wxNOT_FOUND) {
+            wxLogMessage("%s", notASoundLine(path));
+            return false;
+        }
+        if (!wxFileName::FileExists(path)) {
+            wxLogMessage("%s does not exist.", path);
+            return false;
+        }
+    }
+    if (!keepMemoChanges("Save changes to the memo list before opening another file?"))
+        return false;
+    wxCommandEvent stop;
+    OnStop(stop);
+    // Made absolute once, here: later a relative name would depend on the working folder.
+    wxFileName name(path);
+    name.MakeAbsolute();
+    m_waveFileName = name.GetFullPath();
+    m_chosenFileName = name.GetFullName();
     // Relative names in memo files are meant from the chosen file's folder.
-    wxSetWorkingDirectory(wxPathOnly(m_waveFileName));
-    readCommon();
+    wxSetWorkingDirectory(name.GetPath());
+    readCommon(way != openedByReadWave);
+    return true;
 }
 
 int MyFrame::readCommon() {
-    if (m_waveFileName.IsEmpty() || m_chosenFileName.IsEmpty())
+    return readCommon(false);
+}
+
+int MyFrame::readCommon(bool convert) {
+    if (m_tourRunning || m_waveFileName.IsEmpty() || m_chosenFileName.IsEmpty())
         return 0;
     // Nothing of the open recording (names, sound, work memory, memo list) changes until the
     // new one has been read and checked; a refusal puts the names back as well.
@@ -119,58 +205,55 @@ int MyFrame::readCommon() {
         return 0;
     };
     // A running voiceprint writes the work memory that opening replaces.
-    if (m_tourRunning || m_voiceprintRunning)
+    if (m_voiceprintRunning)
         return refuse({});
 
+    const wxString chosenPath = m_waveFileName; // made absolute where it entered
     const KindAt found = kindOfPath(m_waveFileName);
     const int kind = found.kind;
-    std::string path =
+    const std::string path =
         utf8(kind != fileWave ? m_waveFileName.substr(0, found.pos) + ".wav" : m_waveFileName);
+    const std::optional<std::string> wavBase = siblingPath(path, "");
+    // A sound the added ways convert is named by its own extension instead.
+    if (!wavBase &&
+        !(convert &&
+          wxSplit(kConvertedExtensions, ' ').Index(wxFileName(chosenPath).GetExt().Lower()) !=
+              wxNOT_FOUND))
+        wxLogMessage("ext name not .wav");
     wxLogMessage("%s read.", wxString::FromUTF8(path.c_str()));
     Refresh();
     Update();
 
-    // A memo file or transcript belongs to this name even when the sound is converted.
-    const std::string memoWave = path;
-    std::unique_ptr<CWavPara> wave = newWave(requestedWindowOf(kind, path), m_analysedChannel);
+    std::unique_ptr<CWavPara> wave = newWave(requestedWindowOf(kind, wavBase), m_analysedChannel);
     SoundRead read;
     read.read = wave->setSizeFromWav(path.c_str());
-    std::string written; // a conversion made now, removed again if the sound is refused
-    if (worthConverting(read.read)) {
-        // Other formats become a 16-bit WAV file, which is then opened like any other.
-        const WavConversion made = convertBeside(path, userCacheFolder());
-        read.triedConversion = true;
-        read.conversion = made.result;
-        if (made.result == ConvertResult::ok) {
-            const wxString from = wxString::FromUTF8(path.c_str());
-            const wxString to = wxString::FromUTF8(made.path.c_str());
-            if (made.inCache)
-                wxLogMessage("%s cannot be written, converting into %s.", wxPathOnly(from),
-                             wxPathOnly(to));
-            if (made.reused) {
-                wxLogMessage("%s holds the same sound, opened.", to);
-            } else {
-                wxLogMessage("%s converted to %s.", from, to);
-                written = made.path;
+    // Other formats are decoded in memory; nothing is written beside the recording.
+    if (convert && worthConverting(read.read)) {
+        read = readSound(*wave, path);
+        // Its memo files are named after the recording itself: take.flac, take.vlh.
+        if (read.converted && !wavBase) {
+            const int window = requestedWindowOf(kind, withoutExtension(path));
+            if (window != 0 && window != wave->m_windowMax) {
+                wave = newWave(window, m_analysedChannel);
+                read = readSound(*wave, path);
             }
-            path = made.path;
-            wave = newWave(requestedWindowOf(kind, kind == fileWave ? path : memoWave),
-                           m_analysedChannel);
-            read.read = wave->setSizeFromWav(path.c_str());
         }
+        if (read.converted)
+            wxLogMessage("%s converted to 16 bits in memory.", wxString::FromUTF8(path.c_str()));
     }
-    const auto refuseConverted = [&](const std::vector<std::string>& lines) {
-        if (!written.empty())
-            std::remove(written.c_str());
-        return refuse(lines);
-    };
+    const std::string base =
+        read.converted && !wavBase ? withoutExtension(path) : wavBase.value_or(path);
     if (read.read != CWavPara::resultOK) {
         std::vector<std::string> lines = refusalLines(read);
         // A file is there, but neither the reader nor the converter made a sound of it.
         if (read.read == CWavPara::resultReadError && read.triedConversion &&
             read.conversion == ConvertResult::unreadable && wxFileExists(wxString::FromUTF8(path)))
             lines.push_back(utf8(notASoundLine(wxString::FromUTF8(path.c_str()))));
-        return refuseConverted(lines);
+        // The designed ways in refuse what the reader refuses; the added ones convert.
+        if (!convert && convertsLater(read.read, path))
+            lines.push_back("File > Open\u2026 or a drop on the window opens it converted to 16 "
+                            "bits.");
+        return refuse(lines);
     }
 
     const bool lowRate = wave->m_sampleFreq <= 22049;
@@ -178,15 +261,15 @@ int MyFrame::readCommon() {
     const long repeatTimes = (static_cast<long>(wave->m_windowLen) - 1 - ssftSize) / 512;
     // A sound shorter than one transform and a hop has no frame to show.
     if (repeatTimes < 1)
-        return refuseConverted({"data length not enough."});
+        return refuse({"data length not enough."});
     auto work = std::make_unique<CWorkMemory>();
     if (work->setSize(ssftSize, wave->m_windowLen, CWorkMemory::senseNormal, 512, repeatTimes) !=
         CWorkMemory::resultOk)
-        return refuseConverted({"memory allocation failed."});
+        return refuse({"memory allocation failed."});
     const CWavPara::resultWavPara ranges =
         lowRate ? wave->setRangeXY(0, 6000, -130.0, 0.0) : wave->setRangeXY(0, 8000, -160.0, 0.0);
     if (ranges != CWavPara::resultOK)
-        return refuseConverted({"parameter wrong."});
+        return refuse({"parameter wrong."});
 
     // Accepted: the open recording goes. The panels borrow the old arrays.
     for (myCanvasPanel* panel :
@@ -197,8 +280,9 @@ int MyFrame::readCommon() {
     delete m_workPara;
     m_workPara = work.release();
     m_fileKind = kind;
-    m_waveFileName = wxString::FromUTF8((kind == fileWave ? path : memoWave).c_str());
-    m_baseFileName = besideWave("").value_or(m_waveFileName);
+    m_waveFileName = wxString::FromUTF8(path.c_str());
+    m_soundConverted = read.converted;
+    m_baseFileName = wxString::FromUTF8(base.c_str());
     m_jumptext->Clear();
     m_jumptext->AppendText(wxString::Format("%ld", static_cast<long>(m_wavePara->m_windowMax)));
     if (m_fileKind == fileTranscript) {
@@ -206,13 +290,10 @@ int MyFrame::readCommon() {
     } else {
         readMemo();
     }
-    // From here on the names are the converted sound's: saving puts the memo list beside it.
-    if (m_waveFileName != wxString::FromUTF8(path.c_str())) {
-        m_waveFileName = wxString::FromUTF8(path.c_str());
-        m_baseFileName = besideWave("").value_or(m_waveFileName);
-    }
     m_openedWaveFileName = m_waveFileName;
     m_openedChosenFileName = m_chosenFileName;
+    if (m_wavePara->m_sampleFreq < 16000)
+        wxLogMessage("too low SamplFreq to play sound.");
 
     CWavPara& opened = *m_wavePara;
     if (opened.m_channelCount == 2)
@@ -227,6 +308,7 @@ int MyFrame::readCommon() {
     opened.setSiii();
     analyseStretch();
     readBase();
+    m_fileHistory->AddFileToHistory(chosenPath);
     m_zoomOffset = 0;
     m_slider->SetRange(0, opened.m_sliderMax);
     m_slider->SetValue(0);

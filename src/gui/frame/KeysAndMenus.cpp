@@ -4,7 +4,6 @@
 #include <wx/filename.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
-#include <wx/stdpaths.h>
 
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/memo/CArchMemo.h"
@@ -35,18 +34,6 @@ const char* const kKeyHelp =
     "  right-click on the voiceprint\tmemos, method, pitch\n"
     "  drop a WAV file on the window\topen it";
 
-const char* const kFitDbKey = "View/FitDbRange";
-
-const char* const kPlainHeading = " Wideband Phase Restoration ";
-
-// The user's settings file: $XDG_CONFIG_HOME (else ~/.config) /vocalith/vocalith.conf.
-wxString configPath() {
-    wxString base;
-    if (!wxGetEnv("XDG_CONFIG_HOME", &base) || base.IsEmpty())
-        base = wxFileName::GetHomeDir() + "/.config";
-    return base + "/vocalith/vocalith.conf";
-}
-
 class FileDrop : public wxFileDropTarget {
 public:
     explicit FileDrop(MyFrame* frame) : m_frame(frame) {}
@@ -55,7 +42,8 @@ public:
             return false;
         // After the drop has finished: opening may ask questions.
         const wxString path = files[0];
-        m_frame->CallAfter([frame = m_frame, path] { frame->openPath(path); });
+        m_frame->CallAfter(
+            [frame = m_frame, path] { frame->openFile(path, MyFrame::openedByDrop); });
         return true;
     }
 
@@ -66,6 +54,27 @@ private:
 bool editableTextHasFocus() {
     auto* text = dynamic_cast<wxTextCtrl*>(wxWindow::FindFocus());
     return text && text->IsEditable();
+}
+
+// Space presses a focused button or check box, and the arrows belong to the slider, the choice
+// and the log list; the window takes those keys only when no such control has the focus.
+bool controlKeepsKey(int keyCode) {
+    switch (keyCode) {
+    case WXK_SPACE:
+    case WXK_LEFT:
+    case WXK_RIGHT:
+    case WXK_UP:
+    case WXK_DOWN:
+    case WXK_HOME:
+    case WXK_END:
+        break;
+    default:
+        return false;
+    }
+    const wxWindow* focus = wxWindow::FindFocus();
+    return dynamic_cast<const wxButton*>(focus) || dynamic_cast<const wxCheckBox*>(focus) ||
+           dynamic_cast<const wxSlider*>(focus) || dynamic_cast<const wxChoice*>(focus) ||
+           dynamic_cast<const wxListBox*>(focus);
 }
 
 // Redrawing after a move gives the parameter block the focus (a side effect of writing it);
@@ -98,11 +107,9 @@ void MyFrame::addOpenItems(wxMenu* fileMenu) {
                      "Write the sound under the memos into a new WAV file");
     fileMenu->AppendSeparator();
 
-    m_config =
-        std::make_unique<wxFileConfig>("vocalith", "", configPath(), "", wxCONFIG_USE_LOCAL_FILE);
+    // Kept only while the program runs: nothing is stored between runs.
     m_fileHistory = std::make_unique<wxFileHistory>(9, ID_RecentFirst);
     m_fileHistory->UseMenu(recent);
-    m_fileHistory->Load(*m_config);
 }
 
 wxMenu* MyFrame::buildViewMenu() {
@@ -118,8 +125,7 @@ wxMenu* MyFrame::buildViewMenu() {
     m_viewMenu->Append(ID_ZoomIn, "Zoom &in (+)", "Analyse the middle half of the stretch");
     m_viewMenu->Append(ID_ZoomOut, "Zoom &out (-)", "Analyse the whole window again");
     m_viewMenu->AppendSeparator();
-    // Off at first: a stored parameter block keeps the dB range it names.
-    m_fitDbRange = m_config && m_config->ReadBool(kFitDbKey, false);
+    // Off at every start: a stored parameter block keeps the dB range it names.
     m_viewMenu->AppendCheckItem(ID_ViewFitDb, "&Fit dB range to the recording",
                                 "Set each new voiceprint's dB range from the stretch's levels");
     m_viewMenu->Check(ID_ViewFitDb, m_fitDbRange);
@@ -170,7 +176,7 @@ bool MyFrame::handleKey(int keyCode, int modifiers) {
         return true;
     }
     // Ctrl and Alt keys belong to the menus; plain keys to a text box being typed in.
-    if ((modifiers & ~wxMOD_SHIFT) != 0 || editableTextHasFocus())
+    if ((modifiers & ~wxMOD_SHIFT) != 0 || editableTextHasFocus() || controlKeepsKey(keyCode))
         return false;
     const bool shift = modifiers == wxMOD_SHIFT;
     KeepFocus focus(m_canvasPanel);
@@ -210,53 +216,6 @@ bool MyFrame::handleKey(int keyCode, int modifiers) {
     default:
         return false;
     }
-}
-
-// ---------------------------------------------------------------------------
-// Opening by menu, history and drop
-
-wxString MyFrame::notASoundLine(const wxString& path) {
-    return wxFileName(path).GetFullName() +
-           " is not a sound Vocalith reads: open a .wav file or a sound it converts (.flac, "
-           ".ogg, .opus, .aiff, .caf, .mp3, .au, .w64), or the .vlh, .txt or .trn memo file "
-           "beside one.";
-}
-
-bool MyFrame::openPath(const wxString& path) {
-    if (busy())
-        return false;
-    // The extensions the file dialog offers: other sounds are converted as there.
-    const wxString ext = wxFileName(path).GetExt().Lower();
-    if (wxSplit("wav vlh txt trn flac ogg opus oga aif aiff aifc caf mp3 au w64", ' ').Index(ext) ==
-        wxNOT_FOUND) {
-        wxLogMessage("%s", notASoundLine(path));
-        return false;
-    }
-    if (!wxFileName::FileExists(path)) {
-        wxLogMessage("%s does not exist.", path);
-        return false;
-    }
-    wxCommandEvent stop;
-    OnStop(stop);
-    m_waveFileName = wxFileName(path).GetAbsolutePath();
-    m_chosenFileName = wxFileName(path).GetFullName();
-    wxSetWorkingDirectory(wxPathOnly(m_waveFileName));
-    readCommon();
-    return true;
-}
-
-wxString MyFrame::headingText() const {
-    const myCanvasPanel& p = *m_canvasPanel;
-    if (!m_wavePara || m_wavePara->m_totalSamples <= 0)
-        return kPlainHeading;
-    if (p.m_plotKind == 2 && p.m_voiceprintData) {
-        wxString text = p.m_voiceprintMethod == 1 ? " Voiceprint: standard (Hamming window)"
-                                                  : " Voiceprint: wideband phase restoration";
-        return text + (p.m_pitchData ? ", with pitch " : " ");
-    }
-    if (p.m_plotKind == 1 && p.m_levelData)
-        return " Level spectrum of the stretch's first frame (wideband phase restoration) ";
-    return kPlainHeading;
 }
 
 // ---------------------------------------------------------------------------
@@ -313,13 +272,7 @@ void MyFrame::bindNewcomerAids() {
         if (!handleKey(e.GetKeyCode(), e.GetModifiers()))
             e.Skip();
     });
-    Bind(
-        wxEVT_MENU,
-        [this](wxCommandEvent&) {
-            wxCommandEvent read(wxEVT_BUTTON, ID_Read);
-            ProcessWindowEvent(read);
-        },
-        ID_Open);
+    Bind(wxEVT_MENU, &MyFrame::OnOpen, this, ID_Open);
     Bind(
         wxEVT_MENU, [this](wxCommandEvent& e) { OnSave(e); }, ID_MenuSave);
     Bind(
@@ -330,13 +283,7 @@ void MyFrame::bindNewcomerAids() {
     Bind(
         wxEVT_MENU, [this](wxCommandEvent&) { handleKey(WXK_F1, wxMOD_NONE); }, ID_KeyHelp);
     Bind(
-        wxEVT_MENU,
-        [this](wxCommandEvent& e) {
-            m_fitDbRange = e.IsChecked();
-            m_config->Write(kFitDbKey, m_fitDbRange);
-            m_config->Flush();
-        },
-        ID_ViewFitDb);
+        wxEVT_MENU, [this](wxCommandEvent& e) { m_fitDbRange = e.IsChecked(); }, ID_ViewFitDb);
     Bind(
         wxEVT_MENU,
         [this](wxCommandEvent& e) {
@@ -347,10 +294,9 @@ void MyFrame::bindNewcomerAids() {
             if (!wxFileName::FileExists(path)) {
                 wxLogMessage("%s no longer exists; taken off Recent files.", path);
                 m_fileHistory->RemoveFileFromHistory(i);
-                saveFileHistory();
                 return;
             }
-            openPath(path);
+            openFile(path, openedFromRecent);
         },
         ID_RecentFirst, ID_RecentFirst + 8);
     SetDropTarget(new FileDrop(this));
@@ -384,26 +330,6 @@ void MyFrame::bindNewcomerAids() {
             button->SetToolTip(tip);
     m_jumptext->SetToolTip("Jump distance in samples for \"<<<<\" and \">>>>\"");
     m_slider->SetToolTip("Where the analysed stretch lies in the window");
-
-    // Empty or unreadable boxes: the buttons themselves do nothing then; the log says why.
-    const auto jumpChecked = [this](wxCommandEvent& e) {
-        e.Skip();
-        long d = 0;
-        if (!m_jumptext->GetValue().ToLong(&d, 10))
-            wxLogMessage("jump distance \"%s\" is not a number of samples (e.g. 441000).",
-                         m_jumptext->GetValue());
-    };
-    Bind(wxEVT_BUTTON, jumpChecked, ID_LLLLeft);
-    Bind(wxEVT_BUTTON, jumpChecked, ID_RRRRigth);
-    Bind(
-        wxEVT_BUTTON,
-        [this](wxCommandEvent& e) {
-            e.Skip();
-            if (m_searchtext->GetValue().IsEmpty())
-                wxLogMessage(
-                    "type the text to search for into the box between the search buttons.");
-        },
-        ID_SearchLeft, ID_SearchRigth);
 
     // The wheel scrolls in time; with Ctrl it zooms around the pointer.
     for (myCanvasPanel* panel : {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub2})
@@ -442,14 +368,6 @@ void MyFrame::bindNewcomerAids() {
     }
     Bind(
         wxEVT_TIMER, [this](wxTimerEvent&) { redrawAfterResize(); }, ID_ResizeTimer);
-
-    // The heading names what the main panel shows, whoever changed it.
-    Bind(wxEVT_IDLE, [this](wxIdleEvent& e) {
-        e.Skip();
-        const wxString heading = headingText();
-        if (m_heading && m_heading->GetValue() != heading)
-            m_heading->ChangeValue(heading);
-    });
 }
 
 void MyFrame::OnPanelSize(wxSizeEvent& e) {
@@ -463,23 +381,6 @@ void MyFrame::unbindNewcomerAids() {
          {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub, m_canvasPanelSub2})
         panel->Unbind(wxEVT_SIZE, &MyFrame::OnPanelSize, this);
     m_resizeTimer->Stop();
-}
-
-void MyFrame::soundOpened() {
-    wxFileName opened(m_chosenFileName);
-    if (!opened.IsAbsolute())
-        opened = wxFileName(wxPathOnly(m_waveFileName), m_chosenFileName);
-    m_fileHistory->AddFileToHistory(opened.GetFullPath());
-    saveFileHistory();
-    // The keys work at once; the parameter block is a click away.
-    m_canvasPanel->SetFocus();
-}
-
-void MyFrame::saveFileHistory() {
-    wxFileName::Mkdir(wxPathOnly(configPath()), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
-    m_fileHistory->Save(*m_config);
-    wxLogNull quiet; // a settings file that cannot be written only costs the recent files
-    m_config->Flush();
 }
 
 void MyFrame::wheel(myCanvasPanel* panel, wxMouseEvent& e) {

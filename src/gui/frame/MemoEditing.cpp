@@ -345,18 +345,24 @@ void MyFrame::reAddMemo() {
             m_canvasPanel->m_shapeList.Append(
                 textShape(memo->m_memoText, prior, at, m_curTitle, memo->m_termNo));
     }
-    // Memos close together would hide each other's text; only the drawing moves, the records
-    // keep their places.
+    separateShownLabels();
+}
+
+void MyFrame::separateShownLabels() {
+    // Memos close together would hide each other's text; only the drawing moves, the shapes and
+    // the records keep their places.
     std::vector<LabelBox> boxes;
     for (wxObject* item : m_canvasPanel->m_shapeList) {
         const auto* shape = static_cast<DragShape*>(item);
         boxes.push_back({shape->m_pos.x, shape->m_pos.y, shape->m_bitmap.GetWidth(),
                          shape->m_bitmap.GetHeight()});
     }
-    separateLabels(boxes, 0, size.y);
+    separateLabels(boxes, 0, m_canvasPanel->GetSize().y);
     size_t i = 0;
-    for (wxObject* item : m_canvasPanel->m_shapeList)
-        static_cast<DragShape*>(item)->m_pos.y = boxes[i++].y;
+    for (wxObject* item : m_canvasPanel->m_shapeList) {
+        auto* shape = static_cast<DragShape*>(item);
+        shape->m_drawOffsetY = boxes[i++].y - shape->m_pos.y;
+    }
 }
 
 // ---------------------------------------------------------------------------

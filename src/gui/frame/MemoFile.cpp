@@ -197,8 +197,10 @@ void MyFrame::readMemo() {
     if (m_waveFileName.IsEmpty())
         return;
     m_requestedWindowLen = 0;
-    // Every record goes, whatever state the lists are in; no group is current afterwards.
-    clearMemoList();
+    // A slot without its parameter record is left for the user to see; no group is current
+    // afterwards otherwise.
+    if (!clearIntactMemoList())
+        return;
     m_memoModified = false;
     m_memoOnDiskName.clear();
     m_memoBackupPending = false;

@@ -66,46 +66,41 @@ CArchMemo* recordOf(wxObject* item) {
     return static_cast<CArchMemo*>(item);
 }
 
-// A move the user asked for shows the group over the voiceprint of its view, as the tour does,
-// instead of over the level spectrum; the computation's end plays the view once. A move that
-// failed, or a view with nothing to compute, plays at once.
-void showOverVoiceprint(MyFrame& f, int title) {
-    if (f.m_curTitle != title || !f.m_workPara->m_wave || f.m_voiceprintRunning) {
-        playOnce(f);
-        return;
-    }
-    wxGetApp().m_dataLock.Lock();
-    f.calcSSFTBase(); // the lock goes back when the computation's end has been handled
+// Next, previous and search are refused while a tour runs; the tour holds the data lock through
+// its pauses, so waiting for it would freeze the window. Said in the log, as a click should be.
+bool refusedDuringTour(MyFrame& f) {
+    if (!f.busy())
+        return false;
+    wxLogMessage("a memo tour is running: stop it (\"Stop\" in the memo panel) first.");
+    return true;
 }
 
-// The group a step lands on, if any; the voiceprint is left to the caller, once the busy flag
-// is down (a voiceprint finished under it would draw the tour's pitch too).
-std::optional<int> stepTo(MyFrame& f, int title, bool forward) {
+// Moves to the group a step lands on and plays it once.
+void stepTo(MyFrame& f, int title, bool forward) {
     BusyScope busy(f);
     f.readPriorLimit();
     for (size_t slot : visitOrder(f.slotOfTitle(title), f.memoSlotCount(), forward)) {
         const CArchMemo* sub = f.subMemoAt(slot);
         if (!sub) {
             wxLogMessage(kListWrong);
-            return std::nullopt;
+            return;
         }
         if (sub->GetMemoPrior() <= f.m_priorLimit) {
             f.moveToBase(sub->m_titleNo);
-            return sub->m_titleNo;
+            playOnce(f);
+            return;
         }
     }
     wxLogMessage(kNotFound);
-    return std::nullopt;
 }
 
 void moveStep(MyFrame& f, int title, bool forward) {
-    if (f.navigationBlocked() || f.m_titleTermLists.IsEmpty())
+    if (refusedDuringTour(f) || f.m_voiceprintRunning || f.m_titleTermLists.IsEmpty())
         return;
-    if (const std::optional<int> moved = stepTo(f, title, forward))
-        showOverVoiceprint(f, *moved);
+    stepTo(f, title, forward);
 }
 
-std::optional<int> searchHit(MyFrame& f, const wxString& text, bool forward) {
+void searchAndMove(MyFrame& f, const wxString& text, bool forward) {
     BusyScope busy(f);
     f.readPriorLimit();
     const int from = f.m_curTitle != -1 ? f.m_curTitle : f.m_prevTitle;
@@ -115,7 +110,7 @@ std::optional<int> searchHit(MyFrame& f, const wxString& text, bool forward) {
         const CArchMemo* sub = f.subMemoAt(slot);
         if (!sub) {
             wxLogMessage(kListWrong);
-            return std::nullopt;
+            return;
         }
         if (sub->GetMemoPrior() > f.m_priorLimit)
             continue;
@@ -133,11 +128,11 @@ std::optional<int> searchHit(MyFrame& f, const wxString& text, bool forward) {
     }
     if (!found) {
         wxLogMessage("%s", text + " : not found.");
-        return std::nullopt;
+        return;
     }
     if (hit == f.m_curTitle) {
         wxLogMessage("%s", text + " : found, but same title. not move.");
-        return std::nullopt;
+        return;
     }
     wxLogMessage("%s", text + " : found.");
     wxCommandEvent stop;
@@ -147,18 +142,16 @@ std::optional<int> searchHit(MyFrame& f, const wxString& text, bool forward) {
     f.m_canvasPanel->redrawdB();
     f.m_canvasPanelSub->redrawWaveSub();
     f.m_canvasPanelSub2->redrawWave();
-    f.moveToBase(hit);
-    return hit;
+    f.moveToMemo(hit);
 }
 
 void search(MyFrame& f, bool forward) {
-    if (f.navigationBlocked())
+    if (refusedDuringTour(f) || f.m_voiceprintRunning)
         return;
     const wxString text = f.m_searchtext ? f.m_searchtext->GetValue() : wxString();
     if (text.IsEmpty() || f.m_titleTermLists.IsEmpty())
         return;
-    if (const std::optional<int> hit = searchHit(f, text, forward))
-        showOverVoiceprint(f, *hit);
+    searchAndMove(f, text, forward);
 }
 
 } // namespace
@@ -269,7 +262,7 @@ void MyFrame::moveToMemo(int title) {
     if (m_voiceprintRunning)
         return;
     moveToBase(title);
-    showOverVoiceprint(*this, title);
+    playOnce(*this);
 }
 
 void MyFrame::moveToLatestMemo() {
@@ -291,8 +284,7 @@ void MyFrame::moveToMemoFromEvent(wxCommandEvent& event) {
     if (!tourEventStale(event) && !m_voiceprintRunning) {
         // The tour's own pace: this step plays at once, without a voiceprint.
         wxMutexLocker lock(wxGetApp().m_dataLock);
-        moveToBase(event.GetInt());
-        playOnce(*this);
+        moveToMemo(event.GetInt());
     }
     tourMoveHandled(event);
 }
@@ -344,6 +336,10 @@ void MyFrame::saveMemoPos() {
                 if (shape->m_termNo != memo->m_termNo)
                     continue;
                 matched = true;
+                // Only a memo the user moved gets a new place: storing the others would round
+                // their places to pixels and change records nobody touched.
+                if (!shape->m_movedByUser)
+                    continue;
                 m_memoModified = true;
                 memo->m_relX = fractionOf(shape->m_pos.x, size.x);
                 memo->m_relY = fractionOf(shape->m_pos.y, size.y);
@@ -356,6 +352,9 @@ void MyFrame::saveMemoPos() {
                 wrong = true;
         }
     }
+    for (wxObject* s : shapes)
+        if (s)
+            static_cast<DragShape*>(s)->m_movedByUser = false;
     if (wrong)
         wxLogMessage(kNotSaved);
 }
@@ -404,6 +403,7 @@ void MyFrame::loadMemoPos() {
                     }
                 }
             }
+            separateShownLabels();
         }
     }
     if (wrong)

@@ -1,3 +1,5 @@
+#include <wx/filename.h>
+
 #include "gui/frame/MyFrame.h"
 
 #include <wx/menu.h>
@@ -262,7 +264,6 @@ void MyFrame::buildLayout() {
                                      wxDefaultSize, wxTE_READONLY | wxTE_CENTRE);
     VOCALITH_REQUIRE(titletext, "titletext");
     titletext->SetMinSize(wxSize(700, 18));
-    m_heading = titletext;
 
     // Small fonts for the command boxes, a readable one for text and log.
     wxFont small = readButton->GetFont();
@@ -326,7 +327,11 @@ void MyFrame::init(wxString path) {
     if (path.IsEmpty())
         return;
     wxLogMessage("command line param = %s", path);
-    m_waveFileName = path;
+    // The whole argument is the name shown; the path is made absolute once, here, so that
+    // nothing later depends on the working folder.
+    wxFileName absolute(path);
+    absolute.MakeAbsolute();
+    m_waveFileName = absolute.GetFullPath();
     m_chosenFileName = path;
     readCommon();
 }
@@ -337,11 +342,11 @@ void MyFrame::OnQuit(wxCommandEvent&) {
 }
 
 void MyFrame::OnAbout(wxCommandEvent&) {
-    wxMessageBox("Vocalith " VOCALITH_VERSION "\n\nLook at, listen to and annotate recorded speech:\n"
-                 "a voiceprint by the Hamming window and by wideband phase restoration,\n"
-                 "pitch detection, memos, memo tours and export of the sound under them.",
-                 "About Sound Spectrogram with wideband phase restoration",
-                 wxOK | wxICON_INFORMATION, this);
+    wxMessageBox(
+        "Vocalith " VOCALITH_VERSION "\n\nLook at, listen to and annotate recorded speech:\n"
+        "a voiceprint by the Hamming window and by wideband phase restoration,\n"
+        "pitch detection, memos, memo tours and export of the sound under them.",
+        "About Sound Spectrogram with wideband phase restoration", wxOK | wxICON_INFORMATION, this);
 }
 
 void MyFrame::OnSize(wxSizeEvent&) {

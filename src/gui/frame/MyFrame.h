@@ -8,7 +8,6 @@
 #include <wx/wx.h>
 
 #include <wx/filehistory.h>
-#include <wx/fileconf.h>
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -151,6 +150,23 @@ public:
     // Opening files — src/gui/frame/FileOpening.cpp
     void OnRead(wxCommandEvent& event);
     int readCommon();
+    // readCommon for the added ways in, which decode other sound formats in memory; the
+    // designed ones (ReadWave, the command line) refuse them with the reader's own lines.
+    int readCommon(bool convert);
+    // How a file came to be opened; every way ends in openFile.
+    enum OpenedBy { openedByReadWave, openedByMenu, openedFromRecent, openedByDrop };
+    // File > Open: the ReadWave dialog, offering the sounds it converts as well.
+    void OnOpen(wxCommandEvent& event);
+    // The file dialog; the chosen path, or empty (logged) when cancelled.
+    wxString chooseFileToOpen(bool otherSounds);
+    // Opens a sound or memo file: refused (and logged, except from a dialog) while a tour or a
+    // voiceprint runs, asks about unsaved memos, makes the path absolute. False when nothing
+    // was read.
+    bool openFile(const wxString& path, OpenedBy way);
+    // What a refused file is and what opens instead.
+    static wxString notASoundLine(const wxString& path);
+    // The open sound was decoded from another format; its files are named after it.
+    bool m_soundConverted = false;
     // The file beside the open sound with `suffix` in place of ".wav"; logs "ext name not .wav"
     // and gives nothing when the sound's name holds no ".wav".
     std::optional<wxString> besideWave(const char* suffix) const;
@@ -225,8 +241,7 @@ public:
     // Cancels a running computation and waits until it no longer touches the work memory;
     // for the window's end.
     void stopVoiceprintForGood();
-    // The progress dialog of the running computation, once it has run a while (see
-    // voiceprint_detail::setProgressDelay); it then takes over from m_inputBlock.
+    // The progress dialog of the running computation, shown as it starts.
     void showProgressDialog();
 
     // Pitch detection — src/gui/frame/PitchDetection.cpp (also calcPitch of the listener)
@@ -291,6 +306,8 @@ public:
     bool isExecByMemoPrior(int slot) const;
     // Rebuilds the main panel's shapes from the current group's records.
     void reAddMemo();
+    // Gives the main panel's shapes drawing offsets that keep their labels apart.
+    void separateShownLabels();
     void restoreMemo(int title) override;
     void replaceMemo(int title) override;
     void addMemo(int x, int y, wxString text) override;
@@ -381,14 +398,7 @@ public:
     void wheel(myCanvasPanel* panel, wxMouseEvent& event);
     void redrawAfterResize();
     void OnPanelSize(wxSizeEvent& event);
-    void unbindNewcomerAids(); // first thing when the window goes
-    void saveFileHistory();
-    void soundOpened(); // the end of a successful open: recent files, focus for the keys
-    // Opens a sound or memo file as the file dialog does; false (logged) for other files.
-    bool openPath(const wxString& path);
-    // What a refused file is and what opens instead, for the file dialog and a drop alike.
-    static wxString notASoundLine(const wxString& path);
-    wxString headingText() const;
+    void unbindNewcomerAids();       // first thing when the window goes
     void scrollInTime(long samples); // the stretch, and the window where it must
     void moveToFileEdge(bool end);   // Home and End
     void centreOn(long fileSample);  // the overview's click
@@ -397,12 +407,10 @@ public:
     // The axis of a panel as it shows now (see myCanvasPanel::m_axisStart).
     void updateAxisSpan(myCanvasPanel* panel) const;
     wxMenu* m_viewMenu = nullptr;
-    wxTextCtrl* m_heading = nullptr;
-    std::unique_ptr<wxFileHistory> m_fileHistory;
-    std::unique_ptr<wxFileConfig> m_config;
-    std::unique_ptr<wxTimer> m_resizeTimer; // settles resizing before the redraw
+    std::unique_ptr<wxFileHistory> m_fileHistory; // for this run only
+    std::unique_ptr<wxTimer> m_resizeTimer;       // settles resizing before the redraw
     int m_wheelRotation = 0;
-    bool m_fitDbRange = false; // kept in m_config
+    bool m_fitDbRange = false; // for this run only
     bool m_toldNoSoundDevice = false;
 
     // IProcMemoListener operations implemented elsewhere (see the banners above)
@@ -452,9 +460,8 @@ public:
     wxMutex m_cancelMutex; // protects m_cancelled, set by the progress dialog, read by the worker
     bool m_cancelled = false;
     wxProgressDialog* m_dlgProgress = nullptr;
-    // Until the dialog shows: swallows what the user does, with a busy pointer.
+    // While the dialog shows: swallows what the user does elsewhere, with a busy pointer.
     std::unique_ptr<wxEventFilter> m_inputBlock;
-    std::unique_ptr<wxTimer> m_progressDelay; // shows the dialog; made at the first computation
     bool m_voiceprintRunning = false; // from the start until the completion event is handled
     std::shared_ptr<VoiceprintLink> m_workerLink; // shared with the running worker
 

@@ -98,7 +98,6 @@ void MyFrame::readBase() {
     m_paramBackup = m_text->GetValue();
     Refresh();
     Update();
-    soundOpened();
 }
 
 void MyFrame::readBasePart() {

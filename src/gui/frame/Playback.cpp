@@ -37,9 +37,13 @@ unsigned char* imageFor(size_t bytes) {
 
 void play(MyFrame& f, bool obeyMute) {
     const long n = f.m_canvasPanelUp->m_selLength;
-    // Any rate plays: the sound output resamples what the device cannot take as it is.
-    if (n <= 0 || !f.m_wavePara || f.m_wavePara->m_sampleFreq < 1)
+    if (n <= 0 || !f.m_wavePara)
         return;
+    // Sound cards are not asked for rates this low; the line repeats the one logged on opening.
+    if (f.m_wavePara->m_sampleFreq < 16000) {
+        wxLogMessage("too low SamplFreq to play sound.");
+        return;
+    }
     f.m_noSpectrum = f.m_playNoSpect ? f.m_playNoSpect->GetValue() : false;
     f.redrawPanels();
     if (obeyMute && f.m_playMute && f.m_playMute->GetValue())

@@ -22,7 +22,6 @@ std::atomic<voiceprint_detail::ProgressHook> g_progressHook{nullptr};
 std::atomic<unsigned> g_workerThreads{0};
 std::atomic<double> g_lastPause{0.0};
 std::atomic<long> g_lastReused{0};
-std::chrono::milliseconds g_progressDelay{300}; // the window thread's own
 
 // Frames of the last voiceprint, for the next one after a step of the view. One computation
 // runs at a time per work memory, but the lock keeps two windows' workers apart.
@@ -44,10 +43,6 @@ void voiceprint_detail::setThreadCreator(ThreadCreator creator) {
 
 void voiceprint_detail::setProgressHook(ProgressHook hook) {
     g_progressHook = hook;
-}
-
-void voiceprint_detail::setProgressDelay(std::chrono::milliseconds delay) {
-    g_progressDelay = delay;
 }
 
 void voiceprint_detail::setWorkerThreads(unsigned threads) {
@@ -126,13 +121,14 @@ void* MyWorkerThread::Entry() {
 
 namespace {
 
-// Showing the application-modal dialog makes the toolkit repaint the whole main window when it
-// disables it and again when the dialog goes, which costs the window thread more than a short
-// computation. Until the dialog shows, what the user does is swallowed here instead, as the
-// modality would: the worker is writing the work memory that every command reads.
+// The progress dialog is application-modal in effect: while it shows, what the user does
+// anywhere but in the dialog is swallowed here, because the worker is writing the work memory
+// that every command reads. The toolkit's own modality would disable the main window, which
+// repaints all of it when the dialog comes and again when it goes: that cost the window thread
+// more than a short computation.
 class InputBlock : public wxEventFilter {
 public:
-    InputBlock() {
+    explicit InputBlock(const wxWindow* dialog) : m_dialog(dialog) {
         wxEvtHandler::AddFilter(this);
         wxBeginBusyCursor();
     }
@@ -142,20 +138,16 @@ public:
     }
     int FilterEvent(wxEvent& event) override {
         const wxEventType type = event.GetEventType();
+        // The dialog itself, Cancel first of all, works as usual.
+        if (const auto* window = dynamic_cast<const wxWindow*>(event.GetEventObject()))
+            if (wxGetTopLevelParent(const_cast<wxWindow*>(window)) == m_dialog)
+                return Event_Skip;
         if (const auto* mouse = dynamic_cast<const wxMouseEvent*>(&event))
             return mouse->IsButton() || type == wxEVT_MOUSEWHEEL || type == wxEVT_MAGNIFY
                        ? Event_Processed
                        : Event_Skip;
         if (dynamic_cast<const wxKeyEvent*>(&event))
             return Event_Processed;
-        if (type == wxEVT_CLOSE_WINDOW) {
-            // A disabled window refuses the close too; one that cannot be refused goes on.
-            auto& close = static_cast<wxCloseEvent&>(event);
-            if (!close.CanVeto())
-                return Event_Skip;
-            close.Veto();
-            return Event_Processed;
-        }
         // Controls and menus name themselves as the event's object. The program's own posted
         // commands (the worker's progress and end, the memo tour's moves) name none and pass.
         if (!event.GetEventObject())
@@ -169,26 +161,9 @@ public:
             return Event_Processed;
         return Event_Skip;
     }
-};
-
-class ProgressDelay : public wxTimer {
-public:
-    explicit ProgressDelay(MyFrame& frame) : m_frame(frame) {}
-    // Fires every delay until the dialog shows. A dialog for a run that its progress says ends
-    // within the delay would only flash, at the cost of the two repaints: it waits a turn more.
-    void Notify() override {
-        const VoiceprintLink* link = m_frame.m_workerLink.get();
-        if (link && link->percent > 0) {
-            const auto elapsed = std::chrono::steady_clock::now() - link->startedAt;
-            if (elapsed * (100 - link->percent) / link->percent < g_progressDelay)
-                return; // the time still to go, as the progress so far says
-        }
-        Stop();
-        m_frame.showProgressDialog();
-    }
 
 private:
-    MyFrame& m_frame;
+    const wxWindow* m_dialog;
 };
 
 } // namespace
@@ -196,19 +171,17 @@ private:
 void MyFrame::showProgressDialog() {
     if (!m_voiceprintRunning || !m_workerLink || m_dlgProgress || IsBeingDeleted())
         return;
+    // No parent to disable: the dialog still stands over the frame (the toolkit makes the top
+    // window its owner), and InputBlock holds the input instead of a disabled frame.
     m_dlgProgress = new wxProgressDialog(
-        "Status dialog", "Wait until the calculation terminates or press [Cancel]", 100, this,
-        wxPD_CAN_ABORT | wxPD_APP_MODAL | wxPD_ELAPSED_TIME | wxPD_ESTIMATED_TIME |
-            wxPD_REMAINING_TIME);
+        "Status dialog", "Wait until the calculation terminates or press [Cancel]", 100, nullptr,
+        wxPD_CAN_ABORT | wxPD_ELAPSED_TIME | wxPD_ESTIMATED_TIME | wxPD_REMAINING_TIME);
     VOCALITH_REQUIRE(m_dlgProgress, "m_dlgProgress");
-    // The dialog's modality holds the window from here.
-    m_inputBlock.reset();
+    m_inputBlock = std::make_unique<InputBlock>(m_dlgProgress);
     m_workerLink->shownPercent = -1; // the next update shows at once
 }
 
 void MyFrame::stopVoiceprintForGood() {
-    if (m_progressDelay)
-        m_progressDelay->Stop();
     m_inputBlock.reset();
     if (!m_workerLink)
         return;
@@ -248,52 +221,12 @@ void MyFrame::OnCalcSSFT(wxCommandEvent&) {
     calcSSFTBase();
 }
 
-namespace {
-
-// After a step of the view by a hop or two nearly every frame is reused and the rest takes a few
-// milliseconds: a thread and a progress dialog would cost many times the work, so it is done
-// here and finished as the worker's end would be.
-bool recomputeAtOnce(MyFrame& f) {
-    constexpr long kAtOnceFrames = 4;
-    std::unique_lock<std::mutex> reuseLock(g_reuseLock, std::try_to_lock);
-    const double noise = f.m_wavePara->m_noiseParameter;
-    if (!reuseLock)
-        return false;
-    const long toCompute = g_reuse.framesToCompute(*f.m_workPara, noise);
-    if (toCompute > kAtOnceFrames || toCompute >= f.m_workPara->m_repeatTimes)
-        return false;
-    const unsigned threads =
-        g_workerThreads ? g_workerThreads.load() : std::thread::hardware_concurrency();
-    auto link = std::make_shared<VoiceprintLink>();
-    link->converted =
-        computeVoiceprint(*f.m_workPara, noise, g_reuse, {}, {}, threads) == voiceprintFinished &&
-        convertVoiceprintToDb(*f.m_workPara, g_reuse, threads);
-    g_lastReused = g_reuse.reusedFrames();
-    g_lastPause = 0.0;
-    reuseLock.unlock();
-    {
-        wxMutexLocker lock(f.m_cancelMutex);
-        f.m_cancelled = false;
-    }
-    f.m_voiceprintRunning = true;
-    f.m_workerLink = link;
-    wxCommandEvent end(wxEVT_MENU, ID_WorkerEvent);
-    end.SetInt(-1);
-    f.OnWorkerEvent(end);
-    return true;
-}
-
-} // namespace
-
 void MyFrame::calcSSFTBase() {
     m_canvasPanelUp->redrawWave();
     m_canvasPanel->redrawdB();
     m_canvasPanelSub->redrawWaveSub();
     m_canvasPanelSub2->redrawWave();
     wxLogMessage("voiceprint calculation start.");
-
-    if (recomputeAtOnce(*this))
-        return;
 
     auto link = std::make_shared<VoiceprintLink>();
     link->frame = this;
@@ -316,15 +249,7 @@ void MyFrame::calcSSFTBase() {
     }
     m_voiceprintRunning = true;
     m_workerLink = link;
-    link->startedAt = std::chrono::steady_clock::now();
-    if (g_progressDelay.count() <= 0) {
-        showProgressDialog();
-    } else {
-        m_inputBlock = std::make_unique<InputBlock>();
-        if (!m_progressDelay)
-            m_progressDelay = std::make_unique<ProgressDelay>(*this);
-        m_progressDelay->Start(int(g_progressDelay.count()));
-    }
+    showProgressDialog();
     thread->Run();
 }
 
@@ -342,8 +267,6 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
         // frames themselves when each frame took one: the dialog shows a new percentage at most
         // every 50 ms. Cancel is still seen at the next update shown, or at the end.
         const auto now = std::chrono::steady_clock::now();
-        if (m_workerLink)
-            m_workerLink->percent = value;
         const bool show = !m_workerLink || m_workerLink->shownPercent < 0 ||
                           (value != m_workerLink->shownPercent &&
                            now - m_workerLink->shownAt >= std::chrono::milliseconds(50));
@@ -363,8 +286,6 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
         return;
     }
 
-    if (m_progressDelay)
-        m_progressDelay->Stop();
     m_inputBlock.reset();
     // Cancel pressed after the last progress update still counts: nothing asked the dialog.
     if (m_dlgProgress) {

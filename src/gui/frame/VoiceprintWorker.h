@@ -23,12 +23,9 @@ struct VoiceprintLink {
     int posted = 0;           // progress events posted; guarded by lock
     int handled = 0;          // progress events the frame has handled; guarded by lock
     bool converted = false;   // the worker made the dB planes too; guarded by lock
-    // The window thread's own: what the progress dialog last showed, and when; the last
-    // progress handled, and when the computation started.
+    // The window thread's own: what the progress dialog last showed, and when.
     int shownPercent = -1;
     std::chrono::steady_clock::time_point shownAt;
-    int percent = -1;
-    std::chrono::steady_clock::time_point startedAt;
 };
 
 // The detached thread that computes one voiceprint. It only adapts the engine's frame
@@ -63,10 +60,6 @@ void setThreadCreator(ThreadCreator creator);
 // happens to see an update.
 using ProgressHook = void (*)(int percent);
 void setProgressHook(ProgressHook hook);
-// How long a computation runs before its progress dialog shows (300 ms by default); a
-// computation that ends sooner shows none, nor does one whose progress says it ends within that
-// time again (it is looked at again after it). 0 shows the dialog at once.
-void setProgressDelay(std::chrono::milliseconds delay);
 // The threads a computation uses; 0 (the default) uses every core.
 void setWorkerThreads(unsigned threads);
 // How long the last computation's worker really waited for the window to catch up with its

@@ -35,18 +35,11 @@ struct RowMap {
 
 // The waveform and overview strokes: a polyline through every sample when there are
 // at most 3 samples per column, else one vertical stroke per group of `ratio` samples.
-// A waveform scale never spans less than this either side of zero (-60 dB of full scale): a
-// near-silent recording, whose extremes are a sample or two of rounding noise, would otherwise
-// be blown up into a full-height band.
-constexpr double kQuietestScale = 32.0;
-
 template <typename T>
 void drawSeries(wxDC& dc, const T* data, int n, int x, int y, int w, int h, double top,
                 double bottom, bool pointForFlatGroup) {
     if (w <= 0 || h <= 0 || n <= 1)
         return;
-    top = std::max(top, kQuietestScale);
-    bottom = std::min(bottom, -kQuietestScale);
     const double spp = static_cast<double>(n) / w;
     const RowMap row(y, h, top, bottom, 0);
     auto col = [&](double i) { return toPixel(x + i / spp); };

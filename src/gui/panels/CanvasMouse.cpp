@@ -416,7 +416,7 @@ void myCanvasPanel::OnMouseEvent(wxMouseEvent& event) {
             Update();
             m_dragImage = new MyDragImage(m_draggedShape->m_bitmap, wxCursor(wxCURSOR_HAND));
             m_dragImage->m_canvas = this;
-            const wxPoint hotspot = m_dragStartPos - m_draggedShape->m_pos;
+            const wxPoint hotspot = m_dragStartPos - m_draggedShape->shownPos();
             if (!m_dragImage->BeginDrag(hotspot, this, false, nullptr)) {
                 delete m_dragImage;
                 m_dragImage = nullptr;
@@ -460,9 +460,13 @@ void myCanvasPanel::OnMouseEvent(wxMouseEvent& event) {
             break;
         }
         DragShape* shape = m_draggedShape;
-        const wxPoint moved = shape->m_pos + (pos - m_dragStartPos);
-        if (moved.x >= 0 && moved.x < W && moved.y >= 0 && moved.y < H)
+        // Dropped where the user sees it: its place becomes the shown one.
+        const wxPoint moved = shape->shownPos() + (pos - m_dragStartPos);
+        if (moved.x >= 0 && moved.x < W && moved.y >= 0 && moved.y < H) {
             shape->m_pos = moved;
+            shape->m_drawOffsetY = 0;
+            shape->m_movedByUser = true;
+        }
         Unbind(wxEVT_MOUSE_CAPTURE_LOST, &myCanvasPanel::OnMouseCaptureLost, this);
         m_dragImage->Hide();
         m_dragImage->EndDrag();

@@ -95,11 +95,12 @@ bool DragShape::Draw(wxDC& dc, bool highlight) {
     source.SelectObjectAsSource(m_bitmap);
     const int w = m_bitmap.GetWidth();
     const int h = m_bitmap.GetHeight();
-    dc.Blit(m_pos.x, m_pos.y, w, h, &source, 0, 0, wxCOPY, true);
+    const wxPoint at = shownPos();
+    dc.Blit(at.x, at.y, w, h, &source, 0, 0, wxCOPY, true);
     if (highlight) {
         dc.SetPen(*wxWHITE_PEN);
         dc.SetBrush(*wxTRANSPARENT_BRUSH);
-        dc.DrawRectangle(m_pos.x, m_pos.y, w, h);
+        dc.DrawRectangle(at.x, at.y, w, h);
     }
     return true;
 }
@@ -107,7 +108,7 @@ bool DragShape::Draw(wxDC& dc, bool highlight) {
 bool DragShape::HitTest(const wxPoint& pt) const {
     if (!m_bitmap.IsOk())
         return false;
-    return wxRect(m_pos, m_bitmap.GetSize()).Contains(pt);
+    return wxRect(shownPos(), m_bitmap.GetSize()).Contains(pt);
 }
 
 wxColour DragShape::PriorColour(int prior) {

@@ -31,7 +31,13 @@ public:
     // Stored priorities other than 0, 1, 2 show as High.
     static DispPrior FromMemoPrior(int memoPrior);
 
+    // Where it is drawn and hit: m_pos, lowered or raised by m_drawOffsetY so that labels close
+    // together do not hide each other. The offset is drawing only; m_pos is the memo's place.
+    wxPoint shownPos() const { return m_pos + wxPoint(0, m_drawOffsetY); }
+
     wxPoint m_pos; // top-left corner in panel pixels
+    int m_drawOffsetY = 0;
+    bool m_movedByUser = false; // dragged since its place was last stored
     wxBitmap m_bitmap;
     int m_dragKind = 1;
     bool m_shown = true;

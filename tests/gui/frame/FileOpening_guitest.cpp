@@ -1,3 +1,4 @@
+#include <wx/dir.h>
 #include <wx/filedlg.h>
 
 #include "FrameHelpers.h"
@@ -56,8 +57,7 @@ TEST_F(OpenTest, ReadWaveOpensA44kFileWithItsDefaultsAndACancelKeepsIt) {
     EXPECT_EQ(tup(log().back(), frame->m_wavePara), tup("Please select wave format file.", sound));
 }
 
-// Below 22050 Hz smaller frames and a lower range. Every rate plays (the output resamples), so
-// no rate is warned about.
+// Below 22050 Hz smaller frames and a lower range; below 16000 Hz a warning that Play repeats.
 TEST_F(OpenTest, DefaultsFollowTheSamplingRate) {
     const char* high = "[SsftSize]=4096 |[FreqrRnage]=[0,8000] [dBRnage]=[-160.0,0.0] ";
     const char* low = "[SsftSize]=2048 |[FreqrRnage]=[0,6000] [dBRnage]=[-130.0,0.0] ";
@@ -70,9 +70,13 @@ TEST_F(OpenTest, DefaultsFollowTheSamplingRate) {
         const size_t bar = pieces.find('|');
         EXPECT_EQ(tup(std::count(lines.begin(), lines.end(), "too low SamplFreq to play sound."),
                       shows(pieces.substr(0, bar)) && shows(pieces.substr(bar + 1))),
-                  tup(std::ptrdiff_t(0), true))
+                  tup(std::ptrdiff_t(rate < 16000), true))
             << rate << block();
     }
+    newLog();
+    press(frame, ID_PlayNonMute);
+    EXPECT_EQ(tup(newLog(), frame->m_refreshTimer->IsRunning()),
+              tup(Lines{"too low SamplFreq to play sound."}, false));
 }
 
 // The kind comes from the file name's own extension only; a folder named like a memo file or a
@@ -108,26 +112,33 @@ TEST_F(OpenTest, RefusedFilesLeaveTheOpenRecordingWorking) {
     ASSERT_TRUE(writeEncoded(shortFlac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
                              std::vector<int16_t>(4410, 1000)));
     const Lines failed{"wave file reading failed."};
-    const std::pair<std::string, Lines> cases[] = {
-        {"RIFF junk", {failed[0], std::string(MyFrame::notASoundLine("bad.wav").utf8_str())}},
-        {testwav::header({1, 3}, 0), {failed[0], "channel count 1 or 2."}},
-        {testwav::header({1, 1, 44100, 40}, 0), {failed[0], "quat bit 16."}},
+    const std::string opensConverted =
+        "File > Open\u2026 or a drop on the window opens it converted to 16 bits.";
+    // ReadWave refuses what the reader refuses, saying what else opens it; File > Open converts.
+    const std::tuple<std::string, bool, Lines> cases[] = {
+        {"RIFF junk", true, {failed[0], MyFrame::notASoundLine("bad.wav").utf8_string()}},
+        {testwav::header({1, 3}, 0), false, {failed[0], "channel count 1 or 2."}},
+        {testwav::header({1, 1, 44100, 40}, 0), false, {failed[0], "quat bit 16.", opensConverted}},
         {testwav::header({0x1234, 1, 44100, 16}, 8) + "12345678",
-         {failed[0], "wave format not integer PCM."}},
-        {toneWav(0.1, 44100), {"data length not enough."}},
-        {testwav::wav(std::vector<int16_t>(5000), 1, 0), {"parameter wrong."}},
-        {toneWav(1.0, 44100), {"memory allocation failed."}},
-        {"",
-         {shortFlac + " converted to " + dir.path() + "/short.wav.", "data length not enough."}},
+         false,
+         {failed[0], "wave format not integer PCM.", opensConverted}},
+        {toneWav(0.1, 44100), false, {"data length not enough."}},
+        {testwav::wav(std::vector<int16_t>(5000), 1, 0), false, {"parameter wrong."}},
+        {toneWav(1.0, 44100), false, {"memory allocation failed."}},
+        {"", false, {failed[0], opensConverted}},
+        {"", true, {shortFlac + " converted to 16 bits in memory.", "data length not enough."}},
     };
-    for (const auto& [bytes, expected] : cases) {
+    for (const auto& [bytes, convert, expected] : cases) {
         const std::string path = bytes.empty() ? shortFlac : dir.file("bad.wav", bytes);
         if (expected.back() == "memory allocation failed.")
             workmemory_detail::setArrayAllocator([](size_t) -> double* { return nullptr; });
         newLog();
-        open(path);
+        open(path, convert);
         workmemory_detail::setArrayAllocator(nullptr);
+        // ReadWave knows only WAV files: the others have no ".wav" to name their memo files by.
         Lines lines{path + " read."};
+        if (path == shortFlac && !convert)
+            lines.insert(lines.begin(), "ext name not .wav");
         lines.insert(lines.end(), expected.begin(), expected.end());
         EXPECT_EQ(newLog(), lines);
         EXPECT_EQ(state(), before) << expected.back();
@@ -138,40 +149,67 @@ TEST_F(OpenTest, RefusedFilesLeaveTheOpenRecordingWorking) {
               tup(40, formatPosition(40, 44100)));
     press(frame, ID_Save);
     EXPECT_TRUE(wxFileExists(dir.path() + "/talk.vlh") && !wxFileExists(dir.path() + "/bad.vlh") &&
-                !wxFileExists(dir.path() + "/short.wav"));
+                !wxFileExists(dir.path() + "/short.wav") &&
+                !wxFileExists(dir.path() + "/short.vlh"));
 }
 
-// Another format opens through a 16-bit WAV, named in the log, that memo lists and everything
-// else then use; a folder that cannot be written sends it to the cache folder; a memo file's or
-// transcript's sound is converted too. (Naming: AudioConvert.ConvertBesideNamesAndReuses.)
-TEST_F(OpenTest, OtherFormatsOpenThroughA16BitWav) {
+// Another format is decoded in memory: nothing is written beside it or anywhere else, and its
+// memo list, transcript and exports are named after the recording itself (take.aiff, take.vlh),
+// for a 24-bit WAV as for any other.
+TEST_F(OpenTest, OtherFormatsOpenInMemoryUnderTheirOwnNames) {
     const std::vector<int16_t> samples = testwav::ramp(20000);
-    const std::string other = dir.file("sub/other.aiff", ""), cache = dir.path() + "/cache";
+    const std::string other = dir.file("sub/other.aiff", "");
     ASSERT_TRUE(writeEncoded(other, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, samples, 1, 16000));
-    static std::string unwritable;
-    unwritable = dir.path() + "/sub/";
-    convert_detail::setTemporaryMaker(+[](char* pattern) {
-        return std::string(pattern).rfind(unwritable, 0) == 0 ? (errno = EROFS, -1)
-                                                              : mkstemp(pattern);
-    });
-    wxSetEnv("XDG_CACHE_HOME", cache);
+    dir.file("sub/other.vlh", "Ver. 2.51\r\n0\r\n");
     newLog();
-    open(other);
-    wxUnsetEnv("XDG_CACHE_HOME");
-    convert_detail::setTemporaryMaker(nullptr);
+    frame->openFile(other, MyFrame::openedByMenu);
     EXPECT_EQ(newLog(),
-              (Lines{other + " read.",
-                     dir.path() + "/sub cannot be written, converting into " + cache + "/vocalith.",
-                     other + " converted to " + cache + "/vocalith/other.wav.",
-                     "memo list read failed.", "output parameter."}));
-    EXPECT_EQ(tup(frame->m_waveFileName, frame->m_baseFileName),
-              tup(cache + "/vocalith/other.wav", cache + "/vocalith/other"));
-    // A transcript still belongs to the 24-bit WAV it was made for.
+              (Lines{other + " read.", other + " converted to 16 bits in memory.",
+                     dir.path() + "/sub/other.vlh : memo list read.", "output parameter."}));
+    EXPECT_EQ(tup(frame->m_waveFileName, frame->m_baseFileName, frame->m_wavePara->m_window[7]),
+              tup(other, dir.path() + "/sub/other", 7.0));
+    frame->addTitle("kept", 100, 100);
+    press(frame, ID_Save);
+    wxArrayString files;
+    wxDir::GetAllFiles(dir.path() + "/sub", &files);
+    files.Sort();
+    EXPECT_EQ(files, wxSplit(other + " " + dir.path() + "/sub/other.vlh", ' '));
+    EXPECT_TRUE(wxFileExists(dir.path() + "/sub/other.vlh"));
+    // The program keeps no settings and no cache under the user's home.
+    wxArrayString kept;
+    wxDir::GetAllFiles(wxGetHomeDir(), &kept, "*vocalith*");
+    EXPECT_TRUE(kept.IsEmpty()) << kept[0];
+
+    // A transcript belongs to the 24-bit WAV it was made for.
     ASSERT_TRUE(
         writeEncoded(dir.path() + "/t.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, samples, 1, 16000));
-    open(dir.file("t.trn", "1 0.1-0.5 a\ntitle\n"));
-    EXPECT_EQ(tup(frame->m_waveFileName, frame->memoSlotCount()),
-              tup(dir.path() + "/t-16bit.wav", size_t(1)));
+    open(dir.file("t.trn", "1 0.1-0.5 a\ntitle\n"), true);
+    EXPECT_EQ(tup(frame->m_waveFileName, frame->m_baseFileName, frame->memoSlotCount()),
+              tup(dir.path() + "/t.wav", dir.path() + "/t", size_t(1)));
+}
+
+// A relative path with a folder (from the command line, or a drop) is made absolute where it
+// enters; the command line shows the whole argument. A name without ".wav" opens, but nothing is
+// kept beside it: opening, saving and exporting say so.
+TEST_F(OpenTest, RelativePathsAndNamesWithoutWav) {
+    const std::string wav = dir.file("sub/talk.wav", toneWav(1.0, 16000));
+    wxSetWorkingDirectory(dir.path());
+    frame->init("sub/talk.wav");
+    EXPECT_EQ(tup(log().front(), frame->m_waveFileName, frame->m_filenametext->GetValue(),
+                  frame->m_fileHistory->GetHistoryFile(0)),
+              tup("command line param = sub/talk.wav", wav, "sub/talk.wav", wxString(wav)));
+    wxSetWorkingDirectory(dir.path());
+    EXPECT_TRUE(frame->openFile("sub/talk.wav", MyFrame::openedByDrop));
+    EXPECT_EQ(tup(frame->m_waveFileName, frame->m_chosenFileName), tup(wav, "talk.wav"));
+
+    const std::string upper = dir.file("TALK.WAV", toneWav(1.0, 16000));
+    newLog();
+    open(upper);
+    frame->addTitle("kept", 10, 10);
+    press(frame, ID_Save);
+    press(frame, ID_ExportWav);
+    EXPECT_EQ(newLog(), (Lines{"ext name not .wav", upper + " read.", "ext name not .wav",
+                               "output parameter.", "ext name not .wav", "ext name not .wav"}));
 }
 
 // A stereo sound says which channel is analysed; the menu reads it again with another channel

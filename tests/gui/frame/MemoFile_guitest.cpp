@@ -117,6 +117,21 @@ TEST_F(MemoFileTest, MissingOldAndDamagedLists) {
     EXPECT_EQ(
         tup(logged("memo list uncorrect ( internal error )."), frame->memoSlotCount(), pluses()),
         tup(true, 0u, 0u));
+    // Without a memo list the old memo text is read.
+    wxRemoveFile(vlh);
+    const std::string txt = dir.file("talk.txt", memoList(2));
+    open(wav);
+    EXPECT_EQ(tup(log().back(), frame->memoSlotCount()), tup("output parameter.", 2u));
+    EXPECT_TRUE(logged(txt + " : memo list read."));
+    // A slot that lost its parameter record stays, and reading says what to do.
+    frame->m_paramMemoList.Append(static_cast<wxObject*>(nullptr));
+    newLog();
+    open(wav);
+    const Lines lines = newLog();
+    EXPECT_EQ(Lines(lines.begin() + 1, lines.begin() + 4),
+              (Lines{"memo list wrong.", "couldn't delete memo list and read next memo list.",
+                     "please, try re-start Vocalith."}));
+    frame->m_paramMemoList.DeleteObject(nullptr);
 }
 
 TEST_F(MemoFileTest, ImportedListAsksBeforeOverwriting) {
@@ -126,6 +141,8 @@ TEST_F(MemoFileTest, ImportedListAsksBeforeOverwriting) {
     ASSERT_EQ(tup(frame->m_fileKind, frame->memoSlotCount()), tup(2, 2u));
 
     Asked asked;
+    wxTEST_DIALOG(save(), ExpectQuestion(wxID_CANCEL, &asked));
+    EXPECT_EQ(log().back(), "Error: Unexpected choice, quit to save");
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_NO, &asked));
     EXPECT_EQ(tup(asked.caption, asked.message, log().back()),
               tup("Confirm to overwrite",
@@ -284,22 +301,81 @@ TEST_F(MemoFileTest, AListChangedOnDiskAsksOverwriteKeepBothOrCancel) {
     EXPECT_EQ(tup(readAll(vlh), fileCount()), tup(mine, 3u));
 }
 
-// Closing the window, opening a file and importing memos over unsaved changes ask first.
+// Labels drawn apart keep their stored places. Dragging one memo of a group whose labels
+// overlap, then saving, changes that memo's record and no other byte of the list.
+TEST_F(MemoFileTest, DraggingOneMemoChangesOnlyItsRecord) {
+    const std::string wav = openWav();
+    std::vector<MemoSlot> slots(1);
+    slots[0].param = std::make_unique<CArchMemo>();
+    slots[0].param->m_memoText = frame->m_text->GetValue();
+    slots[0].sub = std::make_unique<CArchMemo>();
+    slots[0].sub->m_memoText = "+";
+    // relY follows the frequency in 0 .. 8000 Hz: (8000 - f) / 8000.
+    const std::tuple<const char*, float, int> terms[] = {
+        {"title", 0.5f, 6000}, {"one", 0.5f, 4000}, {"two", 0.5f, 4000}, {"three", 0.25f, 2000}};
+    for (const auto& [text, x, freq] : terms) {
+        slots[0].terms.push_back(std::make_unique<CArchMemo>());
+        CArchMemo& m = *slots[0].terms.back();
+        std::tie(m.m_memoText, m.m_relX, m.m_freq) = std::tie(text, x, freq);
+        m.m_relY = (8000 - freq) / 8000.0f;
+    }
+    std::string list;
+    formatMemoList(memoSlotRefs(slots), list);
+    const std::string vlh = dir.file("talk.vlh", list);
+    open(wav);
+    myCanvasPanel* main = frame->m_canvasPanel;
+    main->SetSize(600, 400);
+    frame->moveToMemo(0);
+    frame->restoreMemo(0);
+    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    ASSERT_EQ(main->m_shapeList.GetCount(), 4u);
+    const DragShape* one = shapeAt(main->m_shapeList, 1);
+    const DragShape* two = shapeAt(main->m_shapeList, 2);
+    EXPECT_TRUE(one->m_pos == two->m_pos && one->shownPos() != two->shownPos());
+
+    // "three" stands at (150, 300); dragged by (20, 10).
+    const auto mouse = [&](wxEventType type, int x, int y) {
+        wxMouseEvent event(type);
+        event.SetPosition({x, y});
+        event.m_leftDown = type != wxEVT_LEFT_UP;
+        main->ProcessWindowEvent(event);
+    };
+    mouse(wxEVT_LEFT_DOWN, 155, 305);
+    mouse(wxEVT_MOTION, 165, 310);
+    mouse(wxEVT_LEFT_UP, 175, 315);
+    frame->loadMemoPos(); // as every redraw does
+    save();
+    const wxArrayString before = wxSplit(list, '\n'), after = wxSplit(readAll(vlh), '\n');
+    ASSERT_EQ(before.size(), after.size());
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < before.size(); ++i)
+        if (before[i] != after[i])
+            changed.push_back(i);
+    // Lines 48 to 50: the fourth term record's frequency, relX and relY.
+    EXPECT_EQ(changed, (std::vector<size_t>{48, 49, 50}));
+    EXPECT_EQ(tup(after[49], after[50]), tup("0.283333\r", "0.775000\r"));
+}
+
+// Closing the window, opening a file (by ReadWave or Recent files, which a drop shares) and
+// importing memos over unsaved changes ask first.
 using UnsavedMemos = MemoInteropTest;
 
 TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
     const std::string vlh = dir.path() + "/talk.vlh";
     const std::string files[3] = {"", dir.path() + "/talk.wav", dir.path() + "/none.TextGrid"};
-    const char* before[3] = {"closing?", "opening another file?", "importing memos?"};
+    const char* before[4] = {"closing?", "opening another file?", "importing memos?",
+                             "opening another file?"};
     const wxString cwd = wxGetCwd(); // opening moves into the scratch folder, which goes
-    for (int trigger = 0; trigger < 3; ++trigger) {
+    for (int trigger = 0; trigger < 4; ++trigger) {
         for (int answer : {wxID_YES, wxID_NO, wxID_CANCEL}) {
             SCOPED_TRACE(testing::Message() << trigger << " " << answer);
             wxRemoveFile(vlh);
             TearDown();
             SetUp();
             wxCommandEvent command(trigger == 1 ? wxEVT_BUTTON : wxEVT_MENU,
-                                   trigger == 1 ? ID_Read : ID_ImportMemos);
+                                   trigger == 1   ? int(ID_Read)
+                                   : trigger == 2 ? int(ID_ImportMemos)
+                                                  : int(MyFrame::ID_RecentFirst));
             // Unchanged, nothing asks (an unexpected dialog fails the test).
             if (trigger == 1 && answer == wxID_YES)
                 wxTEST_DIALOG(frame->ProcessWindowEvent(command),
@@ -309,7 +385,10 @@ TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
             frame->m_tourRunning = trigger == 0;
             auto act = [&] { trigger ? frame->ProcessWindowEvent(command) : frame->Close(); };
             Asked asked;
-            if (trigger && answer != wxID_CANCEL) {
+            if (trigger == 1) { // the file is chosen first, then the question comes
+                wxTEST_DIALOG(act(), wxExpectModal<wxFileDialog>(files[1]),
+                              ExpectQuestion(answer, &asked));
+            } else if (trigger == 2 && answer != wxID_CANCEL) {
                 wxTEST_DIALOG(act(), ExpectQuestion(answer, &asked),
                               wxExpectModal<wxFileDialog>(files[trigger]));
             } else {
@@ -323,7 +402,7 @@ TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
                       tup("Save changes to the memo list before " + std::string(before[trigger]),
                           "Unsaved memos", answer == wxID_YES, trigger == 0 && !kept,
                           trigger == 0 && answer != wxID_YES,
-                          kept || trigger != 1 || answer == wxID_YES ? 1u : 0u));
+                          kept || trigger % 2 == 0 || answer == wxID_YES ? 1u : 0u));
             frame->m_tourRunning = false;
         }
     }

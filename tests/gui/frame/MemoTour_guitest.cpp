@@ -81,6 +81,49 @@ TEST_F(MemoTourTest, VisitsGroupsFromTheSlotAfterTheCurrentWithPausesForMuteAndB
     EXPECT_EQ(playedStarts(sound.recorder), (std::vector<int>{12000, 16000, 0, 8000}));
 }
 
+// During a pause the tour holds the data lock. A move the user makes then never waits for it:
+// going to a group moves at once, next, previous and search are refused with a word why.
+TEST_F(MemoTourTest, TheUsersMovesNeverWaitForATourPause) {
+    addGroup(0, "a");
+    addGroup(4000, "b");
+    addGroup(8000, "c");
+    static std::atomic<bool> hold;
+    hold = true;
+    memo_tour_detail::setSleepFunction([](unsigned long ms) {
+        {
+            std::lock_guard<std::mutex> lock(g_sleepsLock);
+            g_sleeps.push_back(ms);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (ms == 500 && hold && std::chrono::steady_clock::now() < deadline)
+            wxMilliSleep(1);
+    });
+    press(frame, ID_MemoTour);
+    // The first group is shown, and the pause before the second has begun.
+    ASSERT_TRUE(pumpUntil([&] {
+        std::lock_guard<std::mutex> lock(g_sleepsLock);
+        return !g_sleeps.empty() && g_sleeps.back() == 500;
+    }));
+    frame->moveToMemo(2);
+    EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_cursor, dataLockFree()),
+              tup(2, 8000, false));
+    newLog();
+    frame->moveNextMemo(2);
+    frame->m_searchtext->SetValue("a");
+    press(frame, ID_SearchRigth);
+    EXPECT_EQ(newLog(),
+              Lines(2, "a memo tour is running: stop it (\"Stop\" in the memo panel) first."));
+    EXPECT_EQ(frame->m_curTitle, 2);
+    hold = false;
+    press(frame, ID_LockMemo);
+    ASSERT_TRUE(pumpUntil([&] { return noTourThreads() && dataLockFree(); }));
+
+    // A tour flag whose thread has gone: Stop says so and clears it.
+    frame->m_tourRunning = true;
+    press(frame, ID_LockMemo);
+    EXPECT_EQ(tup(newLog().back(), bool(frame->m_tourRunning)), tup(" no thread to stop.", false));
+}
+
 // Stopping never waits for the tour; closing the window ends it.
 TEST_F(MemoTourTest, StopDuringAVoiceprintAndClosingTheWindowEndTheTour) {
     addGroup(0, "a");

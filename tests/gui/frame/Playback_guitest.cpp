@@ -80,8 +80,11 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
 }
 
 TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
-    load(testwav::ramp(16000), 8000);
-    // 8 kHz plays (the output resamples); a missing device is told once.
+    load(testwav::ramp(16000), 15999);
+    // Below 16 kHz nothing plays; a missing device is told once.
+    press(frame, ID_PlayNonMute);
+    EXPECT_TRUE(sound.recorder.plays.empty() && !frame->m_refreshTimer->IsRunning());
+    frame->m_wavePara->m_sampleFreq = 16000;
     sound.recorder.refuse = true;
     press(frame, ID_PlayNonMute);
     press(frame, ID_PlayNonMute);
@@ -93,7 +96,6 @@ TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
     sound.recorder.refuse = false;
     frame->m_soundOwner.reset();
     frame->m_sound = nullptr;
-    frame->m_wavePara->m_sampleFreq = 16000;
     frame->m_playMute->SetValue(true);
     wxCommandEvent event;
     frame->OnPlay(event);

@@ -14,7 +14,15 @@ TEST_F(CanvasPanelTest, WaveformLevelAndBandRescaling) {
     // A flat group is one point on its row (101, 202).
     EXPECT_EQ(pixels({{102, 100}, {101, 100}, {103, 100}, {101, 202}, {200, 100}}),
               "0 255 255 0 255");
+    // However quiet, a sound spans the height between its own extremes; equal extremes have no
+    // scale and draw a flat line through the middle row.
+    std::vector<double> quiet(800, -3.0);
+    quiet[400] = quiet[401] = 3.0;
+    panel->drawWave(quiet.data(), 800, 3.0, -3.0);
+    EXPECT_EQ(pixels({{102, 3}, {102, 201}, {101, 100}}), "0 0 255");
     std::vector<double> flat(40000, 0.0);
+    panel->drawWave(flat.data(), 800, 0.0, 0.0);
+    EXPECT_EQ(pixels({{50, 102}, {50, 101}}), "0 255");
 
     // Level: first index one below the end index draws the frame and no line.
     std::vector<double> level(100, -50.0);
