@@ -1,24 +1,14 @@
 #include "engine/sound/AudioConvert.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <new>
 
-#include "engine/sound/OutputFile.h"
 #include "engine/sound/WavHeader.h"
 
 namespace {
-
-int (*g_makeTemporary)(char*) = nullptr;
 
 constexpr sf_count_t kBlockFrames = 65536;
 
@@ -95,109 +85,6 @@ void appendLittleEndian(std::vector<unsigned char>& bytes, const int16_t* sample
     }
 }
 
-bool exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0; // a dangling link is a name in use too
-}
-
-// The file's name without its folder and without its extension.
-std::string baseNameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-bool makeFolders(const std::string& folder) {
-    for (size_t at = 1; at <= folder.size(); ++at) {
-        if (at != folder.size() && folder[at] != '/')
-            continue;
-        const std::string part = folder.substr(0, at);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st;
-    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Whether `existing` is a 16-bit PCM WAV with the same rate, channels and samples as the
-// conversion of `source` would be.
-bool sameSound(const std::string& existing, const std::string& source) {
-    Decoder a(existing), b(source);
-    if (!a.isOpen() || !b.isOpen() || a.format() != (SF_FORMAT_WAV | SF_FORMAT_PCM_16) ||
-        a.channels() != b.channels() || a.rate() != b.rate())
-        return false;
-    std::vector<int16_t> x, y;
-    for (;;) {
-        const sf_count_t n = a.read(x), m = b.read(y);
-        if (n != m || n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        if (!std::equal(x.begin(), x.begin() + n * a.channels(), y.begin()))
-            return false;
-    }
-}
-
-enum class Written { ok, nameTaken, folderRefused, failed };
-
-// Writes the conversion under a temporary name in the target's folder and renames it to
-// `target` only if that name is still free.
-Written writeConverted(const std::string& source, const std::string& target,
-                       ConvertResult& result) {
-    Decoder d(source);
-    result = checkOpened(d);
-    if (result != ConvertResult::ok)
-        return Written::failed;
-    std::string temporary = target + ".tmp.XXXXXX";
-    const int fd = g_makeTemporary ? g_makeTemporary(temporary.data()) : mkstemp(temporary.data());
-    if (fd < 0)
-        return Written::folderRefused;
-    const mode_t mask = umask(0);
-    umask(mask);
-    (void)fchmod(fd, 0666 & ~mask); // mkstemp makes it private; a failure only keeps it so
-
-    unsigned char header[kWavHeaderBytes] = {};
-    bool ok = writeEveryByte(fd, header, sizeof header);
-    const int64_t limit = maxFrames(d.channels());
-    int64_t frames = 0;
-    std::vector<int16_t> block;
-    std::vector<unsigned char> bytes;
-    while (ok) {
-        const sf_count_t n = d.read(block);
-        if (n < 0 || frames + n > limit) {
-            result = n < 0 ? ConvertResult::unreadable : ConvertResult::tooLong;
-            break;
-        }
-        if (n == 0)
-            break;
-        frames += n;
-        bytes.clear();
-        appendLittleEndian(bytes, block.data(), size_t(n) * size_t(d.channels()));
-        ok = writeEveryByte(fd, bytes.data(), bytes.size());
-    }
-    const auto dataBytes = uint32_t(frames * 2 * d.channels());
-    writeWavHeader(header, dataBytes, d.rate(), 16, int16_t(d.channels()));
-    ok = ok && result == ConvertResult::ok &&
-         pwrite(fd, header, sizeof header, 0) == kWavHeaderBytes;
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok) {
-        unlink(temporary.c_str());
-        return result == ConvertResult::ok ? Written::folderRefused : Written::failed;
-    }
-    if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-        // File systems without the no-replace rename: a plain one, after a last look.
-        const bool unsupported = errno == EINVAL || errno == ENOSYS;
-        if (!unsupported || exists(target) || std::rename(temporary.c_str(), target.c_str()) != 0) {
-            unlink(temporary.c_str());
-            return unsupported || errno == EEXIST ? Written::nameTaken : Written::folderRefused;
-        }
-    }
-    syncFolderOf(target);
-    return Written::ok;
-}
-
 } // namespace
 
 int16_t pcm16FromFullScale(double v) {
@@ -270,67 +157,9 @@ std::vector<std::string> refusalLines(const SoundRead& r) {
         lines.push_back("sound too long to convert.");
     else if (c == ConvertResult::noMemory)
         lines.push_back("memory allocation failed.");
-    else if (c == ConvertResult::writeFailed)
-        lines.push_back("converted sound cannot be written.");
     else if (r.read == CWavPara::resultQuantBit)
         lines.push_back("quat bit 16.");
     else if (r.read == CWavPara::resultNotPcm)
         lines.push_back("wave format not integer PCM.");
     return lines;
 }
-
-WavConversion convertBeside(const std::string& source, const std::string& cacheFolder) {
-    WavConversion out;
-    {
-        const Decoder d(source);
-        out.result = checkOpened(d);
-        if (out.result != ConvertResult::ok)
-            return out;
-    }
-    const std::string base = baseNameOf(source);
-    const std::string folders[] = {folderOfPath(source), cacheFolder};
-    for (const std::string& folder : folders) {
-        out.inCache = &folder != &folders[0];
-        if (out.inCache && !makeFolders(folder))
-            break;
-        for (int i = 0; i < 1000; ++i) {
-            out.path = folder + "/" + base +
-                       (i == 0   ? ".wav"
-                        : i == 1 ? "-16bit.wav"
-                                 : "-16bit-" + std::to_string(i) + ".wav");
-            if (exists(out.path)) {
-                if (sameSound(out.path, source)) {
-                    out.reused = true;
-                    return out;
-                }
-                continue;
-            }
-            const Written w = writeConverted(source, out.path, out.result);
-            if (w == Written::ok)
-                return out;
-            if (w == Written::failed)
-                return out;
-            if (w == Written::folderRefused)
-                break;
-        }
-    }
-    out.result = ConvertResult::writeFailed;
-    out.path.clear();
-    return out;
-}
-
-std::string userCacheFolder() {
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg && xdg[0] == '/')
-        return std::string(xdg) + "/vocalith";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/')
-        return std::string(home) + "/.cache/vocalith";
-    return "/tmp/vocalith-cache";
-}
-
-namespace convert_detail {
-void setTemporaryMaker(int (*maker)(char* pattern)) {
-    g_makeTemporary = maker;
-}
-} // namespace convert_detail

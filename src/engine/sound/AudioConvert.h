@@ -22,8 +22,7 @@ enum class ConvertResult {
     unreadable,   // libsndfile cannot read it (or it broke while being decoded)
     channelCount, // not 1 or 2 channels
     tooLong,      // more than a 16-bit WAV file can hold (4 GiB of samples, 2^31 - 1 frames)
-    noMemory,     // the sound does not fit in memory (convertToWavImage)
-    writeFailed   // no folder could take the converted file
+    noMemory      // the sound does not fit in memory
 };
 
 // True for the reader's results that libsndfile may do better with: another sample format or
@@ -48,26 +47,3 @@ SoundRead readSound(CWavPara& wave, const std::string& path);
 
 // The log lines of a refused read, first "wave file reading failed."; none when it was read.
 std::vector<std::string> refusalLines(const SoundRead& r);
-
-// A converted copy of `source` as a plain 16-bit PCM WAV file (44-byte header) for the window,
-// which opens it as any WAV. Tried in the source's folder, then (when nothing can be written
-// there) in `cacheFolder`, made if missing. The names tried are the source's base name + ".wav",
-// then base + "-16bit.wav", base + "-16bit-2.wav", ...: an existing file with the same sampling
-// rate, channels and samples is used as it is, any other existing file is never touched. The
-// file is written under a temporary name and renamed into place only when complete.
-struct WavConversion {
-    ConvertResult result = ConvertResult::unreadable;
-    std::string path;     // the 16-bit WAV holding the sound
-    bool reused = false;  // an existing file held the same sound; nothing was written
-    bool inCache = false; // the source's folder could not be written
-};
-WavConversion convertBeside(const std::string& source, const std::string& cacheFolder);
-
-// $XDG_CACHE_HOME/vocalith, else $HOME/.cache/vocalith, else /tmp/vocalith-cache.
-std::string userCacheFolder();
-
-namespace convert_detail {
-// Makes the temporary file of a conversion from a mkstemp pattern (mkstemp itself when null);
-// tests let it fail to stand for a folder that cannot be written.
-void setTemporaryMaker(int (*maker)(char* pattern));
-} // namespace convert_detail

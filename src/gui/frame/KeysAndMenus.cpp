@@ -15,7 +15,8 @@
 namespace {
 
 const char* const kKeyHelp =
-    "Keys (they work wherever the focus is; a text box keeps its own typing keys)\n"
+    "Keys (they work wherever the focus is; a text box keeps its own typing keys, a focused\n"
+    "button takes Space, a focused slider the arrows)\n"
     "  V\tvoiceprint of the stretch\n"
     "  Shift+V\tthe other method: Hamming window / wideband phase restoration\n"
     "  P\tpitch on the voiceprint\n"
