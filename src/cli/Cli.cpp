@@ -321,13 +321,6 @@ void printInfo(const CWavPara& w, const CWorkMemory& m, std::ostream& out) {
         << format("[dBRnage]=[%.1lf,%.1lf]\n", w.m_dbLow, w.m_dbHigh);
 }
 
-bool makeDirectory(const std::string& dir) {
-    struct stat st;
-    if (stat(dir.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    return mkdir(dir.c_str(), 0777) == 0;
-}
-
 std::string plainPicture(const CWavPara& w, const CWorkMemory& m) {
     const GreyPicture pic =
         voiceprintPicture(m.m_restoreDbMap, m.m_repeatTimes, m.m_ssftSize / 2, w.m_sampleFreq,
@@ -390,12 +383,16 @@ std::string npyPath(const Options& o, const char* name) {
 }
 
 // Refuses outputs that name the command's inputs or cannot be written, before any work.
-bool checkOutputs(const Options& o, CliOutputs& outputs) {
+bool checkOutputs(const Options& o, CliOutputs& outputs, std::ostream& err) {
     outputs.addInput(o.file);
     outputs.addInput(o.memoFile.value_or(std::string()));
     if (!o.pngFile.empty() && !outputs.check(o.pngFile))
         return false;
     struct stat st;
+    if (!o.npyDir.empty() && stat(o.npyDir.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        err << "vocalith-cli: " << directoryProblem(o.npyDir) << "\n";
+        return false;
+    }
     if (!o.npyDir.empty() && stat(o.npyDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         for (const char* name : kNpyNames)
             if (!outputs.check(npyPath(o, name), false))
@@ -424,7 +421,7 @@ bool writeOutputs(const Options& o, const CWavPara& w, const CWorkMemory& m, Cli
         struct stat st;
         madeDirectory = stat(o.npyDir.c_str(), &st) != 0;
         if (!makeDirectory(o.npyDir)) {
-            err << "vocalith-cli: cannot create directory " << o.npyDir << ".\n";
+            err << "vocalith-cli: " << directoryProblem(o.npyDir) << "\n";
             return false;
         }
         const struct {
@@ -595,7 +592,9 @@ int writeDemo(const std::string& path, std::ostream& out, std::ostream& err) {
 
 } // namespace
 
-int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+namespace {
+
+int runCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     if (argc < 2 || !argv || !argv[1]) {
         err << kUsage;
         return 1;
@@ -620,7 +619,7 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return usageError(err, problem);
 
     CliOutputs outputs(out, err);
-    if (!checkOutputs(o, outputs))
+    if (!checkOutputs(o, outputs, err))
         return 1;
     if (o.command == "info") {
         CWavPara wave;
@@ -632,4 +631,16 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return 0;
     }
     return runAnalysisCommand(o, outputs, out, err);
+}
+
+} // namespace
+
+int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    const int status = runCommand(argc, argv, out, err);
+    // A full disk or a file-size limit under the standard output must not pass as success.
+    if (!out.flush()) {
+        err << "vocalith-cli: cannot write the standard output.\n";
+        return 1;
+    }
+    return status;
 }

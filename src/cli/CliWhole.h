@@ -16,6 +16,10 @@ RunProgress terminalProgress(std::ostream& err);
 // threads", with its line end.
 std::string voiceprintSummary(const AnalysisSetup& s, double seconds);
 
+// Makes the folder --npy names unless it is there; the message when that fails.
+bool makeDirectory(const std::string& dir);
+std::string directoryProblem(const std::string& dir);
+
 // voiceprint --whole: every run of frames of `s`, the planes appended to npyDir's hamDbMap.npy,
 // restoreDbMap.npy and rectDbMap.npy (frames x bins) as they come and the level spectra of the
 // first frame written beside them. Each file is written under a temporary name and renamed when

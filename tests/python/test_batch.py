@@ -83,7 +83,8 @@ class BatchTest(unittest.TestCase):
         rows = self.check_outputs(os.path.join(self.root, "out"))
         self.assertEqual(sorted(rows), sorted([*self.good, "a/broken.wav"]))
         self.assertEqual(list(rows["a/broken.wav"].values()),
-                         ["a/broken.wav", "error", "", "", "", "", "wave file reading failed."])
+                         ["a/broken.wav", "error", "", "", "", "",
+                          "wave file reading failed. file damaged or not a sound."])
         for rel, seconds in self.good.items():
             frames = (int(seconds * 16000) - 2048) // 512 + 1
             self.assertEqual([rows[rel][k] for k in ("status", "seconds", "frames")],
