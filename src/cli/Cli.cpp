@@ -1,6 +1,6 @@
 #include "cli/Cli.h"
 
-#include "cli/CliAnalysis.h"
+#include "engine/analysis/AnalysisRun.h"
 #include "cli/CliWhole.h"
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Pitch.h"
@@ -202,101 +202,6 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
 }
 
 } // namespace
-
-// Reads the file and sets what opening it in the program sets: the normal-mode defaults, the
-// work memory sized for them, the ranges and the window at the start of the sound. Failures are
-// reported with the program's own log lines.
-// Sounds in other formats are converted to 16 bits in memory and analysed the same way.
-bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err,
-               AnalysedChannel channel) {
-    wave.m_analysedChannel = channel;
-    const SoundRead read = readSound(wave, path);
-    if (read.read != CWavPara::resultOK) {
-        for (const std::string& line : refusalLines(read))
-            err << line << "\n";
-        return false;
-    }
-    if (wave.m_channelCount == 2)
-        err << analysedChannelLine(channel) << "\n";
-    wave.m_cursor = 0;
-    wave.m_windowStart = 0;
-    wave.m_noiseParameter = 0.0005f;
-    const bool lowRate = wave.m_sampleFreq <= 22049;
-    const long ssft = lowRate ? 2048 : 4096;
-    const long repeat = (long(wave.m_windowLen) - 1 - ssft) / 512;
-    // As in the window: a sound shorter than one transform and a hop has no frame to show.
-    if (repeat < 1) {
-        err << "data length not enough.\n";
-        return false;
-    }
-    if (work.setSize(ssft, wave.m_windowLen, CWorkMemory::senseNormal, 512, repeat) !=
-        CWorkMemory::resultOk) {
-        err << "memory allocation failed.\n";
-        return false;
-    }
-    if (wave.setRangeXY(0, lowRate ? 6000 : 8000, lowRate ? -130.0 : -160.0, 0.0) !=
-        CWavPara::resultOK) {
-        err << "parameter wrong.\n";
-        return false;
-    }
-    wave.m_cursorRange = wave.m_windowLen - work.m_excutionSize;
-    wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
-    if (!wave.setSiii()) {
-        err << "wave file reading failed.\n";
-        return false;
-    }
-    return true;
-}
-
-// The options as a confirmed parameter block: checked in the block's order with its messages,
-// the frames fitted into the window, the work memory rebuilt when anything changed.
-bool applyOptions(const AnalysisOptions& o, CWavPara& wave, CWorkMemory& work, std::ostream& err) {
-    if (!o.changesParameters())
-        return true;
-    const CWorkMemory::senseMode mode = o.fine ? CWorkMemory::senseFine : work.m_senseMode;
-    long ssft = work.m_ssftSize;
-    if (o.ssft && !parseWhole(*o.ssft, ssft)) {
-        err << "[SsftSize] wrong, back parameter.\n";
-        return false;
-    }
-    if (ssft < 256 || ssft > 32768 || (ssft & (ssft - 1)) != 0) {
-        err << "[SsftSize] wrong, must 256 512 1024 2048 4096\n"
-               "8192 16384 or 32768, back parameter.\n";
-        return false;
-    }
-    long interval = work.m_interval;
-    if (o.interval &&
-        (!parseWhole(*o.interval, interval) || interval < 1 || interval > 0x7FFFFFFF)) {
-        err << "[Interval] wrong, back parameter.\n";
-        return false;
-    }
-    long repeat = work.m_repeatTimes;
-    if (o.frames && (!parseWhole(*o.frames, repeat) || repeat < 1 || repeat > 0x7FFFFFFF)) {
-        err << "[RepeatTimes] wrong, back parameter.\n";
-        return false;
-    }
-    double noise = wave.m_noiseParameter;
-    // The parameter is kept as a float: larger values cannot be stored.
-    if (o.noise && (!parseDecimal(*o.noise, noise) || std::fabs(noise) > FLT_MAX)) {
-        err << "[NoiseParameter] wrong, back parameter.\n";
-        return false;
-    }
-    if (work.checkSize(ssft, wave.m_windowLen, interval, &repeat) != CWorkMemory::resultOk) {
-        err << "[ExcutionSize] wrong, back parameter.\n";
-        return false;
-    }
-    wave.m_noiseParameter = float(noise);
-    if (ssft != work.m_ssftSize || interval != work.m_interval || repeat != work.m_repeatTimes ||
-        mode != work.m_senseMode) {
-        if (work.setSize(ssft, wave.m_windowLen, mode, interval, repeat) != CWorkMemory::resultOk) {
-            err << "memory allocation failed.\n";
-            return false;
-        }
-    }
-    wave.m_cursorRange = wave.m_windowLen - work.m_excutionSize;
-    wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
-    return true;
-}
 
 namespace {
 

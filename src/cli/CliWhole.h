@@ -3,7 +3,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "cli/CliAnalysis.h"
+#include "engine/analysis/AnalysisRun.h"
 
 // The parts of the analysis commands that only the command line has: the progress bar and the
 // whole-recording voiceprint written to .npy files as it is computed.

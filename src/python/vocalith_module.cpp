@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/CliAnalysis.h"
+#include "engine/analysis/AnalysisRun.h"
 #include "cli/CliMemos.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/AudioConvert.h"
