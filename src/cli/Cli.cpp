@@ -1,6 +1,6 @@
 #include "cli/Cli.h"
 
-#include "cli/CliAnalysis.h"
+#include "engine/analysis/AnalysisRun.h"
 #include "cli/CliWhole.h"
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Pitch.h"
@@ -203,101 +203,6 @@ std::string parseArguments(int argc, const char* const* argv, Options& o) {
 
 } // namespace
 
-// Reads the file and sets what opening it in the program sets: the normal-mode defaults, the
-// work memory sized for them, the ranges and the window at the start of the sound. Failures are
-// reported with the program's own log lines.
-// Sounds in other formats are converted to 16 bits in memory and analysed the same way.
-bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err,
-               AnalysedChannel channel) {
-    wave.m_analysedChannel = channel;
-    const SoundRead read = readSound(wave, path);
-    if (read.read != CWavPara::resultOK) {
-        for (const std::string& line : refusalLines(read))
-            err << line << "\n";
-        return false;
-    }
-    if (wave.m_channelCount == 2)
-        err << analysedChannelLine(channel) << "\n";
-    wave.m_cursor = 0;
-    wave.m_windowStart = 0;
-    wave.m_noiseParameter = 0.0005f;
-    const bool lowRate = wave.m_sampleFreq <= 22049;
-    const long ssft = lowRate ? 2048 : 4096;
-    const long repeat = (long(wave.m_windowLen) - 1 - ssft) / 512;
-    // As in the window: a sound shorter than one transform and a hop has no frame to show.
-    if (repeat < 1) {
-        err << "data length not enough.\n";
-        return false;
-    }
-    if (work.setSize(ssft, wave.m_windowLen, CWorkMemory::senseNormal, 512, repeat) !=
-        CWorkMemory::resultOk) {
-        err << "memory allocation failed.\n";
-        return false;
-    }
-    if (wave.setRangeXY(0, lowRate ? 6000 : 8000, lowRate ? -130.0 : -160.0, 0.0) !=
-        CWavPara::resultOK) {
-        err << "parameter wrong.\n";
-        return false;
-    }
-    wave.m_cursorRange = wave.m_windowLen - work.m_excutionSize;
-    wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
-    if (!wave.setSiii()) {
-        err << "wave file reading failed.\n";
-        return false;
-    }
-    return true;
-}
-
-// The options as a confirmed parameter block: checked in the block's order with its messages,
-// the frames fitted into the window, the work memory rebuilt when anything changed.
-bool applyOptions(const AnalysisOptions& o, CWavPara& wave, CWorkMemory& work, std::ostream& err) {
-    if (!o.changesParameters())
-        return true;
-    const CWorkMemory::senseMode mode = o.fine ? CWorkMemory::senseFine : work.m_senseMode;
-    long ssft = work.m_ssftSize;
-    if (o.ssft && !parseWhole(*o.ssft, ssft)) {
-        err << "[SsftSize] wrong, back parameter.\n";
-        return false;
-    }
-    if (ssft < 256 || ssft > 32768 || (ssft & (ssft - 1)) != 0) {
-        err << "[SsftSize] wrong, must 256 512 1024 2048 4096\n"
-               "8192 16384 or 32768, back parameter.\n";
-        return false;
-    }
-    long interval = work.m_interval;
-    if (o.interval &&
-        (!parseWhole(*o.interval, interval) || interval < 1 || interval > 0x7FFFFFFF)) {
-        err << "[Interval] wrong, back parameter.\n";
-        return false;
-    }
-    long repeat = work.m_repeatTimes;
-    if (o.frames && (!parseWhole(*o.frames, repeat) || repeat < 1 || repeat > 0x7FFFFFFF)) {
-        err << "[RepeatTimes] wrong, back parameter.\n";
-        return false;
-    }
-    double noise = wave.m_noiseParameter;
-    // The parameter is kept as a float: larger values cannot be stored.
-    if (o.noise && (!parseDecimal(*o.noise, noise) || std::fabs(noise) > FLT_MAX)) {
-        err << "[NoiseParameter] wrong, back parameter.\n";
-        return false;
-    }
-    if (work.checkSize(ssft, wave.m_windowLen, interval, &repeat) != CWorkMemory::resultOk) {
-        err << "[ExcutionSize] wrong, back parameter.\n";
-        return false;
-    }
-    wave.m_noiseParameter = float(noise);
-    if (ssft != work.m_ssftSize || interval != work.m_interval || repeat != work.m_repeatTimes ||
-        mode != work.m_senseMode) {
-        if (work.setSize(ssft, wave.m_windowLen, mode, interval, repeat) != CWorkMemory::resultOk) {
-            err << "memory allocation failed.\n";
-            return false;
-        }
-    }
-    wave.m_cursorRange = wave.m_windowLen - work.m_excutionSize;
-    wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
-    return true;
-}
-
 namespace {
 
 // The parameter block's items, one per line.
@@ -319,13 +224,6 @@ void printInfo(const CWavPara& w, const CWorkMemory& m, std::ostream& out) {
         << format("[ExcutionSec]=%0.03lf[s]\n", m.m_excutionSize / freq)
         << format("[FreqrRnage]=[%ld,%ld]\n", long(w.m_freqLow), long(w.m_freqHigh))
         << format("[dBRnage]=[%.1lf,%.1lf]\n", w.m_dbLow, w.m_dbHigh);
-}
-
-bool makeDirectory(const std::string& dir) {
-    struct stat st;
-    if (stat(dir.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    return mkdir(dir.c_str(), 0777) == 0;
 }
 
 std::string plainPicture(const CWavPara& w, const CWorkMemory& m) {
@@ -390,12 +288,16 @@ std::string npyPath(const Options& o, const char* name) {
 }
 
 // Refuses outputs that name the command's inputs or cannot be written, before any work.
-bool checkOutputs(const Options& o, CliOutputs& outputs) {
+bool checkOutputs(const Options& o, CliOutputs& outputs, std::ostream& err) {
     outputs.addInput(o.file);
     outputs.addInput(o.memoFile.value_or(std::string()));
     if (!o.pngFile.empty() && !outputs.check(o.pngFile))
         return false;
     struct stat st;
+    if (!o.npyDir.empty() && stat(o.npyDir.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        err << "vocalith-cli: " << directoryProblem(o.npyDir) << "\n";
+        return false;
+    }
     if (!o.npyDir.empty() && stat(o.npyDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         for (const char* name : kNpyNames)
             if (!outputs.check(npyPath(o, name), false))
@@ -424,7 +326,7 @@ bool writeOutputs(const Options& o, const CWavPara& w, const CWorkMemory& m, Cli
         struct stat st;
         madeDirectory = stat(o.npyDir.c_str(), &st) != 0;
         if (!makeDirectory(o.npyDir)) {
-            err << "vocalith-cli: cannot create directory " << o.npyDir << ".\n";
+            err << "vocalith-cli: " << directoryProblem(o.npyDir) << "\n";
             return false;
         }
         const struct {
@@ -595,7 +497,9 @@ int writeDemo(const std::string& path, std::ostream& out, std::ostream& err) {
 
 } // namespace
 
-int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+namespace {
+
+int runCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     if (argc < 2 || !argv || !argv[1]) {
         err << kUsage;
         return 1;
@@ -620,7 +524,7 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return usageError(err, problem);
 
     CliOutputs outputs(out, err);
-    if (!checkOutputs(o, outputs))
+    if (!checkOutputs(o, outputs, err))
         return 1;
     if (o.command == "info") {
         CWavPara wave;
@@ -632,4 +536,16 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return 0;
     }
     return runAnalysisCommand(o, outputs, out, err);
+}
+
+} // namespace
+
+int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    const int status = runCommand(argc, argv, out, err);
+    // A full disk or a file-size limit under the standard output must not pass as success.
+    if (!out.flush()) {
+        err << "vocalith-cli: cannot write the standard output.\n";
+        return 1;
+    }
+    return status;
 }

@@ -7,6 +7,7 @@
 #include "cli/CliOutput.h"
 #include "engine/memo/MemoInterop.h"
 #include "engine/memo/MemoListFile.h"
+#include "engine/sound/AudioConvert.h"
 #include "engine/sound/CWavPara.h"
 
 const char* const kMemosUsage =
@@ -75,11 +76,12 @@ std::string parseMemos(int argc, const char* const* argv, MemosOptions& o) {
     return std::string();
 }
 
-bool readSound(const std::string& path, CWavPara& wave, std::ostream& err) {
-    if (wave.setSizeFromWav(path.c_str()) == CWavPara::resultOK)
-        return true;
-    err << "wave file reading failed.\n";
-    return false;
+// The sound's facts, read as every command opens a sound (other formats converted).
+bool openFacts(const std::string& path, CWavPara& wave, std::ostream& err) {
+    const SoundRead read = readSound(wave, path);
+    for (const std::string& line : refusalLines(read))
+        err << line << "\n";
+    return read.read == CWavPara::resultOK;
 }
 
 int exportCommand(const MemosOptions& o, CliOutputs& outputs, std::ostream& err) {
@@ -96,7 +98,7 @@ int exportCommand(const MemosOptions& o, CliOutputs& outputs, std::ostream& err)
     sound.panelWidth = o.width;
     if (!o.wav.empty()) {
         CWavPara wave;
-        if (!readSound(o.wav, wave, err))
+        if (!openFacts(o.wav, wave, err))
             return 1;
         sound.sampleFreq = wave.m_sampleFreq;
         sound.totalSamples = wave.m_totalSamples;
@@ -126,7 +128,7 @@ int exportCommand(const MemosOptions& o, CliOutputs& outputs, std::ostream& err)
 
 int importCommand(const MemosOptions& o, CliOutputs& outputs, std::ostream& err) {
     CWavPara wave;
-    if (!readSound(o.wav, wave, err))
+    if (!openFacts(o.wav, wave, err))
         return 1;
     MemoImportSound sound;
     sound.sampleFreq = wave.m_sampleFreq;

@@ -82,26 +82,33 @@ std::string CliOutputs::stagedPath(const std::string& path) const {
 }
 
 bool CliOutputs::commit() {
-    for (Pending& p : m_pending) {
-        bool ok = true;
-        if (p.standardOutput) {
-            m_out.write(p.bytes.data(), std::streamsize(p.bytes.size()));
-            ok = bool(m_out.flush());
-        } else {
-            if (!p.file) {
-                p.file = std::make_unique<COutputFile>();
-                ok = p.file->open(p.path) && p.file->write(p.bytes.data(), p.bytes.size());
+    // What goes to a device, a pipe or the standard output cannot be taken back, so it goes
+    // first: when it fails, the regular files are still only temporaries and are dropped.
+    for (const bool inPlace : {true, false}) {
+        for (Pending& p : m_pending) {
+            if (inPlace == bool(p.file))
+                continue;
+            bool ok = true;
+            if (p.standardOutput) {
+                m_out.write(p.bytes.data(), std::streamsize(p.bytes.size()));
+                ok = bool(m_out.flush());
+            } else {
+                if (!p.file) {
+                    p.file = std::make_unique<COutputFile>();
+                    ok = p.file->open(p.path) && p.file->write(p.bytes.data(), p.bytes.size());
+                }
+                const COutputFile::resultOutput r =
+                    ok ? p.file->commit() : COutputFile::outputFailed;
+                // Nobody would look for the bytes in a temporary file of ours.
+                if (r == COutputFile::outputKeptTemporary)
+                    ::unlink(p.file->temporaryPath().c_str());
+                ok = r == COutputFile::outputOk;
             }
-            const COutputFile::resultOutput r = ok ? p.file->commit() : COutputFile::outputFailed;
-            // Nobody would look for the bytes in a temporary file of ours.
-            if (r == COutputFile::outputKeptTemporary)
-                ::unlink(p.file->temporaryPath().c_str());
-            ok = r == COutputFile::outputOk;
-        }
-        if (!ok) {
-            cannotWrite(p.path);
-            discard();
-            return false;
+            if (!ok) {
+                cannotWrite(p.path);
+                discard();
+                return false;
+            }
         }
     }
     m_pending.clear();

@@ -39,6 +39,8 @@ private:
     std::string m_path;
 };
 
+} // namespace
+
 bool makeDirectory(const std::string& dir) {
     struct stat st;
     if (stat(dir.c_str(), &st) == 0)
@@ -46,7 +48,12 @@ bool makeDirectory(const std::string& dir) {
     return mkdir(dir.c_str(), 0777) == 0;
 }
 
-} // namespace
+std::string directoryProblem(const std::string& dir) {
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        return dir + " is not a directory.";
+    return "cannot create directory " + dir + ".";
+}
 
 RunProgress terminalProgress(std::ostream& err) {
     if (&err != &std::cerr || !isatty(STDERR_FILENO))
@@ -99,7 +106,7 @@ int runWholeVoiceprint(AnalysisSetup& s, const std::string& npyDir, const RunPro
     NpyStream planes[3];
     if (!npyDir.empty()) {
         if (!makeDirectory(npyDir)) {
-            err << "vocalith-cli: cannot create directory " << npyDir << ".\n";
+            err << "vocalith-cli: " << directoryProblem(npyDir) << "\n";
             return 1;
         }
         for (int p = 0; p < 3; ++p) {
@@ -140,7 +147,8 @@ int runWholeVoiceprint(AnalysisSetup& s, const std::string& npyDir, const RunPro
             return 1;
         }
     }
-    for (NpyStream* plane : {&planes[0], &planes[1], &planes[2], &levels[0], &levels[1], &levels[2]}) {
+    for (NpyStream* plane :
+         {&planes[0], &planes[1], &planes[2], &levels[0], &levels[1], &levels[2]}) {
         if (!plane->commit()) {
             err << "vocalith-cli: cannot write " << plane->path() << ".\n";
             return 1;

@@ -3,7 +3,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "cli/CliAnalysis.h"
+#include "engine/analysis/AnalysisRun.h"
 
 // The parts of the analysis commands that only the command line has: the progress bar and the
 // whole-recording voiceprint written to .npy files as it is computed.
@@ -15,6 +15,10 @@ RunProgress terminalProgress(std::ostream& err);
 // "voiceprint: F frames x H bins (SsftSize S, Interval I, normal, from sample N) in X s on T
 // threads", with its line end.
 std::string voiceprintSummary(const AnalysisSetup& s, double seconds);
+
+// Makes the folder --npy names unless it is there; the message when that fails.
+bool makeDirectory(const std::string& dir);
+std::string directoryProblem(const std::string& dir);
 
 // voiceprint --whole: every run of frames of `s`, the planes appended to npyDir's hamDbMap.npy,
 // restoreDbMap.npy and rectDbMap.npy (frames x bins) as they come and the level spectra of the

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/CliAnalysis.h"
+#include "engine/analysis/AnalysisRun.h"
 #include "cli/CliMemos.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/AudioConvert.h"
@@ -162,47 +162,29 @@ py::dict voiceprint(const std::string& path, const py::dict& options) {
 py::tuple readWav(const std::string& path) {
     CWavPara wave;
     SoundRead r;
-    std::vector<unsigned char> image;
     {
         py::gil_scoped_release nogil;
-        r.read = wave.setSizeFromWav(path.c_str());
-        if (worthConverting(r.read)) {
-            r.triedConversion = true;
-            r.conversion = convertToWavImage(path, image);
-            r.converted = r.conversion == ConvertResult::ok;
-        }
+        r = readSound(wave, path);
     }
-    if (r.read != CWavPara::resultOK && !r.converted) {
+    if (r.read != CWavPara::resultOK) {
         std::string message;
         for (const std::string& line : refusalLines(r))
             message += (message.empty() ? "" : "\n") + line;
         throw VocalithError(message);
     }
-    auto little = [&](size_t at, int bytes) {
-        uint32_t v = 0;
-        for (int k = bytes - 1; k >= 0; --k)
-            v = v << 8 | image[at + size_t(k)];
-        return v;
-    };
-    // A converted image is a plain 44-byte header and its samples.
-    const size_t channels = r.converted ? little(22, 2) : size_t(wave.m_channelCount);
-    const long rate = r.converted ? long(little(24, 4)) : long(wave.m_sampleFreq);
-    const size_t frames =
-        r.converted ? (image.size() - 44) / (2 * channels) : size_t(wave.m_totalSamples);
+    // The reader has checked the data against the file's size; a file or a converted image,
+    // the samples are read back from where it found them.
+    const size_t channels = size_t(wave.m_channelCount);
+    const size_t frames = size_t(wave.m_totalSamples);
     py::array_t<int16_t> samples =
         channels == 1 ? py::array_t<int16_t>(py::ssize_t(frames))
                       : py::array_t<int16_t>({py::ssize_t(frames), py::ssize_t(2)});
     int16_t* data = samples.mutable_data();
-    bool ok = true;
+    bool ok;
     {
         py::gil_scoped_release nogil;
-        if (r.converted) {
-            std::memcpy(data, image.data() + 44, frames * channels * 2);
-        } else {
-            std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
-            ok = f && fseeko(f.get(), off_t(wave.m_dataStart), SEEK_SET) == 0 &&
-                 std::fread(data, 2, frames * channels, f.get()) == frames * channels;
-        }
+        ok = fseeko(wave.m_file, off_t(wave.m_dataStart), SEEK_SET) == 0 &&
+             std::fread(data, 2, frames * channels, wave.m_file) == frames * channels;
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
         for (size_t i = 0; ok && i < frames * channels; ++i)
             data[i] = int16_t(__builtin_bswap16(uint16_t(data[i])));
@@ -210,7 +192,7 @@ py::tuple readWav(const std::string& path) {
     }
     if (!ok)
         throw VocalithError("wave file reading failed.");
-    return py::make_tuple(rate, samples);
+    return py::make_tuple(long(wave.m_sampleFreq), samples);
 }
 
 // The memos command of the command line, its standard output returned as text.
@@ -248,8 +230,15 @@ py::dict memoRecord(const CArchMemo& m) {
     return d;
 }
 
+// The package has checked every value (vocalith/__init__.py); only a plain dict gets here.
+py::dict plainDict(const py::handle& given, const char* what) {
+    if (!py::isinstance<py::dict>(given))
+        throw py::type_error(std::string(what) + " must be a dict.");
+    return py::reinterpret_borrow<py::dict>(given);
+}
+
 std::unique_ptr<CArchMemo> memoFromDict(const py::handle& given, int titleNo, int termNo) {
-    const py::dict d = py::reinterpret_borrow<py::dict>(given);
+    const py::dict d = plainDict(given, "a memo record");
     auto m = std::make_unique<CArchMemo>();
     m->m_memoText = wxString::FromUTF8(d["text"].cast<std::string>().c_str());
     if (d.contains("prior"))
@@ -269,6 +258,8 @@ std::unique_ptr<CArchMemo> memoFromDict(const py::handle& given, int titleNo, in
 const char* const kPriorities[] = {"High", "Mid", "Low"};
 
 py::list readMemos(const std::string& path) {
+    if (const InputProblem p = checkInputFile(path); p != InputProblem::none)
+        throw VocalithError(std::string("memo list read failed.\n") + inputProblemLine(p));
     MemoListRead list;
     {
         py::gil_scoped_release nogil;
@@ -298,7 +289,7 @@ py::list readMemos(const std::string& path) {
 void writeMemos(const std::string& path, const py::list& groups) {
     std::vector<MemoSlot> slots;
     for (const py::handle& given : groups) {
-        const py::dict g = py::reinterpret_borrow<py::dict>(given);
+        const py::dict g = plainDict(given, "a group");
         const int titleNo = int(slots.size());
         MemoSlot slot;
         slot.param = memoFromDict(g["param"], titleNo, 0);
@@ -312,6 +303,8 @@ void writeMemos(const std::string& path, const py::list& groups) {
                 throw VocalithError("priority must be High, Mid or Low.");
             slot.sub->SetMemoPrior(CArchMemo::MemoPrior(k));
         }
+        if (!g.contains("param") || !g.contains("memos") || !py::isinstance<py::list>(g["memos"]))
+            throw py::type_error("a group needs param and a list of memos.");
         const py::list memos = g["memos"];
         if (memos.size() == 0)
             throw VocalithError("a group needs its title memo.");
@@ -320,21 +313,37 @@ void writeMemos(const std::string& path, const py::list& groups) {
         slots.push_back(std::move(slot));
     }
     std::string bytes, temporary;
-    resultMemoSave saved;
+    COutputFile::resultOutput saved;
     {
         py::gil_scoped_release nogil;
         formatMemoList(memoSlotRefs(slots), bytes);
-        saved = replaceFileContents(path, bytes, temporary);
+        // No list is kept beside a folder here: the caller gets the error and keeps the groups.
+        saved = writeOutputFile(path, bytes, temporary);
     }
-    if (saved != memoSaveOk)
-        throw VocalithError("memo list save failed.");
+    if (saved != COutputFile::outputOk)
+        throw VocalithError(resolveOutput(path).kind == OutputTarget::outputRefused
+                                ? "memo list save failed.\n" + path + " cannot take a file."
+                                : "memo list save failed.");
 }
 
 } // namespace
 
 PYBIND11_MODULE(_vocalith, m) {
     m.doc() = "The Vocalith engine; use the vocalith package.";
-    py::register_exception<VocalithError>(m, "Error", PyExc_ValueError);
+    static py::exception<VocalithError> error(m, "Error", PyExc_ValueError);
+    // Messages may quote a path that is not UTF-8; it shows with replacement characters.
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p)
+                std::rethrow_exception(p);
+        } catch (const VocalithError& e) {
+            const std::string what = e.what();
+            py::object text = py::reinterpret_steal<py::object>(
+                PyUnicode_DecodeUTF8(what.data(), py::ssize_t(what.size()), "replace"));
+            PyErr_SetObject(error.ptr(), text.ptr());
+        }
+    });
+    m.attr("MEMO_LINE_MAX") = kMemoLineMax;
     m.def("pitch", &pitch, py::arg("path"), py::arg("options"), py::arg("csv") = false);
     m.def("voiceprint", &voiceprint, py::arg("path"), py::arg("options"));
     m.def("read_wav", &readWav, py::arg("path"));

@@ -18,6 +18,8 @@
 using TermMemo = std::tuple<std::string, float, int>;
 
 #include "cli/Cli.h"
+#include "engine/analysis/AnalysisRun.h"
+#include "engine/analysis/OpeningDefaults.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/ParameterBlock.h"
 #include "support/SoundFiles.h"

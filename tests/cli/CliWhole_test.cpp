@@ -89,3 +89,31 @@ TEST(CliWhole, VoiceprintPlanesAndRefusals) {
     }
     EXPECT_EQ(std::ifstream(dir + "2/hamDbMap.npy").good(), false);
 }
+
+// A run asked to stop hands no run of frames on after the asking; opening defaults switch at
+// 22050 Hz. 3 s at 16 kHz in runs of 7 frames: stopped after the second run.
+TEST(AnalysisRun, CancelStopsBetweenRunsAndDefaultsSwitchAtTheRate) {
+    TempFile wav(toneWav(3.0, 16000));
+    AnalysisOptions o;
+    o.whole = true;
+    o.frames = "7";
+    o.threads = "1";
+    AnalysisSetup s;
+    std::ostringstream err;
+    std::string usage;
+    ASSERT_EQ(prepareAnalysis(wav.path, o, s, err, usage), Prepared::ok) << err.str();
+    long sunk = 0;
+    s.cancelled = [&] { return sunk >= 14; };
+    const auto sink = [&](const AnalysisChunk& c, const CWorkMemory&) {
+        return (sunk += c.frames);
+    };
+    EXPECT_FALSE(runAnalysis(s, sink, {}, err));
+    EXPECT_EQ(std::make_pair(sunk, err.str()),
+              std::make_pair(14L, std::string("voiceprint "
+                                              "calculation canceled.\n")));
+    const OpeningDefaults low = openingDefaults(22049, 441000), high = openingDefaults(22050, 4096);
+    EXPECT_EQ(std::make_tuple(low.ssftSize, low.repeatTimes, low.freqHigh, low.dbLow),
+              std::make_tuple(2048L, 857L, 6000L, -130.0));
+    EXPECT_EQ(std::make_tuple(high.ssftSize, high.repeatTimes, high.freqHigh, high.dbLow),
+              std::make_tuple(4096L, 0L, 8000L, -160.0));
+}

@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include <sys/stat.h>
+
 using testwav::TempFile;
 
 namespace {
@@ -93,18 +95,39 @@ TEST(Cli, InfoShowsWhatOpeningSets) {
               "[NoiseParameter]=0.0005000000\n[ExcutionSize]=440320\n"
               "[ExcutionSec]=9.985[s]\n[FreqrRnage]=[0,8000]\n[dBRnage]=[-160.0,0.0]\n");
 
+    const std::string failed = "wave file reading failed.\n";
     const std::pair<std::string, std::string> failures[] = {
-        {testwav::header({1, 1, 44100, 40}, 0), "wave file reading failed.\nquat bit 16.\n"},
-        {testwav::header({1, 3}, 0), "wave file reading failed.\nchannel count 1 or 2.\n"},
-        {"RIFF", "wave file reading failed.\n"},
+        {testwav::header({1, 1, 44100, 40}, 0), failed + "quat bit 16.\n"},
+        {testwav::header({1, 3}, 0), failed + "channel count 1 or 2.\n"},
+        {"RIFF", failed + "file damaged or not a sound.\n"},
         {testwav::wav(std::vector<int16_t>(1000)), "data length not enough.\n"},
-        {testwav::wav(std::vector<int16_t>(5000), 1, 0), "parameter wrong.\n"},
+        {testwav::wav(std::vector<int16_t>(5000), 1, 0), failed + "sampling frequency wrong.\n"},
+        {testwav::header({1, 1, 0, 24}, 6) + "abcdef", failed + "sampling frequency wrong.\n"},
+        {"", failed + "file empty.\n"},
     };
     for (const auto& f : failures) {
         TempFile file(f.first);
         r = cli({"info", file.path});
         EXPECT_TRUE(r.status == 1 && r.out.empty() && r.err == f.second) << r.err;
     }
+    // Paths that are no file are refused before anything opens them (a pipe would block).
+    ScratchDir d;
+    const std::string pipe = d.path() + "/pipe.wav", loop = d.path() + "/loop.wav";
+    ASSERT_TRUE(mkfifo(pipe.c_str(), 0600) == 0 && symlink(loop.c_str(), loop.c_str()) == 0);
+    const std::pair<std::string, std::string> paths[] = {{d.path() + "/none.wav", "no such file."},
+                                                         {d.path(), "a folder, not a file."},
+                                                         {pipe, "not a regular file."},
+                                                         {loop, "too many levels of links."}};
+    for (const auto& [path, reason] : paths)
+        for (const char* command : {"info", "pitch"})
+            EXPECT_EQ(cli({command, path}).err, failed + reason + "\n") << command << path;
+    // An AIFF's rate of 0 (an 80-bit float in COMM) would be read as 1 Hz.
+    const std::string aiff = d.path() + "/zero.aiff";
+    ASSERT_TRUE(
+        writeEncoded(aiff, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, testwav::ramp(8000), 1, 16000));
+    std::string bytes = slurp(aiff);
+    testwav::writeFile(aiff, bytes.replace(bytes.find("COMM") + 16, 10, std::string(10, '\0')));
+    EXPECT_EQ(cli({"info", aiff}).err, failed + "sampling frequency wrong.\n");
 }
 
 // The planes' numbers are the engine's (checked there); here their files: three .npy arrays and a
@@ -259,4 +282,28 @@ TEST(Cli, ConvertedSoundsAndChannels) {
     a.resize(4410); // 0.1 s
     ASSERT_TRUE(writeEncoded(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, a, 1, 44100));
     EXPECT_EQ(cli({"info", flac}).err, "data length not enough.\n");
+}
+
+// A failing output fails the command before any file is put in place: the arrays of an earlier
+// run stay, and --npy naming a file is refused before the work. memos import opens sounds as
+// every command does: FLAC and 24-bit WAV too.
+TEST(Cli, FailedOutputsReplaceNothing) {
+    ScratchDir d;
+    const std::string wav = d.file("t.wav", toneWav(1.0, 16000)), npy = d.path() + "/npy";
+    ASSERT_EQ(cli({"voiceprint", wav, "--npy", npy}).status, 0);
+    const std::string before = slurp(npy + "/hamDbMap.npy");
+    CliRun r = cli({"voiceprint", wav, "--fine", "--npy", npy, "--png", "/dev/full", "--plain"});
+    EXPECT_TRUE(r.status == 1 && r.err == "vocalith-cli: cannot write /dev/full.\n" &&
+                slurp(npy + "/hamDbMap.npy") == before)
+        << r.err;
+    EXPECT_EQ(cli({"voiceprint", wav, "--npy", wav}).err,
+              "vocalith-cli: " + wav + " is not a directory.\n");
+
+    const std::string grid = d.file("t.txt", "0.1\t0.5\tfirst\n"), vlh = d.path() + "/t.vlh";
+    const std::vector<int16_t> samples(16000, 100);
+    for (const int format : {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_PCM_24}) {
+        ASSERT_TRUE(writeEncoded(d.path() + "/e.snd", format, samples, 1, 16000));
+        r = cli({"memos", "import", grid, "--wav", d.path() + "/e.snd", "-o", vlh});
+        EXPECT_EQ(r.out, "wrote " + vlh + ": 1 groups\n") << r.err;
+    }
 }

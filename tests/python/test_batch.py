@@ -12,6 +12,7 @@ import unittest
 from support import cli, write_wav
 
 DASK = os.environ.get("VOCALITH_DASK", "/usr/bin/dask")
+UMASK = 0o027  # every process of a run has it; every output must follow it
 
 
 def free_port():
@@ -40,7 +41,7 @@ class BatchTest(unittest.TestCase):
 
     def start(self, *args):
         """A process in a session of its own, killed with everything it started at cleanup."""
-        p = subprocess.Popen(args, cwd=self.root, start_new_session=True,
+        p = subprocess.Popen(args, cwd=self.root, start_new_session=True, umask=UMASK,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(self.kill, p)
         return p
@@ -55,16 +56,18 @@ class BatchTest(unittest.TestCase):
 
     def batch(self, out, *args):
         return subprocess.run([sys.executable, "-m", "vocalith.batch", self.corpus, out, *args],
-                              cwd=self.root, capture_output=True, text=True, timeout=120)
+                              cwd=self.root, capture_output=True, text=True, timeout=120,
+                              umask=UMASK)
 
-    def check_outputs(self, out):
+    def check_outputs(self, out, *options):
         """Every output is the command line's bytes; returns the summary rows by path."""
         for rel in glob.glob("**/*.pitch.csv", root_dir=out, recursive=True):
             with open(os.path.join(out, rel), "rb") as f:
                 self.assertEqual(f.read(), cli("pitch", os.path.join(self.corpus, rel[:-10]),
-                                               "--whole"), rel)
+                                               "--whole", *options), rel)
+            self.assertEqual(os.stat(os.path.join(out, rel)).st_mode & 0o777, 0o640)
         self.assertEqual(glob.glob("**/.*", root_dir=out, recursive=True), [])
-        with open(os.path.join(out, "summary.csv"), newline="") as f:
+        with open(os.path.join(out, "summary.csv"), newline="", errors="surrogateescape") as f:
             return {row["path"]: row for row in csv.DictReader(f)}
 
     def test_scheduler_with_two_workers(self):
@@ -83,12 +86,33 @@ class BatchTest(unittest.TestCase):
         rows = self.check_outputs(os.path.join(self.root, "out"))
         self.assertEqual(sorted(rows), sorted([*self.good, "a/broken.wav"]))
         self.assertEqual(list(rows["a/broken.wav"].values()),
-                         ["a/broken.wav", "error", "", "", "", "", "wave file reading failed."])
+                         ["a/broken.wav", "error", "", "", "", "",
+                          "wave file reading failed. file damaged or not a sound."])
         for rel, seconds in self.good.items():
             frames = (int(seconds * 16000) - 2048) // 512 + 1
             self.assertEqual([rows[rel][k] for k in ("status", "seconds", "frames")],
                              ["ok", f"{seconds:.3f}", str(frames)])
             self.assertTrue(abs(float(rows[rel]["median_pitch_hz"]) - 180) < 7.8125)
+
+        # Nothing stale is served: another option, a recording replaced by an older file and a
+        # name that is not UTF-8 are analysed again; a kept converted sound keeps its length.
+        out = os.path.join(self.root, "out")
+        self.batch(out, "--scheduler", address)
+        rows = self.check_outputs(out)
+        self.assertEqual([rows["four.aiff"][k] for k in ("seconds", "message")],
+                         ["1.000", "up to date"])
+        self.batch(out, "--scheduler", address, "--fine")
+        rows = self.check_outputs(out, "--fine")
+        self.assertEqual({rows[rel]["message"] for rel in self.good}, {""})
+        three, odd = os.path.join(self.corpus, "three.wav"), os.fsdecode(b"\xff.wav")
+        os.utime(write_wav(three + ".new", 2.5), (1e9, 1e9))
+        os.replace(three + ".new", three)
+        write_wav(os.path.join(self.corpus, odd), 1.0)
+        self.batch(out, "--scheduler", address, "--fine")
+        rows = self.check_outputs(out, "--fine")
+        self.assertEqual([rows[rel]["frames"] for rel in ("three.wav", odd)],
+                         [str((40000 - 2048) // 512 + 1), str((16000 - 2048) // 512 + 1)])
+        self.assertEqual(rows["a/one.wav"]["message"], "up to date")
 
     def test_killed_run_resumes(self):
         out = os.path.join(self.root, "out")
@@ -111,6 +135,12 @@ class BatchTest(unittest.TestCase):
         for rel, mtime in kept.items():
             self.assertEqual(os.stat(os.path.join(out, rel)).st_mtime_ns, mtime)
             self.assertEqual(rows[rel[:-10]]["message"], "up to date")
+
+    def test_unwritable_out_refused_before_any_work(self):
+        done = self.batch(os.path.join(self.corpus, "notes.txt", "out"), "--workers", "1")
+        self.assertEqual((done.returncode, done.stdout), (2, ""))
+        self.assertRegex(done.stderr, r"^python3 -m vocalith.batch: cannot write to "
+                                      r"\S*/notes.txt/out: Not a directory\.\n$")
 
 
 if __name__ == "__main__":

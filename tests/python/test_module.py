@@ -5,7 +5,7 @@ import unittest
 import numpy
 
 import vocalith
-from support import cli, write_wav
+from support import CLI, cli, write_wav
 
 
 class ModuleTest(unittest.TestCase):
@@ -116,6 +116,76 @@ class ModuleTest(unittest.TestCase):
         vocalith.import_memos(grid, demo, back)
         self.assertEqual([g["title"] for g in vocalith.read_memos(back)],
                          [g["title"] for g in groups])
+
+    def test_bad_memos_and_paths_refused_before_anything_is_written(self):
+        import collections
+        import subprocess
+        import types
+        demo = os.path.join(self.dir.name, "demo2.wav")
+        cli("demo", demo)
+        groups = vocalith.read_memos(demo[:-4] + ".vlh")
+        out = os.path.join(self.dir.name, "checked.vlh")
+        # Any mapping will do, and gives the same file as dicts.
+        vocalith.write_memos(out, [types.MappingProxyType(dict(g, param=collections.UserDict(
+            g["param"]))) for g in groups])
+        with open(out, "rb") as f, open(demo[:-4] + ".vlh", "rb") as g:
+            self.assertEqual(f.read(), g.read())
+        os.unlink(out)
+
+        def bent(where, key, value, index=1):
+            copy = [dict(g, memos=[dict(m) for m in g["memos"]]) for g in groups]
+            target = copy[index] if where == "group" else copy[index]["memos"][0]
+            if value is None and key != "priority":
+                del target[key]
+            else:
+                target[key] = value
+            return copy
+        memo, error = r"^group 1\['memos'\]\[0\]", vocalith.Error
+        cases = [
+            (bent("memo", "freq", 1.5), TypeError, memo + r"\['freq'\] must be an int, not float"),
+            (bent("group", "priority", None), TypeError, r"^group 1\['priority'\] must be a str"),
+            (bent("memo", "text", 5), TypeError, memo + r"\['text'\] must be a str, not int$"),
+            (bent("memo", "view_start", 10**30), error, r"view_start.\] = 1(0{30}) does not"),
+            (bent("memo", "text", None), error, memo + r" has no 'text'\.$"),
+            (bent("group", "memos", None), error, r"^group 1 has no 'memos'\.$"),
+            (bent("memo", "text", b"\xff"), error, memo + r"\['text'\] is not UTF-8\.$"),
+            (bent("memo", "text", "a\x00b"), error, memo + r"\['text'\] holds a NUL"),
+            (bent("memo", "text", "a\r\nb"), error, r"holds a carriage return"),
+            (bent("memo", "text", "x" * ((4 << 20) + 1)), error, r"longer than a memo list line"),
+            ([groups[0], [1]], TypeError, r"^group 1 must be a mapping, not list$"),
+        ]
+        for given, kind, message in cases:
+            with self.assertRaisesRegex(kind, message, msg=message):
+                vocalith.write_memos(out, given)
+            self.assertFalse(os.path.exists(out))
+        # A folder in the list's place: refused, and nothing left beside it.
+        with self.assertRaisesRegex(error, "^memo list save failed.\n.* cannot take a file.$"):
+            vocalith.write_memos(self.dir.name, groups)
+        self.assertEqual([n for n in os.listdir(os.path.dirname(self.dir.name))
+                          if n.startswith(os.path.basename(self.dir.name) + ".tmp")], [])
+        with self.assertRaisesRegex(error, "^memo list read failed.\na folder, not a file.$"):
+            vocalith.read_memos(self.dir.name)
+        # A NUL would cut a name short; a name that is not UTF-8 works as on the command line.
+        for call in (lambda: vocalith.read_wav(self.wav + "\0x"),
+                     lambda: vocalith.write_memos(out + "\0x", groups),
+                     lambda: vocalith.export_memos(demo[:-4] + ".vlh", "csv", out=out + "\0x")):
+            with self.assertRaisesRegex(vocalith.Error, "cannot hold a NUL byte"):
+                call()
+        raw = os.fsencode(self.dir.name) + b"/\xff\xfe.wav"
+        with open(self.wav, "rb") as f, open(raw, "wb") as g:
+            g.write(f.read())
+        self.assertEqual(vocalith.read_wav(raw)[1].tobytes(),
+                         vocalith.read_wav(self.wav)[1].tobytes())
+        # A named pipe is refused, never opened; a full standard output fails the command.
+        pipe = os.path.join(self.dir.name, "pipe.wav")
+        os.mkfifo(pipe)
+        for call in (vocalith.pitch, vocalith.read_wav):
+            with self.assertRaisesRegex(error, "^wave file reading failed.\nnot a regular file.$"):
+                call(pipe)
+        with open("/dev/full", "wb") as full:
+            done = subprocess.run([CLI, "pitch", self.wav], stdout=full, stderr=subprocess.PIPE)
+        self.assertEqual((done.returncode, done.stderr),
+                         (1, b"vocalith-cli: cannot write the standard output.\n"))
 
 
 if __name__ == "__main__":

@@ -1,5 +1,9 @@
 #include "engine/memo/MemoListFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "engine/sound/TextEncoding.h"
 
 #include <algorithm>
@@ -371,7 +375,13 @@ MemoListRead readMemoList(FILE* file) {
 }
 
 MemoListRead readMemoListFile(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
+    // A folder or a named pipe in the list's place cannot be opened as a list (a pipe would
+    // block the reader).
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    FILE* file = nullptr;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(file = fdopen(fd, "rb"))))
+        close(fd);
     if (!file)
         return MemoListRead();
     MemoListRead result = readMemoList(file);

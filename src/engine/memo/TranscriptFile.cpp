@@ -1,5 +1,7 @@
 #include "engine/memo/TranscriptFile.h"
 
+#include "engine/analysis/OpeningDefaults.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -169,9 +171,11 @@ bool parseTranscriptRange(const std::string& line, int32_t expectedNumber, int32
 }
 
 TranscriptDefaults transcriptDefaults(int32_t sampleFreq) {
-    if (sampleFreq < 22050)
-        return {2048, 256, 5900};
-    return {4096, 512, 7900};
+    // The transform is the one opening sets; low rates take a finer hop here.
+    const int32_t ssft = int32_t(openingDefaults(sampleFreq, 0).ssftSize);
+    if (ssft == 2048)
+        return {ssft, 256, 5900};
+    return {ssft, 512, 7900};
 }
 
 TranscriptFrames transcriptFrames(int32_t rangeSamples, const TranscriptDefaults& defaults) {

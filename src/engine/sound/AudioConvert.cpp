@@ -18,7 +18,9 @@ constexpr sf_count_t kBlockFrames = 65536;
 class Decoder {
 public:
     explicit Decoder(const std::string& path) {
-        m_sf = sf_open(path.c_str(), SFM_READ, &m_info);
+        // The library would wait forever on a named pipe; it never sees anything irregular.
+        if (checkInputFile(path) == InputProblem::none)
+            m_sf = sf_open(path.c_str(), SFM_READ, &m_info);
         if (m_sf)
             sf_command(m_sf, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
     }
@@ -68,8 +70,11 @@ int64_t maxFrames(int channels) {
 }
 
 ConvertResult checkOpened(const Decoder& d) {
-    if (!d.isOpen() || d.rate() <= 0)
+    if (!d.isOpen())
         return ConvertResult::unreadable;
+    // AIFF holds its rate as an 80-bit float, which the library reads as 1 when below 1 Hz.
+    if (d.rate() <= 0 || (d.rate() == 1 && (d.format() & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF))
+        return ConvertResult::noRate;
     if (d.channels() != 1 && d.channels() != 2)
         return ConvertResult::channelCount;
     return ConvertResult::ok;
@@ -131,17 +136,62 @@ ConvertResult convertToWavImage(const std::string& source, std::vector<unsigned 
     return ConvertResult::ok;
 }
 
+InputProblem checkInputFile(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return errno == ELOOP    ? InputProblem::linkLoop
+               : errno == EACCES ? InputProblem::unreadable
+                                 : InputProblem::missing;
+    if (S_ISDIR(st.st_mode))
+        return InputProblem::folder;
+    if (!S_ISREG(st.st_mode))
+        return InputProblem::notRegular;
+    if (access(path.c_str(), R_OK) != 0)
+        return InputProblem::unreadable;
+    return st.st_size == 0 ? InputProblem::empty : InputProblem::none;
+}
+
+const char* inputProblemLine(InputProblem problem) {
+    static const char* const kLines[] = {"",
+                                         "no such file.",
+                                         "file not readable.",
+                                         "a folder, not a file.",
+                                         "not a regular file.",
+                                         "file empty.",
+                                         "too many levels of links.",
+                                         "sampling frequency wrong.",
+                                         "file damaged or not a sound."};
+    return kLines[int(problem)];
+}
+
 SoundRead readSound(CWavPara& wave, const std::string& path) {
     SoundRead r;
-    r.read = wave.setSizeFromWav(path.c_str());
-    if (r.read == CWavPara::resultOK || !worthConverting(r.read))
+    r.problem = checkInputFile(path);
+    if (r.problem != InputProblem::none)
         return r;
-    std::vector<unsigned char> image;
-    r.triedConversion = true;
-    r.conversion = convertToWavImage(path, image);
-    if (r.conversion == ConvertResult::ok) {
-        r.converted = true;
-        r.read = wave.setSizeFromImage(std::move(image), path.c_str());
+    r.read = wave.setSizeFromWav(path.c_str());
+    if (worthConverting(r.read)) {
+        std::vector<unsigned char> image;
+        r.triedConversion = true;
+        r.conversion = convertToWavImage(path, image);
+        if (r.conversion == ConvertResult::ok) {
+            r.converted = true;
+            r.read = wave.setSizeFromImage(std::move(image), path.c_str());
+        } else if (r.conversion == ConvertResult::noRate) {
+            r.problem = InputProblem::noRate;
+        } else if (r.conversion == ConvertResult::unreadable) {
+            // The reader saw a format it does not take; a rate of 0 is why nothing else could.
+            const bool formatSeen =
+                r.read == CWavPara::resultQuantBit || r.read == CWavPara::resultNotPcm;
+            r.problem = formatSeen && wave.m_sampleFreq <= 0 ? InputProblem::noRate
+                        : formatSeen                         ? InputProblem::none
+                                                             : InputProblem::unrecognised;
+        }
+    }
+    // Every later step divides by the rate: a sound without one is no sound.
+    if (r.read == CWavPara::resultOK && wave.m_sampleFreq <= 0) {
+        r.read = CWavPara::resultNoSampleFreq;
+        r.problem = InputProblem::noRate;
     }
     return r;
 }
@@ -151,7 +201,11 @@ std::vector<std::string> refusalLines(const SoundRead& r) {
         return {};
     std::vector<std::string> lines{"wave file reading failed."};
     const ConvertResult c = r.triedConversion ? r.conversion : ConvertResult::unreadable;
-    if (c == ConvertResult::channelCount || r.read == CWavPara::resultChannelCount)
+    if (r.problem != InputProblem::none)
+        lines.push_back(inputProblemLine(r.problem));
+    else if (c == ConvertResult::noRate)
+        lines.push_back(inputProblemLine(InputProblem::noRate));
+    else if (c == ConvertResult::channelCount || r.read == CWavPara::resultChannelCount)
         lines.push_back("channel count 1 or 2.");
     else if (c == ConvertResult::tooLong)
         lines.push_back("sound too long to convert.");

@@ -20,6 +20,7 @@ int16_t pcm16FromFullScale(double v);
 enum class ConvertResult {
     ok,
     unreadable,   // libsndfile cannot read it (or it broke while being decoded)
+    noRate,       // it gives no sampling rate of 1 Hz or more
     channelCount, // not 1 or 2 channels
     tooLong,      // more than a 16-bit WAV file can hold (4 GiB of samples, 2^31 - 1 frames)
     noMemory      // the sound does not fit in memory
@@ -32,9 +33,30 @@ bool worthConverting(CWavPara::resultWavPara read);
 // The whole sound as a 16-bit WAV image in memory: the 44-byte header and the samples.
 ConvertResult convertToWavImage(const std::string& source, std::vector<unsigned char>& image);
 
+// Why a path cannot be read as a sound before any reader looks inside it, or why what was read
+// is no sound (noRate, unrecognised).
+enum class InputProblem {
+    none,
+    missing,
+    unreadable,
+    folder,
+    notRegular,
+    empty,
+    linkLoop,
+    noRate,
+    unrecognised
+};
+
+// Looks at what `path` names without opening it: a named pipe or a device would block or never
+// end, so only a regular file that can be read and holds bytes passes.
+InputProblem checkInputFile(const std::string& path);
+// The log line of a problem ("no such file.", ...); empty for none.
+const char* inputProblemLine(InputProblem problem);
+
 // How reading a sound went: the reader's result, and whether (and how) it was converted.
 struct SoundRead {
     CWavPara::resultWavPara read = CWavPara::resultReadError;
+    InputProblem problem = InputProblem::none;
     bool triedConversion = false;
     bool converted = false;
     ConvertResult conversion = ConvertResult::unreadable; // when a conversion was tried
@@ -42,8 +64,10 @@ struct SoundRead {
 
 // Reads `path` into `wave` (m_analysedChannel set by the caller): with the WAV reader, or when
 // it refuses the file as worthConverting says, converted in memory. A conversion that fails
-// leaves the reader's own refusal, except for a channel count the reader could not see.
+// leaves the reader's own refusal, except for a channel count the reader could not see. A path
+// checkInputFile refuses is never opened; a sound without a positive sampling rate is refused.
 SoundRead readSound(CWavPara& wave, const std::string& path);
 
-// The log lines of a refused read, first "wave file reading failed."; none when it was read.
+// The log lines of a refused read, first "wave file reading failed.", then the reason when one is
+// known; none when it was read.
 std::vector<std::string> refusalLines(const SoundRead& r);

@@ -1,6 +1,9 @@
 #include "engine/sound/CWavPara.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -135,9 +138,16 @@ CWavPara::resultWavPara CWavPara::setSizeFromWav(const char* path) {
     m_image.clear();
     if (!path)
         return resultReadError;
-    m_file = std::fopen(path, "rb");
-    if (!m_file)
+    // Opened without waiting and looked at before reading: a named pipe or a device in the
+    // sound's place would block the reader or never end.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0)
         return resultReadError;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(m_file = fdopen(fd, "rb"))) {
+        close(fd);
+        return resultReadError;
+    }
     return readOpened(path);
 }
 

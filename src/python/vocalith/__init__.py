@@ -32,10 +32,20 @@ _VALUED = ("start", "frames", "ssft", "interval", "noise", "threads", "channel")
 _FLAGS = ("fine", "whole", "hamming")
 
 
-def _words(path, given):
-    """The keyword options as the command line's option words."""
+def _path(path):
+    """A file name as the engine takes it: the file system's bytes, as the command line gets
+    them, so a name that is not UTF-8 works too. A NUL would cut the name short: refused."""
     if not isinstance(path, (str, bytes)) and not hasattr(path, "__fspath__"):
         raise TypeError("path must be a file name")
+    import os
+    name = os.fsencode(os.fspath(path))
+    if b"\0" in name:
+        raise Error(f"a file name cannot hold a NUL byte: {path!r}.")
+    return name
+
+
+def _words(path, given):
+    """The path as bytes and the keyword options as the command line's option words."""
     words = {}
     for name, value in given.items():
         if value is None:
@@ -49,8 +59,7 @@ def _words(path, given):
             words[key] = float.__repr__(value)  # round-trips: the engine reads the same double
         else:
             words[key] = str(value)
-    import os
-    return os.fsdecode(os.fspath(path)), words
+    return _path(path), words
 
 
 def voiceprint(path, *, start=None, frames=None, fine=False, ssft=None, interval=None,
@@ -86,7 +95,7 @@ def pitch(path, *, start=None, frames=None, fine=False, ssft=None, interval=None
 def read_wav(path):
     """Every sample of a 16-bit PCM WAV file: ``(rate, samples)``, samples an int16 array of
     frames, or of frames x 2 for a stereo file."""
-    return _vocalith.read_wav(_words(path, {})[0])
+    return _vocalith.read_wav(_path(path))
 
 
 def read_memos(path):
@@ -95,14 +104,19 @@ def read_memos(path):
     parameter block), ``mark`` (the "+" on the overview) and ``memos`` (the title memo first).
     A record is a dict of ``text``, ``prior``, ``view_length``, ``view_start``,
     ``view_cursor``, ``freq``, ``rel_x`` and ``rel_y``."""
-    return _vocalith.read_memos(_words(path, {})[0])
+    return _vocalith.read_memos(_path(path))
 
 
 def write_memos(path, groups):
     """Saves groups shaped as read_memos gives them as a memo list, replacing ``path`` only
     once the new file is complete. ``priority`` sets a group's priority; ``title`` is not
-    read (the title is the text of the first memo)."""
-    _vocalith.write_memos(_words(path, {})[0], list(groups))
+    read (the title is the text of the first memo). Groups and records may be any mappings.
+    Every value is checked before anything is written: a wrong type raises TypeError, a value
+    the file cannot hold (a number beyond 32 bits, a text with a NUL, a carriage return or
+    "&#xD;", or longer than a line of the file may be) raises ``vocalith.Error``, each naming
+    the group and the key."""
+    target = _path(path)
+    _vocalith.write_memos(target, [_group(g, k) for k, g in enumerate(_iterable(groups))])
 
 
 def export_memos(path, format, *, wav=None, out=None, width=None):
@@ -110,7 +124,7 @@ def export_memos(path, format, *, wav=None, out=None, width=None):
     "audacity" or "csv"), as ``vocalith-cli memos export`` makes it. Returns the text, or
     writes it to ``out`` and returns the command's report. ``wav`` gives the sampling rate,
     ``width`` the panel width the memos' places refer to."""
-    args = ["export", _words(path, {})[0], "--format", str(format)]
+    args = ["export", _path(path), "--format", str(format)]
     args += _optional(wav=wav, o=out, width=width)
     return _vocalith.memos(args)
 
@@ -118,7 +132,7 @@ def export_memos(path, format, *, wav=None, out=None, width=None):
 def import_memos(path, wav, out, *, width=None):
     """Writes a memo list ``out`` (.vlh) for the sound ``wav`` from a TextGrid or an Audacity
     label track, as ``vocalith-cli memos import`` does. Returns the command's report."""
-    args = ["import", _words(path, {})[0]]
+    args = ["import", _path(path)]
     args += _optional(wav=wav, o=out, width=width)
     return _vocalith.memos(args)
 
@@ -128,5 +142,92 @@ def _optional(**given):
     for name, value in given.items():
         if value is not None:
             args += ["-o" if name == "o" else "--" + name,
-                     str(value) if name == "width" else _words(value, {})[0]]
+                     str(value) if name == "width" else _path(value)]
     return args
+
+
+_INTEGERS = ("view_length", "view_start", "view_cursor", "freq")
+_FRACTIONS = ("rel_x", "rel_y")
+_PRIORITIES = ("High", "Mid", "Low")
+
+
+def _iterable(groups):
+    from collections.abc import Iterable, Mapping
+    if not isinstance(groups, Iterable) or isinstance(groups, (str, bytes, Mapping)):
+        raise TypeError(f"groups must be a list of groups, not {type(groups).__name__}")
+    return list(groups)
+
+
+def _text(value, where):
+    """A text the memo list stores and gives back unchanged."""
+    if isinstance(value, bytes):
+        try:
+            value = value.decode("utf-8")
+        except UnicodeDecodeError:
+            raise Error(f"{where} is not UTF-8.") from None
+    if not isinstance(value, str):
+        raise TypeError(f"{where} must be a str, not {type(value).__name__}")
+    for bad, name in (("\0", "a NUL"), ("\r", "a carriage return"), ("&#xD;", '"&#xD;"')):
+        if bad in value:
+            raise Error(f"{where} holds {name}, which a memo list cannot store.")
+    try:
+        # Each line feed is stored as five bytes; the reader takes lines up to its limit.
+        size = len(value.encode("utf-8")) + 4 * value.count("\n")
+    except UnicodeEncodeError:
+        raise Error(f"{where} is not valid Unicode.") from None
+    if size > _vocalith.MEMO_LINE_MAX:
+        raise Error(f"{where} is longer than a memo list line may be.")
+    return value
+
+
+def _record(given, where, mark=False):
+    from collections.abc import Mapping
+    if not isinstance(given, Mapping):
+        raise TypeError(f"{where} must be a mapping, not {type(given).__name__}")
+    # The mark's text is always "+", whatever it is given.
+    record = {"text": "+" if mark else _text(_need(given, "text", where), where + "['text']")}
+    if "prior" in given:
+        record["prior"] = _text(given["prior"], where + "['prior']")
+    for key in _INTEGERS + _FRACTIONS:
+        if key not in given:
+            continue
+        value, at = given[key], f"{where}[{key!r}]"
+        number = (int,) if key in _INTEGERS else (int, float)
+        if isinstance(value, bool) or not isinstance(value, number):
+            kind = "an int" if key in _INTEGERS else "a number"
+            raise TypeError(f"{at} must be {kind}, not {type(value).__name__}")
+        if key in _INTEGERS and not -2**31 <= value < 2**31:
+            raise Error(f"{at} = {value} does not fit in 32 bits.")
+        record[key] = float(value) if key in _FRACTIONS else int(value)
+    return record
+
+
+def _need(given, key, where):
+    if key not in given:
+        raise Error(f"{where} has no {key!r}.")
+    return given[key]
+
+
+def _group(given, k):
+    """Group k as plain dicts of checked values, the only shape the engine takes."""
+    from collections.abc import Mapping
+    where = f"group {k}"
+    if not isinstance(given, Mapping):
+        raise TypeError(f"{where} must be a mapping, not {type(given).__name__}")
+    group = {"param": _record(_need(given, "param", where), where + "['param']")}
+    if "mark" in given:
+        group["mark"] = _record(given["mark"], where + "['mark']", mark=True)
+    if "priority" in given:
+        priority = given["priority"]
+        if not isinstance(priority, str):
+            raise TypeError(f"{where}['priority'] must be a str, not {type(priority).__name__}")
+        if priority not in _PRIORITIES:
+            raise Error(f"{where}: priority must be High, Mid or Low, not {priority!r}.")
+        group["priority"] = priority
+    memos = _need(given, "memos", where)
+    if isinstance(memos, (str, bytes, Mapping)) or not hasattr(memos, "__iter__"):
+        raise TypeError(f"{where}['memos'] must be a list, not {type(memos).__name__}")
+    group["memos"] = [_record(m, f"{where}['memos'][{j}]") for j, m in enumerate(memos)]
+    if not group["memos"]:
+        raise Error(f"{where}: a group needs its title memo.")
+    return group

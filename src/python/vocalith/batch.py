@@ -6,8 +6,11 @@ Every sound file under CORPUS_DIR (recursively: WAV, and FLAC, Ogg, AIFF, CAF an
 converted to 16 bits in memory) becomes OUT_DIR/<relative path>.pitch.csv, the
 same bytes as ``vocalith-cli pitch FILE --whole`` prints, and OUT_DIR/summary.csv gets one row
 per file. A file that cannot be analysed is a row with status "error"; the run goes on.
-Outputs newer than their input are kept, so a run that was stopped resumes where it was. Every
-file is written under a temporary name and renamed when complete.
+An output is kept when the key beside it (<relative path>.pitch.key: the options, and the
+input's size, modification time and inode) matches the run, so a run that was stopped resumes
+where it was and a changed recording or option is analysed again. Every file is written under
+a temporary name and renamed when complete, with the permissions the umask gives. Names are
+written as the file system gives them, in whatever encoding that is.
 
 Without --scheduler a local cluster of N worker processes runs the files; with it, the workers
 of that scheduler do (``dask scheduler`` and ``dask worker ADDRESS`` started by hand, on any
@@ -17,6 +20,7 @@ machines that see CORPUS_DIR and OUT_DIR under the same paths and can import voc
 import argparse
 import csv
 import io
+import json
 import logging
 import os
 import sys
@@ -28,6 +32,21 @@ SUMMARY_FIELDS = ["path", "status", "seconds", "frames", "voiced_frames", "media
 # The suffixes taken as sound files: WAV, and what opens converted to 16 bits.
 AUDIO_SUFFIXES = (".wav", ".flac", ".ogg", ".oga", ".opus", ".aif", ".aiff", ".caf", ".mp3")
 _TEMPORARY_SUFFIX = ".partial"
+_KEY_SUFFIX = ".pitch.key"
+
+
+def _umask():
+    """The process's umask, read without changing it where the kernel tells it."""
+    try:
+        with open("/proc/self/status") as f:
+            for line in f:
+                if line.startswith("Umask:"):
+                    return int(line.split()[1], 8)
+    except OSError:
+        pass
+    mask = os.umask(0o022)
+    os.umask(mask)
+    return mask
 
 
 def find_sounds(corpus):
@@ -49,6 +68,7 @@ def write_atomically(path, data):
     fd, temporary = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".",
                                      suffix=_TEMPORARY_SUFFIX)
     try:
+        os.fchmod(fd, 0o666 & ~_umask())  # mkstemp makes it private
         with os.fdopen(fd, "wb") as f:
             f.write(data)
             f.flush()
@@ -83,19 +103,31 @@ def _figures(rel, pitch_hz, seconds, message=""):
                 message)
 
 
-def _figures_of_csv(rel, path, sound):
+def _figures_of_csv(rel, path, seconds):
     """The summary row of an output kept from an earlier run."""
     import numpy
-    import wave
     with open(path, "rb") as f:
         f.readline()
         pitch_hz = numpy.array([float(line.split(b",")[2]) for line in f if line.strip()])
-    try:
-        with wave.open(sound) as w:
-            seconds = w.getnframes() / w.getframerate()
-    except Exception:  # a header the standard module does not take; the engine did
-        seconds = float("nan")
     return _figures(rel, pitch_hz, seconds, "up to date")
+
+
+def _key(sound, fine):
+    """What an output depends on: the options and the input file as it is now."""
+    st = os.stat(sound)
+    return {"fine": bool(fine), "size": st.st_size, "mtime_ns": st.st_mtime_ns,
+            "inode": st.st_ino, "device": st.st_dev}
+
+
+def _kept_seconds(target, key):
+    """The recording's length when the output at target was made for exactly this key."""
+    try:
+        with open(target[:-len(".pitch.csv")] + _KEY_SUFFIX) as f:
+            kept = json.load(f)
+        seconds = kept.pop("seconds")
+        return float(seconds) if kept == key and os.path.isfile(target) else None
+    except (OSError, ValueError, KeyError, TypeError, AttributeError):
+        return None
 
 
 def process_file(corpus, out_dir, rel, fine=False):
@@ -103,16 +135,30 @@ def process_file(corpus, out_dir, rel, fine=False):
     failure becomes an error row."""
     sound = os.path.join(corpus, rel)
     target = os.path.join(out_dir, rel + ".pitch.csv")
+    key_path = os.path.join(out_dir, rel + _KEY_SUFFIX)
     try:
-        if os.path.exists(target) and os.path.getmtime(target) > os.path.getmtime(sound):
-            return _figures_of_csv(rel, target, sound)
+        key = _key(sound, fine)
+        seconds = _kept_seconds(target, key)
+        if seconds is not None:
+            return _figures_of_csv(rel, target, seconds)
         from . import _vocalith
         # One thread per file: the workers already keep every core busy.
         options = {"whole": True, "fine": bool(fine), "threads": "1"}
-        track = _vocalith.pitch(sound, options, csv=True)
+        track = _vocalith.pitch(os.fsencode(sound), options, csv=True)
+        # The old key goes first: a run killed before the new one is written redoes the file.
+        if os.path.lexists(key_path):
+            os.unlink(key_path)
         write_atomically(target, track["csv"])
+        key["seconds"] = track["seconds"]
+        write_atomically(key_path, json.dumps(key).encode())
         return _figures(rel, track["pitch_hz"], track["seconds"])
     except Exception as e:  # noqa: BLE001 - one bad file must not stop the corpus
+        # An earlier run's output of this name no longer stands for the file.
+        for path in (key_path, target):
+            try:
+                os.unlink(path)
+            except OSError:
+                pass
         message = " ".join(str(e).split("\n")) or type(e).__name__
         return _row(rel, "error", message=message)
 
@@ -122,7 +168,8 @@ def format_summary(rows):
     writer = csv.DictWriter(text, fieldnames=SUMMARY_FIELDS, lineterminator="\n")
     writer.writeheader()
     writer.writerows(sorted(rows, key=lambda r: r["path"]))
-    return text.getvalue().encode("utf-8")
+    # Names come back from the file system as they are, not UTF-8 or not.
+    return text.getvalue().encode("utf-8", "surrogateescape")
 
 
 class _Progress:
@@ -200,6 +247,11 @@ def main(argv=None):
         parser.error("--workers needs a number from 1.")
     if args.scheduler and args.workers:
         parser.error("--workers is for the local cluster; the scheduler has its own workers.")
+    try:
+        os.makedirs(args.out, exist_ok=True)
+        tempfile.TemporaryFile(dir=args.out).close()
+    except OSError as e:
+        parser.exit(2, f"{parser.prog}: cannot write to {args.out}: {e.strerror}.\n")
     rows, seconds = run(os.path.abspath(args.corpus), os.path.abspath(args.out), args.scheduler,
                args.workers, args.fine)
     errors = sum(r["status"] != "ok" for r in rows)

@@ -1,4 +1,6 @@
-#include "cli/CliAnalysis.h"
+#include "engine/analysis/AnalysisRun.h"
+#include "engine/analysis/OpeningDefaults.h"
+#include "engine/sound/AudioConvert.h"
 
 #include "engine/analysis/Pitch.h"
 #include "engine/analysis/Voiceprint.h"
@@ -10,6 +12,7 @@
 #include <mutex>
 #include <cmath>
 #include <cstdio>
+#include <cfloat>
 #include <cstdlib>
 #include <ostream>
 #include <thread>
@@ -30,6 +33,98 @@ bool parseDecimal(const std::string& s, double& v) {
     char* end = nullptr;
     v = std::strtod(s.c_str(), &end);
     return errno == 0 && end && *end == '\0' && std::isfinite(v);
+}
+
+// Reads the file and sets what opening it in the program sets: the normal-mode defaults, the
+// work memory sized for them, the ranges and the window at the start of the sound. Failures are
+// reported with the program's own log lines.
+// Sounds in other formats are converted to 16 bits in memory and analysed the same way.
+bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err,
+               AnalysedChannel channel) {
+    wave.m_analysedChannel = channel;
+    const SoundRead read = readSound(wave, path);
+    if (read.read != CWavPara::resultOK) {
+        for (const std::string& line : refusalLines(read))
+            err << line << "\n";
+        return false;
+    }
+    if (wave.m_channelCount == 2)
+        err << analysedChannelLine(channel) << "\n";
+    wave.m_cursor = 0;
+    wave.m_windowStart = 0;
+    const OpeningDefaults d = openingDefaults(wave.m_sampleFreq, wave.m_windowLen);
+    wave.m_noiseParameter = d.noiseParameter;
+    // As in the window: a sound shorter than one transform and a hop has no frame to show.
+    if (d.repeatTimes < 1) {
+        err << "data length not enough.\n";
+        return false;
+    }
+    if (work.setSize(d.ssftSize, wave.m_windowLen, CWorkMemory::senseNormal, d.interval,
+                     d.repeatTimes) != CWorkMemory::resultOk) {
+        err << "memory allocation failed.\n";
+        return false;
+    }
+    if (wave.setRangeXY(d.freqLow, d.freqHigh, d.dbLow, d.dbHigh) != CWavPara::resultOK) {
+        err << "parameter wrong.\n";
+        return false;
+    }
+    wave.m_cursorRange = wave.m_windowLen - work.m_excutionSize;
+    wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
+    if (!wave.setSiii()) {
+        err << "wave file reading failed.\n";
+        return false;
+    }
+    return true;
+}
+
+// The options as a confirmed parameter block: checked in the block's order with its messages,
+// the frames fitted into the window, the work memory rebuilt when anything changed.
+bool applyOptions(const AnalysisOptions& o, CWavPara& wave, CWorkMemory& work, std::ostream& err) {
+    if (!o.changesParameters())
+        return true;
+    const CWorkMemory::senseMode mode = o.fine ? CWorkMemory::senseFine : work.m_senseMode;
+    long ssft = work.m_ssftSize;
+    if (o.ssft && !parseWhole(*o.ssft, ssft)) {
+        err << "[SsftSize] wrong, back parameter.\n";
+        return false;
+    }
+    if (ssft < 256 || ssft > 32768 || (ssft & (ssft - 1)) != 0) {
+        err << "[SsftSize] wrong, must 256 512 1024 2048 4096\n"
+               "8192 16384 or 32768, back parameter.\n";
+        return false;
+    }
+    long interval = work.m_interval;
+    if (o.interval &&
+        (!parseWhole(*o.interval, interval) || interval < 1 || interval > 0x7FFFFFFF)) {
+        err << "[Interval] wrong, back parameter.\n";
+        return false;
+    }
+    long repeat = work.m_repeatTimes;
+    if (o.frames && (!parseWhole(*o.frames, repeat) || repeat < 1 || repeat > 0x7FFFFFFF)) {
+        err << "[RepeatTimes] wrong, back parameter.\n";
+        return false;
+    }
+    double noise = wave.m_noiseParameter;
+    // The parameter is kept as a float: larger values cannot be stored.
+    if (o.noise && (!parseDecimal(*o.noise, noise) || std::fabs(noise) > FLT_MAX)) {
+        err << "[NoiseParameter] wrong, back parameter.\n";
+        return false;
+    }
+    if (work.checkSize(ssft, wave.m_windowLen, interval, &repeat) != CWorkMemory::resultOk) {
+        err << "[ExcutionSize] wrong, back parameter.\n";
+        return false;
+    }
+    wave.m_noiseParameter = float(noise);
+    if (ssft != work.m_ssftSize || interval != work.m_interval || repeat != work.m_repeatTimes ||
+        mode != work.m_senseMode) {
+        if (work.setSize(ssft, wave.m_windowLen, mode, interval, repeat) != CWorkMemory::resultOk) {
+            err << "memory allocation failed.\n";
+            return false;
+        }
+    }
+    wave.m_cursorRange = wave.m_windowLen - work.m_excutionSize;
+    wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
+    return true;
 }
 
 namespace {
@@ -186,6 +281,11 @@ void takeRuns(AnalysisSetup& s, const RunShape& shape, CWorkMemory& work, RunQue
         long run;
         {
             std::lock_guard<std::mutex> g(q.lock);
+            if (!q.failed && s.cancelled && s.cancelled()) {
+                q.failed = true;
+                q.message = "voiceprint calculation canceled.\n";
+                q.changed.notify_all(); // a run waiting for its turn at the sink stops too
+            }
             if (q.failed || q.nextRun * T >= s.frames)
                 return;
             run = q.nextRun++;

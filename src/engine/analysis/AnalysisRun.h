@@ -11,8 +11,9 @@
 #include "engine/sound/AnalysedChannel.h"
 #include "engine/sound/CWavPara.h"
 
-// The analysis behind `vocalith-cli voiceprint|pitch` and the Python module: one place opens the
-// sound, checks the options and runs the frames, so both give the same numbers to the last bit.
+// The analysis every front end runs (the command line's voiceprint and pitch, Python, corpus
+// runs): one place opens the sound, checks the options and runs the frames, so all give the same
+// numbers to the last bit.
 //
 // A run covers its frames window by window. Frame k starts at sample first + k x Interval. The
 // frames are taken in runs of RepeatTimes (as fitted into the window); each run is analysed as
@@ -46,13 +47,15 @@ struct AnalysisSetup {
     long framesPerWindow = 0;            // RepeatTimes as fitted into the window
     // The level spectra of frame 0 (H values each), kept over the run's resizing.
     std::vector<double> hamDb, restoreDb, rectDb;
+    std::function<bool()> cancelled; // may be called on any thread of the run
 };
 
 // A whole decimal integer, as the parameter block reads one; a finite decimal number.
 bool parseWhole(const std::string& s, long& v);
 bool parseDecimal(const std::string& s, double& v);
 
-// Where the program's own opening and parameter-block checks live (Cli.cpp); messages go to err.
+// Opening as the window opens a sound (openingDefaults), and the options checked as a confirmed
+// parameter block is; messages go to err.
 bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err,
                AnalysedChannel channel = AnalysedChannel::left);
 bool applyOptions(const AnalysisOptions& o, CWavPara& wave, CWorkMemory& work, std::ostream& err);
@@ -71,6 +74,9 @@ struct AnalysisChunk {
     long frames = 0;
 };
 // Return false to stop the run (the sink has written its message).
+// Progress is called after each run of frames handed to the sink; a run that is asked to stop
+// (AnalysisSetup::cancelled returning true, polled before each run of frames) fails with
+// "voiceprint calculation canceled." on err.
 using ChunkSink = std::function<bool(const AnalysisChunk&, const CWorkMemory&)>;
 using RunProgress = std::function<void(long framesDone, long framesTotal)>;
 
