@@ -1,8 +1,12 @@
 #include "engine/sound/AudioConvert.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <new>
 

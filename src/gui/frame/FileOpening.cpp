@@ -2,6 +2,7 @@
 #include <wx/filename.h>
 
 #include "engine/analysis/CWorkMemory.h"
+#include "engine/analysis/OpeningDefaults.h"
 #include "gui/frame/MyFrame.h"
 #include "gui/app/Require.h"
 #include "engine/sound/CWavPara.h"
@@ -64,9 +65,8 @@ bool convertsLater(CWavPara::resultWavPara read, const std::string& path) {
     if (read == CWavPara::resultQuantBit || read == CWavPara::resultNotPcm)
         return true;
     const wxString ext = wxFileName(wxString::FromUTF8(path.c_str())).GetExt().Lower();
-    return read == CWavPara::resultReadError && ext != "wav" &&
-           wxSplit(kConvertedExtensions, ' ').Index(ext) != wxNOT_FOUND &&
-           wxFileExists(wxString::FromUTF8(path.c_str()));
+    return read == CWavPara::resultReadError &&
+           wxSplit(kConvertedExtensions, ' ').Index(ext) != wxNOT_FOUND;
 }
 
 // The path without its file name's extension ("take.flac" gives "take").
@@ -226,9 +226,11 @@ int MyFrame::readCommon(bool convert) {
 
     std::unique_ptr<CWavPara> wave = newWave(requestedWindowOf(kind, wavBase), m_analysedChannel);
     SoundRead read;
-    read.read = wave->setSizeFromWav(path.c_str());
+    read.problem = checkInputFile(path);
+    if (read.problem == InputProblem::none)
+        read.read = wave->setSizeFromWav(path.c_str());
     // Other formats are decoded in memory; nothing is written beside the recording.
-    if (convert && worthConverting(read.read)) {
+    if (convert && read.problem == InputProblem::none && worthConverting(read.read)) {
         read = readSound(*wave, path);
         // Its memo files are named after the recording itself: take.flac, take.vlh.
         if (read.converted && !wavBase) {
@@ -245,30 +247,22 @@ int MyFrame::readCommon(bool convert) {
         read.converted && !wavBase ? withoutExtension(path) : wavBase.value_or(path);
     if (read.read != CWavPara::resultOK) {
         std::vector<std::string> lines = refusalLines(read);
-        // A file is there, but neither the reader nor the converter made a sound of it.
-        if (read.read == CWavPara::resultReadError && read.triedConversion &&
-            read.conversion == ConvertResult::unreadable && wxFileExists(wxString::FromUTF8(path)))
-            lines.push_back(utf8(notASoundLine(wxString::FromUTF8(path.c_str()))));
         // The designed ways in refuse what the reader refuses; the added ones convert.
-        if (!convert && convertsLater(read.read, path))
+        if (!convert && read.problem == InputProblem::none && convertsLater(read.read, path))
             lines.push_back("File > Open\u2026 or a drop on the window opens it converted to 16 "
                             "bits.");
         return refuse(lines);
     }
 
-    const bool lowRate = wave->m_sampleFreq <= 22049;
-    const long ssftSize = lowRate ? 2048 : 4096;
-    const long repeatTimes = (static_cast<long>(wave->m_windowLen) - 1 - ssftSize) / 512;
+    const OpeningDefaults d = openingDefaults(wave->m_sampleFreq, wave->m_windowLen);
     // A sound shorter than one transform and a hop has no frame to show.
-    if (repeatTimes < 1)
+    if (d.repeatTimes < 1)
         return refuse({"data length not enough."});
     auto work = std::make_unique<CWorkMemory>();
-    if (work->setSize(ssftSize, wave->m_windowLen, CWorkMemory::senseNormal, 512, repeatTimes) !=
-        CWorkMemory::resultOk)
+    if (work->setSize(d.ssftSize, wave->m_windowLen, CWorkMemory::senseNormal, d.interval,
+                      d.repeatTimes) != CWorkMemory::resultOk)
         return refuse({"memory allocation failed."});
-    const CWavPara::resultWavPara ranges =
-        lowRate ? wave->setRangeXY(0, 6000, -130.0, 0.0) : wave->setRangeXY(0, 8000, -160.0, 0.0);
-    if (ranges != CWavPara::resultOK)
+    if (wave->setRangeXY(d.freqLow, d.freqHigh, d.dbLow, d.dbHigh) != CWavPara::resultOK)
         return refuse({"parameter wrong."});
 
     // Accepted: the open recording goes. The panels borrow the old arrays.
@@ -301,7 +295,7 @@ int MyFrame::readCommon(bool convert) {
     updateChannelMenu();
     opened.m_cursor = 0;
     opened.m_windowStart = 0;
-    opened.m_noiseParameter = 0.0005f;
+    opened.m_noiseParameter = d.noiseParameter;
     opened.m_cursorRange = opened.m_windowLen - m_workPara->m_excutionSize;
     opened.m_samplesPerSliderStep = static_cast<double>(opened.m_cursorRange) / opened.m_sliderMax;
 

@@ -301,61 +301,6 @@ TEST_F(MemoFileTest, AListChangedOnDiskAsksOverwriteKeepBothOrCancel) {
     EXPECT_EQ(tup(readAll(vlh), fileCount()), tup(mine, 3u));
 }
 
-// Labels drawn apart keep their stored places. Dragging one memo of a group whose labels
-// overlap, then saving, changes that memo's record and no other byte of the list.
-TEST_F(MemoFileTest, DraggingOneMemoChangesOnlyItsRecord) {
-    const std::string wav = openWav();
-    std::vector<MemoSlot> slots(1);
-    slots[0].param = std::make_unique<CArchMemo>();
-    slots[0].param->m_memoText = frame->m_text->GetValue();
-    slots[0].sub = std::make_unique<CArchMemo>();
-    slots[0].sub->m_memoText = "+";
-    // relY follows the frequency in 0 .. 8000 Hz: (8000 - f) / 8000.
-    const std::tuple<const char*, float, int> terms[] = {
-        {"title", 0.5f, 6000}, {"one", 0.5f, 4000}, {"two", 0.5f, 4000}, {"three", 0.25f, 2000}};
-    for (const auto& [text, x, freq] : terms) {
-        slots[0].terms.push_back(std::make_unique<CArchMemo>());
-        CArchMemo& m = *slots[0].terms.back();
-        std::tie(m.m_memoText, m.m_relX, m.m_freq) = std::tie(text, x, freq);
-        m.m_relY = (8000 - freq) / 8000.0f;
-    }
-    std::string list;
-    formatMemoList(memoSlotRefs(slots), list);
-    const std::string vlh = dir.file("talk.vlh", list);
-    open(wav);
-    myCanvasPanel* main = frame->m_canvasPanel;
-    main->SetSize(600, 400);
-    frame->moveToMemo(0);
-    frame->restoreMemo(0);
-    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
-    ASSERT_EQ(main->m_shapeList.GetCount(), 4u);
-    const DragShape* one = shapeAt(main->m_shapeList, 1);
-    const DragShape* two = shapeAt(main->m_shapeList, 2);
-    EXPECT_TRUE(one->m_pos == two->m_pos && one->shownPos() != two->shownPos());
-
-    // "three" stands at (150, 300); dragged by (20, 10).
-    const auto mouse = [&](wxEventType type, int x, int y) {
-        wxMouseEvent event(type);
-        event.SetPosition({x, y});
-        event.m_leftDown = type != wxEVT_LEFT_UP;
-        main->ProcessWindowEvent(event);
-    };
-    mouse(wxEVT_LEFT_DOWN, 155, 305);
-    mouse(wxEVT_MOTION, 165, 310);
-    mouse(wxEVT_LEFT_UP, 175, 315);
-    frame->loadMemoPos(); // as every redraw does
-    save();
-    const wxArrayString before = wxSplit(list, '\n'), after = wxSplit(readAll(vlh), '\n');
-    ASSERT_EQ(before.size(), after.size());
-    std::vector<size_t> changed;
-    for (size_t i = 0; i < before.size(); ++i)
-        if (before[i] != after[i])
-            changed.push_back(i);
-    // Lines 48 to 50: the fourth term record's frequency, relX and relY.
-    EXPECT_EQ(changed, (std::vector<size_t>{48, 49, 50}));
-    EXPECT_EQ(tup(after[49], after[50]), tup("0.283333\r", "0.775000\r"));
-}
-
 // Closing the window, opening a file (by ReadWave or Recent files, which a drop shares) and
 // importing memos over unsaved changes ask first.
 using UnsavedMemos = MemoInteropTest;

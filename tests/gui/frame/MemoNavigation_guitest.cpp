@@ -150,3 +150,38 @@ TEST_F(MemoNavTest, PositionsAreStoredAsFractionsAndBrokenListsSaySo) {
     EXPECT_EQ(newLog(), (Lines{"memo list wrong, position not saved.",
                                "memo list wrong, position not loaded."}));
 }
+
+// Labels drawn apart keep their stored places: dragging one memo of a group whose labels overlap
+// changes, once saved, that memo's record and no other byte of the list.
+TEST_F(MemoNavTest, DraggingOneMemoChangesOnlyItsRecord) {
+    const int title = addGroup(0, "title");
+    frame->addTerm("one", 300, 200); // 3000 Hz, drawn at relY 0.5 again
+    frame->addTerm("two", 300, 200);
+    frame->addTerm("three", 150, 300);
+    press(frame, ID_Save);
+    const std::string vlh = dir.path() + "/talk.vlh", before = readAll(vlh);
+    frame->moveToMemo(title);
+    frame->restoreMemo(title);
+    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    ASSERT_EQ(shapes(), 4u);
+    EXPECT_TRUE(shape(1)->m_pos == shape(2)->m_pos && shape(1)->shownPos() != shape(2)->shownPos());
+    // "three", at (150, 300), dragged by (20, 10).
+    for (const auto& [type, x, y] : {std::tuple{wxEVT_LEFT_DOWN, 155, 305},
+                                     {wxEVT_MOTION, 165, 310}, {wxEVT_LEFT_UP, 175, 315}}) {
+        wxMouseEvent event(type);
+        event.SetPosition({x, y});
+        event.m_leftDown = type != wxEVT_LEFT_UP;
+        frame->m_canvasPanel->ProcessWindowEvent(event);
+    }
+    frame->loadMemoPos(); // as every redraw does
+    press(frame, ID_Save);
+    const wxArrayString old = wxSplit(before, '\n'), now = wxSplit(readAll(vlh), '\n');
+    ASSERT_EQ(old.size(), now.size());
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < old.size(); ++i)
+        if (old[i] != now[i])
+            changed.push_back(i);
+    // Lines 48 to 50: the fourth term record's frequency, relX and relY.
+    EXPECT_EQ(changed, (std::vector<size_t>{48, 49, 50}));
+    EXPECT_EQ(tup(now[49], now[50]), tup("0.283333\r", "0.775000\r"));
+}

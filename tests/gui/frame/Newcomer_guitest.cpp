@@ -158,12 +158,18 @@ TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
     pumpEvents();
     EXPECT_EQ(tup(frame->m_fileHistory->GetHistoryFile(0), frame->m_fileHistory->GetHistoryFile(1)),
               tup(wxString(tone), wxString(ramp)));
-    // A dropped sound no reader understands is refused as the file dialog's choice is.
+    // A dropped file of another kind is refused by its name, one that only looks like a sound
+    // by what the converter finds.
+    drop->OnDropFiles(0, 0, dropped(dir.file("talk.doc", "not a sound")));
     drop->OnDropFiles(0, 0, dropped(dir.file("talk.mp3", "not a sound")));
     pumpEvents();
-    EXPECT_EQ(lastLog(frame), "talk.mp3 is not a sound Vocalith reads: open a .wav file or a sound "
-                              "it converts (.flac, .ogg, .opus, .aiff, .caf, .mp3, .au, .w64), or "
-                              "the .vlh, .txt or .trn memo file beside one.");
+    const Lines lines = log();
+    EXPECT_EQ(Lines(lines.end() - 4, lines.end()),
+              (Lines{"talk.doc is not a sound Vocalith reads: open a .wav file or a sound it "
+                     "converts (.flac, .ogg, .opus, .aiff, .caf, .mp3, .au, .w64), or the .vlh, "
+                     ".txt or .trn memo file beside one.",
+                     dir.path() + "/talk.mp3 read.", "wave file reading failed.",
+                     "file damaged or not a sound."}));
     // The largest sample number shows whole, with its time.
     EXPECT_GE(frame->m_postext->GetSize().x,
               frame->m_postext->GetSizeFromText(" 2147483647 - 134217.728[s]  ").x);
