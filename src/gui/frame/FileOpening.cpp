@@ -59,14 +59,17 @@ int requestedWindowOf(int kind, const std::optional<std::string>& base) {
                : list.requestedWindowLen;
 }
 
+bool hasConvertedExtension(const wxString& path) {
+    return wxSplit(kConvertedExtensions, ' ').Index(wxFileName(path).GetExt().Lower()) !=
+           wxNOT_FOUND;
+}
+
 // Whether File > Open would most likely open what the reader refused: a WAV file in another
 // sample format, or a file of a sound format it converts.
 bool convertsLater(CWavPara::resultWavPara read, const std::string& path) {
-    if (read == CWavPara::resultQuantBit || read == CWavPara::resultNotPcm)
-        return true;
-    const wxString ext = wxFileName(wxString::FromUTF8(path.c_str())).GetExt().Lower();
-    return read == CWavPara::resultReadError &&
-           wxSplit(kConvertedExtensions, ' ').Index(ext) != wxNOT_FOUND;
+    return read == CWavPara::resultQuantBit || read == CWavPara::resultNotPcm ||
+           (read == CWavPara::resultReadError &&
+            hasConvertedExtension(wxString::FromUTF8(path.c_str())));
 }
 
 // The path without its file name's extension ("take.flac" gives "take").
@@ -163,8 +166,8 @@ bool MyFrame::openFile(const wxString& path, OpenedBy way) {
     }
     if (!chosenInDialog) {
         const wxString ext = wxFileName(path).GetExt().Lower();
-        if (wxSplit(wxString("wav vlh txt trn ") + kConvertedExtensions, ' ').Index(ext) ==
-            wxNOT_FOUND) {
+        if (!hasConvertedExtension(path) &&
+            wxSplit("wav vlh txt trn", ' ').Index(ext) == wxNOT_FOUND) {
             wxLogMessage("%s", notASoundLine(path));
             return false;
         }
@@ -215,10 +218,7 @@ int MyFrame::readCommon(bool convert) {
         utf8(kind != fileWave ? m_waveFileName.substr(0, found.pos) + ".wav" : m_waveFileName);
     const std::optional<std::string> wavBase = siblingPath(path, "");
     // A sound the added ways convert is named by its own extension instead.
-    if (!wavBase &&
-        !(convert &&
-          wxSplit(kConvertedExtensions, ' ').Index(wxFileName(chosenPath).GetExt().Lower()) !=
-              wxNOT_FOUND))
+    if (!wavBase && !(convert && hasConvertedExtension(chosenPath)))
         wxLogMessage("ext name not .wav");
     wxLogMessage("%s read.", wxString::FromUTF8(path.c_str()));
     Refresh();

@@ -179,10 +179,10 @@ TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
 
     // A bad jump distance and an empty search do nothing, silently.
     frame->m_jumptext->SetValue("abc");
-    const size_t lines = log().size();
+    const size_t logged = log().size();
     press(frame, ID_RRRRigth);
     press(frame, ID_SearchRigth);
-    EXPECT_EQ(log().size(), lines);
+    EXPECT_EQ(log().size(), logged);
 
     // A resized panel is drawn again by itself once the size settles.
     myCanvasPanel* main = frame->m_canvasPanel;

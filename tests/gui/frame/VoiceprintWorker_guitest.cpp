@@ -161,6 +161,10 @@ TEST_F(WorkerTest, TheDialogShowsAtTheStartAndHoldsEveryClickButItsCancel) {
         EXPECT_TRUE(frame->m_dlgProgress && frame->m_inputBlock && wxIsBusy() &&
                     frame->IsEnabled());
         EXPECT_EQ(click(), at);
+        // A drop meanwhile says why nothing opens.
+        EXPECT_FALSE(frame->openFile("x.wav", MyFrame::openedByDrop));
+        EXPECT_EQ(lastLog(frame),
+                  "x.wav waits: a voiceprint is being computed; open it when it has finished.");
         cancelProgress(frame);
         HeldWorker::release();
         ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
