@@ -60,6 +60,11 @@ TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     frame->shiftSliderPos(100000);
     jump("441000", ID_RRRRigth);
     EXPECT_EQ(where(), at(558999, 41001, 600000));
+    // The overview marks the window: from 55.9 % of its plot width, 44.1 % wide.
+    const myCanvasPanel& sub = *frame->m_canvasPanelSub;
+    const double plot = sub.GetSize().x - 4;
+    EXPECT_NEAR((sub.m_selX - 2) / plot, 0.559, 1.5 / plot);
+    EXPECT_NEAR(sub.m_selWidth / plot, 0.441, 1.5 / plot);
     jump("458999", ID_LLLLeft);
     EXPECT_EQ(where(), at(100000, range, 100000 + range));
     frame->shiftSliderPos(1000);
