@@ -297,6 +297,17 @@ TEST(WidebandRestore, SilenceThreshold) {
     EXPECT_GT(restore(edge, {256, 4, 1, 0, 0, 0.0005}).out[1], 0.0);
 }
 
+// Bin 0 is left alone; bins 1 .. 3 move by the Hamming mean minus the restored mean (-10 + 41/3)
+// and stop at 0 dB.
+TEST(WidebandRestore, BottomLineFollowsTheHammingMeanUpToZeroDb) {
+    const double ham[4] = {5.0, -10.0, -10.0, -10.0};
+    double restored[5] = {7.0, -1.0, 0.0, -40.0, 99.0};
+    adjustRestoreDbBottomLineByPowerDb(ham, restored, 1, 4, 0);
+    EXPECT_EQ(std::make_tuple(restored[0], restored[1], restored[2], restored[4]),
+              std::make_tuple(7.0, 0.0, 0.0, 99.0));
+    EXPECT_DOUBLE_EQ(restored[3], -40.0 + 41.0 / 3 - 10.0);
+}
+
 // Too small, too large or not a power of two; a short transform that does not fit or whose bands
 // are empty or reversed; no signal: refused with nothing written.
 TEST(WidebandRestore, RejectsBadArgumentsWithoutWriting) {

@@ -25,7 +25,7 @@ std::vector<MemoSlot> sampleList() {
     list.push_back(
         group(88200, 44100, 50, CArchMemo::Low, {{"second", 0.01f, 7900}, {"x\ty", 0.3f, 4000}}));
     list.push_back(
-        group(54100, 0, 30, CArchMemo::High, {{"overlap", 0.01f, 7900}, {"o", 0.6f, 100}}));
+        group(54100, 0, 30, CArchMemo::High, {{"overlap", 0.01f, 7900}, {"o, p", 0.6f, 100}}));
     return list;
 }
 
@@ -93,7 +93,7 @@ TEST(MemoInterop, ExportsRoundTrip) {
               0u);
     for (const char* piece :
          {"\r\n1,\"greeting, \"\"hi\"\"\",0,Mid,1.000000,2.242268,", ",1200,\"two\nlines\",\r\n",
-          ",500,[ImageMemo]=fig.png ,fig.png\r\n", "\r\n3,overlap,1,High,"})
+          ",500,[ImageMemo]=fig.png ,fig.png\r\n", "\r\n3,overlap,1,High,", ",100,\"o, p\",\r\n"})
         EXPECT_NE(text.find(piece), std::string::npos) << piece;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1 + 9);
 

@@ -97,6 +97,10 @@ TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
 }
 
 TEST(MemoListFile, DamagedFilesKeepOnlyCompleteSlots) {
+    // A place read from a damaged list never leaves the panel, NaN included.
+    EXPECT_EQ(std::make_tuple(clampRelative(NAN), clampRelative(-0.5f), clampRelative(1.5f),
+                              clampRelative(0.25f)),
+              std::make_tuple(0.0f, 0.0f, 1.0f, 0.25f));
     std::vector<MemoSlot> slots;
     for (int k = 0; k < 3; ++k) {
         slots.push_back(exampleSlot());

@@ -243,6 +243,14 @@ TEST_F(ConfirmTest, OnlyChangedSizesRebuild) {
     EXPECT_EQ(confirmWith("", ""), confirmed);
     const Lines fitted = confirmWith("[RepeatTimes]=853", "[RepeatTimes]=2000");
     EXPECT_EQ(tup(fitted, block(), frame->m_workPara->m_wave), tup(confirmed, original, wave));
+    // A new noise alone is kept and the level spectrum recomputed with it.
+    const auto level = [&] {
+        return std::vector<double>(frame->m_workPara->m_restoreDb,
+                                   frame->m_workPara->m_restoreDb + 2048);
+    };
+    const std::vector<double> before = level();
+    confirmWith("[NoiseParameter]=0.0005000000", "[NoiseParameter]=0.0500000000");
+    EXPECT_TRUE(frame->m_wavePara->m_noiseParameter == 0.05f && level() != before);
 
     const std::string moved = "need re-calculation memory  0 - 0.000[s]  moved.";
     EXPECT_EQ(confirmWith("= normal", "= fine"),

@@ -76,6 +76,9 @@ TEST_F(MemoEditTest, TitlesStepDownTheOverviewAndMoveOrSort) {
     frame->moveMemoToLast(0);
     frame->moveMemoToFirst(99);
     EXPECT_EQ(tup(slotTitles(), newLog().back()), tup(Ints{4, 1, 2, 3, 0}, "memo not found."));
+    // The last slot's number plus one is taken: a free one instead.
+    frame->addTitle("t5", 10, 10);
+    EXPECT_EQ(slotTitles().back(), 5);
 
     // Equal places keep their order.
     const auto sortAt = [&](std::vector<float> places) {
@@ -84,8 +87,8 @@ TEST_F(MemoEditTest, TitlesStepDownTheOverviewAndMoveOrSort) {
         frame->sortMemoByTime();
         return tup(slotTitles(), newLog());
     };
-    EXPECT_EQ(sortAt({0.5f, 0.2f, 0.5f, 0.9f, 0.1f}),
-              tup(Ints{0, 1, 4, 2, 3}, Lines{"sorting memo by time"}));
+    EXPECT_EQ(sortAt({0.5f, 0.2f, 0.5f, 0.9f, 0.1f}), // t5 stands at 0.25
+              tup(Ints{0, 1, 5, 4, 2, 3}, Lines{"sorting memo by time"}));
 }
 
 TEST_F(MemoEditTest, EditingAndDeleting) {

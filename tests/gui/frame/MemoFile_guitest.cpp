@@ -153,6 +153,10 @@ TEST_F(MemoFileTest, ImportedListAsksBeforeOverwriting) {
 
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_YES, &asked));
     EXPECT_EQ(tup(readAll(vlh), frame->m_fileKind), tup(memoList(2), 1));
+    // A transcript's list asks too.
+    open(dir.file("talk.trn", "1 0.1-0.5 a\ntitle\n"));
+    wxTEST_DIALOG(save(), ExpectQuestion(wxID_NO, &asked));
+    EXPECT_EQ(tup(readAll(vlh), frame->m_fileKind), tup(memoList(2), 3));
 }
 
 TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
