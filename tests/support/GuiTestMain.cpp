@@ -1,6 +1,5 @@
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
 
 #include <wx/app.h>
 
@@ -11,8 +10,8 @@ int main(int argc, char** argv) {
     // Listing the tests (CTest's discovery) needs no display.
     if (GTEST_FLAG_GET(list_tests))
         return RUN_ALL_TESTS();
-    // The program keeps nothing between runs: a home of its own, which tests find empty
-    // (OpenTest.OtherFormatsOpenInMemory) and which goes again at the end.
+    // The program keeps nothing between runs: a home of its own, where tests find nothing of it
+    // (OpenTest.OtherFormatsOpenInMemory), removed at the end with what the toolkit put there.
     static char home[] = "/tmp/vocalith-home-XXXXXX";
     if (mkdtemp(home)) {
         setenv("HOME", home, 1);
@@ -21,6 +20,7 @@ int main(int argc, char** argv) {
     }
     wxApp::SetInstance(new GuiTestApp);
     const int result = wxEntry(argc, argv);
-    rmdir(home);
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
     return result;
 }

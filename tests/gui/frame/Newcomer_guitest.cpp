@@ -210,21 +210,6 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
     for (const LabelBox& b : labels)
         ys.push_back(b.y);
     EXPECT_EQ(ys, (std::vector<int>{10, 30, 10, 75, 50, 80}));
-    // So do memos close together on the voiceprint.
-    frame->addTitle("title", 300, 100);
-    frame->addTerm("one", 300, 104);
-    frame->addTerm("two", 302, 108);
-    frame->m_canvasPanel->m_plotKind = 2;
-    frame->reAddMemo();
-    std::vector<wxRect> boxes;
-    for (wxObject* item : frame->m_canvasPanel->m_shapeList) {
-        const auto* shape = static_cast<DragShape*>(item);
-        for (const wxRect& box : boxes)
-            EXPECT_FALSE(box.Intersects(wxRect(shape->shownPos(), shape->m_bitmap.GetSize())));
-        boxes.emplace_back(shape->shownPos(), shape->m_bitmap.GetSize());
-    }
-    EXPECT_EQ(boxes.size(), 3u);
-
     // What painting adds over each back buffer: labels along the bottom of the waveform, and on
     // the voiceprint's left beside the 2000 Hz row (row 152 of a 204-pixel panel).
     const auto overlay = [&](myCanvasPanel* panel, const wxRect& where) {
