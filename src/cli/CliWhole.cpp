@@ -1,6 +1,6 @@
 #include "cli/CliWhole.h"
 
-#include "cli/CliFiles.h"
+#include "engine/render/PictureFiles.h"
 #include "engine/sound/OutputFile.h"
 
 #include <sys/stat.h>
