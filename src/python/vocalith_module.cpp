@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/analysis/AnalysisRun.h"
+#include "engine/analysis/WholeRunFiles.h"
 #include "engine/memo/MemoExchange.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/render/VoiceprintPng.h"
@@ -147,6 +148,8 @@ py::dict pitch(const py::object& sound, const py::dict& options, bool withCsv) {
     return d;
 }
 
+py::dict runFacts(const AnalysisSetup& s);
+
 // The planes and level spectra as `vocalith-cli voiceprint --npy` writes them, and what the
 // run was: where its frames start, the parameters and the plot ranges opening set.
 py::tuple voiceprint(const py::object& sound, const py::dict& options) {
@@ -185,6 +188,11 @@ py::tuple voiceprint(const py::object& sound, const py::dict& options) {
     d["hamDb"] = vectorArray(s.hamDb);
     d["restoreDb"] = vectorArray(s.restoreDb);
     d["rectDb"] = vectorArray(s.rectDb);
+    return py::make_tuple(d, runFacts(s));
+}
+
+// What a run was: where its frames start, the parameters and the plot ranges opening set.
+py::dict runFacts(const AnalysisSetup& s) {
     py::dict run;
     run["rate"] = long(s.wave.m_sampleFreq);
     run["first_sample"] = s.firstSample;
@@ -195,7 +203,26 @@ py::tuple voiceprint(const py::object& sound, const py::dict& options) {
     run["noise"] = double(s.wave.m_noiseParameter);
     run["freq_range"] = py::make_tuple(long(s.wave.m_freqLow), long(s.wave.m_freqHigh));
     run["db_range"] = py::make_tuple(s.wave.m_dbLow, s.wave.m_dbHigh);
-    return py::make_tuple(d, run);
+    return run;
+}
+
+// A whole run written to dir's .npy files as it is computed (writeWholeVoiceprintNpy); the
+// run's facts.
+py::dict voiceprintNpy(const py::object& sound, const py::dict& options, const std::string& dir) {
+    const AnalysisOptions o = optionsOf(options);
+    const Source source = sourceOf(sound);
+    AnalysisSetup s;
+    prepare(source, o, s);
+    std::ostringstream err;
+    std::vector<std::string> written;
+    bool ok;
+    {
+        py::gil_scoped_release nogil;
+        ok = writeWholeVoiceprintNpy(s, dir, {}, err, written);
+    }
+    if (!ok)
+        throw VocalithError(messageOf(err, "voiceprint failed."));
+    return runFacts(s);
 }
 
 // The PNG `vocalith-cli voiceprint --png` writes for the same run (a window's, not a whole one).
@@ -489,6 +516,7 @@ PYBIND11_MODULE(_vocalith, m) {
     m.attr("MEMO_LINE_MAX") = kMemoLineMax;
     m.def("pitch", &pitch, py::arg("sound"), py::arg("options"), py::arg("csv") = false);
     m.def("voiceprint", &voiceprint, py::arg("sound"), py::arg("options"));
+    m.def("voiceprint_npy", &voiceprintNpy, py::arg("sound"), py::arg("options"), py::arg("dir"));
     m.def("voiceprint_png", &voiceprintPng, py::arg("restored"), py::arg("ham"), py::arg("run"),
           py::arg("title"), py::arg("width"), py::arg("height"), py::arg("plain"));
     m.def("sound_facts", &soundFacts, py::arg("path"));

@@ -57,6 +57,12 @@ class SoundTest(unittest.TestCase):
         self.assertEqual(track.to_csv().encode(),
                          cli("pitch", self.wav, "--channel", "right", "--whole", "--hamming"))
         self.assertEqual(track.hz.tobytes(), self.file.pitch(whole=True, hamming=True).hz.tobytes())
+        # A whole run through files comes back memory-mapped, equal to the one in memory.
+        whole, mapped = memory.voiceprint(whole=True, frames=7), memory.voiceprint(
+            whole=True, frames=7, npy=self.out("whole"))
+        self.assertIsInstance(mapped.restored_db, numpy.memmap)
+        self.assertEqual((mapped.rect_db.tobytes(), mapped.times.tobytes()),
+                         (whole.rect_db.tobytes(), whole.times.tobytes()))
 
     def test_float_samples_round_as_files_do(self):
         # Full scale is 32768: halves go away from zero, 1.0 clips to 32767.
@@ -82,6 +88,7 @@ class SoundTest(unittest.TestCase):
              "^data length not enough.$"),
             (lambda: self.file.voiceprint(start=10**9), "\n--start must be a sample from 0 to 640.$"),
             (lambda: self.file.voiceprint(whole=True).to_png(self.out("x.png")), "window's run"),
+            (lambda: self.file.voiceprint(whole=True, npy=self.wav), "is not a directory."),
             (lambda: vocalith.Sound(numpy.zeros(0, numpy.int16), 8000).voiceprint(),
              "file empty."),
         ]

@@ -51,7 +51,7 @@ class Sound:
                    fine: bool = ..., ssft: Optional[int] = ..., interval: Optional[int] = ...,
                    noise: Optional[Number] = ..., whole: bool = ...,
                    from_: Optional[float] = ..., to: Optional[float] = ...,
-                   threads: Optional[int] = ...) -> Voiceprint: ...
+                   threads: Optional[int] = ..., npy: Optional[Path] = ...) -> Voiceprint: ...
     def pitch(self, *, start: Optional[int] = ..., frames: Optional[int] = ...,
               fine: bool = ..., ssft: Optional[int] = ..., interval: Optional[int] = ...,
               noise: Optional[Number] = ..., whole: bool = ..., from_: Optional[float] = ...,

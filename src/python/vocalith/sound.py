@@ -128,14 +128,27 @@ class Sound:
         return words
 
     def voiceprint(self, *, start=None, frames=None, fine=False, ssft=None, interval=None,
-                   noise=None, whole=False, from_=None, to=None, threads=None):
+                   noise=None, whole=False, from_=None, to=None, threads=None, npy=None):
         """The voiceprint, as ``vocalith-cli voiceprint`` computes it (the options are its
-        own: see the vocalith package). Returns a ``Voiceprint``."""
+        own: see the vocalith package). Returns a ``Voiceprint``.
+
+        With ``whole=True`` and ``npy`` a folder, the planes are written there as they are
+        computed (as ``vocalith-cli voiceprint --whole --npy`` writes them) and come back
+        memory-mapped, read-only: memory then holds only the runs in flight, so an hour of
+        sound, whose planes take gigabytes, needs no more than a window does."""
         options = dict(start=start, frames=frames, fine=fine, ssft=ssft, interval=interval,
                        noise=noise, whole=whole, from_=from_, to=to, threads=threads)
-        planes, run = _vocalith.voiceprint(self._source, self._options(options))
-        return Voiceprint(planes, run, {k: v for k, v in options.items() if v not in (None, False)},
-                          self._name)
+        given = {k: v for k, v in options.items() if v not in (None, False)}
+        if npy is None:
+            planes, run = _vocalith.voiceprint(self._source, self._options(options))
+            return Voiceprint(planes, run, given, self._name)
+        if not whole:
+            raise Error("npy goes with whole=True; a window's planes fit in memory.")
+        folder = _path(npy)
+        run = _vocalith.voiceprint_npy(self._source, self._options(options), folder)
+        planes = {name: np.load(os.path.join(folder, name.encode() + b".npy"), mmap_mode="r")
+                  for name in ("hamDbMap", "restoreDbMap", "rectDbMap")}
+        return Voiceprint(planes, run, dict(given, npy=npy), self._name)
 
     def pitch(self, *, start=None, frames=None, fine=False, ssft=None, interval=None,
               noise=None, whole=False, from_=None, to=None, threads=None, hamming=False):
