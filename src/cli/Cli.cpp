@@ -5,11 +5,12 @@
 #include "engine/analysis/CWorkMemory.h"
 #include "engine/analysis/Pitch.h"
 #include "engine/analysis/Voiceprint.h"
-#include "cli/CliFiles.h"
+#include "engine/render/PictureFiles.h"
 #include "cli/CliMemos.h"
 #include "cli/CliOutput.h"
-#include "cli/VoiceprintPng.h"
+#include "engine/render/VoiceprintPng.h"
 #include "engine/memo/DemoMemos.h"
+#include "engine/memo/MemoInterop.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/sound/SiblingPath.h"
 #include "engine/sound/AudioConvert.h"
@@ -36,15 +37,15 @@
 
 namespace {
 
-const char* const kUsage =
+const char* const kUsageText =
     "usage: vocalith-cli info FILE.wav [--channel left|right|mix]\n"
     "       vocalith-cli voiceprint FILE.wav [options] [--npy DIR] [--png FILE [picture options]]\n"
     "       vocalith-cli pitch FILE.wav [options] [--hamming]\n"
     "       vocalith-cli voiceprint|pitch FILE.wav --whole [--from SECONDS] [--to SECONDS]\n"
     "       vocalith-cli demo OUT.wav\n"
-    "       vocalith-cli memos export FILE.vlh --format textgrid|audacity|csv [--wav FILE.wav]\n"
+    "       vocalith-cli memos export FILE.vlh --format @FORMATS@ [--wav FILE.wav]\n"
     "                    [-o OUT] [--width PIXELS]\n"
-    "       vocalith-cli memos import FILE.TextGrid|FILE.txt --wav FILE.wav -o FILE.vlh\n"
+    "       vocalith-cli memos import FILE.TextGrid|FILE.txt|FILE.trn --wav FILE.wav -o FILE.vlh\n"
     "                    [--width PIXELS]\n"
     "\n"
     "  info        the sound's format and the analysis parameters that opening it sets\n"
@@ -59,7 +60,7 @@ const char* const kUsage =
     "  demo        writes the synthetic voice of the demo recording (24 s, 44.1 kHz) and its\n"
     "              memo list beside it (OUT's base name + .vlh)\n"
     "              and its transcript (.trn) with the picture a memo shows (-figure.png)\n"
-    "  memos       memo lists to and from Praat TextGrids, Audacity label tracks and CSV\n"
+    "  memos       memo lists to and from other tools (@LABELS@)\n"
     "              (run vocalith-cli memos for its details)\n"
     "  pitch       CSV, one line per frame: frame,time_s,pitch_hz,pitch_level,power,harmonics\n"
     "              (time_s: the frame's first sample in seconds; pitch 0 where none)\n"
@@ -89,6 +90,19 @@ const char* const kUsage =
     "  --memos FILE    the memos of a memo list (.vlh) that lie on the analysed stretch\n"
     "  --plain         instead, the bare grey plane: one column per frame, one row per bin\n";
 
+// The usage with the export formats of the engine's table.
+const std::string& usageText() {
+    static const std::string text = [] {
+        std::string t = kUsageText, labels;
+        for (const MemoExportFormatInfo& f : memoExportFormats())
+            labels += (labels.empty() ? "" : ", ") + std::string(f.label);
+        t.replace(t.find("@FORMATS@"), 9, memoExportFormatNames("|", "|"));
+        t.replace(t.find("@LABELS@"), 8, labels);
+        return t;
+    }();
+    return text;
+}
+
 struct Options : AnalysisOptions {
     std::string command;
     std::string file;
@@ -111,7 +125,7 @@ std::string format(const char* fmt, ...) {
 }
 
 int usageError(std::ostream& err, const std::string& message) {
-    err << "vocalith-cli: " << message << "\n" << kUsage;
+    err << "vocalith-cli: " << message << "\n" << usageText();
     return 1;
 }
 
@@ -226,17 +240,8 @@ void printInfo(const CWavPara& w, const CWorkMemory& m, std::ostream& out) {
         << format("[dBRnage]=[%.1lf,%.1lf]\n", w.m_dbLow, w.m_dbHigh);
 }
 
-std::string plainPicture(const CWavPara& w, const CWorkMemory& m) {
-    const GreyPicture pic =
-        voiceprintPicture(m.m_restoreDbMap, m.m_repeatTimes, m.m_ssftSize / 2, w.m_sampleFreq,
-                          w.m_freqLow, w.m_freqHigh, w.m_dbLow, w.m_dbHigh);
-    return greyPngBytes(pic.pixels, pic.width, pic.height);
-}
-
-// The labelled picture of the restored voiceprint, with the pitch and memos when asked for;
-// empty, with a message, when it cannot be made.
-std::string labelledPicture(const Options& o, const CWavPara& w, const CWorkMemory& m,
-                            std::ostream& err) {
+// The scene of the analysed stretch's restored voiceprint.
+VoiceprintScene stretchScene(const Options& o, const CWavPara& w, const CWorkMemory& m) {
     VoiceprintScene scene;
     scene.plane = m.m_restoreDbMap;
     scene.frames = m.m_repeatTimes;
@@ -248,19 +253,15 @@ std::string labelledPicture(const Options& o, const CWavPara& w, const CWorkMemo
     scene.freqHigh = w.m_freqHigh;
     scene.dbLow = w.m_dbLow;
     scene.dbHigh = w.m_dbHigh;
-    const size_t slash = o.file.rfind('/');
-    scene.title = (slash == std::string::npos ? o.file : o.file.substr(slash + 1)) +
-                  "  wideband phase restoration";
-    PitchSeries pitch;
-    if (o.pitchOverlay) {
-        pitch = detectPitch(m.m_restoreDbMap, m.m_hamDbMap, m.m_repeatTimes, m.m_ssftSize,
-                            w.m_sampleFreq, true);
-        if (pitch.pitch.size() != size_t(m.m_repeatTimes)) {
-            err << "vocalith-cli: pitch detection failed.\n";
-            return std::string();
-        }
-        scene.pitch = &pitch;
-    }
+    scene.title = pictureTitle(o.file);
+    return scene;
+}
+
+// The labelled picture of the restored voiceprint, with the pitch and memos when asked for;
+// empty, with a message, when it cannot be made.
+std::string labelledPicture(const Options& o, const CWavPara& w, const CWorkMemory& m,
+                            std::ostream& err) {
+    VoiceprintScene scene = stretchScene(o, w, m);
     if (o.memoFile) {
         const MemoListRead list = readMemoListFile(*o.memoFile);
         if (list.result == MemoListRead::readOpenFailed ||
@@ -273,10 +274,11 @@ std::string labelledPicture(const Options& o, const CWavPara& w, const CWorkMemo
                 << " is damaged; the groups read before the damage are shown.\n";
         scene.memos = memosOnPicture(list.slots, scene);
     }
-    const RgbCanvas pic = drawVoiceprintPicture(scene, o.pictureWidth, o.pictureHeight);
-    const std::string png = rgbPngBytes(pic.pixels(), pic.width(), pic.height());
+    const std::string png = labelledVoiceprintPng(scene, o.pitchOverlay ? m.m_hamDbMap : nullptr,
+                                                  o.pictureWidth, o.pictureHeight);
     if (png.empty())
-        err << "vocalith-cli: cannot write " << o.pngFile << ".\n";
+        err << (o.pitchOverlay ? "vocalith-cli: pitch detection failed.\n"
+                               : "vocalith-cli: cannot write " + o.pngFile + ".\n");
     return png;
 }
 
@@ -313,7 +315,8 @@ bool writeOutputs(const Options& o, const CWavPara& w, const CWorkMemory& m, Cli
     const long bins = m.m_ssftSize / 2;
     std::string png;
     if (!o.pngFile.empty()) {
-        png = o.plainPicture ? plainPicture(w, m) : labelledPicture(o, w, m, err);
+        png = o.plainPicture ? plainVoiceprintPng(stretchScene(o, w, m))
+                             : labelledPicture(o, w, m, err);
         if (png.empty()) {
             if (o.plainPicture)
                 err << "vocalith-cli: cannot write " << o.pngFile << ".\n";
@@ -359,7 +362,7 @@ int runAnalysisCommand(const Options& o, CliOutputs& outputs, std::ostream& out,
                        std::ostream& err) {
     AnalysisSetup s;
     std::string usage;
-    switch (prepareAnalysis(o.file, o, s, err, usage)) {
+    switch (prepareAnalysis(SoundSource::file(o.file), o, s, err, usage)) {
     case Prepared::failed:
         return 1;
     case Prepared::usage:
@@ -393,7 +396,7 @@ bool addDemoMemos(const std::string& wav, const std::string& readPath, CliOutput
                   std::ostream& err) {
     CWavPara wave;
     CWorkMemory work;
-    if (!openSound(readPath, wave, work, err))
+    if (!openSound(SoundSource::file(readPath), wave, work, err))
         return false;
     ParameterValues opened;
     opened.sampleFreq = wave.m_sampleFreq;
@@ -501,12 +504,12 @@ namespace {
 
 int runCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     if (argc < 2 || !argv || !argv[1]) {
-        err << kUsage;
+        err << usageText();
         return 1;
     }
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kUsage;
+        out << usageText();
         return 0;
     }
     if (command == "demo") {
@@ -529,7 +532,7 @@ int runCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     if (o.command == "info") {
         CWavPara wave;
         CWorkMemory work;
-        if (!openSound(o.file, wave, work, err,
+        if (!openSound(SoundSource::file(o.file), wave, work, err,
                        parseAnalysedChannel(o.channel.value_or("left")).value()))
             return 1;
         printInfo(wave, work, out);

@@ -5,24 +5,33 @@
 #include <string>
 
 #include "cli/CliOutput.h"
-#include "engine/memo/MemoInterop.h"
-#include "engine/memo/MemoListFile.h"
-#include "engine/sound/AudioConvert.h"
-#include "engine/sound/CWavPara.h"
+#include "engine/memo/MemoExchange.h"
 
-const char* const kMemosUsage =
-    "       vocalith-cli memos export FILE.vlh --format textgrid|audacity|csv [--wav FILE.wav]\n"
-    "                    [-o OUT] [--width PIXELS]\n"
-    "       vocalith-cli memos import FILE.TextGrid|FILE.txt --wav FILE.wav -o FILE.vlh\n"
-    "                    [--width PIXELS]\n"
-    "\n"
-    "  memos export  a memo list as a Praat TextGrid, an Audacity label track or CSV (UTF-8),\n"
-    "                to OUT or the standard output (no -o, or -o -). Times come from each group's "
-    "analysed\n"
-    "                stretch and the memos' places on its voiceprint (docs/formats.md); the\n"
-    "                sampling rate from --wav, else from each group's parameter block\n"
-    "  memos import  a TextGrid or an Audacity label track as a memo list for the sound\n"
-    "  --width PIXELS  the main panel's width the memos' places refer to (default 1000)\n";
+std::string memosUsage() {
+    std::string labels;
+    const std::vector<MemoExportFormatInfo>& formats = memoExportFormats();
+    for (size_t k = 0; k < formats.size(); ++k)
+        labels += (k == 0                    ? ""
+                   : k + 1 == formats.size() ? " or "
+                                             : ", ") +
+                  std::string(formats[k].label) + " (." + formats[k].extension + ")";
+    return "       vocalith-cli memos export FILE.vlh --format " + memoExportFormatNames("|", "|") +
+           " [--wav FILE.wav]\n"
+           "                    [-o OUT] [--width PIXELS]\n"
+           "       vocalith-cli memos import FILE.TextGrid|FILE.txt|FILE.trn --wav FILE.wav -o "
+           "FILE.vlh\n"
+           "                    [--width PIXELS]\n"
+           "\n"
+           "  memos export  a memo list as " +
+           labels +
+           ", UTF-8, to OUT or the standard output\n"
+           "                (no -o, or -o -). Times come from each group's analysed stretch and\n"
+           "                the memos' places on its voiceprint (docs/formats.md); the sampling\n"
+           "                rate from --wav, else from each group's parameter block\n"
+           "  memos import  a TextGrid, an Audacity label track or a transcript (.trn) as a memo\n"
+           "                list for the sound\n"
+           "  --width PIXELS  the main panel's width the memos' places refer to (default 1000)\n";
+}
 
 namespace {
 
@@ -68,93 +77,42 @@ std::string parseMemos(int argc, const char* const* argv, MemosOptions& o) {
     }
     if (o.file.empty())
         return "no file given.";
-    if (o.action == "export" && o.format != "textgrid" && o.format != "audacity" &&
-        o.format != "csv")
-        return "--format needs textgrid, audacity or csv.";
+    if (o.action == "export" && !memoExportFormatNamed(o.format))
+        return "--format needs " + memoExportFormatNames(", ", " or ") + ".";
     if (o.action == "import" && (o.wav.empty() || o.output.empty()))
         return "memos import needs --wav and -o.";
     return std::string();
 }
 
-// The sound's facts, read as every command opens a sound (other formats converted).
-bool openFacts(const std::string& path, CWavPara& wave, std::ostream& err) {
-    const SoundRead read = readSound(wave, path);
-    for (const std::string& line : refusalLines(read))
+// Notes and reasons, one line each.
+void printLines(const MemoExchange& x, std::ostream& err) {
+    for (const std::string& line : x.lines)
         err << line << "\n";
-    return read.read == CWavPara::resultOK;
 }
 
 int exportCommand(const MemosOptions& o, CliOutputs& outputs, std::ostream& err) {
-    const MemoListRead list = readMemoListFile(o.file);
-    if (list.result == MemoListRead::readOpenFailed) {
-        err << "vocalith-cli: cannot read " << o.file << ".\n";
+    const MemoExchange x =
+        exportMemoListFile(o.file, memoExportFormatNamed(o.format)->format, o.wav, o.width);
+    printLines(x, err);
+    if (!x.ok)
         return 1;
-    }
-    if (list.result == MemoListRead::readBadHeader) {
-        err << "memo list uncorrect ( internal error ).\n";
-        return 1;
-    }
-    MemoExportSound sound;
-    sound.panelWidth = o.width;
-    if (!o.wav.empty()) {
-        CWavPara wave;
-        if (!openFacts(o.wav, wave, err))
-            return 1;
-        sound.sampleFreq = wave.m_sampleFreq;
-        sound.totalSamples = wave.m_totalSamples;
-    }
-    const MemoExportFormat format = o.format == "textgrid"   ? MemoExportFormat::textGrid
-                                    : o.format == "audacity" ? MemoExportFormat::audacity
-                                                             : MemoExportFormat::csv;
-    const MemoExport result = exportMemos(memoSlotRefs(list.slots), format, sound);
-    for (const std::string& note : result.notes)
-        err << note << "\n";
-    for (int line : list.damagedLines)
-        err << "memo list line " << line << " damaged, read as 0.\n";
-    // A damaged list fails the run, and a failed run writes nothing: half a list exported
-    // over a whole one's export would be a silent loss. The window keeps what can be read.
-    if (list.result == MemoListRead::readDamaged || !list.damagedLines.empty()) {
-        err << "memo list read failed.\n";
-        return 1;
-    }
     const std::string output = o.output.empty() ? "-" : o.output;
-    if (!outputs.add(output, result.text) || !outputs.commit())
+    if (!outputs.add(output, x.bytes) || !outputs.commit())
         return 1;
     if (output != "-")
-        outputs.status() << "wrote " << o.output << ": " << result.groups << " groups, "
-                         << result.memos << " memos\n";
+        outputs.status() << "wrote " << o.output << ": " << x.groups << " groups, " << x.memos
+                         << " memos\n";
     return 0;
 }
 
 int importCommand(const MemosOptions& o, CliOutputs& outputs, std::ostream& err) {
-    CWavPara wave;
-    if (!openFacts(o.wav, wave, err))
+    const MemoExchange x = importMemoListFile(o.file, o.wav, o.width);
+    printLines(x, err);
+    if (!x.ok)
         return 1;
-    MemoImportSound sound;
-    sound.sampleFreq = wave.m_sampleFreq;
-    sound.quantBit = wave.m_quantBit;
-    sound.channelCount = wave.m_channelCount;
-    sound.totalSamples = wave.m_totalSamples;
-    sound.windowMax = wave.m_windowMax;
-    sound.panelWidth = o.width;
-    const MemoImport imported = importMemoFile(o.file, sound);
-    if (imported.result == MemoImport::importOpenFailed) {
-        err << "vocalith-cli: cannot read " << o.file << ".\n";
+    if (!outputs.add(o.output, x.bytes) || !outputs.commit())
         return 1;
-    }
-    for (const std::string& note : imported.notes)
-        err << note << "\n";
-    // A damaged file fails the run, which then leaves the memo list it names as it was.
-    if (imported.result == MemoImport::importDamaged) {
-        err << imported.message << "\n"
-            << "quit to read " << o.file << "\n";
-        return 1;
-    }
-    std::string bytes;
-    formatMemoList(memoSlotRefs(imported.slots), bytes);
-    if (!outputs.add(o.output, bytes) || !outputs.commit())
-        return 1;
-    outputs.status() << "wrote " << o.output << ": " << imported.slots.size() << " groups\n";
+    outputs.status() << "wrote " << o.output << ": " << x.groups << " groups\n";
     return 0;
 }
 
@@ -164,7 +122,7 @@ int runMemosCommand(int argc, const char* const* argv, std::ostream& out, std::o
     MemosOptions o;
     const std::string problem = parseMemos(argc, argv, o);
     if (!problem.empty()) {
-        err << "vocalith-cli: " << problem << "\nusage:" << (kMemosUsage + 6);
+        err << "vocalith-cli: " << problem << "\nusage:" << memosUsage().substr(6);
         return 1;
     }
     // Refused before anything is read: an output that would write over an input.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/analysis/AnalysisRun.h"
+#include "engine/analysis/WholeRunFiles.h"
 
 // The parts of the analysis commands that only the command line has: the progress bar and the
 // whole-recording voiceprint written to .npy files as it is computed.
@@ -16,13 +17,7 @@ RunProgress terminalProgress(std::ostream& err);
 // threads", with its line end.
 std::string voiceprintSummary(const AnalysisSetup& s, double seconds);
 
-// Makes the folder --npy names unless it is there; the message when that fails.
-bool makeDirectory(const std::string& dir);
-std::string directoryProblem(const std::string& dir);
-
-// voiceprint --whole: every run of frames of `s`, the planes appended to npyDir's hamDbMap.npy,
-// restoreDbMap.npy and rectDbMap.npy (frames x bins) as they come and the level spectra of the
-// first frame written beside them. Each file is written under a temporary name and renamed when
-// complete, so a failed or killed run leaves no half file. Returns the exit status.
+// voiceprint --whole: writeWholeVoiceprintNpy into npyDir (or the run alone without one), then
+// the summary and the files written on `out`. Returns the exit status.
 int runWholeVoiceprint(AnalysisSetup& s, const std::string& npyDir, const RunProgress& progress,
                        std::ostream& out, std::ostream& err);

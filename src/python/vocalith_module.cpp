@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "engine/analysis/AnalysisRun.h"
-#include "cli/CliMemos.h"
+#include "engine/analysis/WholeRunFiles.h"
+#include "engine/memo/MemoExchange.h"
 #include "engine/memo/MemoListFile.h"
+#include "engine/render/VoiceprintPng.h"
 #include "engine/sound/AudioConvert.h"
 
 namespace py = pybind11;
@@ -32,9 +34,6 @@ std::string messageOf(const std::ostringstream& err, const std::string& fallback
     std::string m = err.str();
     while (!m.empty() && m.back() == '\n')
         m.pop_back();
-    const std::string prefix = "vocalith-cli: ";
-    for (size_t at; (at = m.find(prefix)) != std::string::npos;)
-        m.erase(at, prefix.size());
     return m.empty() ? fallback : m;
 }
 
@@ -65,13 +64,42 @@ AnalysisOptions optionsOf(const py::dict& given) {
     return o;
 }
 
-void prepare(const std::string& path, const AnalysisOptions& o, AnalysisSetup& s) {
+// A sound as the package hands it over: a file name, or (samples, rate, name) with the samples
+// an int16 array of frames (1-D) or frames x 2, C-ordered, which `keep` holds while it is read.
+struct Source {
+    SoundSource sound;
+    py::object keep;
+};
+
+Source sourceOf(const py::object& given) {
+    Source s;
+    if (!py::isinstance<py::tuple>(given)) {
+        s.sound = SoundSource::file(given.cast<std::string>());
+        return s;
+    }
+    const py::tuple t = given.cast<py::tuple>();
+    if (t.size() != 3 || !py::isinstance<py::array_t<int16_t>>(t[0]))
+        throw py::type_error("samples must be an int16 array.");
+    const auto a = t[0].cast<py::array_t<int16_t>>();
+    if (!(a.flags() & py::array::c_style) || a.ndim() < 1 || a.ndim() > 2 ||
+        (a.ndim() == 2 && a.shape(1) != 2))
+        throw py::type_error("samples must be C-ordered frames, or frames x 2.");
+    s.keep = a;
+    s.sound.samples = a.data();
+    s.sound.frames = size_t(a.shape(0));
+    s.sound.channels = a.ndim() == 1 ? 1 : 2;
+    s.sound.rate = t[1].cast<long>();
+    s.sound.path = t[2].cast<std::string>();
+    return s;
+}
+
+void prepare(const Source& source, const AnalysisOptions& o, AnalysisSetup& s) {
     std::ostringstream err;
     std::string usage;
     Prepared p;
     {
         py::gil_scoped_release nogil;
-        p = prepareAnalysis(path, o, s, err, usage);
+        p = prepareAnalysis(source.sound, o, s, err, usage);
     }
     if (p == Prepared::usage)
         throw VocalithError(usage);
@@ -86,10 +114,11 @@ py::array_t<double> vectorArray(const std::vector<double>& v) {
     return a;
 }
 
-py::dict pitch(const std::string& path, const py::dict& options, bool withCsv) {
+py::dict pitch(const py::object& sound, const py::dict& options, bool withCsv) {
     const AnalysisOptions o = optionsOf(options);
+    const Source source = sourceOf(sound);
     AnalysisSetup s;
-    prepare(path, o, s);
+    prepare(source, o, s);
     PitchTrack track;
     std::string csv;
     std::ostringstream err;
@@ -119,10 +148,15 @@ py::dict pitch(const std::string& path, const py::dict& options, bool withCsv) {
     return d;
 }
 
-py::dict voiceprint(const std::string& path, const py::dict& options) {
+py::dict runFacts(const AnalysisSetup& s);
+
+// The planes and level spectra as `vocalith-cli voiceprint --npy` writes them, and what the
+// run was: where its frames start, the parameters and the plot ranges opening set.
+py::tuple voiceprint(const py::object& sound, const py::dict& options) {
     const AnalysisOptions o = optionsOf(options);
+    const Source source = sourceOf(sound);
     AnalysisSetup s;
-    prepare(path, o, s);
+    prepare(source, o, s);
     const long bins = s.work.m_ssftSize / 2;
     // The planes are made before the run, so the run fills them without the interpreter.
     py::array_t<double> planes[3] = {
@@ -154,7 +188,109 @@ py::dict voiceprint(const std::string& path, const py::dict& options) {
     d["hamDb"] = vectorArray(s.hamDb);
     d["restoreDb"] = vectorArray(s.restoreDb);
     d["rectDb"] = vectorArray(s.rectDb);
-    return d;
+    return py::make_tuple(d, runFacts(s));
+}
+
+// What a run was: where its frames start, the parameters and the plot ranges opening set.
+py::dict runFacts(const AnalysisSetup& s) {
+    py::dict run;
+    run["rate"] = long(s.wave.m_sampleFreq);
+    run["first_sample"] = s.firstSample;
+    run["frames_per_window"] = s.framesPerWindow;
+    run["ssft"] = long(s.work.m_ssftSize);
+    run["interval"] = long(s.work.m_interval);
+    run["fine"] = s.work.m_senseMode == CWorkMemory::senseFine;
+    run["noise"] = double(s.wave.m_noiseParameter);
+    run["freq_range"] = py::make_tuple(long(s.wave.m_freqLow), long(s.wave.m_freqHigh));
+    run["db_range"] = py::make_tuple(s.wave.m_dbLow, s.wave.m_dbHigh);
+    return run;
+}
+
+// A whole run written to dir's .npy files as it is computed (writeWholeVoiceprintNpy); the
+// run's facts.
+py::dict voiceprintNpy(const py::object& sound, const py::dict& options, const std::string& dir) {
+    const AnalysisOptions o = optionsOf(options);
+    const Source source = sourceOf(sound);
+    AnalysisSetup s;
+    prepare(source, o, s);
+    std::ostringstream err;
+    std::vector<std::string> written;
+    bool ok;
+    {
+        py::gil_scoped_release nogil;
+        ok = writeWholeVoiceprintNpy(s, dir, {}, err, written);
+    }
+    if (!ok)
+        throw VocalithError(messageOf(err, "voiceprint failed."));
+    return runFacts(s);
+}
+
+// The PNG `vocalith-cli voiceprint --png` writes for the same run (a window's, not a whole one).
+py::bytes voiceprintPng(const py::array_t<double, py::array::c_style>& restored,
+                        const py::object& ham, const py::dict& run, const std::string& title,
+                        int width, int height, bool plain) {
+    if (restored.ndim() != 2)
+        throw VocalithError("a voiceprint plane is frames x bins.");
+    VoiceprintScene scene;
+    scene.plane = restored.data();
+    scene.frames = long(restored.shape(0));
+    scene.bins = long(restored.shape(1));
+    scene.sampleFreq = run["rate"].cast<long>();
+    scene.interval = run["interval"].cast<long>();
+    scene.firstSample = run["first_sample"].cast<long>();
+    const auto freq = run["freq_range"].cast<std::pair<long, long>>();
+    const auto db = run["db_range"].cast<std::pair<double, double>>();
+    scene.freqLow = freq.first;
+    scene.freqHigh = freq.second;
+    scene.dbLow = db.first;
+    scene.dbHigh = db.second;
+    scene.title = pictureTitle(title);
+    py::array_t<double, py::array::c_style> hamPlane;
+    if (!ham.is_none()) {
+        hamPlane = ham.cast<py::array_t<double, py::array::c_style>>();
+        if (hamPlane.ndim() != 2 || hamPlane.shape(0) != restored.shape(0) ||
+            hamPlane.shape(1) != restored.shape(1))
+            throw VocalithError("the Hamming plane must have the restored plane's shape.");
+    }
+    std::string png;
+    {
+        py::gil_scoped_release nogil;
+        png = plain ? plainVoiceprintPng(scene)
+                    : labelledVoiceprintPng(scene, ham.is_none() ? nullptr : hamPlane.data(), width,
+                                            height);
+    }
+    if (png.empty())
+        throw VocalithError(ham.is_none() ? "picture failed." : "pitch detection failed.");
+    return py::bytes(png);
+}
+
+// What a sound file holds: (rate, channels, frames); refused files raise with the reasons.
+py::tuple soundFacts(const std::string& path) {
+    CWavPara wave;
+    SoundRead r;
+    {
+        py::gil_scoped_release nogil;
+        r = readSound(wave, path);
+    }
+    if (r.read != CWavPara::resultOK) {
+        std::string message;
+        for (const std::string& line : refusalLines(r))
+            message += (message.empty() ? "" : "\n") + line;
+        throw VocalithError(message);
+    }
+    return py::make_tuple(long(wave.m_sampleFreq), int(wave.m_channelCount),
+                          long(wave.m_totalSamples));
+}
+
+// Full-scale samples as 16-bit ones, rounded as converted files are.
+py::array_t<int16_t>
+pcm16(const py::array_t<double, py::array::c_style | py::array::forcecast>& v) {
+    py::array_t<int16_t> out(std::vector<py::ssize_t>(v.shape(), v.shape() + v.ndim()));
+    const double* from = v.data();
+    int16_t* to = out.mutable_data();
+    for (py::ssize_t i = 0; i < v.size(); ++i)
+        to[i] = pcm16FromFullScale(from[i]);
+    return out;
 }
 
 // Every sample of the file: (rate, int16 array of frames, or frames x 2 for stereo). Other
@@ -195,20 +331,54 @@ py::tuple readWav(const std::string& path) {
     return py::make_tuple(long(wave.m_sampleFreq), samples);
 }
 
-// The memos command of the command line, its standard output returned as text.
-std::string memosCommand(const std::vector<std::string>& args) {
-    std::vector<const char*> argv{"vocalith-cli", "memos"};
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    int status;
+[[noreturn]] void refuse(const MemoExchange& x, const char* fallback) {
+    std::string message;
+    for (const std::string& line : x.lines)
+        message += (message.empty() ? "" : "\n") + line;
+    throw VocalithError(message.empty() ? fallback : message);
+}
+
+// (text, groups, memos) of a memo list in an export format; the sound's rate when wav is not
+// empty.
+py::tuple exportMemoList(const std::string& path, const std::string& format, const std::string& wav,
+                         int width) {
+    const MemoExportFormatInfo* f = memoExportFormatNamed(format);
+    if (!f)
+        throw VocalithError("format must be " + memoExportFormatNames(", ", " or ") + ".");
+    MemoExchange x;
     {
         py::gil_scoped_release nogil;
-        status = runMemosCommand(int(argv.size()), argv.data(), out, err);
+        x = exportMemoListFile(path, f->format, wav, width);
     }
-    if (status != 0)
-        throw VocalithError(messageOf(err, "memos failed."));
-    return out.str();
+    if (!x.ok)
+        refuse(x, "memo list read failed.");
+    return py::make_tuple(py::bytes(x.bytes), x.groups, x.memos);
+}
+
+// (memo list bytes, groups) of a TextGrid, label track or transcript for the sound.
+py::tuple importMemoList(const std::string& path, const std::string& wav, int width) {
+    MemoExchange x;
+    {
+        py::gil_scoped_release nogil;
+        x = importMemoListFile(path, wav, width);
+    }
+    if (!x.ok)
+        refuse(x, "memo import failed.");
+    return py::make_tuple(py::bytes(x.bytes), x.groups);
+}
+
+// Puts bytes at path, replacing a regular file only once the new one is complete.
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::string temporary;
+    COutputFile::resultOutput saved;
+    {
+        py::gil_scoped_release nogil;
+        saved = writeOutputFile(path, bytes, temporary);
+    }
+    if (saved != COutputFile::outputOk)
+        throw VocalithError(resolveOutput(path).kind == OutputTarget::outputRefused
+                                ? path + " cannot take a file."
+                                : "cannot write " + path + ".");
 }
 
 std::string utf8(const wxString& s) {
@@ -344,10 +514,22 @@ PYBIND11_MODULE(_vocalith, m) {
         }
     });
     m.attr("MEMO_LINE_MAX") = kMemoLineMax;
-    m.def("pitch", &pitch, py::arg("path"), py::arg("options"), py::arg("csv") = false);
-    m.def("voiceprint", &voiceprint, py::arg("path"), py::arg("options"));
+    m.def("pitch", &pitch, py::arg("sound"), py::arg("options"), py::arg("csv") = false);
+    m.def("voiceprint", &voiceprint, py::arg("sound"), py::arg("options"));
+    m.def("voiceprint_npy", &voiceprintNpy, py::arg("sound"), py::arg("options"), py::arg("dir"));
+    m.def("voiceprint_png", &voiceprintPng, py::arg("restored"), py::arg("ham"), py::arg("run"),
+          py::arg("title"), py::arg("width"), py::arg("height"), py::arg("plain"));
+    m.def("sound_facts", &soundFacts, py::arg("path"));
+    m.def("pcm16", &pcm16, py::arg("samples"));
     m.def("read_wav", &readWav, py::arg("path"));
-    m.def("memos", &memosCommand, py::arg("args"));
+    m.def("export_memos", &exportMemoList, py::arg("path"), py::arg("format"), py::arg("wav"),
+          py::arg("width"));
+    m.def("import_memos", &importMemoList, py::arg("path"), py::arg("wav"), py::arg("width"));
+    m.def("write_file", &writeFile, py::arg("path"), py::arg("bytes"));
+    py::list formats;
+    for (const MemoExportFormatInfo& f : memoExportFormats())
+        formats.append(py::make_tuple(f.name, f.label, f.extension));
+    m.attr("EXPORT_FORMATS") = formats;
     m.def("read_memos", &readMemos, py::arg("path"));
     m.def("write_memos", &writeMemos, py::arg("path"), py::arg("groups"));
 }

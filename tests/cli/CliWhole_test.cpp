@@ -72,8 +72,8 @@ TEST(CliWhole, VoiceprintPlanesAndRefusals) {
 
     const std::pair<std::string, std::string> failures[] = {
         {"--whole --from 2 --to 1",
-         "vocalith-cli: --from and --to must be seconds from 0 to 3.000, --from before --to.\n"},
-        {"--whole --from -1", "vocalith-cli: --from and --to must be seconds from 0 to 3.000, "
+         "--from and --to must be seconds from 0 to 3.000, --from before --to.\n"},
+        {"--whole --from -1", "--from and --to must be seconds from 0 to 3.000, "
                               "--from before --to.\n"},
         {"--whole --from 2.9", "data length not enough.\n"},
         {"--from 1", "usage:"},
@@ -101,7 +101,8 @@ TEST(AnalysisRun, CancelStopsBetweenRunsAndDefaultsSwitchAtTheRate) {
     AnalysisSetup s;
     std::ostringstream err;
     std::string usage;
-    ASSERT_EQ(prepareAnalysis(wav.path, o, s, err, usage), Prepared::ok) << err.str();
+    ASSERT_EQ(prepareAnalysis(SoundSource::file(wav.path), o, s, err, usage), Prepared::ok)
+        << err.str();
     long sunk = 0;
     s.cancelled = [&] { return sunk >= 14; };
     const auto sink = [&](const AnalysisChunk& c, const CWorkMemory&) {

@@ -66,7 +66,7 @@ TEST(Cli, UsageAndBadArguments) {
         {"voiceprint @ --interval 0", "[Interval] wrong, back parameter.\n"},
         {"voiceprint @ --frames -3", "[RepeatTimes] wrong, back parameter.\n"},
         {"voiceprint @ --noise x", "[NoiseParameter] wrong, back parameter.\n"},
-        {"voiceprint @ --start 641", "vocalith-cli: --start must be a sample from 0 to 640.\n"},
+        {"voiceprint @ --start 641", "--start must be a sample from 0 to 640.\n"},
     };
     const auto withWav = [&](std::string text) {
         for (size_t at; (at = text.find('@')) != std::string::npos;)
@@ -241,6 +241,12 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
                 r.out.empty())
         << r.err;
     EXPECT_EQ(cli({"memos", "import", grid.path, "-o", back.path}).status, 1);
+    // A transcript becomes the groups the window makes of it.
+    TempFile trn("1 0.5-1.0 a\nhello\n", "talk.trn");
+    r = cli({"memos", "import", trn.path, "--wav", wav.path, "-o", back.path});
+    const MemoListRead fromTrn = readMemoListFile(back.path);
+    ASSERT_TRUE(r.status == 0 && fromTrn.slots.size() == 1u) << r.err;
+    EXPECT_EQ(fromTrn.slots[0].terms.front()->m_memoText, "hello a");
     EXPECT_EQ(cli({"memos", "export", vlh.path, "--format", "praat"}).err.substr(0, 56),
               "vocalith-cli: --format needs textgrid, audacity or csv.\n");
 }

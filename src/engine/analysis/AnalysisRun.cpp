@@ -39,10 +39,13 @@ bool parseDecimal(const std::string& s, double& v) {
 // work memory sized for them, the ranges and the window at the start of the sound. Failures are
 // reported with the program's own log lines.
 // Sounds in other formats are converted to 16 bits in memory and analysed the same way.
-bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err,
+bool openSound(const SoundSource& source, CWavPara& wave, CWorkMemory& work, std::ostream& err,
                AnalysedChannel channel) {
     wave.m_analysedChannel = channel;
-    const SoundRead read = readSound(wave, path);
+    const SoundRead read = source.inMemory()
+                               ? readSamples(wave, source.samples, source.frames, source.channels,
+                                             source.rate, source.path)
+                               : readSound(wave, source.path);
     if (read.read != CWavPara::resultOK) {
         for (const std::string& line : refusalLines(read))
             err << line << "\n";
@@ -133,7 +136,7 @@ namespace {
 std::optional<AnalysedChannel> chosenChannel(const AnalysisOptions& o, std::ostream& err) {
     const std::optional<AnalysedChannel> c = parseAnalysedChannel(o.channel.value_or("left"));
     if (!c)
-        err << "vocalith-cli: --channel needs left, right or mix.\n";
+        err << "--channel needs left, right or mix.\n";
     return c;
 }
 
@@ -148,7 +151,7 @@ bool placeWholeRun(const AnalysisOptions& o, AnalysisSetup& s, std::ostream& err
         from < 0.0 || from >= to || from > length) {
         char line[160];
         std::snprintf(line, sizeof line,
-                      "vocalith-cli: --from and --to must be seconds from 0 to %.3f, --from "
+                      "--from and --to must be seconds from 0 to %.3f, --from "
                       "before --to.\n",
                       length);
         err << line;
@@ -168,7 +171,7 @@ bool placeWholeRun(const AnalysisOptions& o, AnalysisSetup& s, std::ostream& err
 
 } // namespace
 
-Prepared prepareAnalysis(const std::string& path, const AnalysisOptions& o, AnalysisSetup& s,
+Prepared prepareAnalysis(const SoundSource& source, const AnalysisOptions& o, AnalysisSetup& s,
                          std::ostream& err, std::string& usage) {
     if (o.whole && o.start) {
         usage = "--start places a window's run; a whole run starts at --from.";
@@ -179,7 +182,7 @@ Prepared prepareAnalysis(const std::string& path, const AnalysisOptions& o, Anal
         return Prepared::usage;
     }
     const std::optional<AnalysedChannel> channel = chosenChannel(o, err);
-    if (!channel || !openSound(path, s.wave, s.work, err, *channel))
+    if (!channel || !openSound(source, s.wave, s.work, err, *channel))
         return Prepared::failed;
     s.threads = std::max(1u, std::thread::hardware_concurrency());
     if (o.threads) {
@@ -199,7 +202,7 @@ Prepared prepareAnalysis(const std::string& path, const AnalysisOptions& o, Anal
     long start = 0;
     if (o.start && (!parseWhole(*o.start, start) || start < 0 || start > s.wave.m_cursorRange)) {
         char line[96];
-        std::snprintf(line, sizeof line, "vocalith-cli: --start must be a sample from 0 to %ld.\n",
+        std::snprintf(line, sizeof line, "--start must be a sample from 0 to %ld.\n",
                       long(s.wave.m_cursorRange));
         err << line;
         return Prepared::failed;
@@ -384,7 +387,7 @@ bool pitchTrack(AnalysisSetup& s, PitchTrack& track, const RunProgress& progress
         const PitchSeries p = detectPitch(w.m_restoreDbMap, w.m_hamDbMap, c.frames, w.m_ssftSize,
                                           long(rate), widebandShown);
         if (p.pitch.size() != size_t(c.frames)) {
-            err << "vocalith-cli: pitch detection failed.\n";
+            err << "pitch detection failed.\n";
             return false;
         }
         for (long t = 0; t < c.frames; ++t) {

@@ -54,16 +54,33 @@ struct AnalysisSetup {
 bool parseWhole(const std::string& s, long& v);
 bool parseDecimal(const std::string& s, double& v);
 
+// What a front end analyses: a file (converted in memory when it is another format), or 16-bit
+// samples held in memory (borrowed: they must outlive the opening, which copies them).
+struct SoundSource {
+    std::string path; // the file, or the name of samples in memory
+    const int16_t* samples = nullptr;
+    size_t frames = 0;
+    int channels = 0;
+    long rate = 0;
+
+    static SoundSource file(const std::string& path) {
+        SoundSource s;
+        s.path = path;
+        return s;
+    }
+    bool inMemory() const { return samples != nullptr; }
+};
+
 // Opening as the window opens a sound (openingDefaults), and the options checked as a confirmed
 // parameter block is; messages go to err.
-bool openSound(const std::string& path, CWavPara& wave, CWorkMemory& work, std::ostream& err,
+bool openSound(const SoundSource& source, CWavPara& wave, CWorkMemory& work, std::ostream& err,
                AnalysedChannel channel = AnalysedChannel::left);
 bool applyOptions(const AnalysisOptions& o, CWavPara& wave, CWorkMemory& work, std::ostream& err);
 
 enum class Prepared { ok, failed, usage };
 // Opens the sound and applies the options. failed: the message is on err; usage: `usage` holds a
 // message that the usage text should follow.
-Prepared prepareAnalysis(const std::string& path, const AnalysisOptions& o, AnalysisSetup& s,
+Prepared prepareAnalysis(const SoundSource& source, const AnalysisOptions& o, AnalysisSetup& s,
                          std::ostream& err, std::string& usage);
 
 // One run of frames, analysed: rows 0 .. frames - 1 of the dB planes of the work memory the

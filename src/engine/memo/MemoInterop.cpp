@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "engine/analysis/OpeningDefaults.h"
 #include "engine/render/ReadoutMath.h"
 #include "engine/memo/CArchMemo.h"
 #include "engine/memo/TranscriptFile.h"
@@ -528,7 +529,8 @@ MemoImport buildSlots(const Findings& found, bool eightBit, const MemoImportSoun
     const TranscriptWave wave{rate, sound.quantBit, sound.channelCount, sound.totalSamples};
     const int32_t windowMax = std::max<int32_t>(sound.windowMax, 1);
     const int32_t lastViewStart = std::max<int32_t>(0, sound.totalSamples - 1 - windowMax);
-    const int32_t blockHigh = rate < 22050 ? 6000 : 8000;
+    const int32_t blockHigh =
+        sound.freqHigh > 0 ? sound.freqHigh : int32_t(openingDefaults(rate, windowMax).freqHigh);
     const int overviewH = std::max(sound.overviewHeight, 1);
     const int wrapY = int(overviewH * 0.9);
 
@@ -1150,6 +1152,33 @@ float memoRelXAt(const MemoStretch& s, double sample, int panelWidth) {
     return clampRelative(float((px + 0.5) / panelWidth));
 }
 
+const std::vector<MemoExportFormatInfo>& memoExportFormats() {
+    static const std::vector<MemoExportFormatInfo> formats = {
+        {MemoExportFormat::textGrid, "textgrid", "Praat TextGrid", "TextGrid"},
+        {MemoExportFormat::audacity, "audacity", "Audacity labels", "txt"},
+        {MemoExportFormat::csv, "csv", "CSV", "csv"},
+    };
+    return formats;
+}
+
+const MemoExportFormatInfo* memoExportFormatNamed(const std::string& name) {
+    for (const MemoExportFormatInfo& f : memoExportFormats())
+        if (name == f.name)
+            return &f;
+    return nullptr;
+}
+
+std::string memoExportFormatNames(const char* separator, const char* last) {
+    const std::vector<MemoExportFormatInfo>& formats = memoExportFormats();
+    std::string names;
+    for (size_t k = 0; k < formats.size(); ++k)
+        names += (k == 0                    ? ""
+                  : k + 1 == formats.size() ? last
+                                            : separator) +
+                 std::string(formats[k].name);
+    return names;
+}
+
 MemoExport exportMemos(const std::vector<MemoSlotRef>& slots, MemoExportFormat format,
                        const MemoExportSound& sound) {
     MemoExport result;
@@ -1232,6 +1261,9 @@ MemoImport importMemoFile(const std::string& path, const MemoImportSound& sound)
     if (readError)
         return failed;
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos && path.compare(dot, std::string::npos, ".trn") == 0)
+        return importTranscript(data, bytes.size(), sound);
     const std::string head = decodeText(data, std::min<size_t>(bytes.size(), 64)).text;
     const size_t first = head.find_first_not_of(" \t\r\n");
     if (first != std::string::npos && head.compare(first, 9, "File type") == 0)

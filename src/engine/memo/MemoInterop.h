@@ -50,6 +50,21 @@ float memoRelXAt(const MemoStretch& stretch, double sample, int panelWidth);
 
 enum class MemoExportFormat { textGrid, audacity, csv };
 
+// The export formats, in the order every front end offers them: the word the command line and
+// Python take, the file dialog's label, the file extension (no dot).
+struct MemoExportFormatInfo {
+    MemoExportFormat format;
+    const char* name;
+    const char* label;
+    const char* extension;
+};
+const std::vector<MemoExportFormatInfo>& memoExportFormats();
+// The format of that name, or nullptr.
+const MemoExportFormatInfo* memoExportFormatNamed(const std::string& name);
+// The names joined: "textgrid|audacity|csv" with ("|", "|"), "textgrid, audacity or csv" with
+// (", ", " or ").
+std::string memoExportFormatNames(const char* separator, const char* last);
+
 // The sound the list belongs to, when it is known (0: unknown).
 struct MemoExportSound {
     int32_t sampleFreq = 0;
@@ -90,6 +105,7 @@ struct MemoImportSound {
     int32_t channelCount = 1;
     int32_t totalSamples = 0;
     int32_t windowMax = 441000;
+    int32_t freqHigh = 0; // the plot's top, the param memos' m_freq; 0: what opening sets
     int panelWidth = kMemoPanelWidth;
     int overviewHeight = kMemoOverviewHeight;
 };
@@ -131,8 +147,8 @@ MemoImport importTextGrid(const unsigned char* data, size_t size, const MemoImpo
 // last group above it when that holds its time, else of the latest-starting group that does.
 MemoImport importAudacityLabels(const unsigned char* data, size_t size,
                                 const MemoImportSound& sound);
-// Reads the file and takes it for a TextGrid when its text starts with "File type", else for
-// a label track.
+// Reads the file (up to kMemoImportMax bytes) and takes it for a transcript when its name ends
+// in ".trn", for a TextGrid when its text starts with "File type", else for a label track.
 MemoImport importMemoFile(const std::string& path, const MemoImportSound& sound);
 
 constexpr size_t kMemoImportMax = size_t(64) << 20;

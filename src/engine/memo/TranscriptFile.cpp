@@ -3,6 +3,8 @@
 #include "engine/analysis/OpeningDefaults.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 #include <charconv>
 #include <cmath>
 
@@ -228,4 +230,117 @@ wxString transcriptText(const std::string& bytes) {
 int32_t transcriptTermFreq(int32_t topFreq, int k) {
     const double f = std::trunc(topFreq * (1.0 - 0.1 * k));
     return f < 500.0 ? 500 : int32_t(std::min(f, 2147483647.0));
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+} // namespace
+
+MemoImport importTranscript(const unsigned char* data, size_t size, const MemoImportSound& sound) {
+    MemoImport result;
+    if (sound.sampleFreq <= 0 || sound.totalSamples <= 0 || size > kMemoImportMax)
+        return result;
+    result.result = MemoImport::importOk;
+    if (size == 0)
+        return result;
+    // The line reader reads a stream, so the bytes are read as one.
+    std::unique_ptr<FILE, FileCloser> file(fmemopen(const_cast<unsigned char*>(data), size, "rb"));
+    if (!file) {
+        result.result = MemoImport::importOpenFailed;
+        return result;
+    }
+    const TranscriptDefaults defaults = transcriptDefaults(sound.sampleFreq);
+    const TranscriptWave described{sound.sampleFreq, sound.quantBit, sound.channelCount,
+                                   sound.totalSamples};
+    const int32_t windowMax = std::max<int32_t>(sound.windowMax, 1);
+    const int32_t freqHigh = sound.freqHigh > 0
+                                 ? sound.freqHigh
+                                 : int32_t(openingDefaults(sound.sampleFreq, windowMax).freqHigh);
+    // A sound shorter than the largest window starts every view at its beginning.
+    const int32_t lastViewStart = std::max<int32_t>(0, sound.totalSamples - 1 - windowMax);
+    const int overviewH = std::max(sound.overviewHeight, 1);
+    const int wrapY = int(overviewH * 0.9);
+
+    MemoSlot* group = nullptr;
+    bool titleTextSet = false;
+    std::string label;
+    TranscriptLineReader reader(file.get());
+    std::string raw;
+    for (int lineNo = 1; reader.next(raw); ++lineNo) {
+        const std::optional<std::string> line = normaliseTranscriptLine(raw);
+        if (!line)
+            continue;
+        const int titleNo = int(result.slots.size());
+        TranscriptRange range;
+        if (parseTranscriptRange(*line, titleNo + 1, sound.sampleFreq, range)) {
+            if (range.endSample >= sound.totalSamples) {
+                result.result = MemoImport::importDamaged;
+                result.message =
+                    "something wrong line : " + std::string(transcriptText(*line).utf8_str());
+                result.line = lineNo;
+                return result;
+            }
+            const int32_t start = range.startSample;
+            int32_t end = range.endSample;
+            if (end - start > windowMax) {
+                end = start + windowMax;
+                result.notes.push_back("time range limited.");
+            }
+            const TranscriptFrames frames = transcriptFrames(end - start, defaults);
+            if (frames.expanded)
+                result.notes.push_back("expand range size.");
+
+            MemoSlot slot;
+            slot.param = std::make_unique<CArchMemo>();
+            CArchMemo& param = *slot.param;
+            param.m_memoText = transcriptText(transcriptParameterBlock(described, frames));
+            param.m_viewLength = windowMax;
+            param.m_viewStart = std::min(start, lastViewStart);
+            param.m_viewCursor = start - param.m_viewStart;
+            param.m_freq = freqHigh;
+            param.m_titleNo = titleNo;
+
+            slot.sub = std::make_unique<CArchMemo>();
+            CArchMemo& sub = *slot.sub;
+            sub.m_memoText = "+";
+            sub.m_relX = float(double(start) / sound.totalSamples);
+            const long long down = (long long)(titleNo * double(overviewH) * 0.25);
+            sub.m_relY = float(double(wrapY > 0 ? down % wrapY : 0) / overviewH);
+            sub.m_titleNo = titleNo;
+
+            auto title = std::make_unique<CArchMemo>();
+            title->m_memoText = "not exist label body in trn file.";
+            title->m_relX = title->m_relY = 0.01f;
+            title->m_freq = defaults.topFreq;
+            title->m_titleNo = titleNo;
+            slot.terms.push_back(std::move(title));
+            result.slots.push_back(std::move(slot));
+            group = &result.slots.back();
+            label = range.label;
+            titleTextSet = false;
+            continue;
+        }
+        if (!group)
+            continue; // text before the first range belongs to no group
+        if (!titleTextSet) {
+            group->terms.front()->m_memoText = transcriptText(*line + " " + label);
+            titleTextSet = true;
+            continue;
+        }
+        // Terms step down the panel and the frequency axis by a tenth each.
+        const int k = int(group->terms.size());
+        auto term = std::make_unique<CArchMemo>();
+        term->m_memoText = transcriptText(*line);
+        term->m_relX = 0.01f;
+        term->m_relY = float(0.01 + 0.1 * k);
+        term->m_freq = transcriptTermFreq(defaults.topFreq, k);
+        term->m_titleNo = titleNo - 1;
+        term->m_termNo = k;
+        group->terms.push_back(std::move(term));
+    }
+    return result;
 }

@@ -7,10 +7,11 @@
 
 #include <wx/string.h>
 
+#include "engine/memo/MemoInterop.h"
+
 // Transcript files (".trn"): numbered time ranges of a sound, each with a label, followed by
-// lines of text. These are the pieces of the import that need no window: reading and
-// normalising lines, recognising range lines and writing the parameter block of a range; the
-// caller builds the memo groups from them.
+// lines of text: reading and normalising lines, recognising range lines, the parameter block of
+// a range, and the whole import (importTranscript) that every front end adopts.
 
 // Reads raw lines: bytes up to each LF, the LF dropped. A 0xFF byte ends the reading like the
 // end of the file does; the bytes of an unfinished last line are still handed out as a line.
@@ -87,3 +88,18 @@ wxString transcriptText(const std::string& bytes);
 
 // Frequency of the term memo k of a group: trunc(topFreq x (1 - 0.1 k)), but at least 500.
 int32_t transcriptTermFreq(int32_t topFreq, int k);
+
+// The memo groups of a transcript's bytes, made for the sound. Each range line opens group k
+// (title number k): a parameter block of the sound with transcriptFrames of the range (cut to
+// windowMax samples: "time range limited."; raised to ten frames: "expand range size."), the
+// view of windowMax samples holding the range's first sample (as late as the sound allows), its
+// m_freq the plot's top (sound.freqHigh, or what opening sets when 0); a "+" at the range's
+// place on the overview, each group a quarter of overviewHeight lower, wrapping before its
+// lowest tenth; a title memo at (0.01, 0.01) at topFreq whose text is the next text line, a
+// blank and the range's label ("not exist label body in trn file." until one comes). Further
+// text lines are term memos k = 1, 2, ... at (0.01, 0.01 + 0.1 k), transcriptTermFreq high.
+// Text before the first range and comment lines are skipped. A range that ends at or past the
+// sound's last sample is damage: `message` is "something wrong line : " and the line, `line`
+// its number, and `slots` holds the groups made before it. importOpenFailed when the sound has
+// no rate or no samples, or the bytes are more than kMemoImportMax.
+MemoImport importTranscript(const unsigned char* data, size_t size, const MemoImportSound& sound);

@@ -200,6 +200,38 @@ SoundRead readSound(CWavPara& wave, const std::string& path) {
     return r;
 }
 
+SoundRead readSamples(CWavPara& wave, const int16_t* samples, size_t frames, int channels,
+                      long rate, const std::string& name) {
+    SoundRead r;
+    r.triedConversion = true;
+    const size_t bytes = frames * size_t(channels == 2 ? 4 : 2);
+    if (rate < 1 || rate > INT32_MAX) {
+        r.conversion = ConvertResult::noRate;
+        r.problem = InputProblem::noRate;
+    } else if (channels != 1 && channels != 2) {
+        r.conversion = ConvertResult::channelCount;
+    } else if (frames > size_t(INT32_MAX) || bytes > UINT32_MAX - kWavHeaderBytes) {
+        r.conversion = ConvertResult::tooLong;
+    } else if (frames == 0) {
+        r.problem = InputProblem::empty;
+    } else {
+        std::vector<unsigned char> image;
+        try {
+            image.reserve(kWavHeaderBytes + bytes);
+            image.resize(kWavHeaderBytes);
+            appendLittleEndian(image, samples, frames * size_t(channels));
+        } catch (const std::bad_alloc&) {
+            r.conversion = ConvertResult::noMemory;
+            return r;
+        }
+        writeWavHeader(image.data(), uint32_t(bytes), int32_t(rate), 16, int16_t(channels));
+        r.conversion = ConvertResult::ok;
+        r.converted = true;
+        r.read = wave.setSizeFromImage(std::move(image), name.c_str());
+    }
+    return r;
+}
+
 std::vector<std::string> refusalLines(const SoundRead& r) {
     if (r.read == CWavPara::resultOK)
         return {};

@@ -68,6 +68,13 @@ struct SoundRead {
 // checkInputFile refuses is never opened; a sound without a positive sampling rate is refused.
 SoundRead readSound(CWavPara& wave, const std::string& path);
 
+// Samples held in memory: `frames` frames of `channels` interleaved 16-bit samples at `rate` Hz,
+// read as a 16-bit WAV file holding them would be (the bytes are copied; `name` is what the
+// sound is called). Refused like a file: a rate below 1 (noRate), other than 1 or 2 channels,
+// more than a WAV file holds (tooLong), or no memory for the copy.
+SoundRead readSamples(CWavPara& wave, const int16_t* samples, size_t frames, int channels,
+                      long rate, const std::string& name);
+
 // The log lines of a refused read, first "wave file reading failed.", then the reason when one is
 // known; none when it was read.
 std::vector<std::string> refusalLines(const SoundRead& r);

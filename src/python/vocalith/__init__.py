@@ -1,7 +1,9 @@
 """Vocalith's analysis from Python: voiceprints, pitch tracks, WAV samples and memo lists.
 
-Every function runs the same engine code as ``vocalith-cli``; arrays equal the command line's
-files to the last bit. Options are the command line's, as keyword arguments:
+``Sound`` opens a file or takes samples in memory; its ``voiceprint()`` and ``pitch()`` give
+objects with axes (``times``, ``freqs``) over NumPy arrays. Every analysis runs the same engine
+code as ``vocalith-cli``; arrays equal the command line's files to the last bit. Options are
+the command line's, as keyword arguments:
 
     start     first sample of a window's run (0 .. window length - ExcutionSize)
     frames    [RepeatTimes]: frames of a window's run; with whole, frames per run
@@ -18,48 +20,25 @@ Bad input raises ``vocalith.Error`` (a ValueError) with the program's message. T
 lock is released while the engine works, so threads can analyse files side by side.
 
     >>> import vocalith
-    >>> track = vocalith.pitch("talk.wav", whole=True)
-    >>> track["pitch_hz"][track["pitch_hz"] > 0].mean()
+    >>> talk = vocalith.Sound("talk.wav")
+    >>> track = talk.pitch(whole=True)
+    >>> track.hz[track.hz > 0].mean()
 """
+
+import os
 
 from ._vocalith import Error
 from . import _vocalith
+from .sound import Pitch, Sound, Voiceprint, _path
+from .sound import _words as _option_words
 
-__all__ = ["Error", "voiceprint", "pitch", "read_wav", "read_memos", "write_memos",
-           "export_memos", "import_memos"]
-
-_VALUED = ("start", "frames", "ssft", "interval", "noise", "threads", "channel")
-_FLAGS = ("fine", "whole", "hamming")
-
-
-def _path(path):
-    """A file name as the engine takes it: the file system's bytes, as the command line gets
-    them, so a name that is not UTF-8 works too. A NUL would cut the name short: refused."""
-    if not isinstance(path, (str, bytes)) and not hasattr(path, "__fspath__"):
-        raise TypeError("path must be a file name")
-    import os
-    name = os.fsencode(os.fspath(path))
-    if b"\0" in name:
-        raise Error(f"a file name cannot hold a NUL byte: {path!r}.")
-    return name
+__all__ = ["Error", "Sound", "Voiceprint", "Pitch", "voiceprint", "pitch", "read_wav",
+           "read_memos", "write_memos", "export_memos", "import_memos", "EXPORT_FORMATS"]
 
 
 def _words(path, given):
     """The path as bytes and the keyword options as the command line's option words."""
-    words = {}
-    for name, value in given.items():
-        if value is None:
-            continue
-        key = "from" if name == "from_" else name
-        if name in _FLAGS:
-            words[key] = bool(value)
-        elif isinstance(value, bool):
-            raise Error(f"{name} needs a number, not {value!r}.")
-        elif isinstance(value, float):
-            words[key] = float.__repr__(value)  # round-trips: the engine reads the same double
-        else:
-            words[key] = str(value)
-    return _path(path), words
+    return _path(path), _option_words(given)
 
 
 def voiceprint(path, *, start=None, frames=None, fine=False, ssft=None, interval=None,
@@ -74,7 +53,7 @@ def voiceprint(path, *, start=None, frames=None, fine=False, ssft=None, interval
     p, words = _words(path, dict(start=start, frames=frames, fine=fine, ssft=ssft,
                                  interval=interval, noise=noise, whole=whole, from_=from_,
                                  to=to, threads=threads, channel=channel))
-    return _vocalith.voiceprint(p, words)
+    return _vocalith.voiceprint(p, words)[0]
 
 
 def pitch(path, *, start=None, frames=None, fine=False, ssft=None, interval=None, noise=None,
@@ -119,31 +98,56 @@ def write_memos(path, groups):
     _vocalith.write_memos(target, [_group(g, k) for k, g in enumerate(_iterable(groups))])
 
 
+EXPORT_FORMATS = tuple(name for name, _, _ in _vocalith.EXPORT_FORMATS)
+
+
 def export_memos(path, format, *, wav=None, out=None, width=None):
-    """A memo list as a TextGrid, an Audacity label track or CSV (``format`` "textgrid",
-    "audacity" or "csv"), as ``vocalith-cli memos export`` makes it. Returns the text, or
-    writes it to ``out`` and returns the command's report. ``wav`` gives the sampling rate,
-    ``width`` the panel width the memos' places refer to."""
-    args = ["export", _path(path), "--format", str(format)]
-    args += _optional(wav=wav, o=out, width=width)
-    return _vocalith.memos(args)
+    """A memo list in an export format (``EXPORT_FORMATS``: "textgrid" a Praat TextGrid,
+    "audacity" an Audacity label track, "csv"), as ``vocalith-cli memos export`` makes it.
+    Returns the text, or writes it to ``out`` and returns the command's report. ``wav`` gives
+    the sampling rate, ``width`` the panel width the memos' places refer to."""
+    inputs = [_path(path)] + ([_path(wav)] if wav is not None else [])
+    target = _output(out, inputs) if out is not None else None
+    text, groups, memos = _vocalith.export_memos(inputs[0], str(format),
+                                                 inputs[1] if wav is not None else b"",
+                                                 _width(width))
+    if target is None:
+        return text.decode("utf-8")
+    _vocalith.write_file(target, text)
+    return f"wrote {os.fsdecode(target)}: {groups} groups, {memos} memos\n"
 
 
 def import_memos(path, wav, out, *, width=None):
-    """Writes a memo list ``out`` (.vlh) for the sound ``wav`` from a TextGrid or an Audacity
-    label track, as ``vocalith-cli memos import`` does. Returns the command's report."""
-    args = ["import", _path(path)]
-    args += _optional(wav=wav, o=out, width=width)
-    return _vocalith.memos(args)
+    """Writes a memo list ``out`` (.vlh) for the sound ``wav`` from a TextGrid, an Audacity
+    label track or a transcript (.trn), as ``vocalith-cli memos import`` does. Returns the
+    command's report."""
+    inputs = [_path(path), _path(wav)]
+    target = _output(out, inputs)
+    data, groups = _vocalith.import_memos(inputs[0], inputs[1], _width(width))
+    _vocalith.write_file(target, data)
+    return f"wrote {os.fsdecode(target)}: {groups} groups\n"
 
 
-def _optional(**given):
-    args = []
-    for name, value in given.items():
-        if value is not None:
-            args += ["-o" if name == "o" else "--" + name,
-                     str(value) if name == "width" else _path(value)]
-    return args
+def _output(out, inputs):
+    """An output that is none of the inputs (by name or through a link)."""
+    target = _path(out)
+    for name in inputs:
+        try:
+            same = os.path.samefile(target, name)
+        except OSError:
+            same = False
+        if same:
+            raise Error(f"{os.fsdecode(target)} is an input of this command; it is not written "
+                        "over.")
+    return target
+
+
+def _width(width):
+    if width is None:
+        return 1000
+    if isinstance(width, bool) or not isinstance(width, int) or not 8 <= width <= 100000:
+        raise Error(f"width needs a number of pixels from 8 to 100000, not {width!r}.")
+    return width
 
 
 _INTEGERS = ("view_length", "view_start", "view_cursor", "freq")

@@ -76,3 +76,45 @@ TEST(TranscriptFile, FramesParameterBlockTermsAndTexts) {
               std::make_pair(500, 500));
     EXPECT_EQ(transcriptText("\x82\xA0 A"), wxString::FromUTF8("\xE3\x81\x82 A")); // CP932
 }
+
+// Lines: a comment and stray text (skipped), a range longer than the window (cut), its text
+// and two terms, a range shorter than ten frames (widened) with no text, and a range that
+// reaches the last sample (damage): the groups before it are kept.
+TEST(TranscriptFile, ImportMakesTheWindowsGroups) {
+    const std::string trn =
+        "% note\nstray\n1 0.5-2.0 A\nhello\nt1\nt2\n2 2.25-2.3 B\n3 2.3-2.5 C\n";
+    MemoImportSound sound;
+    sound.sampleFreq = 16000;
+    sound.totalSamples = 40000;
+    sound.windowMax = 20000;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(trn.data());
+    const MemoImport r = importTranscript(bytes, trn.size(), sound);
+    EXPECT_EQ(std::make_tuple(int(r.result), r.message, r.line, r.notes),
+              std::make_tuple(
+                  int(MemoImport::importDamaged), std::string("something wrong line : 3 2.3-2.5 C"),
+                  8, std::vector<std::string>{"time range limited.", "expand range size."}));
+    ASSERT_EQ(r.slots.size(), 2u);
+    const CArchMemo &p0 = *r.slots[0].param, &p1 = *r.slots[1].param;
+    EXPECT_EQ(p0.m_memoText,
+              transcriptText(transcriptParameterBlock(
+                  {16000, 16, 1, 40000}, transcriptFrames(20000, transcriptDefaults(16000)))));
+    // Views as late as the sound allows: 40000 - 1 - 20000.
+    EXPECT_EQ(std::make_tuple(p0.m_viewStart, p0.m_viewCursor, p0.m_viewLength, p0.m_freq,
+                              p1.m_viewStart, p1.m_viewCursor, p1.m_titleNo),
+              std::make_tuple(8000, 0, 20000, 6000, 19999, 16001, 1));
+    EXPECT_EQ(std::make_tuple(r.slots[0].sub->m_relX, r.slots[0].sub->m_relY,
+                              r.slots[1].sub->m_relX, r.slots[1].sub->m_relY),
+              std::make_tuple(0.2f, 0.0f, 0.9f, 0.25f));
+    std::vector<std::tuple<wxString, float, int, int>> terms;
+    for (const MemoSlot& slot : r.slots)
+        for (const auto& m : slot.terms)
+            terms.emplace_back(m->m_memoText, m->m_relY, m->m_freq,
+                               m->m_titleNo * 10 + m->m_termNo);
+    EXPECT_EQ(terms, (std::vector<std::tuple<wxString, float, int, int>>{
+                         {"hello A", 0.01f, 5900, 0},
+                         {"t1", float(0.01 + 0.1), 5310, 1},
+                         {"t2", float(0.01 + 0.2), 4720, 2},
+                         {"not exist label body in trn file.", 0.01f, 5900, 10}}));
+    sound.sampleFreq = 0;
+    EXPECT_EQ(importTranscript(bytes, trn.size(), sound).result, MemoImport::importOpenFailed);
+}

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-// The pictures vocalith-cli draws: 8-bit RGB pixels row by row from the top, a few drawing
-// operations, and text in a small built-in font (the command line has no display and no fonts).
+// Pictures drawn without a display: 8-bit RGB pixels row by row from the top, a few drawing
+// operations, and text in a small built-in font (no display, no fonts).
 // Every operation is clipped to the picture and to the clip rectangle.
 
 struct Rgb {

@@ -5,8 +5,8 @@
 
 #include "engine/render/LevelMap.h"
 
-// File formats vocalith-cli writes: NumPy arrays of doubles and grey-scale PNG pictures, made
-// in memory; CliOutputs puts them in place.
+// Files the front ends write from analysis results: NumPy arrays of doubles and PNG pictures,
+// made in memory so that the caller decides where and when they are put in place.
 
 // A .npy file (format 1.0, little-endian float64, C order): shape (rows, cols), or (cols,) when
 // rows is negative. Empty when there is no data.

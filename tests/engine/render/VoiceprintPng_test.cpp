@@ -1,4 +1,4 @@
-#include "cli/VoiceprintPng.h"
+#include "engine/render/VoiceprintPng.h"
 
 #include "cli/CliRun.h"
 

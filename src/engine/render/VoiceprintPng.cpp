@@ -1,6 +1,6 @@
-#include "cli/VoiceprintPng.h"
+#include "engine/render/VoiceprintPng.h"
 
-#include "cli/CliFiles.h"
+#include "engine/render/PictureFiles.h"
 #include "engine/memo/MemoListFile.h"
 #include "engine/render/LabelPlacement.h"
 #include "engine/render/LevelMap.h"
@@ -387,4 +387,31 @@ std::vector<PictureMemo> memosOnPicture(const std::vector<MemoSlot>& slots,
         }
     }
     return memos;
+}
+
+std::string pictureTitle(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? path : path.substr(slash + 1)) +
+           "  wideband phase restoration";
+}
+
+std::string labelledVoiceprintPng(VoiceprintScene scene, const double* hamPlane, int width,
+                                  int height) {
+    PitchSeries pitch;
+    if (hamPlane) {
+        pitch = detectPitch(scene.plane, hamPlane, scene.frames, scene.bins * 2, scene.sampleFreq,
+                            true);
+        if (pitch.pitch.size() != size_t(scene.frames))
+            return std::string();
+        scene.pitch = &pitch;
+    }
+    const RgbCanvas pic = drawVoiceprintPicture(scene, width, height);
+    return rgbPngBytes(pic.pixels(), pic.width(), pic.height());
+}
+
+std::string plainVoiceprintPng(const VoiceprintScene& scene) {
+    const GreyPicture pic =
+        voiceprintPicture(scene.plane, scene.frames, scene.bins, scene.sampleFreq, scene.freqLow,
+                          scene.freqHigh, scene.dbLow, scene.dbHigh);
+    return greyPngBytes(pic.pixels, pic.width, pic.height);
 }

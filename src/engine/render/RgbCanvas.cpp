@@ -1,4 +1,4 @@
-#include "cli/RgbCanvas.h"
+#include "engine/render/RgbCanvas.h"
 
 #include <algorithm>
 #include <cstdlib>

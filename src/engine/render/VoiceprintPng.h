@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "engine/analysis/Pitch.h"
-#include "cli/RgbCanvas.h"
+#include "engine/render/RgbCanvas.h"
 
 struct MemoSlot;
 
-// The labelled voiceprint picture of vocalith-cli: the grey voiceprint in a plot with a time
-// axis in seconds, a frequency axis in Hz and a grey-scale bar of the dB range, optionally the
+// The labelled voiceprint picture that the front ends write: the grey voiceprint in a plot with a
+// time axis in seconds, a frequency axis in Hz and a grey-scale bar of the dB range, optionally the
 // pitch contour (as the program overlays it) and memos. Plain data in, pixels out.
 
 // A memo on the picture: the file sample and the frequency it is pinned to, its group's
@@ -82,6 +82,18 @@ constexpr Rgb kDarkGreen{47, 79, 47};
 constexpr Rgb kSpringGreen{0, 255, 127};
 // A memo's colour by priority: High red, Mid green, Low (and anything else) azure.
 Rgb memoColour(int prior);
+
+// The file name of `path` followed by the plane's name: the title of a picture of its voiceprint.
+std::string pictureTitle(const std::string& path);
+
+// The PNG files of a window's voiceprint, as every front end writes them. The labelled picture
+// (width x height, clamped as drawVoiceprintPicture does) with, when `hamPlane` is given, the
+// pitch contour detected on the scene's plane as the program detects it with the restored
+// voiceprint shown; the plain picture: one column per frame, one row per bin. Empty when the
+// picture cannot be made.
+std::string labelledVoiceprintPng(VoiceprintScene scene, const double* hamPlane, int width,
+                                  int height);
+std::string plainVoiceprintPng(const VoiceprintScene& scene);
 
 // The memos of a memo list that lie on the scene's picture. A group counts when its analysed
 // stretch (param memo: view start + cursor, for the frames its parameter block gives; the

@@ -1,4 +1,4 @@
-#include "cli/CliFiles.h"
+#include "engine/render/PictureFiles.h"
 
 #include <zlib.h>
 
