@@ -20,19 +20,14 @@ std::string pathOf(const wxString& name) {
     return std::string(bytes.data(), bytes.length());
 }
 
-// The formats in the order of the file dialog's filters; the extension of the chosen name
-// decides, the filter only when the name has none of them.
-struct ExportChoice {
-    MemoExportFormat format;
-    const char* extension;
-};
-const ExportChoice kExportChoices[] = {
-    {MemoExportFormat::textGrid, "TextGrid"},
-    {MemoExportFormat::audacity, "txt"},
-    {MemoExportFormat::csv, "csv"},
-};
-const char* const kExportWildcard =
-    "Praat TextGrid (*.TextGrid)|*.TextGrid|Audacity labels (*.txt)|*.txt|CSV (*.csv)|*.csv";
+// The file dialog's filters, one per export format in the engine's order.
+wxString exportWildcard() {
+    wxString wildcard;
+    for (const MemoExportFormatInfo& f : memoExportFormats())
+        wildcard += wxString::Format("%s%s (*.%s)|*.%s", wildcard.IsEmpty() ? "" : "|", f.label,
+                                     f.extension, f.extension);
+    return wildcard;
+}
 
 wxString chosenPath(const wxFileDialog& dialog) {
     // GTK's chooser reports its selection only once it has been on screen.
@@ -56,18 +51,20 @@ void MyFrame::OnExportMemos(wxCommandEvent&) {
     }
     const wxFileName base(m_baseFileName.IsEmpty() ? wxString("memos") : m_baseFileName);
     wxFileDialog dialog(this, "Export memos", base.GetPath(), base.GetFullName() + ".TextGrid",
-                        kExportWildcard, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+                        exportWildcard(), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return;
     wxString path = chosenPath(dialog);
     const wxString extension = wxFileName(path).GetExt();
-    const ExportChoice* choice = nullptr;
-    for (const ExportChoice& c : kExportChoices)
-        if (extension.IsSameAs(c.extension, false))
-            choice = &c;
+    // The chosen name's extension decides; the filter only when the name has none of them.
+    const std::vector<MemoExportFormatInfo>& formats = memoExportFormats();
+    const MemoExportFormatInfo* choice = nullptr;
+    for (const MemoExportFormatInfo& f : formats)
+        if (extension.IsSameAs(f.extension, false))
+            choice = &f;
     if (!choice) {
         const int filter = dialog.GetFilterIndex();
-        choice = &kExportChoices[filter >= 0 && filter < 3 ? filter : 0];
+        choice = &formats[filter >= 0 && size_t(filter) < formats.size() ? size_t(filter) : 0];
         path += wxString(".") + choice->extension;
     }
     // The sound's base name + ".txt" is its old memo text, which opening the sound may read.
