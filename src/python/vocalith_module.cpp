@@ -264,9 +264,8 @@ py::bytes voiceprintPng(const py::array_t<double, py::array::c_style>& restored,
     return py::bytes(png);
 }
 
-// What a sound file holds: (rate, channels, frames); refused files raise with the reasons.
-py::tuple soundFacts(const std::string& path) {
-    CWavPara wave;
+// Reads the sound, converted when it must be; a refusal raises with its reasons.
+void readOrRaise(CWavPara& wave, const std::string& path) {
     SoundRead r;
     {
         py::gil_scoped_release nogil;
@@ -278,6 +277,12 @@ py::tuple soundFacts(const std::string& path) {
             message += (message.empty() ? "" : "\n") + line;
         throw VocalithError(message);
     }
+}
+
+// What a sound file holds: (rate, channels, frames); refused files raise with the reasons.
+py::tuple soundFacts(const std::string& path) {
+    CWavPara wave;
+    readOrRaise(wave, path);
     return py::make_tuple(long(wave.m_sampleFreq), int(wave.m_channelCount),
                           long(wave.m_totalSamples));
 }
@@ -297,17 +302,7 @@ pcm16(const py::array_t<double, py::array::c_style | py::array::forcecast>& v) {
 // formats come converted to 16 bits, as the program opens them.
 py::tuple readWav(const std::string& path) {
     CWavPara wave;
-    SoundRead r;
-    {
-        py::gil_scoped_release nogil;
-        r = readSound(wave, path);
-    }
-    if (r.read != CWavPara::resultOK) {
-        std::string message;
-        for (const std::string& line : refusalLines(r))
-            message += (message.empty() ? "" : "\n") + line;
-        throw VocalithError(message);
-    }
+    readOrRaise(wave, path);
     // The reader has checked the data against the file's size; a file or a converted image,
     // the samples are read back from where it found them.
     const size_t channels = size_t(wave.m_channelCount);

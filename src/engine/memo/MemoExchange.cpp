@@ -60,12 +60,7 @@ MemoExchange importMemoListFile(const std::string& path, const std::string& wavP
     CWavPara wave;
     if (!openFacts(wavPath, wave, x))
         return x;
-    MemoImportSound sound;
-    sound.sampleFreq = wave.m_sampleFreq;
-    sound.quantBit = wave.m_quantBit;
-    sound.channelCount = wave.m_channelCount;
-    sound.totalSamples = wave.m_totalSamples;
-    sound.windowMax = wave.m_windowMax;
+    MemoImportSound sound = memoImportSoundOf(wave);
     sound.panelWidth = panelWidth;
     MemoImport imported = importMemoFile(path, sound);
     if (imported.result == MemoImport::importOpenFailed) {

@@ -11,6 +11,7 @@
 #include "engine/render/ReadoutMath.h"
 #include "engine/memo/CArchMemo.h"
 #include "engine/memo/TranscriptFile.h"
+#include "engine/sound/CWavPara.h"
 #include "engine/sound/ParameterBlock.h"
 
 namespace {
@@ -528,12 +529,8 @@ MemoImport buildSlots(const Findings& found, bool eightBit, const MemoImportSoun
     const TranscriptDefaults defaults = transcriptDefaults(rate);
     const TranscriptWave wave{rate, sound.quantBit, sound.channelCount, sound.totalSamples};
     const int32_t windowMax = std::max<int32_t>(sound.windowMax, 1);
-    const int32_t lastViewStart = std::max<int32_t>(0, sound.totalSamples - 1 - windowMax);
     const int32_t blockHigh =
         sound.freqHigh > 0 ? sound.freqHigh : int32_t(openingDefaults(rate, windowMax).freqHigh);
-    const int overviewH = std::max(sound.overviewHeight, 1);
-    const int wrapY = int(overviewH * 0.9);
-
     std::vector<MemoStretch> stretches; // of the groups made, by found index
     std::vector<int> slotOfGroup(found.groups.size(), -1);
     for (size_t g = 0; g < found.groups.size(); ++g) {
@@ -568,24 +565,10 @@ MemoImport buildSlots(const Findings& found, bool eightBit, const MemoImportSoun
             result.notes.push_back("expand range size.");
 
         const int titleNo = int(result.slots.size());
-        MemoSlot slot;
-        slot.param = std::make_unique<CArchMemo>();
-        CArchMemo& param = *slot.param;
-        param.m_memoText = wxString::FromUTF8(transcriptParameterBlock(wave, frames));
-        param.m_viewLength = windowMax;
-        param.m_viewStart = std::min(start, lastViewStart);
-        param.m_viewCursor = start - param.m_viewStart;
-        param.m_freq = blockHigh;
-        param.m_titleNo = titleNo;
-
-        slot.sub = std::make_unique<CArchMemo>();
-        CArchMemo& sub = *slot.sub;
-        sub.m_memoText = "+";
-        sub.SetMemoPrior(CArchMemo::MemoPrior(group.prior));
-        sub.m_relX = clampRelative(float(double(start) / sound.totalSamples));
-        const long long down = (long long)(titleNo * double(overviewH) * 0.25);
-        sub.m_relY = float(double(wrapY > 0 ? down % wrapY : 0) / overviewH);
-        sub.m_titleNo = titleNo;
+        MemoSlot slot =
+            importedGroup(sound, wxString::FromUTF8(transcriptParameterBlock(wave, frames)), start,
+                          blockHigh, titleNo);
+        slot.sub->SetMemoPrior(CArchMemo::MemoPrior(group.prior));
 
         auto title = std::make_unique<CArchMemo>();
         title->m_memoText = textOf(group.title, eightBit);
@@ -1150,6 +1133,43 @@ float memoRelXAt(const MemoStretch& s, double sample, int panelWidth) {
         px = std::floor(offset / double(s.executionSize) * panelWidth);
     px = std::clamp(px, 0.0, double(panelWidth - 1));
     return clampRelative(float((px + 0.5) / panelWidth));
+}
+
+MemoImportSound memoImportSoundOf(const CWavPara& wave) {
+    MemoImportSound sound;
+    sound.sampleFreq = wave.m_sampleFreq;
+    sound.quantBit = wave.m_quantBit;
+    sound.channelCount = wave.m_channelCount;
+    sound.totalSamples = wave.m_totalSamples;
+    sound.windowMax = wave.m_windowMax;
+    return sound;
+}
+
+MemoSlot importedGroup(const MemoImportSound& sound, const wxString& block, int32_t start,
+                       int32_t plotTop, int titleNo) {
+    const int32_t windowMax = std::max<int32_t>(sound.windowMax, 1);
+    // A sound shorter than the largest window starts every view at its beginning.
+    const int32_t lastViewStart = std::max<int32_t>(0, sound.totalSamples - 1 - windowMax);
+    const int overviewH = std::max(sound.overviewHeight, 1);
+    const int wrapY = int(overviewH * 0.9);
+    MemoSlot slot;
+    slot.param = std::make_unique<CArchMemo>();
+    CArchMemo& param = *slot.param;
+    param.m_memoText = block;
+    param.m_viewLength = windowMax;
+    param.m_viewStart = std::min(start, lastViewStart);
+    param.m_viewCursor = start - param.m_viewStart;
+    param.m_freq = plotTop;
+    param.m_titleNo = titleNo;
+
+    slot.sub = std::make_unique<CArchMemo>();
+    CArchMemo& sub = *slot.sub;
+    sub.m_memoText = "+";
+    sub.m_relX = clampRelative(float(double(start) / std::max(sound.totalSamples, 1)));
+    const long long down = (long long)(titleNo * double(overviewH) * 0.25);
+    sub.m_relY = float(double(wrapY > 0 ? down % wrapY : 0) / overviewH);
+    sub.m_titleNo = titleNo;
+    return slot;
 }
 
 const std::vector<MemoExportFormatInfo>& memoExportFormats() {

@@ -7,6 +7,8 @@
 
 #include "engine/memo/MemoListFile.h"
 
+class CWavPara;
+
 // Memo lists to and from other tools: Praat TextGrids, Audacity label tracks and CSV. All
 // text is UTF-8. docs/formats.md tells the same story for users.
 //
@@ -109,6 +111,16 @@ struct MemoImportSound {
     int panelWidth = kMemoPanelWidth;
     int overviewHeight = kMemoOverviewHeight;
 };
+
+// The sound's rate, format, length and largest window, as read; the panel sizes stay default.
+MemoImportSound memoImportSoundOf(const CWavPara& wave);
+
+// Group `titleNo` as the imports make it, title memo still to come: its parameter record (the
+// block, a view of the largest window holding `start`, as late as the sound allows, m_freq
+// `plotTop`) and its "+" at the start's place on the overview, each group a quarter of the
+// overview lower, wrapping before its lowest tenth.
+MemoSlot importedGroup(const MemoImportSound& sound, const wxString& block, int32_t start,
+                       int32_t plotTop, int titleNo);
 
 struct MemoImport {
     enum resultMemoImport {

@@ -260,10 +260,6 @@ MemoImport importTranscript(const unsigned char* data, size_t size, const MemoIm
     const int32_t freqHigh = sound.freqHigh > 0
                                  ? sound.freqHigh
                                  : int32_t(openingDefaults(sound.sampleFreq, windowMax).freqHigh);
-    // A sound shorter than the largest window starts every view at its beginning.
-    const int32_t lastViewStart = std::max<int32_t>(0, sound.totalSamples - 1 - windowMax);
-    const int overviewH = std::max(sound.overviewHeight, 1);
-    const int wrapY = int(overviewH * 0.9);
 
     MemoSlot* group = nullptr;
     bool titleTextSet = false;
@@ -294,23 +290,9 @@ MemoImport importTranscript(const unsigned char* data, size_t size, const MemoIm
             if (frames.expanded)
                 result.notes.push_back("expand range size.");
 
-            MemoSlot slot;
-            slot.param = std::make_unique<CArchMemo>();
-            CArchMemo& param = *slot.param;
-            param.m_memoText = transcriptText(transcriptParameterBlock(described, frames));
-            param.m_viewLength = windowMax;
-            param.m_viewStart = std::min(start, lastViewStart);
-            param.m_viewCursor = start - param.m_viewStart;
-            param.m_freq = freqHigh;
-            param.m_titleNo = titleNo;
-
-            slot.sub = std::make_unique<CArchMemo>();
-            CArchMemo& sub = *slot.sub;
-            sub.m_memoText = "+";
-            sub.m_relX = float(double(start) / sound.totalSamples);
-            const long long down = (long long)(titleNo * double(overviewH) * 0.25);
-            sub.m_relY = float(double(wrapY > 0 ? down % wrapY : 0) / overviewH);
-            sub.m_titleNo = titleNo;
+            MemoSlot slot =
+                importedGroup(sound, transcriptText(transcriptParameterBlock(described, frames)),
+                              start, freqHigh, titleNo);
 
             auto title = std::make_unique<CArchMemo>();
             title->m_memoText = "not exist label body in trn file.";

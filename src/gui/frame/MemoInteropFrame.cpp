@@ -110,12 +110,7 @@ void MyFrame::OnImportMemos(wxCommandEvent&) {
     const wxString path = chosenPath(dialog);
 
     const CWavPara& wave = *m_wavePara;
-    MemoImportSound sound;
-    sound.sampleFreq = wave.m_sampleFreq;
-    sound.quantBit = wave.m_quantBit;
-    sound.channelCount = wave.m_channelCount;
-    sound.totalSamples = wave.m_totalSamples;
-    sound.windowMax = wave.m_windowMax;
+    MemoImportSound sound = memoImportSoundOf(wave);
     const wxSize overview = m_canvasPanelSub->GetSize();
     if (m_canvasPanel->GetSize().x > 0)
         sound.panelWidth = m_canvasPanel->GetSize().x;

@@ -26,12 +26,7 @@ bool MyFrame::readTrn() {
     const wxString& trnName = *trn;
     // The engine reads the file and makes the groups; the window adopts them.
     const CWavPara& wave = *m_wavePara;
-    MemoImportSound sound;
-    sound.sampleFreq = wave.m_sampleFreq;
-    sound.quantBit = wave.m_quantBit;
-    sound.channelCount = wave.m_channelCount;
-    sound.totalSamples = wave.m_totalSamples;
-    sound.windowMax = wave.m_windowMax;
+    MemoImportSound sound = memoImportSoundOf(wave);
     sound.freqHigh = wave.m_freqHigh;
     sound.overviewHeight = m_canvasPanelSub->GetSize().y;
     MemoImport made = importMemoFile(std::string(trnName.utf8_str()), sound);
