@@ -47,7 +47,7 @@ void MyFrame::OnChannel(wxCommandEvent& event) {
     const auto chosen = static_cast<AnalysedChannel>(index);
     CWavPara* old = m_wavePara;
     // The work memory the stretch is copied into belongs to a running voiceprint meanwhile.
-    if (navigationBlocked() || chosen == m_analysedChannel || !old || !old->m_path ||
+    if (!mayRun(Action::navigate) || chosen == m_analysedChannel || !old || !old->m_path ||
         old->m_channelCount != 2) {
         updateChannelMenu(); // the radio item shows the channel really analysed
         return;

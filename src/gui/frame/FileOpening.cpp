@@ -127,7 +127,7 @@ wxString MyFrame::chooseFileToOpen(bool otherSounds) {
 void MyFrame::OnRead(wxCommandEvent&) {
     Refresh();
     Update();
-    if (m_tourRunning)
+    if (!mayRun(Action::editMemos))
         return;
     wxCommandEvent stop;
     OnStop(stop);
@@ -137,7 +137,7 @@ void MyFrame::OnRead(wxCommandEvent&) {
 }
 
 void MyFrame::OnOpen(wxCommandEvent&) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     const wxString path = chooseFileToOpen(true);
     if (!path.IsEmpty())
@@ -154,14 +154,14 @@ wxString MyFrame::notASoundLine(const wxString& path) {
 bool MyFrame::openFile(const wxString& path, OpenedBy way) {
     const bool chosenInDialog = way == openedByReadWave || way == openedByMenu;
     // The dialogs' own buttons are refused while a tour runs; a drop or a recent file says why.
-    if (busy()) {
-        if (!chosenInDialog)
-            wxLogMessage("%s waits: stop the memo tour first, then open it again.", path);
-        return false;
-    }
-    if (m_voiceprintRunning) {
-        wxLogMessage("%s waits: a voiceprint is being computed; open it when it has finished.",
-                     path);
+    if (!mayRun(Action::replaceList)) {
+        if (!mayRun(Action::editMemos)) {
+            if (!chosenInDialog)
+                wxLogMessage("%s waits: stop the memo tour first, then open it again.", path);
+        } else {
+            wxLogMessage("%s waits: a voiceprint is being computed; open it when it has finished.",
+                         path);
+        }
         return false;
     }
     if (!chosenInDialog) {
@@ -196,7 +196,7 @@ int MyFrame::readCommon() {
 }
 
 int MyFrame::readCommon(bool convert) {
-    if (m_tourRunning || m_waveFileName.IsEmpty() || m_chosenFileName.IsEmpty())
+    if (!mayRun(Action::editMemos) || m_waveFileName.IsEmpty() || m_chosenFileName.IsEmpty())
         return 0;
     // Nothing of the open recording (names, sound, work memory, memo list) changes until the
     // new one has been read and checked; a refusal puts the names back as well.

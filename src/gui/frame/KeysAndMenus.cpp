@@ -14,27 +14,6 @@
 
 namespace {
 
-const char* const kKeyHelp =
-    "Keys (they work wherever the focus is; a text box keeps its own typing keys, a focused\n"
-    "button takes Space, a focused slider the arrows)\n"
-    "  V\tvoiceprint of the stretch\n"
-    "  Shift+V\tthe other method: Hamming window / wideband phase restoration\n"
-    "  P\tpitch on the voiceprint\n"
-    "  Space\tplay or stop\n"
-    "  Left, Right\tstep the stretch 1 sample (\"<\", \">\")\n"
-    "  Shift+Left, Shift+Right\tstep 20 samples (\"<<\", \">>\")\n"
-    "  Home, End\tthe start and the end of the sound\n"
-    "  +, -\tzoom in on the middle of the stretch, zoom out\n"
-    "  Ctrl+O, Ctrl+S, Ctrl+E\topen, save memos, export WAV\n"
-    "  F1\tthis help\n\n"
-    "Mouse\n"
-    "  wheel over the waveform or voiceprint\tscroll in time\n"
-    "  Ctrl+wheel\tzoom in around the pointer, zoom out\n"
-    "  click on the overview\tmove the window there\n"
-    "  drag on the waveform\tselect what to play; right-click for its menu\n"
-    "  right-click on the voiceprint\tmemos, method, pitch\n"
-    "  drop a WAV file on the window\topen it";
-
 class FileDrop : public wxFileDropTarget {
 public:
     explicit FileDrop(MyFrame* frame) : m_frame(frame) {}
@@ -98,33 +77,30 @@ private:
 // ---------------------------------------------------------------------------
 // Menus
 
-void MyFrame::addOpenItems(wxMenu* fileMenu) {
-    fileMenu->Append(ID_Open, wxString::FromUTF8("&Open\u2026\tCtrl+O"),
-                     "Open a sound (.wav) or its memo file (.vlh, .txt, .trn)");
-    auto* recent = new wxMenu;
-    fileMenu->AppendSubMenu(recent, "Recent &files", "Sounds and memo files opened before");
-    fileMenu->Append(ID_MenuSave, "&Save memos\tCtrl+S", "Save the memo list beside the sound");
-    fileMenu->Append(ID_MenuExport, "&Export WAV from memos\tCtrl+E",
-                     "Write the sound under the memos into a new WAV file");
-    fileMenu->AppendSeparator();
+wxMenu* MyFrame::commandMenu(MenuPlace place) {
+    auto* menu = new wxMenu;
+    for (const Command& c : windowCommands()) {
+        if (c.menu != place)
+            continue;
+        if (c.separatorBefore)
+            menu->AppendSeparator();
+        menu->Append(c.id, wxString::FromUTF8(menuLabel(c)), c.help);
+    }
+    return menu;
+}
 
+wxMenu* MyFrame::buildFileMenu() {
+    wxMenu* fileMenu = commandMenu(MenuPlace::file);
+    auto* recent = new wxMenu;
+    fileMenu->Insert(1, wxID_ANY, "Recent &files", recent, "Sounds and memo files opened before");
     // Kept only while the program runs: nothing is stored between runs.
     m_fileHistory = std::make_unique<wxFileHistory>(9, ID_RecentFirst);
     m_fileHistory->UseMenu(recent);
+    return fileMenu;
 }
 
 wxMenu* MyFrame::buildViewMenu() {
-    m_viewMenu = new wxMenu;
-    m_viewMenu->Append(ID_ViewVoiceprint, "&Voiceprint (V)",
-                       "Compute the voiceprint of the analysed stretch");
-    m_viewMenu->Append(ID_ViewOtherMethod, "&Hamming window / wideband phase restoration (Shift+V)",
-                       "Show the voiceprint by the other method");
-    m_viewMenu->Append(ID_ViewPitch, "&Pitch (P)", "Detect and draw the pitch on the voiceprint");
-    m_viewMenu->Append(ID_ViewLevel, "&Level spectrum",
-                       "Back to the level spectrum of the stretch's first frame");
-    m_viewMenu->AppendSeparator();
-    m_viewMenu->Append(ID_ZoomIn, "Zoom &in (+)", "Analyse the middle half of the stretch");
-    m_viewMenu->Append(ID_ZoomOut, "Zoom &out (-)", "Analyse the whole window again");
+    m_viewMenu = commandMenu(MenuPlace::view);
     m_viewMenu->AppendSeparator();
     // Off at every start: a stored parameter block keeps the dB range it names.
     m_viewMenu->AppendCheckItem(ID_ViewFitDb, "&Fit dB range to the recording",
@@ -143,7 +119,7 @@ void MyFrame::runViewCommand(int id) {
         toVoiceprint();
         break;
     case ID_ViewOtherMethod:
-        if (m_canvasPanel->m_plotKind != 2)
+        if (m_canvasPanel->m_plotKind != plotVoiceprint)
             wxLogMessage("no voiceprint shown: press V to compute one first.");
         else if (m_canvasPanel->m_voiceprintMethod == 2)
             toHammingWindow();
@@ -151,7 +127,7 @@ void MyFrame::runViewCommand(int id) {
             toWidebandPhase();
         break;
     case ID_ViewPitch:
-        if (m_canvasPanel->m_plotKind != 2)
+        if (m_canvasPanel->m_plotKind != plotVoiceprint)
             wxLogMessage("pitch is drawn on a voiceprint: press V to compute one first.");
         else
             calcPitch();
@@ -172,51 +148,66 @@ void MyFrame::runViewCommand(int id) {
 }
 
 bool MyFrame::handleKey(int keyCode, int modifiers) {
-    if (keyCode == WXK_F1) {
-        wxMessageBox(kKeyHelp, "Keys and mouse", wxOK | wxICON_INFORMATION, this);
-        return true;
-    }
-    // Ctrl and Alt keys belong to the menus; plain keys to a text box being typed in.
-    if ((modifiers & ~wxMOD_SHIFT) != 0 || editableTextHasFocus() || controlKeepsKey(keyCode))
+    const Command* command = commandForKey(keyCode, modifiers);
+    if (!command)
         return false;
-    const bool shift = modifiers == wxMOD_SHIFT;
+    // A Ctrl accelerator belongs to its menu item; other keys give way to a text box being typed
+    // in and to the focused control that uses them (F1 is nobody's).
+    if (command->accelerator ? (modifiers & wxMOD_CONTROL) != 0
+                             : editableTextHasFocus() || controlKeepsKey(keyCode))
+        return false;
     KeepFocus focus(m_canvasPanel);
-    wxCommandEvent none;
-    switch (keyCode) {
-    case 'V':
-        runViewCommand(shift ? ID_ViewOtherMethod : ID_ViewVoiceprint);
-        return true;
-    case 'P':
-        runViewCommand(ID_ViewPitch);
-        return true;
-    case WXK_SPACE:
-        if (m_refreshTimer && m_refreshTimer->IsRunning())
-            toStop();
-        else
-            toPlay();
-        return true;
-    case WXK_LEFT:
-        shift ? OnLLeft(none) : OnLeft(none);
-        return true;
-    case WXK_RIGHT:
-        shift ? OnRRigth(none) : OnRigth(none);
-        return true;
-    case WXK_HOME:
-    case WXK_END:
-        moveToFileEdge(keyCode == WXK_END);
-        return true;
-    case '+':
-    case '=':
-    case WXK_NUMPAD_ADD:
-        runViewCommand(ID_ZoomIn);
-        return true;
-    case '-':
-    case WXK_NUMPAD_SUBTRACT:
-        runViewCommand(ID_ZoomOut);
-        return true;
-    default:
+    runCommand(command->id);
+    return true;
+}
+
+bool MyFrame::runCommand(int id) {
+    const Command* command = commandWithId(id);
+    if (!command)
         return false;
+    if (!mayRun(command->action)) {
+        // While a voiceprint is computed its dialog holds every input; a tour is long and says so.
+        if (!mayRun(Action::editMemos))
+            wxLogMessage("%s", kTourRunsLine);
+        return true;
     }
+    command->run(*this);
+    return true;
+}
+
+void MyFrame::playOrStop() {
+    if (m_refreshTimer && m_refreshTimer->IsRunning())
+        toStop();
+    else
+        toPlay();
+}
+
+void MyFrame::showKeyHelp() {
+    wxMessageBox(wxString::FromUTF8(keyHelpText()), "Keys and mouse", wxOK | wxICON_INFORMATION,
+                 this);
+}
+
+long MyFrame::tenthOfStretch() const {
+    const CWorkMemory& work = *m_workPara;
+    const long hop = std::max<long>(work.m_interval, 1);
+    return std::max(1L, long(work.m_excutionSize) / 10 / hop) * hop;
+}
+
+long MyFrame::wholeStretch() const {
+    const CWorkMemory& work = *m_workPara;
+    const long hop = std::max<long>(work.m_interval, 1);
+    return std::max(1L, long(work.m_excutionSize) / hop) * hop;
+}
+
+void MyFrame::navigateKeepingView(const std::function<void()>& move) {
+    const myCanvasPanel& main = *m_canvasPanel;
+    const bool voiceprint = main.m_plotKind == plotVoiceprint;
+    const int method = main.m_voiceprintMethod;
+    const bool pitch = voiceprint && main.m_pitchData;
+    move();
+    // A move that could not go anywhere leaves the voiceprint on the panel.
+    if (voiceprint && m_canvasPanel->m_plotKind != plotVoiceprint)
+        startQuietVoiceprint(method, pitch);
 }
 
 // ---------------------------------------------------------------------------
@@ -230,7 +221,7 @@ void MyFrame::updateAxisSpan(myCanvasPanel* panel) const {
     if (rate <= 0 || wave.m_totalSamples <= 0)
         return;
     const double stretch = double(wave.m_windowStart) + wave.m_cursor;
-    if (panel == m_canvasPanel && panel->m_plotKind == 1) {
+    if (panel == m_canvasPanel && panel->m_plotKind == plotLevelSpectrum) {
         if (panel->m_levelCount > 0)
             panel->m_axisPerPoint = rate * 0.5 / panel->m_levelCount;
         return;
@@ -249,7 +240,7 @@ void MyFrame::updateAxisSpan(myCanvasPanel* panel) const {
 
 void MyFrame::zoomAround(long stretchOffset) {
     const CWorkMemory& work = *m_workPara;
-    if (!work.m_wave || navigationBlocked())
+    if (!work.m_wave || !mayRun(Action::navigate))
         return;
     const long E = work.m_excutionSize;
     const long shortest = work.m_ssftSize + 10 * work.m_interval + 1; // ten frames
@@ -273,16 +264,9 @@ void MyFrame::bindNewcomerAids() {
         if (!handleKey(e.GetKeyCode(), e.GetModifiers()))
             e.Skip();
     });
-    Bind(wxEVT_MENU, &MyFrame::OnOpen, this, ID_Open);
-    Bind(
-        wxEVT_MENU, [this](wxCommandEvent& e) { OnSave(e); }, ID_MenuSave);
-    Bind(
-        wxEVT_MENU, [this](wxCommandEvent& e) { OnExportWav(e); }, ID_MenuExport);
-    Bind(
-        wxEVT_MENU, [this](wxCommandEvent& e) { runViewCommand(e.GetId()); }, ID_ViewVoiceprint,
-        ID_ZoomOut);
-    Bind(
-        wxEVT_MENU, [this](wxCommandEvent&) { handleKey(WXK_F1, wxMOD_NONE); }, ID_KeyHelp);
+    for (const Command& c : windowCommands())
+        Bind(
+            wxEVT_MENU, [this](wxCommandEvent& e) { runCommand(e.GetId()); }, c.id);
     Bind(
         wxEVT_MENU, [this](wxCommandEvent& e) { m_fitDbRange = e.IsChecked(); }, ID_ViewFitDb);
     Bind(
@@ -356,6 +340,9 @@ void MyFrame::bindNewcomerAids() {
             m_canvasPanelSub->SetToolTip(tip); // an empty text removes the tooltip
     });
 
+    m_slowRunTimer = std::make_unique<wxTimer>(this, ID_SlowRunTimer);
+    Bind(
+        wxEVT_TIMER, [this](wxTimerEvent&) { showProgressDialog(); }, ID_SlowRunTimer);
     m_resizeTimer = std::make_unique<wxTimer>(this, ID_ResizeTimer);
     // Axes follow what each panel shows at the moment it is painted.
     for (myCanvasPanel* panel :
@@ -382,6 +369,7 @@ void MyFrame::unbindNewcomerAids() {
          {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub, m_canvasPanelSub2})
         panel->Unbind(wxEVT_SIZE, &MyFrame::OnPanelSize, this);
     m_resizeTimer->Stop();
+    m_slowRunTimer->Stop();
 }
 
 void MyFrame::wheel(myCanvasPanel* panel, wxMouseEvent& e) {
@@ -395,6 +383,13 @@ void MyFrame::wheel(myCanvasPanel* panel, wxMouseEvent& e) {
     if (notches == 0)
         return;
     KeepFocus focus(m_canvasPanel);
+    if (!mayRun(Action::navigate))
+        return;
+    navigateKeepingView([&] { wheelMove(panel, e, notches); });
+}
+
+void MyFrame::wheelMove(myCanvasPanel* panel, const wxMouseEvent& e, int notches) {
+    const CWorkMemory& work = *m_workPara;
     if (e.ControlDown()) {
         if (notches < 0) {
             runViewCommand(ID_ZoomOut);
@@ -405,7 +400,7 @@ void MyFrame::wheel(myCanvasPanel* panel, wxMouseEvent& e) {
         const int W = panel->m_bufferWidth, H = panel->m_bufferHeight;
         if (panel == m_canvasPanelUp && panel->m_waveData) {
             offset = waveIndexAt(W, H, panel->m_waveCount, e.GetX(), e.GetY());
-        } else if (panel == m_canvasPanel && panel->m_plotKind == 2) {
+        } else if (panel == m_canvasPanel && panel->m_plotKind == plotVoiceprint) {
             VoiceprintGeometry g;
             g.width = W;
             g.height = H;
@@ -440,7 +435,7 @@ void MyFrame::redrawAfterResize() {
         return;
     // Not while sound plays (its cursor line lives in the waveform's buffer) or the work
     // memory is being rewritten: once that is over.
-    if (busy() || m_voiceprintRunning || (m_refreshTimer && m_refreshTimer->IsRunning())) {
+    if (!mayRun(Action::navigate) || (m_refreshTimer && m_refreshTimer->IsRunning())) {
         m_resizeTimer->StartOnce(150);
         return;
     }

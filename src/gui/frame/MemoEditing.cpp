@@ -188,15 +188,26 @@ void moveSlot(MyFrame& frame, size_t from, size_t to) {
 
 } // namespace
 
-bool MyFrame::busy() const {
-    return m_tourRunning;
+bool MyFrame::mayRun(Action action) const {
+    switch (action) {
+    case Action::anytime:
+        return true;
+    case Action::editMemos:
+    case Action::analyse:
+        return !m_tourRunning;
+    case Action::navigate:
+    case Action::compute:
+    case Action::replaceList:
+        return !m_tourRunning && !m_voiceprintRunning;
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------
 // Adding
 
 void MyFrame::addMemo(int x, int y, wxString text) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     if (text.IsEmpty()) {
         wxLogMessage(kMemoEmpty);
@@ -267,7 +278,7 @@ void MyFrame::addTitle(const wxString& text, int x, int y) {
     param->m_viewCursor = wave.m_cursor;
     param->m_viewLength = wave.m_windowLen;
     m_paramMemoList.Append(param);
-    m_memoModified = true;
+    memoEdited();
 }
 
 void MyFrame::addTerm(const wxString& text, int x, int y) {
@@ -299,11 +310,11 @@ void MyFrame::addTerm(const wxString& text, int x, int y) {
     memo->m_relY = fractionOf(y, size.y);
     memo->m_freq = freqAt(*m_wavePara, memo->m_relY);
     terms->Append(memo);
-    m_memoModified = true;
+    memoEdited();
 
     if (text.Contains(kImageTag)) {
         readImageMemo(text, x, y, m_curTitle, term, prior);
-    } else if (m_canvasPanel->m_plotKind == 2) {
+    } else if (m_canvasPanel->m_plotKind == plotVoiceprint) {
         // Elsewhere the memo has no place to stand; it shows when its group is next drawn
         // on the voiceprint.
         const wxPoint at(std::clamp(x, 0, std::max(size.x, 0)),
@@ -369,7 +380,7 @@ void MyFrame::separateShownLabels() {
 // Changing and deleting
 
 void MyFrame::editMemo(int title, int term) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     bool recordChanged = false;
     wxString text;
@@ -390,7 +401,7 @@ void MyFrame::editMemo(int title, int term) {
             memo->m_memoText = dialog.GetValue();
             text = memo->m_memoText;
             recordChanged = true;
-            m_memoModified = true;
+            memoEdited();
         }
     }
     if (!recordChanged)
@@ -447,7 +458,7 @@ void deleteGroup(MyFrame& frame, int title) {
     });
     const bool paramFound = removeRecordsOf(frame.m_paramMemoList, title);
     if (termsFound || subFound || paramFound)
-        frame.m_memoModified = true;
+        frame.memoEdited();
 
     for (bool found : {termsFound, subFound, markFound, paramFound})
         if (!found)
@@ -479,7 +490,7 @@ void deleteTerm(MyFrame& frame, int title, int term) {
             return shape.m_termNo == term && shape.m_titleNo == title;
         });
     if (recordFound)
-        frame.m_memoModified = true;
+        frame.memoEdited();
     if (!recordFound)
         wxLogMessage(kNotFound);
     if (!shapeFound)
@@ -491,7 +502,7 @@ void deleteTerm(MyFrame& frame, int title, int term) {
 } // namespace
 
 void MyFrame::deleteMemo(int title, int term) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     if (term == 0)
         deleteGroup(*this, title);
@@ -502,7 +513,7 @@ void MyFrame::deleteMemo(int title, int term) {
 }
 
 void MyFrame::replaceMemo(int title) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     if (m_paramMemoList.IsEmpty()) {
         wxLogMessage(kNotFound);
@@ -514,7 +525,7 @@ void MyFrame::replaceMemo(int title) {
         if (param && param->m_titleNo == title) {
             param->m_memoText = m_paramBackup;
             found = true;
-            m_memoModified = true;
+            memoEdited();
         }
     }
     if (!found)
@@ -522,7 +533,7 @@ void MyFrame::replaceMemo(int title) {
 }
 
 void MyFrame::restoreMemo(int) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     wxCommandEvent stop;
     OnStop(stop);
@@ -559,7 +570,7 @@ void moveGroup(MyFrame& frame, int title, bool first) {
         return;
     }
     moveSlot(frame, slot, first ? 0 : frame.m_titleSubList.GetCount() - 1);
-    frame.m_memoModified = true;
+    frame.memoEdited();
     frame.Refresh(true);
     frame.Update();
     wxLogMessage(first ? "move memo to list first." : "move memo to list last.");
@@ -568,19 +579,19 @@ void moveGroup(MyFrame& frame, int title, bool first) {
 } // namespace
 
 void MyFrame::moveMemoToFirst(int title) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     moveGroup(*this, title, true);
 }
 
 void MyFrame::moveMemoToLast(int title) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     moveGroup(*this, title, false);
 }
 
 void MyFrame::sortMemoByTime() {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     if (m_titleSubList.IsEmpty())
         return;
@@ -589,7 +600,7 @@ void MyFrame::sortMemoByTime() {
         return;
     }
     const size_t count = m_titleSubList.GetCount();
-    m_memoModified = true;
+    memoEdited();
     // Selection sort: among equal places the earlier slot goes first.
     for (size_t p = 0; p < count; ++p) {
         float least = 2.0f;
@@ -618,7 +629,7 @@ void MyFrame::sortMemoByTime() {
 }
 
 void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     if (m_titleSubList.IsEmpty())
         return;
@@ -636,7 +647,7 @@ void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
                                         : prior == DragShape::Low ? CArchMemo::Low
                                                                   : CArchMemo::High;
     subMemoAt(slot)->SetMemoPrior(stored);
-    m_memoModified = true;
+    memoEdited();
     const DragShape::DispPrior shown = DragShape::FromMemoPrior(stored);
 
     wxList& marks = m_canvasPanelSub->m_shapeList;

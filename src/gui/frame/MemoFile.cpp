@@ -41,7 +41,7 @@ void MyFrame::OnSave(wxCommandEvent&) {
 }
 
 bool MyFrame::saveMemoList() {
-    if (m_waveFileName.IsEmpty() || busy())
+    if (m_waveFileName.IsEmpty() || !mayRun(Action::editMemos))
         return false;
     const size_t count = m_paramMemoList.GetCount();
     if (m_titleTermLists.GetCount() != count || m_titleSubList.GetCount() != count) {
@@ -107,7 +107,7 @@ bool MyFrame::saveMemoList() {
             wxLogMessage("memo list save failed.");
             return false;
         }
-        m_memoModified = false;
+        memoListSaved();
         wxLogMessage("%s memo list saved.", wxString::FromUTF8(name.c_str()));
         return true;
     }
@@ -133,7 +133,7 @@ bool MyFrame::saveMemoList() {
     switch (replaceFileContents(memoPath, bytes, temporary)) {
     case memoSaveOk:
         m_fileKind = fileMemoList;
-        m_memoModified = false;
+        memoListSaved();
         m_memoOnDiskName = memoName;
         m_memoOnDisk = fingerprintFile(memoPath);
         wxLogMessage("%s memo list saved.", memoName);
@@ -157,7 +157,7 @@ bool MyFrame::keepMemoChanges(const wxString& question) {
     switch (ask.ShowModal()) {
     case wxID_YES:
         // A running tour makes saving wait; the user has chosen, so it ends now.
-        if (busy()) {
+        if (!mayRun(Action::editMemos)) {
             wxCommandEvent stop;
             OnLockMemo(stop);
         }
@@ -202,6 +202,7 @@ void MyFrame::readMemo() {
     if (!clearIntactMemoList())
         return;
     m_memoModified = false;
+    memoListSettled(true);
     m_memoOnDiskName.clear();
     m_memoBackupPending = false;
 
@@ -255,6 +256,7 @@ void MyFrame::readMemo() {
 
     adoptMemoSlots(list.slots);
     m_requestedWindowLen = list.requestedWindowLen;
+    memoListSettled(true);
 
     if (!list.damagedLines.empty())
         wxLogMessage("%s : line %s damaged, read as 0.", name, lineList(list.damagedLines));

@@ -38,7 +38,7 @@ wxString chosenPath(const wxFileDialog& dialog) {
 } // namespace
 
 void MyFrame::OnExportMemos(wxCommandEvent&) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     const size_t count = m_paramMemoList.GetCount();
     if (m_titleTermLists.GetCount() != count || m_titleSubList.GetCount() != count) {
@@ -93,7 +93,7 @@ void MyFrame::OnExportMemos(wxCommandEvent&) {
 }
 
 void MyFrame::OnImportMemos(wxCommandEvent&) {
-    if (busy())
+    if (!mayRun(Action::editMemos))
         return;
     if (m_waveFileName.IsEmpty() || !m_wavePara || m_wavePara->m_totalSamples <= 0) {
         wxLogMessage("wave file not read.");
@@ -130,7 +130,7 @@ void MyFrame::OnImportMemos(wxCommandEvent&) {
     adoptMemoSlots(imported.slots);
     // Saving must ask before this list replaces the sound's memo-list file.
     m_fileKind = fileTranscript;
-    m_memoModified = true;
+    memoEdited();
     m_canvasPanelSub->Refresh();
     m_canvasPanel->Refresh();
 

@@ -69,9 +69,9 @@ CArchMemo* recordOf(wxObject* item) {
 // Next, previous and search are refused while a tour runs; the tour holds the data lock through
 // its pauses, so waiting for it would freeze the window. Said in the log, as a click should be.
 bool refusedDuringTour(MyFrame& f) {
-    if (!f.busy())
+    if (f.mayRun(Action::editMemos))
         return false;
-    wxLogMessage("a memo tour is running: stop it (\"Stop\" in the memo panel) first.");
+    wxLogMessage("%s", kTourRunsLine);
     return true;
 }
 
@@ -340,7 +340,7 @@ void MyFrame::saveMemoPos() {
                 // their places to pixels and change records nobody touched.
                 if (!shape->m_movedByUser)
                     continue;
-                m_memoModified = true;
+                memoEdited();
                 memo->m_relX = fractionOf(shape->m_pos.x, size.x);
                 memo->m_relY = fractionOf(shape->m_pos.y, size.y);
                 // Float arithmetic, as a memo's frequency is set when it is added.
@@ -380,7 +380,7 @@ void MyFrame::loadMemoPos() {
     }
 
     const int slot = slotOfTitle(m_curTitle);
-    if (m_canvasPanel->m_plotKind == 2 && m_curTitle != -1) {
+    if (m_canvasPanel->m_plotKind == plotVoiceprint && m_curTitle != -1) {
         const wxList* terms = slot < 0 ? nullptr : termListAt(static_cast<size_t>(slot));
         if (!terms) {
             wrong = true;
@@ -411,7 +411,7 @@ void MyFrame::loadMemoPos() {
 }
 
 void MyFrame::OnRestore(wxCommandEvent&) {
-    if (m_wavePara->m_totalSamples == 0 || navigationBlocked())
+    if (m_wavePara->m_totalSamples == 0 || !mayRun(Action::navigate))
         return;
     wxCommandEvent stop;
     OnStop(stop);

@@ -14,8 +14,6 @@
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
-    EVT_MENU(ID_Quit, MyFrame::OnQuit)
-    EVT_MENU(ID_About, MyFrame::OnAbout)
     EVT_CLOSE(MyFrame::OnClose)
     EVT_SIZE(MyFrame::OnSize)
     EVT_BUTTON(ID_Read, MyFrame::OnRead)
@@ -45,9 +43,6 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_MENU(ID_MoveToMemoSsft, MyFrame::moveToMemoSsftFromEvent)
     EVT_MENU(ID_MoveToMemo, MyFrame::moveToMemoFromEvent)
     EVT_TIMER(ID_RefreshTimer, MyFrame::OnRefreshInfo)
-    EVT_MENU(ID_ExportMemos, MyFrame::OnExportMemos)
-    EVT_MENU(ID_ImportMemos, MyFrame::OnImportMemos)
-    EVT_MENU(ID_SavePicture, MyFrame::OnSavePicture)
 wxEND_EVENT_TABLE()
     // clang-format on
 
@@ -294,26 +289,14 @@ void MyFrame::buildLayout() {
 }
 
 void MyFrame::buildMenus() {
-    auto* fileMenu = new wxMenu;
-    addOpenItems(fileMenu);
-    fileMenu->Append(ID_SavePicture, wxString::FromUTF8("Save voiceprint picture\u2026"),
-                     "Save what the main panel shows as a PNG picture");
-    fileMenu->AppendSeparator();
-    fileMenu->Append(ID_ExportMemos, wxString::FromUTF8("Export memos\u2026"),
-                     "Write the memo list as a Praat TextGrid, Audacity labels or CSV");
-    fileMenu->Append(ID_ImportMemos, wxString::FromUTF8("Import memos\u2026"),
-                     "Read the memo list from a Praat TextGrid or Audacity labels");
-    fileMenu->AppendSeparator();
-    fileMenu->Append(ID_Quit, "&Quit", "Quit this program");
-    auto* helpMenu = new wxMenu;
-    helpMenu->Append(ID_KeyHelp, "&Keys and mouse\tF1", "A short help of the keys and the mouse");
-    helpMenu->Append(ID_About, "&About", "Show about dialog");
     auto* menuBar = new wxMenuBar;
-    menuBar->Append(fileMenu, "&File");
+    menuBar->Append(buildFileMenu(), "&File");
+    menuBar->Append(commandMenu(MenuPlace::edit), "&Edit");
     wxMenu* view = buildViewMenu();
     buildChannelMenu(view);
     menuBar->Append(view, "&View");
-    menuBar->Append(helpMenu, "&Help");
+    menuBar->Append(commandMenu(MenuPlace::go), "&Go");
+    menuBar->Append(commandMenu(MenuPlace::help), "&Help");
     SetMenuBar(menuBar);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <vector>
 #include <memory>
 #include <optional>
@@ -27,6 +28,8 @@
 #include "gui/app/IProcMemoListener.h"
 #include "gui/panels/myCanvasPanel.h"
 #include "engine/memo/MemoFileGuard.h"
+#include "engine/memo/MemoHistory.h"
+#include "gui/frame/Commands.h"
 #include "engine/sound/AnalysedChannel.h"
 #include "engine/sound/ParameterBlock.h"
 
@@ -243,6 +246,8 @@ public:
     void stopVoiceprintForGood();
     // The progress dialog of the running computation, shown as it starts.
     void showProgressDialog();
+    // The voiceprint of a view a move has made, drawn by `method` with the pitch if asked.
+    void startQuietVoiceprint(int method, bool pitch);
 
     // Pitch detection — src/gui/frame/PitchDetection.cpp (also calcPitch of the listener)
     void calcPitchBase(CWorkMemory* work, myCanvasPanel* panel);
@@ -291,13 +296,22 @@ public:
     void replaceImageMemo(wxList::compatibility_iterator shapeNode, const wxString& text);
 
     // Memo editing — src/gui/frame/MemoEditing.cpp (also the listener's memo editing operations)
-    // True while a memo tour, a move between memo groups, a memo search or another long
-    // command runs. Every editing, saving, navigation and opening command asks it first and
-    // does nothing while it holds.
-    bool busy() const;
-    // Moving through the sound or the memos waits while the frame is busy, and while a
-    // voiceprint runs: it owns the work memory those moves rewrite.
-    bool navigationBlocked() const { return busy() || m_voiceprintRunning; }
+    // Whether an action may run now, for buttons, keys, menus, the wheel and drops alike. A
+    // memo tour holds the memo list and the view; a voiceprint being computed owns the work
+    // memory that moving and opening rewrite.
+    bool mayRun(Action action) const;
+    // Every change of the memo list's records ends here: the unsaved mark, and a step to undo.
+    void memoEdited();
+    // The list now is what its file holds (read, imported at opening, saved).
+    void memoListSettled(bool saved);
+    // A save put the list on disk: undoing to this state clears the unsaved mark again.
+    void memoListSaved();
+    void undoMemoEdit();
+    void redoMemoEdit();
+    void takeMemoState();
+    void restoreMemoState(const std::string& bytes);
+    MemoHistory m_memoHistory;
+    bool m_memoStatePending = false; // an edit's state is still to be taken
     // A new group at (x, y) of the main panel, made current; its "+" goes on the overview.
     void addTitle(const wxString& text, int x, int y);
     // A term memo in the current group; it gets a shape only on the voiceprint (or as a picture).
@@ -387,15 +401,38 @@ public:
         ID_ResizeTimer,
         ID_ViewFitDb,
         ID_RecentFirst = 5120, // to 5128: Recent files (the toolkit's own ids are taken)
+        ID_Undo = 5130,
+        ID_Redo,
+        ID_PlayOrStop,
+        ID_TenthBack,
+        ID_TenthForward,
+        ID_StretchBack,
+        ID_StretchForward,
+        ID_WindowBack,
+        ID_WindowForward,
+        ID_FileStart,
+        ID_FileEnd,
+        ID_SlowRunTimer,
     };
-    void addOpenItems(wxMenu* fileMenu); // "Open…" and "Recent files" on top of "&File"
-    wxMenu* buildViewMenu();             // the stereo channel items go at its end
-    void bindNewcomerAids();             // once the menus and the status bar exist
+    wxMenu* commandMenu(MenuPlace place); // the table's items of one menu
+    wxMenu* buildFileMenu();              // with "Recent files" under "Open…"
+    wxMenu* buildViewMenu();              // the stereo channel items go at its end
+    void bindNewcomerAids();              // once the menus and the status bar exist
     // A key as the window takes it wherever the focus is; false when it is not ours or an
     // editable text box keeps it for typing.
     bool handleKey(int keyCode, int modifiers);
+    // Runs the command of the table with this id when the policy lets it; true when it is one.
+    bool runCommand(int id);
     void runViewCommand(int id);
+    void playOrStop();
+    void showKeyHelp();
+    // A move made by a key, the wheel or a menu: it plays nothing, and a voiceprint shown
+    // before is computed again for the new view, with its method and pitch.
+    void navigateKeepingView(const std::function<void()>& move);
+    long tenthOfStretch() const; // whole hops, at least one
+    long wholeStretch() const;
     void wheel(myCanvasPanel* panel, wxMouseEvent& event);
+    void wheelMove(myCanvasPanel* panel, const wxMouseEvent& event, int notches);
     void redrawAfterResize();
     void OnPanelSize(wxSizeEvent& event);
     void unbindNewcomerAids();       // first thing when the window goes
@@ -463,6 +500,15 @@ public:
     // While the dialog shows: swallows what the user does elsewhere, with a busy pointer.
     std::unique_ptr<wxEventFilter> m_inputBlock;
     bool m_voiceprintRunning = false; // from the start until the completion event is handled
+    // A voiceprint computed again after a move: its dialog shows only when it runs long, and
+    // it plays nothing at its end.
+    struct QuietRun {
+        bool on = false;
+        int method = 2;
+        bool pitch = false;
+    };
+    QuietRun m_quietRun;
+    std::unique_ptr<wxTimer> m_slowRunTimer;
     std::shared_ptr<VoiceprintLink> m_workerLink; // shared with the running worker
 
     // Playback.

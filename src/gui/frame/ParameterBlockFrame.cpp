@@ -229,7 +229,7 @@ void MyFrame::confirmBase() {
         wave.m_cursorRange = wave.m_windowLen - m_workPara->m_excutionSize;
         wave.m_samplesPerSliderStep = static_cast<double>(wave.m_cursorRange) / wave.m_sliderMax;
         if (rangesChanged) {
-            if (m_canvasPanel->m_plotKind == 2)
+            if (m_canvasPanel->m_plotKind == plotVoiceprint)
                 reAddMemo();
             m_canvasPanel->redrawdBChangeRange(wave.m_freqLow, wave.m_freqHigh, wave.m_dbLow,
                                                wave.m_dbHigh, wave.m_sampleFreq);

@@ -73,7 +73,7 @@ wxString MyFrame::readoutText(const myCanvasPanel& p, int x, int y) const {
     const long long stretch = static_cast<long long>(wave.m_windowStart) + wave.m_cursor;
 
     if (&p == m_canvasPanel) {
-        if (p.m_plotKind == 2 && p.m_voiceprintData) {
+        if (p.m_plotKind == plotVoiceprint && p.m_voiceprintData) {
             VoiceprintGeometry g;
             g.width = W;
             g.height = H;
@@ -94,7 +94,7 @@ wxString MyFrame::readoutText(const myCanvasPanel& p, int x, int y) const {
                                     levelText(level, p.m_levelBottom, p.m_levelTop),
                                     p.m_voiceprintMethod == 1 ? "hamming" : "restored");
         }
-        if (p.m_plotKind == 1 && p.m_levelData) {
+        if (p.m_plotKind == plotLevelSpectrum && p.m_levelData) {
             LevelGeometry g;
             g.width = W;
             g.height = H;
@@ -155,7 +155,7 @@ wxImage MyFrame::mainPanelPicture() const {
 
 void MyFrame::OnSavePicture(wxCommandEvent&) {
     // Taken now: the picture the user asked for, whatever happens while the dialog is open.
-    if (m_canvasPanel->m_plotKind != 2 || !m_canvasPanel->m_voiceprintData) {
+    if (m_canvasPanel->m_plotKind != plotVoiceprint || !m_canvasPanel->m_voiceprintData) {
         wxLogMessage("no voiceprint shown: compute one with View > Voiceprint (V), then save it.");
         return;
     }

@@ -4,7 +4,7 @@
 #include "engine/sound/CWavPara.h"
 
 void MyFrame::calcPitch() {
-    if (m_tourRunning)
+    if (!mayRun(Action::analyse))
         return;
     calcPitchBase(m_workPara, m_canvasPanel);
     m_canvasPanel->Refresh(true);
@@ -12,7 +12,7 @@ void MyFrame::calcPitch() {
 }
 
 void MyFrame::calcPitchBase(CWorkMemory* work, myCanvasPanel* panel) {
-    if (!work || !panel || panel->m_plotKind != 2)
+    if (!work || !panel || panel->m_plotKind != plotVoiceprint)
         return;
     wxCommandEvent stop;
     OnStop(stop);

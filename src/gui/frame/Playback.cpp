@@ -167,7 +167,7 @@ void MyFrame::OnRefreshInfo(wxTimerEvent&) {
         m_canvasPanelUp->drawWaveLine(m_playPos);
         // Only short transforms in normal mode keep up with a 100 ms tick.
         const long s = m_workPara ? m_workPara->m_ssftSize : 0;
-        if (!m_noSpectrum && m_canvasPanel->m_plotKind == 1 && s > 0 && s <= 4096 &&
+        if (!m_noSpectrum && m_canvasPanel->m_plotKind == plotLevelSpectrum && s > 0 && s <= 4096 &&
             m_workPara->m_senseMode == CWorkMemory::senseNormal && m_playPos < selEnd - s) {
             wxMutexLocker lock(m_refreshLock);
             if (computeLevelSpectrum(*m_workPara, m_playPos, m_wavePara->m_noiseParameter,

@@ -65,7 +65,7 @@ void leaveView(MyFrame& f) {
 }
 
 void step(MyFrame& f, long samples) {
-    if (f.navigationBlocked())
+    if (!f.mayRun(Action::navigate))
         return;
     leaveView(f);
     f.shiftSliderPos(long(f.m_wavePara->m_cursor) + samples);
@@ -196,7 +196,7 @@ void MyFrame::shiftSliderPos(long cursor) {
 }
 
 void MyFrame::OnSlider(wxScrollEvent& event) {
-    if (navigationBlocked())
+    if (!mayRun(Action::navigate))
         return;
     const wxEventType type = event.GetEventType();
     if (type == wxEVT_SCROLL_THUMBTRACK)
@@ -242,7 +242,7 @@ void MyFrame::sliderPositionChange() {
 }
 
 void MyFrame::OnRRRRigth(wxCommandEvent&) {
-    if (navigationBlocked())
+    if (!mayRun(Action::navigate))
         return;
     long d = 0;
     if (!jumpDistance(*this, &d))
@@ -261,7 +261,7 @@ void MyFrame::OnRRRRigth(wxCommandEvent&) {
 }
 
 void MyFrame::OnLLLLeft(wxCommandEvent&) {
-    if (navigationBlocked())
+    if (!mayRun(Action::navigate))
         return;
     long d = 0;
     if (!jumpDistance(*this, &d))
@@ -273,7 +273,7 @@ void MyFrame::OnLLLLeft(wxCommandEvent&) {
 }
 
 void MyFrame::OnMostLLLLeft(wxCommandEvent&) {
-    if (navigationBlocked())
+    if (!mayRun(Action::navigate))
         return;
     leaveView(*this);
     CWavPara& wave = *m_wavePara;
@@ -285,7 +285,7 @@ void MyFrame::OnMostLLLLeft(wxCommandEvent&) {
 }
 
 void MyFrame::setRange() {
-    if (navigationBlocked())
+    if (!mayRun(Action::navigate))
         return;
     CWavPara& wave = *m_wavePara;
     CWorkMemory& work = *m_workPara;
@@ -320,7 +320,7 @@ void MyFrame::setRange() {
 }
 
 void MyFrame::unsetRange() {
-    if (navigationBlocked())
+    if (!mayRun(Action::navigate))
         return;
     CWavPara& wave = *m_wavePara;
     CWorkMemory& work = *m_workPara;
@@ -348,7 +348,7 @@ void MyFrame::unsetRange() {
 }
 
 void MyFrame::toRedraw() {
-    if (m_wavePara->m_totalSamples == 0 || navigationBlocked())
+    if (m_wavePara->m_totalSamples == 0 || !mayRun(Action::navigate))
         return;
     wxCommandEvent stop;
     OnStop(stop);
@@ -363,7 +363,7 @@ void MyFrame::toRedraw() {
 // buttons do; where the stretch cannot go further inside the window, the window moves.
 
 void MyFrame::scrollInTime(long samples) {
-    if (navigationBlocked() || !stretchFits(*this))
+    if (!mayRun(Action::navigate) || !stretchFits(*this))
         return;
     CWavPara& wave = *m_wavePara;
     const long wanted = long(wave.m_cursor) + samples;
@@ -385,7 +385,7 @@ void MyFrame::scrollInTime(long samples) {
 }
 
 void MyFrame::moveToFileEdge(bool end) {
-    if (navigationBlocked() || !stretchFits(*this))
+    if (!mayRun(Action::navigate) || !stretchFits(*this))
         return;
     CWavPara& wave = *m_wavePara;
     const int64_t lastStart = std::max<int64_t>(int64_t(wave.m_totalSamples) - wave.m_windowLen, 0);
@@ -400,7 +400,7 @@ void MyFrame::moveToFileEdge(bool end) {
 }
 
 void MyFrame::centreOn(long fileSample) {
-    if (navigationBlocked() || !stretchFits(*this))
+    if (!mayRun(Action::navigate) || !stretchFits(*this))
         return;
     CWavPara& wave = *m_wavePara;
     const long half = m_workPara->m_excutionSize / 2;

@@ -33,6 +33,7 @@ bool MyFrame::readTrn() {
     for (const std::string& note : made.notes)
         wxLogMessage("%s", wxString::FromUTF8(note.c_str()));
     adoptMemoSlots(made.slots);
+    memoListSettled(true);
     if (made.result == MemoImport::importOpenFailed) {
         wxLogMessage("trn file read failed.");
         return false;

@@ -212,7 +212,7 @@ void MyFrame::toVoiceprint() {
 
 void MyFrame::OnCalcSSFT(wxCommandEvent&) {
     // Nothing to compute before a sound is open.
-    if (m_tourRunning || m_voiceprintRunning || !m_workPara->m_wave)
+    if (!mayRun(Action::compute) || !m_workPara->m_wave)
         return;
     if (m_curTitle != -1)
         m_prevTitle = m_curTitle;
@@ -221,12 +221,23 @@ void MyFrame::OnCalcSSFT(wxCommandEvent&) {
     calcSSFTBase();
 }
 
+void MyFrame::startQuietVoiceprint(int method, bool pitch) {
+    if (!mayRun(Action::compute) || !m_workPara->m_wave)
+        return;
+    m_quietRun = QuietRun{true, method, pitch};
+    wxGetApp().m_dataLock.Lock();
+    calcSSFTBase();
+}
+
 void MyFrame::calcSSFTBase() {
-    m_canvasPanelUp->redrawWave();
-    m_canvasPanel->redrawdB();
-    m_canvasPanelSub->redrawWaveSub();
-    m_canvasPanelSub2->redrawWave();
-    wxLogMessage("voiceprint calculation start.");
+    const bool quiet = m_quietRun.on;
+    if (!quiet) {
+        m_canvasPanelUp->redrawWave();
+        m_canvasPanel->redrawdB();
+        m_canvasPanelSub->redrawWaveSub();
+        m_canvasPanelSub2->redrawWave();
+        wxLogMessage("voiceprint calculation start.");
+    }
 
     auto link = std::make_shared<VoiceprintLink>();
     link->frame = this;
@@ -238,6 +249,7 @@ void MyFrame::calcSSFTBase() {
         // Nothing will post the end of this computation: release the lock here, or the
         // next computation or memo tour would wait for it forever.
         wxGetApp().m_dataLock.Unlock();
+        m_quietRun = QuietRun{};
         return;
     }
     if (m_dlgProgress)
@@ -249,7 +261,14 @@ void MyFrame::calcSSFTBase() {
     }
     m_voiceprintRunning = true;
     m_workerLink = link;
-    showProgressDialog();
+    if (quiet) {
+        // Mostly frames kept from the view before: the dialog comes only if it takes long. Input
+        // waits meanwhile all the same, as the worker rewrites what every command reads.
+        m_inputBlock = std::make_unique<InputBlock>(nullptr);
+        m_slowRunTimer->StartOnce(300);
+    } else {
+        showProgressDialog();
+    }
     thread->Run();
 }
 
@@ -287,6 +306,9 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
     }
 
     m_inputBlock.reset();
+    m_slowRunTimer->Stop();
+    const QuietRun quiet = m_quietRun;
+    m_quietRun = QuietRun{};
     // Cancel pressed after the last progress update still counts: nothing asked the dialog.
     if (m_dlgProgress) {
         if (m_dlgProgress->WasCancelled()) {
@@ -306,6 +328,8 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
     if (Cancelled()) {
         wxLogMessage("voiceprint calculation stop.");
         wxGetApp().m_dataLock.Unlock();
+        if (quiet.on)
+            return;
         wxCommandEvent lockMemo;
         OnLockMemo(lockMemo);
         return;
@@ -316,14 +340,19 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
         convertVoiceprintToDb(*m_workPara);
     fitDbRangeToVoiceprint();
     m_canvasPanel->ClearShapes();
-    drawVoiceprint(m_workPara->m_restoreDbMap, 2);
+    if (quiet.on && quiet.method == 1)
+        drawVoiceprint(m_workPara->m_hamDbMap, 1);
+    else
+        drawVoiceprint(m_workPara->m_restoreDbMap, 2);
     reAddMemo();
-    if (m_tourRunning)
+    if (m_tourRunning || quiet.pitch)
         calcPitchBase(m_workPara, m_canvasPanel);
     m_canvasPanel->Refresh(true);
     m_canvasPanel->Update();
-    wxLogMessage("voiceprint calculation finished.");
     wxGetApp().m_dataLock.Unlock();
+    if (quiet.on)
+        return; // a move plays nothing
+    wxLogMessage("voiceprint calculation finished.");
 
     // Played once, whatever "&Repeat" says.
     const bool repeat = m_playRepeat->GetValue();

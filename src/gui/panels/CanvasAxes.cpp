@@ -62,7 +62,7 @@ void myCanvasPanel::drawAxes(wxDC& dc) const {
     if (!m_camvasBitmap || m_axisPerPoint <= 0.0 || w < 40 || h < 30)
         return;
 
-    if (m_plotKind == 2 && m_voiceprintData) {
+    if (m_plotKind == plotVoiceprint && m_voiceprintData) {
         const long cols =
             voiceprintColumns(w, m_voiceprintFrames, m_voiceprintBins, m_voiceprintInterval);
         if (cols <= 0 || m_sampleRate <= 0)
@@ -91,7 +91,7 @@ void myCanvasPanel::drawAxes(wxDC& dc) const {
         }
         return;
     }
-    if (m_plotKind == 1 && m_memoPanel && m_levelData) {
+    if (m_plotKind == plotLevelSpectrum && m_memoPanel && m_levelData) {
         AxisPainter paint(dc, wxColour(90, 90, 90), *wxWHITE);
         paint.timeAxis(
             roundTicks(m_rangeFrom * m_axisPerPoint, m_rangeTo * m_axisPerPoint, w, 70, "Hz"), 2,
@@ -102,9 +102,9 @@ void myCanvasPanel::drawAxes(wxDC& dc) const {
     }
     // Waveforms and the overview: time along the bottom.
     long count = 0;
-    if (m_subPlot == 0 && m_plotKind == 0 && m_waveData)
+    if (m_subPlot == 0 && m_plotKind == plotWaveform && m_waveData)
         count = m_waveCount;
-    else if (m_subPlot == 1 && m_plotKind == 0 && m_subData)
+    else if (m_subPlot == 1 && m_plotKind == plotWaveform && m_subData)
         count = m_subCount;
     if (count <= 1)
         return;

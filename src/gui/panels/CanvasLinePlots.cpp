@@ -80,7 +80,7 @@ void myCanvasPanel::drawWave(double* data, int count, double top, double bottom)
     isScaleChanged();
     drawWaveBase(2, 2, m_bufferWidth - 4, m_bufferHeight - 4);
     m_subPlot = 0;
-    m_plotKind = 0;
+    m_plotKind = plotWaveform;
 }
 
 void myCanvasPanel::drawWaveSub(short* data, int count, short top, short bottom) {
@@ -103,7 +103,7 @@ void myCanvasPanel::drawdB(double* data, long count, long from, long to, double 
     m_levelTop = top;
     isScaleChanged();
     drawdBBase(2, 2, m_bufferWidth - 4, m_bufferHeight - 4);
-    m_plotKind = 1;
+    m_plotKind = plotLevelSpectrum;
 }
 
 void myCanvasPanel::drawWaveBase(int x, int y, int w, int h) {
@@ -196,7 +196,7 @@ void myCanvasPanel::redrawdB() {
     if (!isScaleChanged())
         return;
     const int x = 2, y = 2, w = m_bufferWidth - 4, h = m_bufferHeight - 4;
-    if (m_plotKind == 1) {
+    if (m_plotKind == plotLevelSpectrum) {
         drawdBBase(x, y, w, h);
     } else {
         drawScaleTimeFreqBase(x, y, w, h);
@@ -214,7 +214,7 @@ void myCanvasPanel::redrawdBChangeRange(long freqLow, long freqHigh, double bott
     m_levelTop = top;
     m_levelBottom = bottom;
     m_sampleRate = rate;
-    if (m_plotKind == 1) {
+    if (m_plotKind == plotLevelSpectrum) {
         // Hz limits become bin indices of the stored spectrum.
         const double binWidth = m_levelCount > 0 ? rate * 0.5 / m_levelCount : 0.0;
         m_rangeTo = binWidth > 0.0 ? static_cast<long>(freqHigh / binWidth) : 0;

@@ -64,7 +64,7 @@ wxMenu* myCanvasPanel::buildContextMenu(const wxPoint& pos) {
 
     if (shape && !onTitle) {
         // A term memo can be changed only where it was made, on the voiceprint.
-        if (m_plotKind != 2)
+        if (m_plotKind != plotVoiceprint)
             return nullptr;
         auto* menu = new wxMenu;
         menu->Append(CmdEditMemo, "&Edit memo");
@@ -76,12 +76,12 @@ wxMenu* myCanvasPanel::buildContextMenu(const wxPoint& pos) {
     if (onTitle) {
         menu->Append(CmdMemoMoveNext, "&Show next memo");
         menu->Append(CmdMemoMovePrevious, "&Show previous memo");
-        if (m_plotKind == 1) {
+        if (m_plotKind == plotLevelSpectrum) {
             menu->AppendSeparator();
             menu->Append(CmdEditMemo, "&Edit memo");
             menu->AppendSeparator();
             menu->Append(CmdMemoRestore, "&Show all memo in this view.");
-        } else if (m_plotKind == 2) {
+        } else if (m_plotKind == plotVoiceprint) {
             menu->AppendSeparator();
             menu->Append(CmdEditMemo, "&Edit memo");
             menu->Append(CmdDeleteMemo, "Delete memo");
@@ -90,7 +90,7 @@ wxMenu* myCanvasPanel::buildContextMenu(const wxPoint& pos) {
         menu->Append(CmdSetPriorHigh, "Set Priority to High");
         menu->Append(CmdSetPriorMid, "Set Priority to Mid");
         menu->Append(CmdSetPriorLow, "Set Priority to Low");
-    } else if (m_plotKind == 1) {
+    } else if (m_plotKind == plotLevelSpectrum) {
         menu->Append(CmdPlay, "&Play");
         menu->Append(CmdStop, "&Stop");
         menu->AppendSeparator();

@@ -303,23 +303,21 @@ void myCanvasPanel::OnMouseEvent(wxMouseEvent& event) {
     const wxPoint pos = event.GetPosition();
 
     if (gesture == Gesture::RightDown) {
-        if (m_memoPanel == 0 && !(m_subPlot == 0 && m_plotKind == 0))
-            return;
-        if (m_memoPanel != 0 && (m_plotKind < 0 || m_plotKind > 2))
+        if (m_memoPanel == 0 && !(m_subPlot == 0 && m_plotKind == plotWaveform))
             return;
         if (isSizeChanged())
             wxLogMessage("%s", kSizeChanged);
         if (m_memoPanel == 0)
             ShowContextMenuToPlay(pos);
-        else if (m_plotKind == 0)
+        else if (m_plotKind == plotWaveform)
             ShowContextMenuTitle(pos);
         else
             ShowContextMenu(pos);
         return;
     }
 
-    const bool waveform = m_memoPanel == 0 && m_subPlot == 0 && m_plotKind == 0;
-    const bool voiceprint = m_memoPanel != 0 && m_plotKind == 2;
+    const bool waveform = m_memoPanel == 0 && m_subPlot == 0 && m_plotKind == plotWaveform;
+    const bool voiceprint = m_memoPanel != 0 && m_plotKind == plotVoiceprint;
     if (!waveform && !voiceprint)
         return;
     // Motion and release belong to a gesture that began with a press here.

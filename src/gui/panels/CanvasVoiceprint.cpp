@@ -28,7 +28,7 @@ void myCanvasPanel::drawdBTimeFreq(double* plane, long frames, long bins, long s
     m_levelTop = dbHigh;
     isScaleChanged();
     drawdBBaseTimeFreq(2, 2, m_bufferWidth - 4, m_bufferHeight - 4);
-    m_plotKind = 2;
+    m_plotKind = plotVoiceprint;
 }
 
 void myCanvasPanel::drawdBBaseTimeFreq(int x, int y, int w, int h) {

@@ -12,6 +12,9 @@ class MyDragImage;
 // the draw calls are borrowed and must outlive the next draw call on this panel.
 //
 // The plot area is the rectangle 2 pixels inside the panel's edges.
+// What a panel shows; the numbers are those the panels have always used.
+enum PlotKind : int { plotWaveform = 0, plotLevelSpectrum = 1, plotVoiceprint = 2 };
+
 class myCanvasPanel : public wxPanel {
 public:
     myCanvasPanel(wxWindow* parent, IProcMemoListener* listener);
@@ -180,7 +183,7 @@ public:
     short m_subTop = 0;
     short m_subBottom = 0;
 
-    int m_plotKind = 0; // 0 waveform, 1 level spectrum, 2 voiceprint
+    PlotKind m_plotKind = plotWaveform;
     int m_memoPanel = 0;
     int m_subPlot = 1;
     int m_voiceprintMethod = 2; // 1 Hamming window, 2 wideband phase restoration

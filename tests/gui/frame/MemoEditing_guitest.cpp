@@ -16,7 +16,7 @@ protected:
         open(dir.file("talk.wav", toneWav(2.0, 44100)));
         frame->m_canvasPanel->SetSize(600, 400);
         frame->m_canvasPanelSub->SetSize(400, 100);
-        frame->m_canvasPanel->m_plotKind = 2;
+        frame->m_canvasPanel->m_plotKind = plotVoiceprint;
         frame->m_wavePara->m_windowStart = 22050;
         frame->m_wavePara->m_cursor = 0;
         mark = log().size();

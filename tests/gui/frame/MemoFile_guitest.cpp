@@ -103,6 +103,39 @@ TEST_F(MemoFileTest, ReadsTheListBesideTheSoundAndSavesItBack) {
               tup(vlh + " memo list saved.", bytes, 1, 0640u, 2u));
 }
 
+TEST_F(MemoFileTest, EditsUndoToTheListReadAndASaveIsNeverUndone) {
+    const std::string bytes = memoList(3);
+    const std::string vlh = dir.file("talk.vlh", bytes);
+    openWav();
+    const std::function<void()> edits[] = {
+        [&] { frame->addTitle("new", 100, 50); },
+        [&] { frame->setProirSubTitle(1, DragShape::Low); },
+        [&] { frame->moveMemoToLast(0); },
+        [&] { frame->deleteMemo(2, 0); },
+    };
+    for (const auto& edit : edits) {
+        edit();
+        pumpEvents(); // each edit is a step of its own once its event is over
+    }
+    std::string edited;
+    ASSERT_TRUE(formatMemoList(frame->memoSlotRefs(), edited) && edited != bytes);
+    const auto run = [&](int id, int times) {
+        for (int i = 0; i < times; ++i)
+            frame->runCommand(id);
+    };
+    run(MyFrame::ID_Undo, 5); // one more than there is
+    EXPECT_FALSE(frame->m_memoModified) << "back at the list as read";
+    save();
+    EXPECT_EQ(readAll(vlh), bytes);
+    run(MyFrame::ID_Redo, 4);
+    EXPECT_TRUE(frame->m_memoModified);
+    save();
+    run(MyFrame::ID_Undo, 1);
+    EXPECT_TRUE(frame->m_memoModified && readAll(vlh) == edited);
+    run(MyFrame::ID_Redo, 1);
+    EXPECT_FALSE(frame->m_memoModified);
+}
+
 TEST_F(MemoFileTest, MissingOldAndDamagedLists) {
     const std::string wav = openWav();
     // A cut file keeps the complete groups and says it failed; a foreign file keeps nothing.

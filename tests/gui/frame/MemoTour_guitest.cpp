@@ -114,6 +114,16 @@ TEST_F(MemoTourTest, TheUsersMovesNeverWaitForATourPause) {
     EXPECT_EQ(newLog(),
               Lines(2, "a memo tour is running: stop it (\"Stop\" in the memo panel) first."));
     EXPECT_EQ(frame->m_curTitle, 2);
+    // What moves, computes, edits or replaces the list waits for the tour, from keys and menus.
+    const int refused[] = {MyFrame::ID_TenthForward,  MyFrame::ID_StretchBack,
+                           MyFrame::ID_WindowForward, MyFrame::ID_FileEnd,
+                           MyFrame::ID_ZoomIn,        MyFrame::ID_ViewVoiceprint,
+                           MyFrame::ID_ViewPitch,     MyFrame::ID_Undo,
+                           MyFrame::ID_MenuSave,      MyFrame::ID_Open};
+    for (int id : refused)
+        frame->runCommand(id);
+    EXPECT_EQ(newLog(), Lines(std::size(refused), kTourRunsLine));
+    EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_cursor), tup(2, 8000));
     hold = false;
     press(frame, ID_LockMemo);
     ASSERT_TRUE(pumpUntil([&] { return noTourThreads() && dataLockFree(); }));

@@ -1,3 +1,5 @@
+#include <fstream>
+#include <functional>
 #include <memory>
 
 #include <wx/dnd.h>
@@ -70,19 +72,22 @@ protected:
 } // namespace
 
 TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
+    // Zoomed, the stretch is 219136 samples (428 hops of 512); a tenth is 42 whole hops. Where
+    // the stretch leaves the window, the window follows as far as the sound goes.
     EXPECT_TRUE(key('+') && frame->zoomedIn());
-    const int32_t range = frame->m_wavePara->m_cursorRange;
-    ASSERT_GT(range, 40);
-    // Steps from the stretch's place in the window.
-    const std::pair<std::pair<int, int>, int32_t> steps[] = {
-        {{WXK_END, wxMOD_NONE}, range},        {{WXK_LEFT, wxMOD_NONE}, range - 1},
-        {{WXK_LEFT, wxMOD_SHIFT}, range - 21}, {{WXK_RIGHT, wxMOD_SHIFT}, range - 1},
-        {{WXK_RIGHT, wxMOD_NONE}, range},      {{WXK_HOME, wxMOD_NONE}, 0},
+    const auto at = [&] { return windowStart() + cursor(); };
+    const std::pair<std::pair<int, int>, int32_t> moves[] = {
+        {{WXK_END, wxMOD_NONE}, 480000 - 219136},   {{WXK_LEFT, wxMOD_NONE}, 260864 - 21504},
+        {{WXK_LEFT, wxMOD_SHIFT}, 239360 - 219136}, {{WXK_RIGHT, wxMOD_SHIFT}, 239360},
+        {{WXK_RIGHT, wxMOD_NONE}, 260864},          {{WXK_HOME, wxMOD_NONE}, 0},
     };
-    for (const auto& [k, expected] : steps) {
+    for (const auto& [k, expected] : moves) {
         EXPECT_TRUE(key(k.first, k.second));
-        EXPECT_EQ(cursor(), expected) << "key " << k.first;
+        EXPECT_EQ(at(), expected) << "key " << k.first;
     }
+    // The window jumps as "<<<<" and ">>>>" do, here to the last start that leaves a sample.
+    EXPECT_TRUE(key(WXK_PAGEDOWN) && windowStart() == 38999);
+    EXPECT_TRUE(key(WXK_PAGEUP) && windowStart() == 0);
     EXPECT_TRUE(key(WXK_END) && key('-') && !frame->zoomedIn());
     EXPECT_EQ(frame->m_slider->GetValue(), 0) << "the thumb follows the stretch back";
 
@@ -125,6 +130,42 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
     frame->m_searchtext->SetFocus();
     ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == frame->m_searchtext; }));
     EXPECT_FALSE(key(WXK_HOME) || key('V'));
+}
+
+TEST_F(NewcomerTest, MovesKeepTheVoiceprintItsMethodAndPitchAndPlayNothing) {
+    ASSERT_TRUE(key('V') && pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    EXPECT_TRUE(key('V', wxMOD_SHIFT) && key('P'));
+    if (frame->m_refreshTimer->IsRunning())
+        key(WXK_SPACE); // the computation's own play ends
+    const myCanvasPanel& main = *frame->m_canvasPanel;
+    const auto shown = [&] {
+        return tup(main.m_plotKind, main.m_voiceprintMethod, main.m_pitchData != nullptr,
+                   frame->m_refreshTimer->IsRunning());
+    };
+    ASSERT_EQ(shown(), tup(plotVoiceprint, 1, true, false));
+    const std::function<void()> moves[] = {
+        [&] { key('+'); },     [&] { key(WXK_RIGHT); },  [&] { wheel(frame->m_canvasPanel, 120); },
+        [&] { key(WXK_END); }, [&] { key(WXK_PAGEUP); },
+    };
+    for (size_t i = 0; i < std::size(moves); ++i) {
+        const int64_t before = windowStart() + cursor();
+        moves[i]();
+        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+        EXPECT_EQ(shown(), tup(plotVoiceprint, 1, true, false)) << "move " << i;
+        EXPECT_NE(windowStart() + cursor(), before) << "move " << i;
+        // Zoomed, a tenth of the stretch is 42 hops: at least the frames both views share are
+        // kept (the ramp repeats, so a nearer shift may match as well).
+        if (i == 1) {
+            EXPECT_GE(voiceprint_detail::lastReusedFrames(), frame->m_workPara->m_repeatTimes - 42);
+        }
+    }
+}
+
+TEST(KeyTable, TheReadmeShowsTheWindowsOwnKeys) {
+    std::ifstream in(VOCALITH_SOURCE_DIR "/README.md");
+    const std::string readme((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    EXPECT_NE(readme.find(keyTableMarkdown()), std::string::npos) << keyTableMarkdown();
 }
 
 TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {

@@ -59,7 +59,7 @@ TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
     EXPECT_EQ(menuAt(300, 150), "&AddMemo#0|-|&Save memo#15|-|&Display WidebandPhaseRestoration "
                                 "result#17|-|&Back to latest memo#4|-|&Pitch Detection#25|-|"
                                 "Priority Stats#24");
-    panel->m_plotKind = 1;
+    panel->m_plotKind = plotLevelSpectrum;
     const std::string level = "&Play#12|&Stop#13|-|&Back to latest memo#4|-|&Save memo#15|-|";
     EXPECT_EQ(menuAt(300, 150), level + "Priority Stats#24");
     EXPECT_EQ(menuAt(21, 21),
@@ -71,7 +71,7 @@ TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
 
     // The overview keeps the place only on a shape, the waveform panel never.
     addShape("title", wxPoint(20, 20), 4, 0);
-    panel->m_plotKind = 0;
+    panel->m_plotKind = plotWaveform;
     EXPECT_EQ(rightPress(21, 21), "&Show this memo#3|-|&Move this memo to list first#10|&Move "
                                   "this memo to list last#11");
     EXPECT_EQ(rightPress(300, 150), "&Sort memo list by time#9");

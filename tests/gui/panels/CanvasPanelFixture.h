@@ -103,7 +103,7 @@ protected:
     void makePanel(int count = 0) {
         panel->SetSize(0, 0, 404, count ? 120 : 300);
         panel->m_memoPanel = !count;
-        panel->m_plotKind = count ? 0 : 2;
+        panel->m_plotKind = count ? plotWaveform : plotVoiceprint;
         panel->m_subPlot = 0;
         panel->m_waveCount = count;
         panel->m_mouseEnabled = true;
