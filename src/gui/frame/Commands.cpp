@@ -27,6 +27,7 @@ const std::pair<const char*, const char*> kGestures[] = {
 
 } // namespace
 
+const char* const kStartHint = "Open a recording with Ctrl+O, or drop one here";
 const char* const kTourRunsLine =
     "a memo tour is running: stop it (\"Stop\" in the memo panel) first.";
 

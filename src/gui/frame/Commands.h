@@ -40,6 +40,8 @@ struct Command {
     void (*run)(MyFrame&);
 };
 
+// What the empty main panel says until a sound is open.
+extern const char* const kStartHint;
 // What the log says when a memo tour refuses a command.
 extern const char* const kTourRunsLine;
 

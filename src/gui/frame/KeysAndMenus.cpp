@@ -444,6 +444,8 @@ void MyFrame::redrawAfterResize() {
              {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub, m_canvasPanelSub2})
             if (panel->isSizeChanged()) {
                 panel->drawScale();
+                if (panel == m_canvasPanel && m_waveFileName.IsEmpty())
+                    panel->drawHint(kStartHint);
                 panel->Refresh();
             }
         return;

@@ -308,6 +308,8 @@ void MyFrame::init(wxString path) {
     m_canvasPanelSub->drawScale();
     m_canvasPanelSub2->drawScale();
     if (path.IsEmpty())
+        m_canvasPanel->drawHint(kStartHint);
+    if (path.IsEmpty())
         return;
     wxLogMessage("command line param = %s", path);
     // The whole argument is the name shown; the path is made absolute once, here, so that

@@ -83,6 +83,16 @@ void myCanvasPanel::drawScale() {
     m_bufferHeight = size.y;
 }
 
+void myCanvasPanel::drawHint(const wxString& text) {
+    if (!m_camvasBitmap)
+        return;
+    wxMemoryDC dc(*m_camvasBitmap);
+    dc.SetTextForeground(wxColour(110, 110, 110));
+    const wxSize extent = dc.GetTextExtent(text);
+    dc.DrawText(text, std::max(4, (m_bufferWidth - extent.x) / 2),
+                std::max(4, (m_bufferHeight - extent.y) / 2));
+}
+
 bool myCanvasPanel::isScaleChanged() {
     const wxSize size = GetSize();
     if (m_camvasBitmap && size.x == m_bufferWidth && size.y == m_bufferHeight)

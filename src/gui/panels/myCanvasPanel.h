@@ -22,6 +22,8 @@ public:
 
     // Back buffer, painting and the frequency scale — src/gui/panels/CanvasBuffer.cpp
     void drawScale();
+    // A line of grey text in the middle of the buffer, as the empty window's first help.
+    void drawHint(const wxString& text);
     bool isScaleChanged();
     bool isSizeChanged();
     void OnPaint(wxPaintEvent& event);

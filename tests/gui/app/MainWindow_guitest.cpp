@@ -12,6 +12,12 @@ TEST_F(FrameTest, StartsEmptyWithItsWelcomeChoicesMenusAndButtons) {
                   frame->m_canvasPanel->m_memoPanel, frame->m_canvasPanelSub->m_memoPanel,
                   frame->m_canvasPanelUp->m_memoPanel, frame->m_canvasPanelSub2->m_memoPanel}),
               (std::vector<int>{1, 1, 0, 0}));
+    // The empty main panel says how to begin, in grey across its middle.
+    const wxImage hint = frame->m_canvasPanel->m_camvasBitmap->ConvertToImage();
+    int grey = 0;
+    for (int x = 0; x < hint.GetWidth(); ++x)
+        grey += hint.GetRed(x, hint.GetHeight() / 2) < 200;
+    EXPECT_GT(grey, 20);
     wxMenuBar* bar = frame->GetMenuBar();
     wxString menus;
     for (size_t i = 0; i < bar->GetMenuCount(); ++i)
