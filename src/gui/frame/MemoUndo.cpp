@@ -59,19 +59,19 @@ void MyFrame::memoListSaved() {
 }
 
 void MyFrame::undoMemoEdit() {
-    takeMemoState();
-    if (const std::string* state = m_memoHistory.undo())
-        restoreMemoState(*state);
-    else
-        wxLogStatus("nothing to undo");
+    stepMemoHistory(false);
 }
 
 void MyFrame::redoMemoEdit() {
+    stepMemoHistory(true);
+}
+
+void MyFrame::stepMemoHistory(bool forward) {
     takeMemoState();
-    if (const std::string* state = m_memoHistory.redo())
+    if (const std::string* state = forward ? m_memoHistory.redo() : m_memoHistory.undo())
         restoreMemoState(*state);
     else
-        wxLogStatus("nothing to redo");
+        wxLogStatus(forward ? "nothing to redo" : "nothing to undo");
 }
 
 void MyFrame::restoreMemoState(const std::string& bytes) {

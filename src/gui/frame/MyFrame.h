@@ -308,6 +308,7 @@ public:
     void memoListSaved();
     void undoMemoEdit();
     void redoMemoEdit();
+    void stepMemoHistory(bool forward);
     void takeMemoState();
     void restoreMemoState(const std::string& bytes);
     MemoHistory m_memoHistory;
