@@ -71,8 +71,9 @@ void myCanvasPanel::drawAxes(wxDC& dc) const {
         // The picture's columns span the frames' starts, T x I samples of the stretch.
         const double seconds = double(m_voiceprintFrames) * m_voiceprintInterval * m_axisPerPoint;
         const int firstCol = 2 + int((w - cols) / 2);
+        // With the pitch drawn, its lowest value stands in the bottom right corner.
         paint.timeAxis(roundTicks(m_axisStart, m_axisStart + seconds, int(cols), 70, "s"), firstCol,
-                       H - 2, 45, W - 4);
+                       H - 2, 45, m_pitchData ? W - kPitchLegendCorner : W - 4);
         // Frequencies between the two the plot writes at its top and bottom, on the rows of
         // its own scale.
         const long top = std::min(m_sampleRate / 2, m_rangeTo);

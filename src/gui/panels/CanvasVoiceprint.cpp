@@ -166,9 +166,11 @@ void myCanvasPanel::drawPitchBase(int x, int y, int w, int h) {
     }
 
     dc.SetFont(wxFont(8, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
-    // Each legend line where it has always been, moved left just enough to end inside the panel.
+    // Each legend line where it has always been, moved left just enough to end clear of the
+    // pitch scale's ticks on the right edge.
     auto legend = [&](const wxString& text, int lx, int ly) {
-        dc.DrawText(text, std::min(lx, m_bufferWidth - 3 - dc.GetTextExtent(text).x), ly);
+        dc.DrawText(
+            text, std::min(lx, m_bufferWidth - kPitchLegendMargin - dc.GetTextExtent(text).x), ly);
     };
     dc.SetTextForeground(coral);
     legend(wxString::Format("%3.0lfHz", m_pitchTop), w - x - 30, y);

@@ -12,6 +12,12 @@ class MyDragImage;
 // the draw calls are borrowed and must outlive the next draw call on this panel.
 //
 // The plot area is the rectangle 2 pixels inside the panel's edges.
+// Columns at the voiceprint's right edge kept for the pitch scale's ticks; the pitch legend ends
+// before them.
+constexpr int kPitchLegendMargin = 10;
+// Width at the voiceprint's bottom right kept for the pitch legend's lowest value.
+constexpr int kPitchLegendCorner = 45;
+
 // What a panel shows; the numbers are those the panels have always used.
 enum PlotKind : int { plotWaveform = 0, plotLevelSpectrum = 1, plotVoiceprint = 2 };
 

@@ -280,18 +280,20 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
     EXPECT_GT(overlay(main, wxRect(10, 146, 40, 12)), 10);
     EXPECT_GT(overlay(main, wxRect(60, 188, 500, 14)), 20);
 
-    // The legend's longest line ends inside the panel (it used to run past the right edge).
+    // The legend's longest line ends clear of the pitch scale's ticks on the right edge, and the
+    // time labels keep out of the corner where the lowest pitch value stands.
     std::vector<double> pitch(195, 120.0), level(195, 0.5);
     main->drawPitch(pitch.data(), 195, 800.0, 0.0, level.data(), level.data(), level.data());
     const wxImage legend = main->m_camvasBitmap->ConvertToImage();
-    // Dark green text keeps red equal to blue and green above both; the last two columns of
-    // the 604-pixel buffer stay clear of it.
+    // Dark green text keeps red equal to blue and green above both; the columns of the ticks
+    // (596 on, of 604) stay clear of it.
     int atEdge = 0;
     for (int y = 50; y < 75; ++y)
-        for (int x = 602; x < 604; ++x)
+        for (int x = 596; x < 604; ++x)
             atEdge += legend.GetRed(x, y) == legend.GetBlue(x, y) &&
                       legend.GetGreen(x, y) > legend.GetRed(x, y);
     EXPECT_EQ(atEdge, 0);
+    EXPECT_EQ(overlay(main, wxRect(604 - 45, 188, 43, 8)), 0);
 
     // A memo of three lines keeps all three, descenders included.
     const DragShape one("gyp", DragShape::High), three("gyp\ngyp\ngyp", DragShape::High);
