@@ -5,6 +5,9 @@
 //   BM_VoiceprintFromClick*: a full voiceprint of the default view
 //   BM_VoiceprintAfterStep: the view moved by one hop (">" by a whole hop), then the voiceprint;
 //     the frames still in view are reused
+//   BM_VoiceprintKeptByKey: Right and Left with a voiceprint shown, which computes the new
+//     view's voiceprint again (a tenth of the stretch moved, the rest reused), from the key
+//     to the drawn voiceprint
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -160,5 +163,40 @@ BENCHMARK(BM_VoiceprintFromClickFine)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK(BM_VoiceprintAfterStep)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+
+void BM_VoiceprintKeptByKey(benchmark::State& state) {
+    openTenSeconds();
+    // Zoomed in on the middle half: a stretch with room to move both ways in the window.
+    g_frame->runCommand(MyFrame::ID_ZoomIn);
+    voiceprintOnce();
+    std::vector<Click> moves;
+    int id = MyFrame::ID_TenthForward;
+    for (auto _ : state) {
+        const double cpu0 = threadCpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        g_frame->runCommand(id);
+        while (g_frame->m_voiceprintRunning) {
+            pump();
+            wxMilliSleep(1);
+        }
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double pause = voiceprint_detail::lastPauseSeconds();
+        moves.push_back({wall - pause, threadCpuSeconds() - cpu0, pause});
+        state.SetIterationTime(moves.back().seconds);
+        id = id == MyFrame::ID_TenthForward ? MyFrame::ID_TenthBack : MyFrame::ID_TenthForward;
+    }
+    std::sort(moves.begin(), moves.end(),
+              [](const Click& a, const Click& b) { return a.seconds < b.seconds; });
+    const Click& median = moves[moves.size() / 2];
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "key to drawn %.0f ms (its dialog shows past 300 ms), window thread CPU %.0f ms, "
+                  "%ld of %ld frames reused",
+                  median.seconds * 1e3, median.guiCpu * 1e3, voiceprint_detail::lastReusedFrames(),
+                  long(g_frame->m_workPara->m_repeatTimes));
+    state.SetLabel(text);
+}
+BENCHMARK(BM_VoiceprintKeptByKey)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
 
 } // namespace
