@@ -176,7 +176,7 @@ bool MyFrame::runCommand(int id) {
 }
 
 void MyFrame::playOrStop() {
-    if (m_refreshTimer && m_refreshTimer->IsRunning())
+    if (m_playback.playing())
         toStop();
     else
         toPlay();
@@ -435,7 +435,7 @@ void MyFrame::redrawAfterResize() {
         return;
     // Not while sound plays (its cursor line lives in the waveform's buffer) or the work
     // memory is being rewritten: once that is over.
-    if (!mayRun(Action::navigate) || (m_refreshTimer && m_refreshTimer->IsRunning())) {
+    if (!mayRun(Action::navigate) || m_playback.playing()) {
         m_resizeTimer->StartOnce(150);
         return;
     }

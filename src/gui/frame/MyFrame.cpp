@@ -74,7 +74,6 @@ MyFrame::MyFrame(const wxString& title) : wxFrame(nullptr, wxID_ANY, title) {
 
     m_wavePara = new CWavPara();
     m_workPara = new CWorkMemory();
-    m_refreshTimer = new wxTimer(this, ID_RefreshTimer);
 
     m_sizerFrame = new wxBoxSizer(wxVERTICAL);
     VOCALITH_REQUIRE(m_sizerFrame, "m_sizerFrame");
@@ -105,9 +104,7 @@ MyFrame::~MyFrame() {
     wxLog::SetActiveTarget(active);
     if (active == m_logger)
         delete m_logger; // puts the previous target back
-    if (m_refreshTimer)
-        m_refreshTimer->Stop();
-    delete m_refreshTimer;
+    m_playback.timer().Stop();
     delete m_workPara;
     delete m_wavePara;
     clearMemoList();

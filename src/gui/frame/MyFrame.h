@@ -30,6 +30,7 @@
 #include "engine/memo/MemoFileGuard.h"
 #include "engine/memo/MemoHistory.h"
 #include "gui/frame/Commands.h"
+#include "gui/frame/Playback.h"
 #include "engine/sound/AnalysedChannel.h"
 #include "engine/sound/ParameterBlock.h"
 
@@ -119,10 +120,7 @@ public:
     bool CreateSound(wxSound& sound) const;
     // The image the last CreateSound built (header and samples) and its size in bytes.
     static const unsigned char* playImage(size_t* bytes);
-    // "&NonDispSpectrum" as it was when playing started.
-    bool m_noSpectrum = false;
-    // Owns the sound m_sound points to; deleted with the frame or by the next play.
-    std::unique_ptr<wxSound> m_soundOwner;
+    Playback m_playback{this, ID_RefreshTimer};
 
     // Time navigation and zoom — src/gui/frame/TimeNavigation.cpp
     // (also setRange, unsetRange and toRedraw of the listener)
@@ -449,7 +447,6 @@ public:
     std::unique_ptr<wxTimer> m_resizeTimer;       // settles resizing before the redraw
     int m_wheelRotation = 0;
     bool m_fitDbRange = false; // for this run only
-    bool m_toldNoSoundDevice = false;
 
     // IProcMemoListener operations implemented elsewhere (see the banners above)
     void toPlay() override;
@@ -483,7 +480,6 @@ public:
     // Objects the frame owns for the life of the window.
     CWavPara* m_wavePara = nullptr;
     CWorkMemory* m_workPara = nullptr;
-    wxTimer* m_refreshTimer = nullptr;
     LboxLogger* m_logger = nullptr;
 
     // The memo list: three parallel lists, index = title slot, plus the overview panel's
@@ -511,13 +507,6 @@ public:
     QuietRun m_quietRun;
     std::unique_ptr<wxTimer> m_slowRunTimer;
     std::shared_ptr<VoiceprintLink> m_workerLink; // shared with the running worker
-
-    // Playback.
-    wxMutex m_refreshLock; // protects the level spectrum while the refresh timer recomputes it
-    wxSound* m_sound = nullptr;
-    int m_playRemain = 0;
-    int m_playPos = 0;
-    int m_playStep = 0;
 
     // Memo groups shown now and before (-1: none).
     int m_curTitle = -1;

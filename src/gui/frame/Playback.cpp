@@ -44,51 +44,65 @@ void play(MyFrame& f, bool obeyMute) {
         wxLogMessage("too low SamplFreq to play sound.");
         return;
     }
-    f.m_noSpectrum = f.m_playNoSpect ? f.m_playNoSpect->GetValue() : false;
+    const bool noSpectrum = f.m_playNoSpect ? f.m_playNoSpect->GetValue() : false;
     f.redrawPanels();
     if (obeyMute && f.m_playMute && f.m_playMute->GetValue())
         return;
 
     wxBusyCursor busy;
-    // The old sound goes first: its image is about to be rewritten.
-    f.m_soundOwner.reset();
-    f.m_sound = nullptr;
-    f.m_soundOwner.reset(new wxSound);
-    f.m_sound = f.m_soundOwner.get();
-    VOCALITH_REQUIRE(f.m_sound, "m_sound");
-    const bool ok = f.CreateSound(*f.m_sound);
-
-    if (f.m_refreshTimer) {
-        f.m_refreshTimer->Stop();
-        f.m_playRemain = int(double(n) / f.m_wavePara->m_sampleFreq * 1000.0);
-        f.m_playPos = f.m_canvasPanelUp->m_selStart;
-        const long ticks = f.m_playRemain / 100 + 1;
-        f.m_playStep = int(n / ticks);
-        f.m_refreshTimer->Start(100, wxTIMER_CONTINUOUS);
-    }
-    if (ok && f.m_sound->IsOk()) {
+    Playback& playback = f.m_playback;
+    wxSound& sound = playback.freshSound();
+    const bool ok = f.CreateSound(sound);
+    playback.start(n, f.m_wavePara->m_sampleFreq, f.m_canvasPanelUp->m_selStart, noSpectrum);
+    if (ok && sound.IsOk()) {
         const bool repeat = f.m_playRepeat && f.m_playRepeat->GetValue();
         // Without a device the cursor still runs; said once, not at every play.
-        if (!f.m_sound->Play(repeat ? wxSOUND_ASYNC | wxSOUND_LOOP : wxSOUND_ASYNC) &&
-            !f.m_toldNoSoundDevice) {
-            f.m_toldNoSoundDevice = true;
+        if (!sound.Play(repeat ? wxSOUND_ASYNC | wxSOUND_LOOP : wxSOUND_ASYNC) &&
+            playback.firstSilentPlay())
             wxLogMessage("no sound device: playing silently.");
-        }
     }
 }
 
 // The cursor line goes, the countdown is cleared.
 void endCountdown(MyFrame& f) {
-    f.m_refreshTimer->Stop();
+    f.m_playback.end();
     f.m_canvasPanelUp->resetLineSelect();
     f.m_canvasPanelUp->Refresh(true);
     f.m_canvasPanelUp->Update();
-    f.m_playRemain = 0;
-    f.m_playPos = 0;
-    f.m_playStep = 0;
 }
 
 } // namespace
+
+wxSound& Playback::freshSound() {
+    m_sound.reset();
+    m_sound = std::make_unique<wxSound>();
+    return *m_sound;
+}
+
+void Playback::start(long samples, long rate, long from, bool noSpectrum) {
+    m_timer.Stop();
+    m_noSpectrum = noSpectrum;
+    m_countdown.remainMs = int(double(samples) / rate * 1000.0);
+    m_countdown.pos = int(from);
+    m_countdown.step = int(samples / (m_countdown.remainMs / 100 + 1));
+    m_timer.Start(100, wxTIMER_CONTINUOUS);
+}
+
+void Playback::tick() {
+    m_countdown.pos += m_countdown.step;
+    m_countdown.remainMs -= 100;
+}
+
+void Playback::end() {
+    m_timer.Stop();
+    m_countdown = Countdown{};
+}
+
+bool Playback::firstSilentPlay() {
+    const bool first = !m_toldNoDevice;
+    m_toldNoDevice = true;
+    return first;
+}
 
 void MyFrame::redrawPanels() {
     m_canvasPanelUp->redrawWave();
@@ -150,8 +164,7 @@ void MyFrame::toPlay() {
 
 void MyFrame::OnStop(wxCommandEvent&) {
     redrawPanels();
-    if (m_refreshTimer)
-        endCountdown(*this);
+    endCountdown(*this);
     wxSound::Stop();
 }
 
@@ -161,25 +174,24 @@ void MyFrame::toStop() {
 }
 
 void MyFrame::OnRefreshInfo(wxTimerEvent&) {
-    m_playPos += m_playStep;
+    const Playback::Countdown& countdown = m_playback.countdown();
+    const int pos = countdown.pos + countdown.step;
     const long selEnd = long(m_canvasPanelUp->m_selStart) + m_canvasPanelUp->m_selLength;
-    if (m_playPos < selEnd) {
-        m_canvasPanelUp->drawWaveLine(m_playPos);
+    if (pos < selEnd) {
+        m_canvasPanelUp->drawWaveLine(pos);
         // Only short transforms in normal mode keep up with a 100 ms tick.
         const long s = m_workPara ? m_workPara->m_ssftSize : 0;
-        if (!m_noSpectrum && m_canvasPanel->m_plotKind == plotLevelSpectrum && s > 0 && s <= 4096 &&
-            m_workPara->m_senseMode == CWorkMemory::senseNormal && m_playPos < selEnd - s) {
-            wxMutexLocker lock(m_refreshLock);
-            if (computeLevelSpectrum(*m_workPara, m_playPos, m_wavePara->m_noiseParameter,
+        if (!m_playback.noSpectrum() && m_canvasPanel->m_plotKind == plotLevelSpectrum && s > 0 &&
+            s <= 4096 && m_workPara->m_senseMode == CWorkMemory::senseNormal && pos < selEnd - s) {
+            wxMutexLocker lock(m_playback.refreshLock());
+            if (computeLevelSpectrum(*m_workPara, pos, m_wavePara->m_noiseParameter,
                                      levelDuringPlayback) == voiceprintFinished) {
                 drawLevelSpectrum();
                 m_canvasPanel->Refresh(false);
             }
         }
     }
-    m_playRemain -= 100;
-    if (m_playRemain > 0)
-        return;
-    if (m_refreshTimer)
+    m_playback.tick();
+    if (countdown.remainMs <= 0)
         endCountdown(*this);
 }

@@ -75,7 +75,7 @@ TEST_F(OpenTest, DefaultsFollowTheSamplingRate) {
     }
     newLog();
     press(frame, ID_PlayNonMute);
-    EXPECT_EQ(tup(newLog(), frame->m_refreshTimer->IsRunning()),
+    EXPECT_EQ(tup(newLog(), frame->m_playback.playing()),
               tup(Lines{"too low SamplFreq to play sound."}, false));
 }
 

@@ -102,14 +102,14 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
     EXPECT_EQ(headings(), 1) << "the heading keeps its text whatever the panel shows";
 
     frame->m_canvasPanel->SetFocus();
-    EXPECT_TRUE(key(WXK_SPACE) && frame->m_refreshTimer->IsRunning());
-    EXPECT_TRUE(key(WXK_SPACE) && !frame->m_refreshTimer->IsRunning());
+    EXPECT_TRUE(key(WXK_SPACE) && frame->m_playback.playing());
+    EXPECT_TRUE(key(WXK_SPACE) && !frame->m_playback.playing());
     // A focused button or check box takes Space itself, a focused slider the arrows.
     for (wxWindow* control : {frame->m_panel->FindWindow(ID_PlayNonMute),
                               static_cast<wxWindow*>(frame->m_playRepeat)}) {
         control->SetFocus();
         ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == control; }));
-        EXPECT_FALSE(key(WXK_SPACE) || frame->m_refreshTimer->IsRunning());
+        EXPECT_FALSE(key(WXK_SPACE) || frame->m_playback.playing());
     }
     frame->m_slider->SetFocus();
     ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == frame->m_slider; }));
@@ -135,12 +135,12 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
 TEST_F(NewcomerTest, MovesKeepTheVoiceprintItsMethodAndPitchAndPlayNothing) {
     ASSERT_TRUE(key('V') && pumpUntil([&] { return !frame->m_voiceprintRunning; }));
     EXPECT_TRUE(key('V', wxMOD_SHIFT) && key('P'));
-    if (frame->m_refreshTimer->IsRunning())
+    if (frame->m_playback.playing())
         key(WXK_SPACE); // the computation's own play ends
     const myCanvasPanel& main = *frame->m_canvasPanel;
     const auto shown = [&] {
         return tup(main.m_plotKind, main.m_voiceprintMethod, main.m_pitchData != nullptr,
-                   frame->m_refreshTimer->IsRunning());
+                   frame->m_playback.playing());
     };
     ASSERT_EQ(shown(), tup(plotVoiceprint, 1, true, false));
     const std::function<void()> moves[] = {

@@ -23,7 +23,7 @@ protected:
         return wav.substr(44 + 2 * first, 2 * count);
     }
     void tick() {
-        wxTimerEvent event(*frame->m_refreshTimer);
+        wxTimerEvent event(frame->m_playback.timer());
         frame->ProcessWindowEvent(event);
     }
     // The cursor line's column for a sample of the top panel's plot.
@@ -33,8 +33,8 @@ protected:
     }
     // The countdown as the frame keeps it: remaining ms, position, step; the line's column.
     std::tuple<int, int, int, int> countdown() const {
-        return {frame->m_playRemain, frame->m_playPos, frame->m_playStep,
-                frame->m_canvasPanelUp->m_lineX};
+        const Playback::Countdown& c = frame->m_playback.countdown();
+        return {c.remainMs, c.pos, c.step, frame->m_canvasPanelUp->m_lineX};
     }
 
     ScopedRecordingSound sound;
@@ -76,14 +76,14 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
         EXPECT_TRUE(sound.recorder.plays[0].samples == shown);
         EXPECT_EQ(countdown(), std::make_tuple(c.remain, c.selStart, c.step, 0));
     }
-    EXPECT_EQ(frame->m_refreshTimer->GetInterval(), 100);
+    EXPECT_EQ(frame->m_playback.timer().GetInterval(), 100);
 }
 
 TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
     load(testwav::ramp(16000), 15999);
     // Below 16 kHz nothing plays; a missing device is told once.
     press(frame, ID_PlayNonMute);
-    EXPECT_TRUE(sound.recorder.plays.empty() && !frame->m_refreshTimer->IsRunning());
+    EXPECT_TRUE(sound.recorder.plays.empty() && !frame->m_playback.playing());
     frame->m_wavePara->m_sampleFreq = 16000;
     sound.recorder.refuse = true;
     press(frame, ID_PlayNonMute);
@@ -94,13 +94,12 @@ TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
     press(frame, ID_Stop);
     sound.recorder.plays.clear();
     sound.recorder.refuse = false;
-    frame->m_soundOwner.reset();
-    frame->m_sound = nullptr;
+    frame->m_playback.dropSound();
     frame->m_playMute->SetValue(true);
     wxCommandEvent event;
     frame->OnPlay(event);
-    EXPECT_TRUE(sound.recorder.plays.empty() && !frame->m_sound &&
-                !frame->m_refreshTimer->IsRunning());
+    EXPECT_TRUE(sound.recorder.plays.empty() && !frame->m_playback.sound() &&
+                !frame->m_playback.playing());
 
     // "&NonMute" plays anyway; a selection reaching past the window plays the part that is
     // there. Unmuted, the ordinary play works again.
@@ -131,7 +130,7 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
     std::vector<double> shown(256, 1.0);
     frame->m_canvasPanel->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
     frame->toPlay();
-    frame->m_refreshTimer->Stop(); // ticks are sent by hand, one at a time
+    frame->m_playback.timer().Stop(); // ticks are sent by hand, one at a time
     for (int k = 1; k <= 9; ++k) {
         tick();
         const long pos = 1454L * k;
@@ -141,9 +140,10 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
     }
     EXPECT_EQ(frame->m_canvasPanel->m_levelData, work.m_restoreDb);
     tick(); // the tenth runs the countdown out: line gone
-    EXPECT_EQ(tup(frame->m_playRemain, frame->m_canvasPanelUp->m_lineX), tup(0, 0));
-    EXPECT_EQ(frame->m_refreshLock.TryLock(), wxMUTEX_NO_ERROR);
-    frame->m_refreshLock.Unlock();
+    EXPECT_EQ(tup(frame->m_playback.countdown().remainMs, frame->m_canvasPanelUp->m_lineX),
+              tup(0, 0));
+    EXPECT_EQ(frame->m_playback.refreshLock().TryLock(), wxMUTEX_NO_ERROR);
+    frame->m_playback.refreshLock().Unlock();
 
     // "&NonDispSpectrum" keeps the spectrum shown; a stop ends the countdown.
     frame->m_playNoSpect->SetValue(true);
@@ -152,13 +152,12 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
     tick();
     EXPECT_EQ(frame->m_canvasPanel->m_levelData, shown.data());
     frame->toStop();
-    EXPECT_EQ(tup(sound.recorder.stops, frame->m_refreshTimer->IsRunning(), countdown()),
+    EXPECT_EQ(tup(sound.recorder.stops, frame->m_playback.playing(), countdown()),
               tup(1, false, tup(0, 0, 0, 0)));
 
     // Left to the real timer, the countdown ends by itself.
     frame->m_playNoSpect->SetValue(false);
     frame->toPlay();
-    EXPECT_TRUE(
-        pumpUntil([&] { return !frame->m_refreshTimer->IsRunning(); }, std::chrono::seconds(10)));
-    EXPECT_EQ(frame->m_playRemain, 0);
+    EXPECT_TRUE(pumpUntil([&] { return !frame->m_playback.playing(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(frame->m_playback.countdown().remainMs, 0);
 }

@@ -72,11 +72,12 @@ TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     EXPECT_EQ(where(), at(0, 101000, 101000));
     // Not a number: not even playing stops, and the memo group stays.
     frame->m_curTitle = 5;
-    frame->m_playRemain = 700;
+    frame->toPlay();
     jump("abc", ID_RRRRigth);
     jump("abc", ID_LLLLeft);
-    EXPECT_EQ(tup(frame->m_playRemain, frame->m_curTitle, wave().m_windowStart), tup(700, 5, 0));
-    frame->m_playRemain = 0;
+    EXPECT_EQ(tup(frame->m_playback.playing(), frame->m_curTitle, wave().m_windowStart),
+              tup(true, 5, 0));
+    frame->toStop();
 
     // The slider's thumb moves the cursor; only its release analyses.
     frame->shiftSliderPos(0);
