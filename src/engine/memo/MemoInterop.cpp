@@ -399,6 +399,29 @@ MemoExport exportMemos(const std::vector<MemoSlotRef>& slots, MemoExportFormat f
     return result;
 }
 
+MemoImport importMemoText(const unsigned char* data, size_t size) {
+    MemoImport result;
+    if (size > kMemoImportMax)
+        return result;
+    MemoListRead list =
+        readMemoListBytes(data ? std::string(reinterpret_cast<const char*>(data), size) : "");
+    result.slots = std::move(list.slots);
+    for (int line : list.damagedLines)
+        result.notes.push_back("memo list line " + std::to_string(line) + " damaged, read as 0.");
+    result.result = MemoImport::importDamaged;
+    if (list.result == MemoListRead::readBadHeader) {
+        result.message = "memo list uncorrect ( internal error ).";
+        result.line = 1;
+    } else if (list.result != MemoListRead::readOk || !list.damagedLines.empty()) {
+        // A zero in place of a damaged number would be saved as if it had been written.
+        result.message = "memo list read failed.";
+        result.line = list.damagedLines.empty() ? 0 : list.damagedLines.front();
+    } else {
+        result.result = MemoImport::importOk;
+    }
+    return result;
+}
+
 MemoImport importMemoFile(const std::string& path, const MemoImportSound& sound) {
     MemoImport failed;
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -422,6 +445,10 @@ MemoImport importMemoFile(const std::string& path, const MemoImportSound& sound)
     const size_t dot = path.rfind('.');
     if (dot != std::string::npos && path.compare(dot, std::string::npos, ".trn") == 0)
         return importTranscript(data, bytes.size(), sound);
+    // The memo list's writer starts with its version; no label line or TextGrid can.
+    const size_t bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    if (bytes.compare(bom, 4, "Ver.") == 0)
+        return importMemoText(data, bytes.size());
     const std::string head = decodeText(data, std::min<size_t>(bytes.size(), 64)).text;
     const size_t first = head.find_first_not_of(" \t\r\n");
     if (first != std::string::npos && head.compare(first, 9, "File type") == 0)
