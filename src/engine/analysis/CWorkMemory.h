@@ -110,6 +110,7 @@ private:
 namespace workmemory_detail {
 // Replaces the allocator of CWorkMemory's buffers (null restores the normal one), so tests can
 // make an allocation fail; an out-of-memory condition cannot be produced on demand otherwise.
+// Buffers are released with std::free.
 using ArrayAllocator = double* (*)(size_t count);
 void setArrayAllocator(ArrayAllocator allocator);
 } // namespace workmemory_detail

@@ -28,7 +28,8 @@ std::vector<double*> buffers(const W& w) {
 
 int g_allocationsLeft = 0;
 double* failingAllocator(size_t count) {
-    return g_allocationsLeft-- > 0 ? new double[count] : nullptr;
+    return g_allocationsLeft-- > 0 ? static_cast<double*>(std::malloc(count * sizeof(double)))
+                                   : nullptr;
 }
 
 } // namespace
