@@ -92,23 +92,17 @@ TEST(AudioConvert, Mp3DecoderNotesStayOffStderr) {
     ScratchDir dir;
     const std::string mp3 = dir.path() + "/t.mp3", log = dir.path() + "/stderr";
     ASSERT_TRUE(writeEncoded(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, testwav::ramp(44100)));
-    std::string damaged = slurp(mp3);
-    damaged.replace(damaged.size() / 2, 300, 300, '\x55');
-    testwav::writeFile(mp3, damaged);
-
+    std::string bytes = slurp(mp3);
+    testwav::writeFile(mp3, bytes.replace(bytes.size() / 2, 300, 300, '\x55'));
     std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_TRUE(saved >= 0 && fd >= 0);
-    dup2(fd, STDERR_FILENO);
-    close(fd);
+    const int saved = dup(STDERR_FILENO), fd = open(log.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_TRUE(saved >= 0 && dup2(fd, STDERR_FILENO) >= 0 && close(fd) == 0);
     std::cerr << "ours before\n";
     std::vector<unsigned char> image;
     const ConvertResult result = convertToWavImage(mp3, image);
     std::fputs("ours after\n", stderr);
     std::fflush(stderr);
     dup2(saved, STDERR_FILENO);
-    close(saved);
-    EXPECT_EQ(result, ConvertResult::ok);
-    EXPECT_EQ(slurp(log), "ours before\nours after\n");
+    EXPECT_TRUE(result == ConvertResult::ok && slurp(log) == "ours before\nours after\n")
+        << slurp(log);
 }
