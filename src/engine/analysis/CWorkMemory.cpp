@@ -35,18 +35,19 @@ int64_t spanOf(long ssftSize, long interval, long repeatTimes) {
 workmemory_detail::ArrayAllocator g_allocator = nullptr;
 
 constexpr size_t kHugePage = size_t(2) << 20;
-// Released planes kept for reuse, at most this many bytes.
-constexpr size_t kKeptMax = size_t(256) << 20;
+// Released planes kept for reuse, at most this many bytes: a work memory of the default view.
+constexpr size_t kKeptMax = size_t(128) << 20;
 
 // Planes are tens of megabytes. A new process touches them for the first time: in huge pages that
 // is a few dozen page faults instead of thousands, which were most of what a run of the command
 // line paid beyond the work itself. Released planes are kept for the next work memory of the same
 // shape, so a loop of runs in one process (Python over files, a corpus worker, the window opening
 // sound after sound) reuses memory in place instead of having the kernel clear fresh pages for
-// every run.
+// every run. A request for another size lets the kept ones go first.
 class PlaneBlocks {
 public:
     void* take(size_t bytes) {
+        std::vector<std::pair<size_t, void*>> stale;
         {
             const std::lock_guard<std::mutex> g(m_lock);
             for (size_t i = m_kept.size(); i-- > 0;) {
@@ -58,7 +59,12 @@ public:
                     return p;
                 }
             }
+            // Another shape is wanted now: what is kept would only add to the peak beside it.
+            stale.swap(m_kept);
+            m_keptBytes = 0;
         }
+        for (const auto& block : stale)
+            std::free(block.second);
         void* p = std::aligned_alloc(kHugePage, bytes);
         if (!p)
             return nullptr;

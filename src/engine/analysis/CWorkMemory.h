@@ -27,8 +27,8 @@ public:
     CWorkMemory& operator=(const CWorkMemory&) = delete;
 
     // Sizes the object for repeatTimes frames of ssftSize samples, interval samples apart, out of
-    // maxSize available samples, and allocates every buffer (contents undefined: the planes of a
-    // released work memory of the same shape are reused, up to 256 MB of them kept).
+    // maxSize available samples, and allocates every buffer (contents undefined: the planes of
+    // the work memory released last are reused when the shape is the same, up to 128 MB).
     // resultSize, with nothing changed, when: span = (repeatTimes - 1) * interval + ssftSize
     // exceeds maxSize; ssftSize is not a power of two from 4 to 32768; interval < 1;
     // repeatTimes < 1; mode is neither sense mode; or a size or the plane length T * H does not
