@@ -380,6 +380,9 @@ int runAnalysisCommand(const Options& o, CliOutputs& outputs, std::ostream& out,
     }
     if (o.whole)
         return runWholeVoiceprint(s, o.npyDir, progress, outputs.status(), err);
+    // Only --npy reads the unwindowed plane; a picture alone need not pay for it.
+    if (o.npyDir.empty())
+        s.planes = planesWithoutRect;
     const auto begin = std::chrono::steady_clock::now();
     if (!runAnalysis(s, {}, progress, err))
         return 1;

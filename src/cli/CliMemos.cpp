@@ -28,8 +28,8 @@ std::string memosUsage() {
            "                (no -o, or -o -). Times come from each group's analysed stretch and\n"
            "                the memos' places on its voiceprint (docs/formats.md); the sampling\n"
            "                rate from --wav, else from each group's parameter block\n"
-           "  memos import  a TextGrid, an Audacity label track or a transcript (.trn) as a memo\n"
-           "                list for the sound\n"
+           "  memos import  a TextGrid, an Audacity label track, a transcript (.trn) or an old\n"
+           "                memo text (.txt) as a memo list for the sound\n"
            "  --width PIXELS  the main panel's width the memos' places refer to (default 1000)\n";
 }
 

@@ -247,6 +247,16 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     const MemoListRead fromTrn = readMemoListFile(back.path);
     ASSERT_TRUE(r.status == 0 && fromTrn.slots.size() == 1u) << r.err;
     EXPECT_EQ(fromTrn.slots[0].terms.front()->m_memoText, "hello a");
+    // An old memo text is the list the window saves after opening it; a damaged one fails.
+    TempFile old(slurp(vlh.path), "old.txt"), oldBad(slurp(bad.path), "oldbad.txt");
+    r = cli({"memos", "import", old.path, "--wav", wav.path, "-o", back.path});
+    EXPECT_TRUE(r.status == 0 && slurp(back.path) == slurp(vlh.path)) << r.err;
+    r = cli({"memos", "import", oldBad.path, "--wav", wav.path, "-o", back.path});
+    EXPECT_TRUE(r.err == "memo list line 7 damaged, read as 0.\nmemo list read failed.\nquit to "
+                         "read " +
+                             oldBad.path + "\n" &&
+                slurp(back.path) == slurp(vlh.path))
+        << r.err;
     EXPECT_EQ(cli({"memos", "export", vlh.path, "--format", "praat"}).err.substr(0, 56),
               "vocalith-cli: --format needs textgrid, audacity or csv.\n");
 }

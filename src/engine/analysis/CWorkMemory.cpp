@@ -1,10 +1,17 @@
 #include "engine/analysis/CWorkMemory.h"
 
+#include <sys/mman.h>
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -27,18 +34,99 @@ int64_t spanOf(long ssftSize, long interval, long repeatTimes) {
 
 workmemory_detail::ArrayAllocator g_allocator = nullptr;
 
+constexpr size_t kHugePage = size_t(2) << 20;
+// Released planes kept for reuse, at most this many bytes: a work memory of the default view.
+constexpr size_t kKeptMax = size_t(128) << 20;
+
+// Planes are tens of megabytes. A new process touches them for the first time: in huge pages that
+// is a few dozen page faults instead of thousands, which were most of what a run of the command
+// line paid beyond the work itself. Released planes are kept for the next work memory of the same
+// shape, so a loop of runs in one process (Python over files, a corpus worker, the window opening
+// sound after sound) reuses memory in place instead of having the kernel clear fresh pages for
+// every run. A request for another size lets the kept ones go first.
+class PlaneBlocks {
+public:
+    void* take(size_t bytes) {
+        std::vector<std::pair<size_t, void*>> stale;
+        {
+            const std::lock_guard<std::mutex> g(m_lock);
+            for (size_t i = m_kept.size(); i-- > 0;) {
+                if (m_kept[i].first == bytes) {
+                    void* p = m_kept[i].second;
+                    m_kept.erase(m_kept.begin() + long(i));
+                    m_keptBytes -= bytes;
+                    m_live[p] = bytes;
+                    return p;
+                }
+            }
+            // Another shape is wanted now: what is kept would only add to the peak beside it.
+            stale.swap(m_kept);
+            m_keptBytes = 0;
+        }
+        for (const auto& block : stale)
+            std::free(block.second);
+        void* p = std::aligned_alloc(kHugePage, bytes);
+        if (!p)
+            return nullptr;
+        madvise(p, bytes, MADV_HUGEPAGE);
+        try {
+            const std::lock_guard<std::mutex> g(m_lock);
+            m_live[p] = bytes;
+        } catch (const std::bad_alloc&) {
+            std::free(p);
+            return nullptr;
+        }
+        return p;
+    }
+    // False when p is not a plane block, or there is no room to keep it: the caller frees it.
+    bool keep(void* p) {
+        const std::lock_guard<std::mutex> g(m_lock);
+        const auto it = m_live.find(p);
+        if (it == m_live.end())
+            return false;
+        const size_t bytes = it->second;
+        m_live.erase(it);
+        if (m_keptBytes + bytes > kKeptMax)
+            return false;
+        try {
+            m_kept.emplace_back(bytes, p);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        m_keptBytes += bytes;
+        return true;
+    }
+
+private:
+    std::mutex m_lock;                            // protects everything below
+    std::unordered_map<void*, size_t> m_live;     // blocks handed out, by size
+    std::vector<std::pair<size_t, void*>> m_kept; // released blocks, the latest last
+    size_t m_keptBytes = 0;
+};
+
+// Never destroyed: a work memory released while the program exits still finds it.
+PlaneBlocks& planeBlocks() {
+    static PlaneBlocks* blocks = new PlaneBlocks;
+    return *blocks;
+}
+
 double* newArray(int64_t length) {
     if (length <= 0 || length > kIntMax)
         return nullptr;
     if (g_allocator)
         return g_allocator(static_cast<size_t>(length));
-    return new (std::nothrow) double[static_cast<size_t>(length)];
+    const size_t bytes = static_cast<size_t>(length) * sizeof(double);
+    if (bytes < kHugePage)
+        return static_cast<double*>(std::malloc(bytes));
+    return static_cast<double*>(
+        planeBlocks().take((bytes + kHugePage - 1) / kHugePage * kHugePage));
 }
 
 std::atomic<uint64_t> g_planeGenerations{0};
 
 void release(double*& p) {
-    delete[] p;
+    if (p && !planeBlocks().keep(p))
+        std::free(p);
     p = nullptr;
 }
 

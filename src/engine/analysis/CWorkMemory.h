@@ -27,7 +27,8 @@ public:
     CWorkMemory& operator=(const CWorkMemory&) = delete;
 
     // Sizes the object for repeatTimes frames of ssftSize samples, interval samples apart, out of
-    // maxSize available samples, and allocates every buffer afresh (contents undefined).
+    // maxSize available samples, and allocates every buffer (contents undefined: the planes of
+    // the work memory released last are reused when the shape is the same, up to 128 MB).
     // resultSize, with nothing changed, when: span = (repeatTimes - 1) * interval + ssftSize
     // exceeds maxSize; ssftSize is not a power of two from 4 to 32768; interval < 1;
     // repeatTimes < 1; mode is neither sense mode; or a size or the plane length T * H does not
@@ -110,6 +111,7 @@ private:
 namespace workmemory_detail {
 // Replaces the allocator of CWorkMemory's buffers (null restores the normal one), so tests can
 // make an allocation fail; an out-of-memory condition cannot be produced on demand otherwise.
+// Buffers are released with std::free.
 using ArrayAllocator = double* (*)(size_t count);
 void setArrayAllocator(ArrayAllocator allocator);
 } // namespace workmemory_detail

@@ -15,6 +15,7 @@
 #include <exception>
 #include <mutex>
 #include <new>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -192,12 +193,13 @@ resultVoiceprint runOnWorkers(CWorkMemory& w, double noise, const VoiceprintCanc
 
     // The first worker transforms in the work memory's own frame buffers.
     std::vector<FrameScratch> scratch{{w.m_re, w.m_im, w.m_restore, w.m_restoreSum}};
-    std::vector<std::vector<double>> own;
+    // Every value is written before it is read, so the buffers are not cleared first.
+    std::vector<std::unique_ptr<double[]>> own;
     try {
         own.reserve(count - 1);
         for (unsigned k = 1; k < count; ++k) {
-            own.emplace_back(static_cast<std::size_t>(4 * S));
-            double* b = own.back().data();
+            own.emplace_back(new double[static_cast<std::size_t>(4 * S)]);
+            double* b = own.back().get();
             scratch.push_back({b, b + S, b + 2 * S, b + 3 * S});
         }
     } catch (const std::bad_alloc&) {

@@ -20,7 +20,7 @@ struct MemoExchange {
 // (any sound that opens), else from each group's parameter block. A damaged list fails.
 MemoExchange exportMemoListFile(const std::string& listPath, MemoExportFormat format,
                                 const std::string& wavPath, int panelWidth);
-// A TextGrid, a label track or a transcript (importMemoFile) as a memo list for the sound at
-// `wavPath`. A damaged file fails, its reason followed by "quit to read FILE".
+// A TextGrid, a label track, a transcript or an old memo text (importMemoFile) as a memo list
+// for the sound at `wavPath`. A damaged file fails, its reason followed by "quit to read FILE".
 MemoExchange importMemoListFile(const std::string& path, const std::string& wavPath,
                                 int panelWidth);

@@ -159,8 +159,16 @@ MemoImport importTextGrid(const unsigned char* data, size_t size, const MemoImpo
 // last group above it when that holds its time, else of the latest-starting group that does.
 MemoImport importAudacityLabels(const unsigned char* data, size_t size,
                                 const MemoImportSound& sound);
+// The old memo text (".txt", the memo list's own layout, MemoListFile.h) as an import: its
+// groups as stored, which is what the window saves after opening it. The views stay as written:
+// whoever shows a group fits its view to the sound (fitMemoView), so the sound's facts are not
+// needed here. A number read as 0 is noted ("memo list line 7 damaged, read as 0.") and, like a
+// list that ends early, is damage ("memo list read failed.", `slots` the whole groups read); a
+// first line without "Ver." is damage too ("memo list uncorrect ( internal error ).").
+MemoImport importMemoText(const unsigned char* data, size_t size);
 // Reads the file (up to kMemoImportMax bytes) and takes it for a transcript when its name ends
-// in ".trn", for a TextGrid when its text starts with "File type", else for a label track.
+// in ".trn", for an old memo text when it starts with "Ver." (after a UTF-8 byte-order mark),
+// for a TextGrid when its text starts with "File type", else for a label track.
 MemoImport importMemoFile(const std::string& path, const MemoImportSound& sound);
 
 constexpr size_t kMemoImportMax = size_t(64) << 20;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <mutex>
 #include <new>
 
 #include "engine/sound/WavHeader.h"
@@ -15,6 +17,49 @@
 namespace {
 
 constexpr sf_count_t kBlockFrames = 65536;
+
+// libmpg123, through which libsndfile decodes MP3, prints notes on damaged or odd frames ("Note:
+// Illegal Audio-MPEG-Header ...", "Warning: Xing stream size off ...") to C's stderr; what
+// matters of them reaches the user as our own result. While any decoder is open, C's stderr is
+// a stream that drops what it is given. Our own messages never pass through that variable
+// (std::cerr keeps the stream it was made with; Python writes to the descriptor), so none is
+// lost. Only the first decoder in swaps and the last one out swaps back, so threads decoding at
+// once never write to a closed stream.
+class QuietLibraryNotes {
+public:
+    QuietLibraryNotes() {
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        if (s_users++ > 0)
+            return;
+        static const cookie_io_functions_t drop = {
+            nullptr, [](void*, const char*, size_t n) -> ssize_t { return ssize_t(n); }, nullptr,
+            nullptr};
+        if (FILE* sink = fopencookie(nullptr, "w", drop)) {
+            s_saved = stderr;
+            stderr = sink;
+        }
+    }
+    ~QuietLibraryNotes() {
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        if (--s_users > 0 || !s_saved)
+            return;
+        FILE* sink = stderr;
+        stderr = s_saved;
+        s_saved = nullptr;
+        std::fclose(sink);
+    }
+    QuietLibraryNotes(const QuietLibraryNotes&) = delete;
+    QuietLibraryNotes& operator=(const QuietLibraryNotes&) = delete;
+
+private:
+    static std::mutex s_mutex; // protects s_users, s_saved and the swap of stderr
+    static int s_users;
+    static FILE* s_saved; // the real stderr while it is swapped, else null
+};
+
+std::mutex QuietLibraryNotes::s_mutex;
+int QuietLibraryNotes::s_users = 0;
+FILE* QuietLibraryNotes::s_saved = nullptr;
 
 // libsndfile's reader giving 16-bit frames. Integer formats are normalised by a power of two,
 // so they arrive as exact fractions; sf_read_short is not used because it scales floats by
@@ -62,6 +107,7 @@ public:
     }
 
 private:
+    QuietLibraryNotes m_quiet; // first member: quiet from before the open until after the close
     SF_INFO m_info{};
     SNDFILE* m_sf = nullptr;
     std::vector<double> m_buf;

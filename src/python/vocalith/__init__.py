@@ -119,8 +119,8 @@ def export_memos(path, format, *, wav=None, out=None, width=None):
 
 def import_memos(path, wav, out, *, width=None):
     """Writes a memo list ``out`` (.vlh) for the sound ``wav`` from a TextGrid, an Audacity
-    label track or a transcript (.trn), as ``vocalith-cli memos import`` does. Returns the
-    command's report."""
+    label track, a transcript (.trn) or an old memo text (.txt), as ``vocalith-cli memos
+    import`` does. Returns the command's report."""
     inputs = [_path(path), _path(wav)]
     target = _output(out, inputs)
     data, groups = _vocalith.import_memos(inputs[0], inputs[1], _width(width))

@@ -28,7 +28,8 @@ std::vector<double*> buffers(const W& w) {
 
 int g_allocationsLeft = 0;
 double* failingAllocator(size_t count) {
-    return g_allocationsLeft-- > 0 ? new double[count] : nullptr;
+    return g_allocationsLeft-- > 0 ? static_cast<double*>(std::malloc(count * sizeof(double)))
+                                   : nullptr;
 }
 
 } // namespace
@@ -87,6 +88,25 @@ TEST(CWorkMemory, SetSizeReportsAllocationFailure) {
             << failAt;
         EXPECT_EQ(W::resultOk, w.setSize(512, 10000, W::senseFine, 128, 30));
     }
+}
+
+// The planes of a released work memory come back, as they were, to the next one of its shape: a
+// fresh plane would hold zeros.
+TEST(CWorkMemory, ReusesThePlanesOfItsShape) {
+    std::vector<double> marks;
+    {
+        W w;
+        ASSERT_EQ(W::resultOk, w.setSize(4096, 441000, W::senseNormal, 512, 853));
+        for (size_t i = 14; i < 21; ++i)
+            marks.push_back(buffers(w)[i][0] = double(i));
+    }
+    W again;
+    ASSERT_EQ(W::resultOk, again.setSize(4096, 441000, W::senseNormal, 512, 853));
+    std::vector<double> found;
+    for (size_t i = 14; i < 21; ++i)
+        found.push_back(buffers(again)[i][0]);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, marks);
 }
 
 // S = 2048: (100000 - 2049) / 512 = 191 frames fit; with 7000 samples only 9 would: refused. A

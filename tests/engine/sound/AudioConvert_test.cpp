@@ -2,6 +2,11 @@
 #include "engine/sound/AudioConvert.h"
 #include "support/EncodedSound.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <iostream>
+
 namespace {
 
 // Every 16-bit sample a wider format must give back, full scale included.
@@ -79,4 +84,25 @@ TEST(AudioConvert, CutOggIsRefused) {
     const SoundRead r = readSound(wave, ogg);
     EXPECT_EQ(refusalLines(r), (std::vector<std::string>{"wave file reading failed.",
                                                          "file damaged or not a sound."}));
+}
+
+// libmpg123's notes on an MP3 with a damaged frame ("Illegal Audio-MPEG-Header", "Trying to
+// resync") stay off stderr; our own lines before and after get through.
+TEST(AudioConvert, Mp3DecoderNotesStayOffStderr) {
+    ScratchDir dir;
+    const std::string mp3 = dir.path() + "/t.mp3", log = dir.path() + "/stderr";
+    ASSERT_TRUE(writeEncoded(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, testwav::ramp(44100)));
+    std::string bytes = slurp(mp3);
+    testwav::writeFile(mp3, bytes.replace(bytes.size() / 2, 300, 300, '\x55'));
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO), fd = open(log.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_TRUE(saved >= 0 && dup2(fd, STDERR_FILENO) >= 0 && close(fd) == 0);
+    std::cerr << "ours before\n";
+    std::vector<unsigned char> image;
+    const ConvertResult result = convertToWavImage(mp3, image);
+    std::fputs("ours after\n", stderr);
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    EXPECT_TRUE(result == ConvertResult::ok && slurp(log) == "ours before\nours after\n")
+        << slurp(log);
 }
