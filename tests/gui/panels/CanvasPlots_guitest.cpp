@@ -23,6 +23,12 @@ TEST_F(CanvasPanelTest, WaveformLevelAndBandRescaling) {
     std::vector<double> flat(40000, 0.0);
     panel->drawWave(flat.data(), 800, 0.0, 0.0);
     EXPECT_EQ(pixels({{50, 102}, {50, 101}}), "0 255");
+    // The overview's 16-bit samples on their own range, -1 .. 3: a group from 0 to 1 spans rows
+    // 152 to 102.
+    std::vector<short> overview(800, 0);
+    overview[401] = 1;
+    panel->drawWaveSub(overview.data(), 800, 3, -1);
+    EXPECT_EQ(pixels({{102, 102}, {102, 152}, {102, 170}}), "0 0 255");
 
     // Level: first index one below the end index draws the frame and no line.
     std::vector<double> level(100, -50.0);
