@@ -88,6 +88,12 @@ TEST(CliWhole, VoiceprintPlanesAndRefusals) {
             << options << ": " << r.err;
     }
     EXPECT_EQ(std::ifstream(dir + "2/hamDbMap.npy").good(), false);
+    // An input in the folder under an array's name is refused before it could be written over.
+    const std::string input = dir + "/rectDb.npy";
+    testwav::writeFile(input, toneWav(0.5, 16000));
+    r = cli({"voiceprint", input, "--whole", "--npy", dir});
+    EXPECT_EQ(r.err,
+              "vocalith-cli: " + input + " is an input of this command; it is not written over.\n");
 }
 
 // A run asked to stop hands no run of frames on after the asking; opening defaults switch at

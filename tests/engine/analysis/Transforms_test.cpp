@@ -454,6 +454,19 @@ TEST(Voiceprint, ReportsEveryFrameInOrderAndStopsOnCancel) {
     }
 }
 
+// A cancel once both frames have started stops neither: the run finishes. The frames are long, so
+// the cancel is asked while they are still being computed.
+TEST(Voiceprint, ACancelAfterTheLastFrameStartedComesTooLate) {
+    CWorkMemory w;
+    ASSERT_EQ(w.setSize(8192, 100000, CWorkMemory::senseFine, 128, 2), CWorkMemory::resultOk);
+    for (long i = 0; i < w.m_excutionSize; ++i)
+        w.m_wave[i] = double(i % 101);
+    int reports = 0;
+    EXPECT_EQ(computeVoiceprint(
+                  w, kNoise, [&] { return reports == 2; }, [&](int) { ++reports; }, 2),
+              voiceprintFinished);
+}
+
 TEST(Voiceprint, DbConversionNormalisesOverTheWholePlaneAndAligns) {
     // S = 8: 4 bins, two frames; frame 1 is a silent frame of the restoration (-1 marks).
     const double ham[8] = {0, 100, 1, 0.01, 0, 10, 1, 0};

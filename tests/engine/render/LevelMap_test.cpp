@@ -31,4 +31,10 @@ TEST(LevelMap, RowsAndBilinearReading) {
     EXPECT_EQ(planeLevelAt(plane, 2, 2, 0.5, 0.5), 15.0);
     EXPECT_EQ(planeLevelAt(plane, 2, 2, 1.0, 0.25), 22.5);
     EXPECT_EQ(planeLevelAt(plane, 2, 2, 7.0, 9.0), 30.0); // past the end reads the last
+
+    // A fitted range over bin 0 alone (a range from 0 Hz starts there): -4 .. 8 dB.
+    const double levels[] = {-3.5, -90.0, 7.2, 60.0}; // frames x bins = 2 x 2
+    double low = 0.0, high = 0.0;
+    ASSERT_TRUE(fitLevelRange(levels, 2, 2, -1, 0, &low, &high));
+    EXPECT_EQ(std::make_pair(low, high), std::make_pair(-4.0, 8.0));
 }

@@ -34,6 +34,7 @@ TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
         {335, 271, kBlackPx}, {335, 149, kGreyPx}, {329, 100, kBlackPx}, {34, 118, kWhitePx},
         {39, 26, kBlackPx}, {39, 272, kBlackPx}, {321, 272, kBlackPx}, {68, 273, kBlackPx},
         {68, 276, kBlackPx}, {69, 274, kWhitePx}, {68, 277, kWhitePx}, {35, 118, kBlackPx},
+        {335, 272, kBlackPx},
     })
         EXPECT_EQ(pic.at(x, y), colour) << x << "," << y;
     // clang-format on
@@ -45,4 +46,14 @@ TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
     EXPECT_EQ(labels, "0.6@68 0.8@124 1.0@181 1.2@237 1.4@293 ");
     const std::vector<AxisTick> freq = freqTicks(scene(), pictureLayout(400, 300));
     EXPECT_TRUE(freq.size() == 9u && freq[8].pixel == 26 && freq[8].label == "8000");
+
+    // A pitch series brings its scale on the plot's right edge: the 0 Hz tick, 7 pixels of coral
+    // on the bottom row from x 315, over the power's line (silence: the bottom row).
+    PitchSeries silent;
+    silent.pitch = silent.pitchPower = silent.power = silent.harmonicsPower =
+        std::vector<double>(100, 0.0);
+    VoiceprintScene withPitch = scene();
+    withPitch.pitch = &silent;
+    const RgbCanvas overlaid = drawVoiceprintPicture(withPitch, 400, 300);
+    EXPECT_TRUE(overlaid.at(315, 271) == kCoral && overlaid.at(314, 271) == kMidnightBlue);
 }

@@ -41,6 +41,7 @@ TEST_F(FrameTest, StartsEmptyWithItsWelcomeChoicesMenusAndButtons) {
         auto* button = wxDynamicCast(frame->FindWindow(id), wxButton);
         ASSERT_NE(button, nullptr) << label;
         EXPECT_EQ(button->GetLabel(), label);
+        EXPECT_GE(button->GetSize().x, button->GetTextExtent(label).x) << label << " is cut";
         EXPECT_EQ(button->GetFont().GetPointSize() == 6, id < ID_LLLeft || id > ID_RRRRigth)
             << label;
         // A click travels from the button up to the frame (reading opens a file dialog).

@@ -1,6 +1,9 @@
+#include <fstream>
+
 #include "gui/audio/AlsaSoundBackend.h"
 #include "engine/sound/WavHeader.h"
 #include "support/GuiFixture.h"
+#include "support/TestWav.h"
 
 namespace {
 
@@ -34,6 +37,15 @@ TEST(AlsaBackendTest, PlaysOnItsOwnThreadLoopsStopsAndFailsQuietlyOnWhatItCannot
     // 24 bits is no device format.
     wxSound tooWide(wide.size(), wide.data());
     EXPECT_TRUE(tooWide.IsOk() && !tooWide.Play(wxSOUND_ASYNC) && !alsa->IsPlaying());
+
+    // The device gets every sample once, in order: ALSA's "file" device keeps what reaches it.
+    const std::string ramp = testwav::wav(testwav::ramp(3000), 1, 16000);
+    testwav::TempFile out("", "out.raw");
+    delete replaceSoundBackend(new AlsaSoundBackend("file:'" + out.path + "',raw"));
+    EXPECT_TRUE(wxSound(ramp.size(), ramp.data()).Play(wxSOUND_SYNC));
+    std::ifstream played(out.path, std::ios::binary);
+    const std::string got{std::istreambuf_iterator<char>(played), {}};
+    EXPECT_TRUE(got == ramp.substr(kWavHeaderBytes)) << got.size() << " bytes reached the device";
 
     delete replaceSoundBackend(new AlsaSoundBackend("no-such-device"));
     EXPECT_FALSE(currentSoundBackend()->IsAvailable() || once.Play(wxSOUND_ASYNC) ||

@@ -75,6 +75,11 @@ TEST_F(MemoNavTest, SearchMovesToTheFirstSlotWithAHitInItsOrder) {
     const int back = frame->m_curTitle;
     searchFor("a", false);
     EXPECT_EQ(tup(back, frame->m_curTitle, bool(frame->m_tourRunning)), tup(0, 2, false));
+    // A group above the priority limit is passed over: from slot 2, slot 0 (Low) before 1.
+    frame->subMemoAt(0)->SetMemoPrior(CArchMemo::Low);
+    frame->m_priorlimit->SetSelection(0);
+    searchFor("beta", true);
+    EXPECT_EQ(frame->m_curTitle, 1);
 }
 
 TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {

@@ -294,6 +294,8 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
                       legend.GetGreen(x, y) > legend.GetRed(x, y);
     EXPECT_EQ(atEdge, 0);
     EXPECT_EQ(overlay(main, wxRect(604 - 45, 188, 43, 8)), 0);
+    // The pitch scale's labels (200 and 400 Hz) end left of the right edge, below the legend.
+    EXPECT_GT(overlay(main, wxRect(540, 90, 54, 70)), 10);
 
     // A memo of three lines keeps all three, descenders included.
     const DragShape one("gyp", DragShape::High), three("gyp\ngyp\ngyp", DragShape::High);

@@ -91,6 +91,11 @@ TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     EXPECT_EQ(frame->m_canvasPanelUp->m_waveData, wave().m_window + end);
     slide(wxEVT_SCROLL_CHANGED);
     EXPECT_EQ(where(), at(0, end, end));
+    // The lower overview marks the stretch, E = 54784 samples, within the window.
+    const myCanvasPanel& lower = *frame->m_canvasPanelSub2;
+    const double width = lower.GetSize().x - 4, window = wave().m_windowLen;
+    EXPECT_NEAR((lower.m_selX - 2) / width, end / window, 1.5 / width);
+    EXPECT_NEAR(lower.m_selWidth / width, 54784 / window, 1.5 / width);
     const std::string seconds = wxString::Format("%0.03lf", end / 44100.0).utf8_string();
     EXPECT_EQ(lastLog(frame), " " + std::to_string(end) + " - " + seconds + "[s]  moved.");
 

@@ -23,6 +23,12 @@ TEST_F(CanvasPanelTest, WaveformLevelAndBandRescaling) {
     std::vector<double> flat(40000, 0.0);
     panel->drawWave(flat.data(), 800, 0.0, 0.0);
     EXPECT_EQ(pixels({{50, 102}, {50, 101}}), "0 255");
+    // The overview's 16-bit samples on their own range, -1 .. 3: a group from 0 to 1 spans rows
+    // 152 to 102.
+    std::vector<short> overview(800, 0);
+    overview[401] = 1;
+    panel->drawWaveSub(overview.data(), 800, 3, -1);
+    EXPECT_EQ(pixels({{102, 102}, {102, 152}, {102, 170}}), "0 0 255");
 
     // Level: first index one below the end index draws the frame and no line.
     std::vector<double> level(100, -50.0);
@@ -35,6 +41,10 @@ TEST_F(CanvasPanelTest, WaveformLevelAndBandRescaling) {
     // middle (plus the level offset).
     panel->drawdB(level.data(), 100, 0, 5000, 0.0, 0.0);
     EXPECT_EQ(pixels({{4, 104}}), "0");
+    // Redrawn at a new size, the frame reaches the new right edge, as a fresh drawing's does.
+    panel->SetSize(0, 0, 304, 204);
+    panel->redrawdB();
+    EXPECT_EQ(pixels({{300, 50}, {301, 50}}), "255 0");
 
     // A band drawn on the waveform is rescaled when it is redrawn at a new size; white under
     // it turns grey 192.
@@ -44,7 +54,7 @@ TEST_F(CanvasPanelTest, WaveformLevelAndBandRescaling) {
     panel->SetSize(0, 0, 804, 204);
     panel->redrawWave();
     EXPECT_EQ(selection(), (Ints{0, 40000, 202, 99}));
-    EXPECT_EQ(pixels({{250, 100}}), "192");
+    EXPECT_EQ(pixels({{250, 100}, {1, 100}, {2, 100}}), "192 255 0"); // frame from column 2
 }
 
 TEST_F(CanvasPanelTest, VoiceprintGreysTicksAndPitchContour) {
@@ -99,4 +109,16 @@ TEST_F(CanvasPanelTest, VoiceprintGreysTicksAndPitchContour) {
     EXPECT_EQ(coralIn(c1 + 5, c2 - 5), 0) << "100 -> 180 Hz (ratio 1.8) is not";
     drawPitch(gap);
     EXPECT_EQ(coralIn(c0 + 5, c2 - 5), 0) << "an unvoiced frame breaks both segments";
+
+    // Five frames a column (2000 frames of 1 sample, 2 x 8 bins: 396 columns): each group's
+    // power range is one stroke at its centre; 1000 .. 1004 span 0.1 .. 0.9, rows 182 .. 22 of
+    // column 202.
+    std::vector<double> many(2000 * 8, -130.0), unvoiced(2000, 0.0), power(2000, 0.5);
+    power[1001] = 0.1;
+    power[1002] = 0.9;
+    panel->drawdBTimeFreq(many.data(), 2000, 8, 16000, 1, 0, 8000, -130.0, 0.0);
+    panel->drawPitch(unvoiced.data(), 2000, 800.0, 0.0, nullptr, power.data(), nullptr);
+    const wxColour blue = wxTheColourDatabase->Find("MIDNIGHT BLUE");
+    EXPECT_EQ(countOf(buffer(), wxRect(202, 22, 1, 161), blue), 161);
+    EXPECT_EQ(countOf(buffer(), wxRect(4, 3, 336, 99), blue), 80) << "above 0.5 only that stroke";
 }
