@@ -321,5 +321,7 @@ TEST(Cli, FailedOutputsReplaceNothing) {
         ASSERT_TRUE(writeEncoded(d.path() + "/e.snd", format, samples, 1, 16000));
         r = cli({"memos", "import", grid, "--wav", d.path() + "/e.snd", "-o", vlh});
         EXPECT_EQ(r.out, "wrote " + vlh + ": 1 groups\n") << r.err;
+        r = cli({"memos", "export", vlh, "--format", "csv", "--wav", d.path() + "/e.snd"});
+        EXPECT_EQ(r.out.find("group,title,term,priority,start,end,"), 0u) << r.err;
     }
 }

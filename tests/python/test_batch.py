@@ -38,6 +38,7 @@ class BatchTest(unittest.TestCase):
             f.write(b"RIFF\x24\x00\x00\x00WAVEfmt ")
         with open(os.path.join(self.corpus, "notes.txt"), "w") as f:
             f.write("not a sound")
+        os.mkfifo(os.path.join(self.corpus, "a", "pipe.wav"))  # never opened, so never waited on
 
     def start(self, *args):
         """A process in a session of its own, killed with everything it started at cleanup."""
@@ -67,6 +68,7 @@ class BatchTest(unittest.TestCase):
                                                "--whole", *options), rel)
             self.assertEqual(os.stat(os.path.join(out, rel)).st_mode & 0o777, 0o640)
         self.assertEqual(glob.glob("**/.*", root_dir=out, recursive=True), [])
+        self.assertEqual(os.stat(os.path.join(out, "summary.csv")).st_mode & 0o777, 0o640)
         with open(os.path.join(out, "summary.csv"), newline="", errors="surrogateescape") as f:
             return {row["path"]: row for row in csv.DictReader(f)}
 
@@ -84,10 +86,12 @@ class BatchTest(unittest.TestCase):
         done = self.batch(os.path.join(self.root, "out"), "--scheduler", address)
         self.assertEqual(done.returncode, 1, done.stderr)  # the broken file
         rows = self.check_outputs(os.path.join(self.root, "out"))
-        self.assertEqual(sorted(rows), sorted([*self.good, "a/broken.wav"]))
+        self.assertEqual(sorted(rows), sorted([*self.good, "a/broken.wav", "a/pipe.wav"]))
         self.assertEqual(list(rows["a/broken.wav"].values()),
                          ["a/broken.wav", "error", "", "", "", "",
                           "wave file reading failed. file damaged or not a sound."])
+        self.assertEqual(rows["a/pipe.wav"]["message"],
+                         "wave file reading failed. not a regular file.")
         for rel, seconds in self.good.items():
             frames = (int(seconds * 16000) - 2048) // 512 + 1
             self.assertEqual([rows[rel][k] for k in ("status", "seconds", "frames")],

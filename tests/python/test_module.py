@@ -1,4 +1,5 @@
 import os
+import shutil
 import tempfile
 import unittest
 
@@ -116,6 +117,14 @@ class ModuleTest(unittest.TestCase):
         vocalith.import_memos(grid, demo, back)
         self.assertEqual([g["title"] for g in vocalith.read_memos(back)],
                          [g["title"] for g in groups])
+        # A transcript and an old memo text import as the command line imports them.
+        shutil.copy(vlh, demo[:-4] + ".txt")
+        for ext in (".trn", ".txt"):
+            ours, theirs = (os.path.join(self.dir.name, n + ".vlh") for n in ("ours", "theirs"))
+            vocalith.import_memos(demo[:-4] + ext, demo, ours)
+            cli("memos", "import", demo[:-4] + ext, "--wav", demo, "-o", theirs)
+            with open(ours, "rb") as a, open(theirs, "rb") as b:
+                self.assertEqual(a.read(), b.read(), ext)
 
     def test_bad_memos_and_paths_refused_before_anything_is_written(self):
         import collections
@@ -168,7 +177,8 @@ class ModuleTest(unittest.TestCase):
         # A NUL would cut a name short; a name that is not UTF-8 works as on the command line.
         for call in (lambda: vocalith.read_wav(self.wav + "\0x"),
                      lambda: vocalith.write_memos(out + "\0x", groups),
-                     lambda: vocalith.export_memos(demo[:-4] + ".vlh", "csv", out=out + "\0x")):
+                     lambda: vocalith.export_memos(demo[:-4] + ".vlh", "csv", out=out + "\0x"),
+                     lambda: vocalith.import_memos(demo[:-4] + ".trn", demo, out + "\0x")):
             with self.assertRaisesRegex(vocalith.Error, "cannot hold a NUL byte"):
                 call()
         raw = os.fsencode(self.dir.name) + b"/\xff\xfe.wav"
@@ -182,10 +192,11 @@ class ModuleTest(unittest.TestCase):
         for call in (vocalith.pitch, vocalith.read_wav):
             with self.assertRaisesRegex(error, "^wave file reading failed.\nnot a regular file.$"):
                 call(pipe)
-        with open("/dev/full", "wb") as full:
-            done = subprocess.run([CLI, "pitch", self.wav], stdout=full, stderr=subprocess.PIPE)
-        self.assertEqual((done.returncode, done.stderr),
-                         (1, b"vocalith-cli: cannot write the standard output.\n"))
+        for command in ("pitch", "info"):
+            with open("/dev/full", "wb") as full:
+                done = subprocess.run([CLI, command, self.wav], stdout=full, stderr=subprocess.PIPE)
+            self.assertEqual((done.returncode, done.stderr),
+                             (1, b"vocalith-cli: cannot write the standard output.\n"), command)
 
 
 if __name__ == "__main__":

@@ -57,6 +57,10 @@ class SoundTest(unittest.TestCase):
         self.assertEqual(track.to_csv().encode(),
                          cli("pitch", self.wav, "--channel", "right", "--whole", "--hamming"))
         self.assertEqual(track.hz.tobytes(), self.file.pitch(whole=True, hamming=True).hz.tobytes())
+        # Its axes are the CSV's columns: time_s, and pitch_hz with 0 where a frame has none.
+        rows = [line.split(",") for line in track.to_csv().splitlines()[1:]]
+        self.assertEqual([(r[1], r[2]) for r in rows],
+                         [("%.6f" % t, "%.6f" % h) for t, h in zip(track.times, track.hz)])
         # A whole run through files comes back memory-mapped, equal to the one in memory.
         whole, mapped = memory.voiceprint(whole=True, frames=7), memory.voiceprint(
             whole=True, frames=7, npy=self.out("whole"))

@@ -2,6 +2,7 @@
 #include "engine/sound/CWavPara.h"
 #include "engine/sound/DemoVoice.h"
 #include "engine/sound/WavHeader.h"
+#include "support/SoundFiles.h"
 
 #include <fcntl.h>
 
@@ -214,10 +215,11 @@ TEST(DemoVoice, PhrasesAndPausesWrittenByTheCli) {
     EXPECT_LT(std::count(voice.begin(), voice.end(), 32767) +
                   std::count(voice.begin(), voice.end(), -32767),
               50);
-    TempFile file("");
-    ASSERT_EQ(cli({"demo", file.c_str()}).status, 0);
+    const ScratchDir dir; // the demo writes its memo files and figure beside the sound
+    const std::string demo = dir.path() + "/demo.wav";
+    ASSERT_EQ(cli({"demo", demo}).status, 0);
     const CliRun bad = cli({"demo", "/nonexistent-dir/demo.wav"});
     EXPECT_TRUE(bad.status == 1 &&
                 bad.err == "vocalith-cli: cannot write /nonexistent-dir/demo.wav.\n");
-    EXPECT_EQ(testwav::wav(voice), slurp(file.c_str())); // 44.1 kHz mono, the voice as synthesized
+    EXPECT_EQ(testwav::wav(voice), slurp(demo.c_str())); // 44.1 kHz mono, the voice as synthesized
 }
