@@ -107,32 +107,29 @@ TEST_F(MemoFileTest, EditsUndoToTheListReadAndASaveIsNeverUndone) {
     const std::string bytes = memoList(3);
     const std::string vlh = dir.file("talk.vlh", bytes);
     openWav();
-    const std::function<void()> edits[] = {
-        [&] { frame->addTitle("new", 100, 50); },
-        [&] { frame->setProirSubTitle(1, DragShape::Low); },
-        [&] { frame->moveMemoToLast(0); },
-        [&] { frame->deleteMemo(2, 0); },
-    };
-    for (const auto& edit : edits) {
-        edit();
-        pumpEvents(); // each edit is a step of its own once its event is over
-    }
+    // Each edit is a step of its own once its event is over.
+    frame->addTitle("new", 100, 50);
+    pumpEvents();
+    frame->setProirSubTitle(1, DragShape::Low);
+    pumpEvents();
+    frame->moveMemoToLast(0);
+    pumpEvents();
+    frame->deleteMemo(2, 0);
+    pumpEvents();
     std::string edited;
     ASSERT_TRUE(formatMemoList(frame->memoSlotRefs(), edited) && edited != bytes);
-    const auto run = [&](int id, int times) {
-        for (int i = 0; i < times; ++i)
-            frame->runCommand(id);
-    };
-    run(MyFrame::ID_Undo, 5); // one more than there is
+    for (int i = 0; i < 5; ++i) // one more than there is
+        frame->runCommand(MyFrame::ID_Undo);
     EXPECT_FALSE(frame->m_memoModified) << "back at the list as read";
     save();
     EXPECT_EQ(readAll(vlh), bytes);
-    run(MyFrame::ID_Redo, 4);
+    for (int i = 0; i < 4; ++i)
+        frame->runCommand(MyFrame::ID_Redo);
     EXPECT_TRUE(frame->m_memoModified);
     save();
-    run(MyFrame::ID_Undo, 1);
+    frame->runCommand(MyFrame::ID_Undo);
     EXPECT_TRUE(frame->m_memoModified && readAll(vlh) == edited);
-    run(MyFrame::ID_Redo, 1);
+    frame->runCommand(MyFrame::ID_Redo);
     EXPECT_FALSE(frame->m_memoModified);
 }
 

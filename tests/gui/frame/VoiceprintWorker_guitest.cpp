@@ -14,6 +14,22 @@ protected:
                   CWorkMemory::resultOk);
         frame->analyseStretch();
     }
+    // The dB planes shown are those of one thread computing the same stretch afresh.
+    void expectOneThreadsPlanes() {
+        const CWorkMemory& shown = *frame->m_workPara;
+        CWorkMemory alone;
+        ASSERT_EQ(alone.setSize(shown.m_ssftSize, shown.m_maxSize, shown.m_senseMode,
+                                shown.m_interval, shown.m_repeatTimes),
+                  CWorkMemory::resultOk);
+        std::memcpy(alone.m_wave, shown.m_wave, sizeof(double) * shown.m_excutionSize);
+        ASSERT_EQ(computeVoiceprint(alone, frame->m_wavePara->m_noiseParameter, {}, {}, 1),
+                  voiceprintFinished);
+        ASSERT_TRUE(convertVoiceprintToDb(alone, 1));
+        const size_t bytes = size_t(shown.m_repeatTimes) * (shown.m_ssftSize / 2) * sizeof(double);
+        for (auto plane :
+             {&CWorkMemory::m_restoreDbMap, &CWorkMemory::m_hamDbMap, &CWorkMemory::m_rectDbMap})
+            EXPECT_EQ(0, std::memcmp(alone.*plane, shown.*plane, bytes));
+    }
     void runVoiceprint() {
         frame->toVoiceprint();
         ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
@@ -65,17 +81,7 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
                                panel->m_voiceprintData);
     };
     EXPECT_EQ(drawn(), std::make_tuple(2, 2, shown.m_restoreDbMap));
-    CWorkMemory alone;
-    ASSERT_EQ(alone.setSize(shown.m_ssftSize, shown.m_maxSize, shown.m_senseMode, shown.m_interval,
-                            shown.m_repeatTimes),
-              CWorkMemory::resultOk);
-    std::memcpy(alone.m_wave, shown.m_wave, sizeof(double) * shown.m_excutionSize);
-    ASSERT_EQ(computeVoiceprint(alone, frame->m_wavePara->m_noiseParameter, {}, {}, 1),
-              voiceprintFinished);
-    ASSERT_TRUE(convertVoiceprintToDb(alone, 1));
-    const size_t bytes = size_t(shown.m_repeatTimes) * (shown.m_ssftSize / 2) * sizeof(double);
-    EXPECT_EQ(0, std::memcmp(alone.m_restoreDbMap, shown.m_restoreDbMap, bytes));
-    EXPECT_EQ(0, std::memcmp(alone.m_hamDbMap, shown.m_hamDbMap, bytes));
+    expectOneThreadsPlanes();
 
     // Switching the display only redraws.
     frame->toHammingWindow();
@@ -128,17 +134,7 @@ TEST_F(WorkerTest, AStepByAHopRedrawsFromTheReusedFrames) {
     EXPECT_TRUE(dataLockFree());
     EXPECT_EQ(voiceprint_detail::lastReusedFrames(), 19);
     EXPECT_EQ(lastLog(frame), "voiceprint calculation finished.");
-    const CWorkMemory& shown = *frame->m_workPara;
-    CWorkMemory alone;
-    ASSERT_EQ(alone.setSize(1024, shown.m_maxSize, shown.m_senseMode, 256, 20),
-              CWorkMemory::resultOk);
-    std::memcpy(alone.m_wave, shown.m_wave, sizeof(double) * shown.m_excutionSize);
-    ASSERT_EQ(computeVoiceprint(alone, frame->m_wavePara->m_noiseParameter, {}, {}, 1),
-              voiceprintFinished);
-    ASSERT_TRUE(convertVoiceprintToDb(alone, 1));
-    const size_t bytes = 20 * 512 * sizeof(double);
-    EXPECT_EQ(0, std::memcmp(alone.m_restoreDbMap, shown.m_restoreDbMap, bytes));
-    EXPECT_EQ(0, std::memcmp(alone.m_rectDbMap, shown.m_rectDbMap, bytes));
+    expectOneThreadsPlanes();
 }
 
 // The dialog comes as the run starts. While it shows, a click on the window's buttons is
