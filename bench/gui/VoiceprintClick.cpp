@@ -64,10 +64,11 @@ struct Click {
     double pause;   // the pause taken off
 };
 
-Click voiceprintOnce() {
+// From `command` to the voiceprint it starts drawn.
+template <class Command> Click timed(Command command) {
     const double cpu0 = threadCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    g_frame->toVoiceprint();
+    command();
     while (g_frame->m_voiceprintRunning) {
         pump();
         wxMilliSleep(1);
@@ -76,6 +77,10 @@ Click voiceprintOnce() {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double pause = voiceprint_detail::lastPauseSeconds();
     return {wall - pause, threadCpuSeconds() - cpu0, pause};
+}
+
+Click voiceprintOnce() {
+    return timed([] { g_frame->toVoiceprint(); });
 }
 
 void prepareView(CWorkMemory::senseMode mode) {
@@ -172,17 +177,7 @@ void BM_VoiceprintKeptByKey(benchmark::State& state) {
     std::vector<Click> moves;
     int id = MyFrame::ID_TenthForward;
     for (auto _ : state) {
-        const double cpu0 = threadCpuSeconds();
-        const auto start = std::chrono::steady_clock::now();
-        g_frame->runCommand(id);
-        while (g_frame->m_voiceprintRunning) {
-            pump();
-            wxMilliSleep(1);
-        }
-        const double wall =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double pause = voiceprint_detail::lastPauseSeconds();
-        moves.push_back({wall - pause, threadCpuSeconds() - cpu0, pause});
+        moves.push_back(timed([id] { g_frame->runCommand(id); }));
         state.SetIterationTime(moves.back().seconds);
         id = id == MyFrame::ID_TenthForward ? MyFrame::ID_TenthBack : MyFrame::ID_TenthForward;
     }
