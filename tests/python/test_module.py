@@ -1,4 +1,5 @@
 import os
+import subprocess
 import shutil
 import tempfile
 import unittest
@@ -76,9 +77,14 @@ class ModuleTest(unittest.TestCase):
         broken = os.path.join(self.dir.name, "broken.wav")
         with open(broken, "wb") as f:
             f.write(b"RIFF\x10\x00\x00\x00WAVEfmt ")
+        rate0 = os.path.join(self.dir.name, "rate0.wav")
+        with open(self.wav, "rb") as f, open(rate0, "wb") as g:
+            data = f.read()
+            g.write(data[:24] + bytes(8) + data[32:])  # the rate and the byte rate 0
         cases = [
             (lambda: vocalith.pitch(broken), "wave file reading failed."),
             (lambda: vocalith.read_wav(broken), "wave file reading failed."),
+            (lambda: vocalith.read_wav(rate0), "wave file reading failed.\nsampling frequency wrong."),
             (lambda: vocalith.voiceprint(os.path.join(self.dir.name, "none.wav")),
              "wave file reading failed."),
             (lambda: vocalith.pitch(self.wav, ssft=3000), r"\[SsftSize\] wrong, must 256"),
@@ -109,6 +115,9 @@ class ModuleTest(unittest.TestCase):
                          ["Low", "renamed\ntwice"])
         with self.assertRaisesRegex(vocalith.Error, "priority must be"):
             vocalith.write_memos(copy, [dict(groups[0], priority="Urgent")])
+        # The command line's usage and Python name the formats of one table.
+        usage = subprocess.run([CLI], capture_output=True, text=True).stderr
+        self.assertIn("--format " + "|".join(vocalith.EXPORT_FORMATS) + " ", usage)
         for fmt in ("textgrid", "audacity", "csv"):
             self.assertEqual(vocalith.export_memos(vlh, fmt, wav=demo).encode(),
                              cli("memos", "export", vlh, "--format", fmt, "--wav", demo))
@@ -128,7 +137,6 @@ class ModuleTest(unittest.TestCase):
 
     def test_bad_memos_and_paths_refused_before_anything_is_written(self):
         import collections
-        import subprocess
         import types
         demo = os.path.join(self.dir.name, "demo2.wav")
         cli("demo", demo)
