@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -38,11 +36,6 @@ inline CliRun cli(std::vector<std::string> args) {
     std::ostringstream out, err;
     const int status = runCli(int(argv.size()), argv.data(), out, err);
     return {status, out.str(), err.str()};
-}
-
-inline std::string slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 // A 16-bit mono analysis with noise 0.0005 over 0 .. freqHigh Hz and dbLow .. 0 dB.

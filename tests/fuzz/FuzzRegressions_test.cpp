@@ -1,10 +1,9 @@
 #include "FuzzChecks.h"
+#include "support/TestWav.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 // Every input a fuzzer ever broke a reader with (fuzz/regressions/<target>/, minimised by
@@ -33,8 +32,7 @@ TEST_P(FuzzRegressions, SeedsAndMinimisedCrashesPassTheChecks) {
             if (!entry.is_regular_file() || entry.path().filename().string()[0] == '.')
                 continue;
             seeds += root == std::string(VOCALITH_FUZZ_SEEDS);
-            std::ifstream in(entry.path(), std::ios::binary);
-            const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+            const std::string bytes = slurp(entry.path());
             EXPECT_EQ(target.check(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
                       "")
                 << entry.path();

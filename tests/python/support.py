@@ -36,6 +36,12 @@ def write_wav(path, seconds, rate=16000, channels=1):
     return path
 
 
+def read(path):
+    # A file's bytes.
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def cli(*args):
     """vocalith-cli's standard output as bytes; fails the test on a non-zero status."""
     return subprocess.run([CLI, *args], check=True, capture_output=True).stdout

@@ -9,7 +9,7 @@ import tempfile
 import time
 import unittest
 
-from support import cli, write_wav
+from support import cli, read, write_wav
 
 DASK = os.environ.get("VOCALITH_DASK", "/usr/bin/dask")
 UMASK = 0o027  # every process of a run has it; every output must follow it
@@ -63,9 +63,8 @@ class BatchTest(unittest.TestCase):
     def check_outputs(self, out, *options):
         """Every output is the command line's bytes; returns the summary rows by path."""
         for rel in glob.glob("**/*.pitch.csv", root_dir=out, recursive=True):
-            with open(os.path.join(out, rel), "rb") as f:
-                self.assertEqual(f.read(), cli("pitch", os.path.join(self.corpus, rel[:-10]),
-                                               "--whole", *options), rel)
+            self.assertEqual(read(os.path.join(out, rel)), cli(
+                "pitch", os.path.join(self.corpus, rel[:-10]), "--whole", *options), rel)
             self.assertEqual(os.stat(os.path.join(out, rel)).st_mode & 0o777, 0o640)
         self.assertEqual(glob.glob("**/.*", root_dir=out, recursive=True), [])
         self.assertEqual(os.stat(os.path.join(out, "summary.csv")).st_mode & 0o777, 0o640)

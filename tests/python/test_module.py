@@ -7,7 +7,7 @@ import unittest
 import numpy
 
 import vocalith
-from support import CLI, cli, write_wav
+from support import CLI, cli, read, write_wav
 
 
 class ModuleTest(unittest.TestCase):
@@ -60,8 +60,7 @@ class ModuleTest(unittest.TestCase):
         stereo = write_wav(os.path.join(self.dir.name, "stereo.wav"), 0.5, 22050, 2)
         rate, samples = vocalith.read_wav(stereo)
         self.assertEqual((rate, samples.shape, samples.dtype), (22050, (11025, 2), numpy.int16))
-        with open(stereo, "rb") as f:
-            self.assertEqual(samples.tobytes(), f.read()[44:])
+        self.assertEqual(samples.tobytes(), read(stereo)[44:])
         self.assertEqual(vocalith.read_wav(self.wav)[1].shape, (64000,))
         self.assertEqual(len(vocalith.pitch(stereo, channel="left")["frame"]),
                          (11025 - 1 - 4096) // 512)
@@ -106,8 +105,7 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(groups[0]["title"], groups[0]["memos"][0]["text"])
         copy = os.path.join(self.dir.name, "copy.vlh")
         vocalith.write_memos(copy, groups)
-        with open(vlh, "rb") as a, open(copy, "rb") as b:
-            self.assertEqual(a.read(), b.read())
+        self.assertEqual(read(vlh), read(copy))
         groups[0]["priority"] = "Low"
         groups[0]["memos"][0]["text"] = "renamed\ntwice"
         vocalith.write_memos(copy, groups)
@@ -145,8 +143,7 @@ class ModuleTest(unittest.TestCase):
         # Any mapping will do, and gives the same file as dicts.
         vocalith.write_memos(out, [types.MappingProxyType(dict(g, param=collections.UserDict(
             g["param"]))) for g in groups])
-        with open(out, "rb") as f, open(demo[:-4] + ".vlh", "rb") as g:
-            self.assertEqual(f.read(), g.read())
+        self.assertEqual(read(out), read(demo[:-4] + ".vlh"))
         os.unlink(out)
 
         def bent(where, key, value, index=1):

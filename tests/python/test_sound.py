@@ -6,7 +6,7 @@ import unittest
 import numpy
 
 import vocalith
-from support import cli, write_wav
+from support import cli, read, write_wav
 
 
 class SoundTest(unittest.TestCase):
@@ -26,8 +26,7 @@ class SoundTest(unittest.TestCase):
     def test_samples_in_memory_analyse_as_the_same_samples_in_a_file(self):
         self.assertEqual((self.file.rate, self.file.channels, self.file.duration),
                          (16000, 2, 1.0))
-        with open(self.wav, "rb") as f:
-            self.assertEqual(self.file.samples.tobytes(), f.read()[44:])
+        self.assertEqual(self.file.samples.tobytes(), read(self.wav)[44:])
         memory = vocalith.Sound(self.file.samples, 16000, channel="right", name="tone.wav")
         cli("voiceprint", self.wav, "--channel", "right", "--ssft", "1024", "--start", "99",
             "--npy", self.out("npy"), "--png", self.out("cli.png"), "--pitch", "--size",
@@ -47,12 +46,10 @@ class SoundTest(unittest.TestCase):
                              ({"ssft": 1024, "start": 99}, 1024, 512, (0, 6000), (-130.0, 0.0)))
             png = io.BytesIO()
             v.to_png(png, width=640, height=300, pitch=True)
-            with open(self.out("cli.png"), "rb") as f:
-                self.assertEqual(png.getvalue(), f.read())
+            self.assertEqual(png.getvalue(), read(self.out("cli.png")))
         cli("voiceprint", self.wav, "--channel", "right", "--png", self.out("plain.png"), "--plain")
         memory.voiceprint().to_png(self.out("py.png"), plain=True)
-        with open(self.out("plain.png"), "rb") as a, open(self.out("py.png"), "rb") as b:
-            self.assertEqual(a.read(), b.read())
+        self.assertEqual(read(self.out("plain.png")), read(self.out("py.png")))
         track = memory.pitch(whole=True, hamming=True)
         self.assertEqual(track.to_csv().encode(),
                          cli("pitch", self.wav, "--channel", "right", "--whole", "--hamming"))
@@ -105,8 +102,7 @@ class SoundTest(unittest.TestCase):
         self.assertFalse(os.path.exists(self.out("x.png")))
 
     def test_stubs_name_every_public_name(self):
-        with open(os.path.join(os.path.dirname(vocalith.__file__), "__init__.pyi")) as f:
-            stub = f.read()
+        stub = read(os.path.join(os.path.dirname(vocalith.__file__), "__init__.pyi")).decode()
         for name in vocalith.__all__:
             self.assertRegex(stub, rf"(?m)^(class |def )?{name}\b")
 

@@ -73,8 +73,8 @@ bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds dead
     return true;
 }
 
-std::vector<std::string> logLines(const wxListBox* list) {
-    std::vector<std::string> lines;
+Lines logLines(const wxListBox* list) {
+    Lines lines;
     for (unsigned i = 0; i < list->GetCount(); ++i) {
         // The time stamp ends at the first ": "; the clock itself has no space after a colon.
         const wxString line = list->GetString(i);
@@ -104,7 +104,7 @@ void FrameTest::open(const std::string& path, bool convert) {
     pumpEvents();
 }
 
-std::vector<std::string> FrameTest::log() const {
+Lines FrameTest::log() const {
     wxLog::FlushActive();
     return logLines(frame->m_lboxLog);
 }

@@ -28,15 +28,18 @@ bool pumpUntil(const std::function<bool()>& done,
 // Handles what is pending now, including idle processing.
 void pumpEvents();
 
+using Lines = std::vector<std::string>;
+using Ints = std::vector<int>;
+
 // Text of the log list's lines, without their time stamps.
-std::vector<std::string> logLines(const wxListBox* list);
+Lines logLines(const wxListBox* list);
 
 // A real main window, shown, as start-up makes it.
 class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    std::vector<std::string> log() const;
+    Lines log() const;
     // Opens a file as choosing it in ReadWave's file dialog does; `convert` as File > Open does.
     void open(const std::string& path, bool convert = false);
 

@@ -18,11 +18,7 @@ protected:
         pumpEvents();
         frame->m_canvasPanel->SetSize(600, 400);
         frame->m_canvasPanelSub->SetSize(400, 100);
-        ParameterValues v = frame->currentParameters();
-        v.ssftSize = 2048;
-        v.interval = 256;
-        v.repeatTimes = 118;
-        setBlock(formatParameterBlock(v));
+        setStretch(2048, 256, 118);
         ASSERT_EQ(frame->m_workPara->m_excutionSize, 32000);
         ASSERT_EQ(double(frame->m_executionSec), 2.0);
         mark = log().size();
@@ -33,6 +29,15 @@ protected:
         wxCommandEvent confirm;
         frame->OnConfirm(confirm);
         frame->m_paramBackup = frame->m_text->GetValue();
+    }
+
+    // The opened sound's block with frames of ssft samples, interval apart.
+    void setStretch(int32_t ssft, int32_t interval, int32_t repeatTimes) {
+        ParameterValues v = frame->currentParameters();
+        v.ssftSize = ssft;
+        v.interval = interval;
+        v.repeatTimes = repeatTimes;
+        setBlock(formatParameterBlock(v));
     }
 
     // A new group whose stretch starts at the cursor; returns its title number.

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -84,3 +86,9 @@ inline std::vector<int16_t> ramp(int32_t n) {
 }
 
 } // namespace testwav
+
+// A file's bytes, "" when it cannot be read.
+inline std::string slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}

@@ -83,10 +83,7 @@ TEST(TranscriptFile, FramesParameterBlockTermsAndTexts) {
 TEST(TranscriptFile, ImportMakesTheWindowsGroups) {
     const std::string trn =
         "% note\nstray\n1 0.5-2.0 A\nhello\nt1\nt2\n2 2.25-2.3 B\n3 2.3-2.5 C\n";
-    MemoImportSound sound;
-    sound.sampleFreq = 16000;
-    sound.totalSamples = 40000;
-    sound.windowMax = 20000;
+    MemoImportSound sound{16000, 16, 1, 40000, 20000};
     const auto* bytes = reinterpret_cast<const unsigned char*>(trn.data());
     const MemoImport r = importTranscript(bytes, trn.size(), sound);
     EXPECT_EQ(std::make_tuple(int(r.result), r.message, r.line, r.notes),

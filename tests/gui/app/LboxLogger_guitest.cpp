@@ -8,8 +8,6 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 // Stands for the target that was active before, and keeps what is handed back to it.
 struct Previous : wxLog {
     void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {

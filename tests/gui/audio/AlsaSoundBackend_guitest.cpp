@@ -1,26 +1,15 @@
-#include <fstream>
-
 #include "gui/audio/AlsaSoundBackend.h"
 #include "engine/sound/WavHeader.h"
 #include "support/GuiFixture.h"
 #include "support/TestWav.h"
 
-namespace {
-
-// A sound of n mono samples at 16 kHz, as the play image makes it.
-std::string image(uint32_t n, int16_t bits = 16) {
-    std::string s(kWavHeaderBytes + n * 2, '\0');
-    writeWavHeader(reinterpret_cast<unsigned char*>(&s[0]), n * 2, 16000, bits, 1);
-    return s;
-}
-
-} // namespace
-
 // ALSA's "null" device takes samples without any hardware, as fast as they come.
 TEST(AlsaBackendTest, PlaysOnItsOwnThreadLoopsStopsAndFailsQuietlyOnWhatItCannotUse) {
     auto* alsa = new AlsaSoundBackend("null");
     wxSoundBackend* const previous = replaceSoundBackend(alsa);
-    const std::string bytes = image(1600), wide = image(100, 24);
+    // Silent 16 kHz mono sounds, as the play image makes them.
+    const std::string bytes = testwav::wav(std::vector<int16_t>(1600), 1, 16000),
+                      wide = testwav::header({1, 1, 16000, 24}, 200) + std::string(200, '\0');
     auto* sound = new wxSound;
     EXPECT_TRUE(sound->Create(bytes.size(), bytes.data()) &&
                 sound->Play(wxSOUND_ASYNC | wxSOUND_LOOP));
@@ -43,8 +32,7 @@ TEST(AlsaBackendTest, PlaysOnItsOwnThreadLoopsStopsAndFailsQuietlyOnWhatItCannot
     testwav::TempFile out("", "out.raw");
     delete replaceSoundBackend(new AlsaSoundBackend("file:'" + out.path + "',raw"));
     EXPECT_TRUE(wxSound(ramp.size(), ramp.data()).Play(wxSOUND_SYNC));
-    std::ifstream played(out.path, std::ios::binary);
-    const std::string got{std::istreambuf_iterator<char>(played), {}};
+    const std::string got = slurp(out.path);
     EXPECT_TRUE(got == ramp.substr(kWavHeaderBytes)) << got.size() << " bytes reached the device";
 
     delete replaceSoundBackend(new AlsaSoundBackend("no-such-device"));

@@ -31,7 +31,7 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
     };
     const auto exportTo = [&](const std::string& name) {
         press(frame, ID_ExportWav);
-        return readAll(dir.path() + "/" + name);
+        return slurp(dir.path() + "/" + name);
     };
     open(dir.file("take.wav.wav", wav));
     const std::string path = dir.path() + "/take.wav-ExportFromMemo.wav";
@@ -58,7 +58,7 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
     for (rlim_t limit : {rlim_t(20000), rlim_t(44 + 26624 - 1)}) {
         withFileSizeLimit(limit, [&] { press(frame, ID_ExportWav); });
         EXPECT_EQ(lastLog(frame), "could not write wave file to export") << limit;
-        EXPECT_TRUE(readAll(path) == testwav::header({}, 26624) + both) << limit;
+        EXPECT_TRUE(slurp(path) == testwav::header({}, 26624) + both) << limit;
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
     frame->m_containBlank->SetValue(true);
@@ -86,8 +86,8 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
     for (int title = 6; title < 6 + 4100; ++title)
         addGroup(title, CArchMemo::High, 0, 0, "[SsftSize]=530000 [Interval]=1 [RepeatTimes]=1 ");
     addGroup(9999, CArchMemo::High, 0, 0, "[SsftSize]=x");
-    const std::string before = readAll(path);
+    const std::string before = slurp(path);
     press(frame, ID_ExportWav);
     EXPECT_EQ(lastLog(frame), "too long to export as one wave file");
-    EXPECT_TRUE(readAll(path) == before);
+    EXPECT_TRUE(slurp(path) == before);
 }

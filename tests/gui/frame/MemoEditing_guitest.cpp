@@ -5,7 +5,6 @@ namespace {
 
 const wxString kNotFound = "image file not found. will you edit this ?";
 const wxString kBadSize = "image size not good. will you edit this ?";
-using Ints = std::vector<int>;
 
 class MemoEditTest : public MemoFrameTest {
 protected:

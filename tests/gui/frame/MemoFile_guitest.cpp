@@ -99,7 +99,7 @@ TEST_F(MemoFileTest, ReadsTheListBesideTheSoundAndSavesItBack) {
     struct stat st;
     ASSERT_EQ(stat(vlh.c_str(), &st), 0);
     // The new file is made like the old one, and no temporary file is left behind.
-    EXPECT_EQ(tup(log().back(), readAll(vlh), frame->m_fileKind, st.st_mode & 0777, fileCount()),
+    EXPECT_EQ(tup(log().back(), slurp(vlh), frame->m_fileKind, st.st_mode & 0777, fileCount()),
               tup(vlh + " memo list saved.", bytes, 1, 0640u, 2u));
 }
 
@@ -122,13 +122,13 @@ TEST_F(MemoFileTest, EditsUndoToTheListReadAndASaveIsNeverUndone) {
         frame->runCommand(MyFrame::ID_Undo);
     EXPECT_FALSE(frame->m_memoModified) << "back at the list as read";
     save();
-    EXPECT_EQ(readAll(vlh), bytes);
+    EXPECT_EQ(slurp(vlh), bytes);
     for (int i = 0; i < 4; ++i)
         frame->runCommand(MyFrame::ID_Redo);
     EXPECT_TRUE(frame->m_memoModified);
     save();
     frame->runCommand(MyFrame::ID_Undo);
-    EXPECT_TRUE(frame->m_memoModified && readAll(vlh) == edited);
+    EXPECT_TRUE(frame->m_memoModified && slurp(vlh) == edited);
     frame->runCommand(MyFrame::ID_Redo);
     EXPECT_FALSE(frame->m_memoModified);
 }
@@ -179,14 +179,14 @@ TEST_F(MemoFileTest, ImportedListAsksBeforeOverwriting) {
                   vlh + " is exist.\n current memo list is inported from .txt or .trn file.  \n "
                         "Do you want to overwrite? ",
                   "quit to save"));
-    EXPECT_EQ(tup(readAll(vlh), frame->m_fileKind), tup("older list", 2));
+    EXPECT_EQ(tup(slurp(vlh), frame->m_fileKind), tup("older list", 2));
 
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_YES, &asked));
-    EXPECT_EQ(tup(readAll(vlh), frame->m_fileKind), tup(memoList(2), 1));
+    EXPECT_EQ(tup(slurp(vlh), frame->m_fileKind), tup(memoList(2), 1));
     // A transcript's list asks too.
     open(dir.file("talk.trn", "1 0.1-0.5 a\ntitle\n"));
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_NO, &asked));
-    EXPECT_EQ(tup(readAll(vlh), frame->m_fileKind), tup(memoList(2), 3));
+    EXPECT_EQ(tup(slurp(vlh), frame->m_fileKind), tup(memoList(2), 3));
 }
 
 TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
@@ -199,7 +199,7 @@ TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
     // The disk fills half-way through the temporary file (a file-size limit stands for it).
     withFileSizeLimit(100, [&] { save(); });
     // The old list stays, the broken temporary file goes, the memos in memory stay.
-    EXPECT_EQ(tup(log().back(), readAll(vlh), fileCount(), frame->memoSlotCount()),
+    EXPECT_EQ(tup(log().back(), slurp(vlh), fileCount(), frame->memoSlotCount()),
               tup("memo list save failed.", old, 2u, 4u));
 
     // A folder in the list's place: the new list is kept in the temporary file, named.
@@ -253,7 +253,7 @@ TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
     EXPECT_EQ(newLog(),
               (Lines{grid + " : 2 memo groups exported.", csv + " : 2 memo groups exported.",
                      dir.path() + "/talk.txt is the old memo text of the sound, not exported."}));
-    EXPECT_EQ(readAll(csv).substr(0, 20), "group,title,term,pri");
+    EXPECT_EQ(slurp(csv).substr(0, 20), "group,title,term,pri");
 
     // The import replaces the list in the window, with the same stretch as before.
     frame->deleteMemo(frame->m_curTitle, 0);
@@ -279,7 +279,7 @@ TEST_F(MemoFileTest, DamagedListsKeepEveryGroupAndTheOriginalOnce) {
     openWav();
     EXPECT_EQ(tup(plus(0)->m_pos.x, plus(1)->m_pos.x), tup(0, 400));
     save();
-    EXPECT_EQ(tup(readAll(vlh), fileCount()), tup(odd, 2u));
+    EXPECT_EQ(tup(slurp(vlh), fileCount()), tup(odd, 2u));
 
     // One damaged number in eight groups costs that number only; the line is named. The first
     // save keeps the damaged file, a later damaged one goes beside it under the next number.
@@ -298,10 +298,10 @@ TEST_F(MemoFileTest, DamagedListsKeepEveryGroupAndTheOriginalOnce) {
         const std::string backup = vlh + (i ? ".bak2" : ".bak");
         EXPECT_EQ(newLog(), (Lines{vlh + " kept as " + backup + " before saving.",
                                    vlh + " memo list saved."}));
-        EXPECT_EQ(tup(readAll(backup), readMemoListFile(vlh).slots.size()), tup(damaged[i], 8u));
+        EXPECT_EQ(tup(slurp(backup), readMemoListFile(vlh).slots.size()), tup(damaged[i], 8u));
     }
     save(); // a clean list: no more copies
-    EXPECT_EQ(tup(readAll(vlh + ".bak"), fileCount()), tup(damaged[0], 4u));
+    EXPECT_EQ(tup(slurp(vlh + ".bak"), fileCount()), tup(damaged[0], 4u));
 }
 
 TEST_F(MemoFileTest, AListChangedOnDiskAsksOverwriteKeepBothOrCancel) {
@@ -314,7 +314,7 @@ TEST_F(MemoFileTest, AListChangedOnDiskAsksOverwriteKeepBothOrCancel) {
 
     Asked asked;
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_CANCEL, &asked));
-    EXPECT_EQ(tup(asked.caption, asked.message, readAll(vlh), log().back()),
+    EXPECT_EQ(tup(asked.caption, asked.message, slurp(vlh), log().back()),
               tup("Memo list changed on disk",
                   vlh + " has been changed by another program since it was read.\nOverwrite it, "
                         "keep both (save this list beside it), or cancel?",
@@ -322,11 +322,11 @@ TEST_F(MemoFileTest, AListChangedOnDiskAsksOverwriteKeepBothOrCancel) {
     // Keep both: ours beside theirs, which stays; the next save asks again.
     const std::string beside = dir.path() + "/talk-2.vlh";
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_NO, &asked));
-    EXPECT_EQ(tup(readAll(beside), readAll(vlh), log().back()),
+    EXPECT_EQ(tup(slurp(beside), slurp(vlh), log().back()),
               tup(mine, memoList(5), beside + " memo list saved."));
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_YES, &asked));
     save(); // our own file now: no question
-    EXPECT_EQ(tup(readAll(vlh), fileCount()), tup(mine, 3u));
+    EXPECT_EQ(tup(slurp(vlh), fileCount()), tup(mine, 3u));
 }
 
 // Closing the window, opening a file (by ReadWave or Recent files, which a drop shares) and

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -17,8 +15,6 @@
 #include "gui/panels/DragShape.h"
 #include "support/GuiFixture.h"
 #include "support/SoundFiles.h"
-
-using Lines = std::vector<std::string>;
 
 // Several outcomes side by side, compared in one assertion.
 template <class... T> auto tup(const T&... values) {
@@ -56,11 +52,6 @@ template <class F> void withFileSizeLimit(rlim_t bytes, F act) {
     act();
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
-}
-
-inline std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // A frame with a scratch folder and the memo lists' shapes and records at hand.

@@ -9,6 +9,12 @@ protected:
         press(frame, forward ? ID_SearchRigth : ID_SearchLeft);
         settle();
     }
+    // The group over its voiceprint, with its text terms.
+    void showWithTerms(int title) {
+        frame->moveToMemo(title);
+        frame->restoreMemo(title);
+        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    }
     // A move plays its view once; no voiceprint is computed for it.
     void settle() {
         pumpEvents();
@@ -129,9 +135,7 @@ TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
 TEST_F(MemoNavTest, PositionsAreStoredAsFractionsAndBrokenListsSaySo) {
     const int title = addGroup(0, "title");
     frame->addTerm("term", 60, 100);
-    frame->moveToMemo(title);
-    frame->restoreMemo(title);
-    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    showWithTerms(title);
     ASSERT_EQ(shapes(), 2u);
     DragShape* term = shape(1);
     term->m_pos = {150, 300};
@@ -164,10 +168,8 @@ TEST_F(MemoNavTest, DraggingOneMemoChangesOnlyItsRecord) {
     frame->addTerm("two", 300, 200);
     frame->addTerm("three", 150, 300);
     press(frame, ID_Save);
-    const std::string vlh = dir.path() + "/talk.vlh", before = readAll(vlh);
-    frame->moveToMemo(title);
-    frame->restoreMemo(title);
-    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    const std::string vlh = dir.path() + "/talk.vlh", before = slurp(vlh);
+    showWithTerms(title);
     ASSERT_EQ(shapes(), 4u);
     const auto shown = [&](size_t i) {
         return wxRect(shape(i)->shownPos(), shape(i)->m_bitmap.GetSize());
@@ -184,7 +186,7 @@ TEST_F(MemoNavTest, DraggingOneMemoChangesOnlyItsRecord) {
     }
     frame->loadMemoPos(); // as every redraw does
     press(frame, ID_Save);
-    const wxArrayString old = wxSplit(before, '\n'), now = wxSplit(readAll(vlh), '\n');
+    const wxArrayString old = wxSplit(before, '\n'), now = wxSplit(slurp(vlh), '\n');
     ASSERT_EQ(old.size(), now.size());
     std::vector<size_t> changed;
     for (size_t i = 0; i < old.size(); ++i)

@@ -14,6 +14,10 @@ Sleeps takeSleeps() {
     std::lock_guard<std::mutex> lock(g_sleepsLock);
     return std::exchange(g_sleeps, {});
 }
+void recordSleep(unsigned long ms) {
+    std::lock_guard<std::mutex> lock(g_sleepsLock);
+    g_sleeps.push_back(ms);
+}
 
 // The 2.5-s pause after a 2-second stretch, and the 100 ms after posting a move.
 const Sleeps kPause = {500, 500, 500, 500, 500};
@@ -31,10 +35,7 @@ protected:
     void SetUp() override {
         TourTest::SetUp();
         takeSleeps();
-        memo_tour_detail::setSleepFunction([](unsigned long ms) {
-            std::lock_guard<std::mutex> lock(g_sleepsLock);
-            g_sleeps.push_back(ms);
-        });
+        memo_tour_detail::setSleepFunction(recordSleep);
     }
     void runTour(int id) {
         moves.clear();
@@ -90,10 +91,7 @@ TEST_F(MemoTourTest, TheUsersMovesNeverWaitForATourPause) {
     static std::atomic<bool> hold;
     hold = true;
     memo_tour_detail::setSleepFunction([](unsigned long ms) {
-        {
-            std::lock_guard<std::mutex> lock(g_sleepsLock);
-            g_sleeps.push_back(ms);
-        }
+        recordSleep(ms);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (ms == 500 && hold && std::chrono::steady_clock::now() < deadline)
             wxMilliSleep(1);

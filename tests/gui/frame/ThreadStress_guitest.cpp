@@ -20,11 +20,7 @@ using StressTour = TourTest;
 
 TEST_F(StressTour, StopsAtRandomMomentsOfAVoiceprintTour) {
     // 19 x 256 + 512 = 5376 samples: a quick voiceprint of 20 frames.
-    ParameterValues v = frame->currentParameters();
-    v.ssftSize = 512;
-    v.interval = 256;
-    v.repeatTimes = 20;
-    setBlock(formatParameterBlock(v));
+    setStretch(512, 256, 20);
     for (int cursor : {0, 8000, 16000})
         addGroup(cursor, "group");
     frame->Hide();
@@ -83,7 +79,7 @@ TEST_F(StressQuit, QuitWithAWorkerAndATourRunningExitsCleanly) {
                      " --gtest_filter=StressQuit.DISABLED_ChildQuitsWhileAWorkerAndATourRun >" +
                      output + " 2>&1")
                         .c_str());
-    const std::string said = readAll(output);
+    const std::string said = slurp(output);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << said;
     EXPECT_NE(said.find("[  PASSED  ] 1 test."), std::string::npos) << said;
 }

@@ -31,6 +31,12 @@ protected:
         wxScrollEvent event(type, ID_Slider, frame->m_slider->GetValue());
         frame->ProcessWindowEvent(event);
     }
+    // The band a panel draws, as fractions of its plot's width: where it starts, how wide.
+    static void expectBand(const myCanvasPanel& panel, double from, double width) {
+        const double plot = panel.GetSize().x - 4;
+        EXPECT_NEAR((panel.m_selX - 2) / plot, from, 1.5 / plot);
+        EXPECT_NEAR(panel.m_selWidth / plot, width, 1.5 / plot);
+    }
     void select(int start, int length) {
         frame->m_canvasPanelUp->m_selStart = start;
         frame->m_canvasPanelUp->m_selLength = length;
@@ -61,10 +67,7 @@ TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     jump("441000", ID_RRRRigth);
     EXPECT_EQ(where(), at(558999, 41001, 600000));
     // The overview marks the window: from 55.9 % of its plot width, 44.1 % wide.
-    const myCanvasPanel& sub = *frame->m_canvasPanelSub;
-    const double plot = sub.GetSize().x - 4;
-    EXPECT_NEAR((sub.m_selX - 2) / plot, 0.559, 1.5 / plot);
-    EXPECT_NEAR(sub.m_selWidth / plot, 0.441, 1.5 / plot);
+    expectBand(*frame->m_canvasPanelSub, 0.559, 0.441);
     jump("458999", ID_LLLLeft);
     EXPECT_EQ(where(), at(100000, range, 100000 + range));
     frame->shiftSliderPos(1000);
@@ -92,10 +95,8 @@ TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     slide(wxEVT_SCROLL_CHANGED);
     EXPECT_EQ(where(), at(0, end, end));
     // The lower overview marks the stretch, E = 54784 samples, within the window.
-    const myCanvasPanel& lower = *frame->m_canvasPanelSub2;
-    const double width = lower.GetSize().x - 4, window = wave().m_windowLen;
-    EXPECT_NEAR((lower.m_selX - 2) / width, end / window, 1.5 / width);
-    EXPECT_NEAR(lower.m_selWidth / width, 54784 / window, 1.5 / width);
+    const double window = wave().m_windowLen;
+    expectBand(*frame->m_canvasPanelSub2, end / window, 54784 / window);
     const std::string seconds = wxString::Format("%0.03lf", end / 44100.0).utf8_string();
     EXPECT_EQ(lastLog(frame), " " + std::to_string(end) + " - " + seconds + "[s]  moved.");
 

@@ -6,9 +6,6 @@
 #include "gui/panels/MyDragImage.h"
 #include "support/GuiFixture.h"
 
-using Lines = std::vector<std::string>;
-using Ints = std::vector<int>;
-
 inline wxColour at(const wxImage& image, int x, int y) {
     return {image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)};
 }
