@@ -286,7 +286,7 @@ void MyFrame::bindNewcomerAids() {
         ID_RecentFirst, ID_RecentFirst + 8);
     SetDropTarget(new FileDrop(this));
 
-    // Tooltips name what each button does and its key.
+    // Tooltips name what each button does, and the key where one does the same.
     const std::pair<int, const char*> tips[] = {
         {ID_Read, "Open a sound (.wav) or its memo file (.vlh, .txt, .trn)  Ctrl+O"},
         {ID_Save, "Save the memo list beside the sound (.vlh)  Ctrl+S"},
@@ -294,14 +294,14 @@ void MyFrame::bindNewcomerAids() {
         {ID_ExportWav, "Write the sound under the memos into a new WAV file  Ctrl+E"},
         {ID_Restore, "Redraw every panel"},
         {ID_LLLeft, "Stretch back 100 samples"},
-        {ID_LLeft, "Stretch back 20 samples  Shift+Left"},
-        {ID_Left, "Stretch back 1 sample  Left"},
-        {ID_Rigth, "Stretch forward 1 sample  Right"},
-        {ID_RRigth, "Stretch forward 20 samples  Shift+Right"},
+        {ID_LLeft, "Stretch back 20 samples"},
+        {ID_Left, "Stretch back 1 sample"},
+        {ID_Rigth, "Stretch forward 1 sample"},
+        {ID_RRigth, "Stretch forward 20 samples"},
         {ID_RRRigth, "Stretch forward 100 samples"},
-        {ID_MostLLLLeft, "Window to the start of the sound  Home"},
-        {ID_LLLLeft, "Window back by the jump distance (the box on the right)"},
-        {ID_RRRRigth, "Window forward by the jump distance"},
+        {ID_MostLLLLeft, "Window to the start of the sound"},
+        {ID_LLLLeft, "Window back by the jump distance (the box on the right)  PageUp"},
+        {ID_RRRRigth, "Window forward by the jump distance  PageDown"},
         {ID_PlayNonMute, "Play the selection of the waveform  Space"},
         {ID_Stop, "Stop playing  Space"},
         {ID_SearchRigth, "Find the next memo holding the search text"},
