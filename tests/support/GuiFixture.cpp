@@ -98,13 +98,13 @@ void FrameTest::TearDown() {
 }
 
 void FrameTest::open(const std::string& path, bool convert) {
-    frame->m_waveFileName = path;
-    frame->m_chosenFileName = path.substr(path.rfind('/') + 1);
+    inside(frame).sound().waveFileName = path;
+    inside(frame).sound().chosenFileName = path.substr(path.rfind('/') + 1);
     frame->readCommon(convert);
     pumpEvents();
 }
 
 Lines FrameTest::log() const {
     wxLog::FlushActive();
-    return logLines(frame->m_lboxLog);
+    return logLines(inside(frame).lboxLog());
 }

@@ -10,6 +10,7 @@
 
 #include "gui/app/MyApp.h"
 #include "gui/frame/MyFrame.h"
+#include "support/FrameProbe.h"
 
 // The test application: a real MyApp whose event loop runs the tests.
 class GuiTestApp : public MyApp {
@@ -42,6 +43,8 @@ protected:
     Lines log() const;
     // Opens a file as choosing it in ReadWave's file dialog does; `convert` as File > Open does.
     void open(const std::string& path, bool convert = false);
+
+    FrameProbe win() const { return inside(frame); }
 
     MyFrame* frame = nullptr;
 };

@@ -12,23 +12,24 @@ class MemoGroupTest : public MemoFrameTest {
 protected:
     void SetUp() override {
         FrameTest::SetUp();
-        frame->m_waveFileName = dir.file("talk.wav", testwav::wav(testwav::ramp(64000), 1, 16000));
-        frame->m_chosenFileName = "talk.wav";
+        inside(frame).sound().waveFileName =
+            dir.file("talk.wav", testwav::wav(testwav::ramp(64000), 1, 16000));
+        inside(frame).sound().chosenFileName = "talk.wav";
         frame->readCommon();
         pumpEvents();
-        frame->m_canvasPanel->SetSize(600, 400);
-        frame->m_canvasPanelSub->SetSize(400, 100);
+        inside(frame).canvasPanel()->SetSize(600, 400);
+        inside(frame).canvasPanelSub()->SetSize(400, 100);
         setStretch(2048, 256, 118);
-        ASSERT_EQ(frame->m_workPara->m_excutionSize, 32000);
-        ASSERT_EQ(double(frame->m_executionSec), 2.0);
+        ASSERT_EQ(inside(frame).work()->m_excutionSize, 32000);
+        ASSERT_EQ(double(inside(frame).executionSec()), 2.0);
         mark = log().size();
     }
 
     void setBlock(const std::string& block) {
-        frame->m_text->SetValue(wxString::FromUTF8(block));
+        inside(frame).text()->SetValue(wxString::FromUTF8(block));
         wxCommandEvent confirm;
         frame->OnConfirm(confirm);
-        frame->m_paramBackup = frame->m_text->GetValue();
+        inside(frame).paramBackup() = inside(frame).text()->GetValue();
     }
 
     // The opened sound's block with frames of ssft samples, interval apart.
@@ -43,10 +44,10 @@ protected:
     // A new group whose stretch starts at the cursor; returns its title number.
     int addGroup(int cursor, const wxString& text, CArchMemo::MemoPrior prior = CArchMemo::High) {
         frame->shiftSliderPos(cursor);
-        frame->m_curTitle = -1;
+        inside(frame).curTitle() = -1;
         frame->addTitle(text, 100, 100);
-        frame->subMemoAt(frame->memoSlotCount() - 1)->SetMemoPrior(prior);
-        return frame->m_curTitle;
+        inside(frame).memos().subAt(inside(frame).memos().count() - 1)->SetMemoPrior(prior);
+        return inside(frame).curTitle();
     }
 
     // The first sample of each play: the ramp's value at the stretch's start.

@@ -31,12 +31,12 @@ void MyFrame::updateChannelMenu() {
     wxMenuBar* bar = GetMenuBar();
     if (!bar)
         return;
-    const bool stereo = m_wavePara && m_wavePara->m_channelCount == 2;
+    const bool stereo = m_sound.wave() && m_sound.wave()->m_channelCount == 2;
     for (int id : kChannelIds) {
         if (wxMenuItem* item = bar->FindItem(id))
             item->Enable(stereo);
     }
-    if (wxMenuItem* item = bar->FindItem(kChannelIds[int(m_analysedChannel)]))
+    if (wxMenuItem* item = bar->FindItem(kChannelIds[int(m_sound.channel)]))
         item->Check(true);
 }
 
@@ -45,9 +45,9 @@ void MyFrame::OnChannel(wxCommandEvent& event) {
     if (index < 0 || index > 2)
         return;
     const auto chosen = static_cast<AnalysedChannel>(index);
-    CWavPara* old = m_wavePara;
+    CWavPara* old = m_sound.wave();
     // The work memory the stretch is copied into belongs to a running voiceprint meanwhile.
-    if (!mayRun(Action::navigate) || chosen == m_analysedChannel || !old || !old->m_path ||
+    if (!mayRun(Action::navigate) || chosen == m_sound.channel || !old || !old->m_path ||
         old->m_channelCount != 2) {
         updateChannelMenu(); // the radio item shows the channel really analysed
         return;
@@ -57,7 +57,7 @@ void MyFrame::OnChannel(wxCommandEvent& event) {
     wave->m_analysedChannel = chosen;
     // A converted sound is decoded again, as it was opened.
     SoundRead read;
-    if (m_soundConverted)
+    if (m_sound.converted)
         read = readSound(*wave, old->m_path);
     else
         read.read = wave->setSizeFromWav(old->m_path);
@@ -66,7 +66,7 @@ void MyFrame::OnChannel(wxCommandEvent& event) {
         // The file changed under us: keep what is on screen.
         for (const std::string& line : refusalLines(read))
             wxLogMessage("%s", wxString::FromUTF8(line.c_str()));
-        wxLogMessage("%s", wxString::FromUTF8(analysedChannelLine(m_analysedChannel).c_str()));
+        wxLogMessage("%s", wxString::FromUTF8(analysedChannelLine(m_sound.channel).c_str()));
         updateChannelMenu();
         return;
     }
@@ -84,13 +84,12 @@ void MyFrame::OnChannel(wxCommandEvent& event) {
     for (myCanvasPanel* panel :
          {m_canvasPanelSub, m_canvasPanelSub2, m_canvasPanelUp, m_canvasPanel})
         panel->forgetData();
-    delete m_wavePara;
-    m_wavePara = wave.release();
-    m_analysedChannel = chosen;
+    m_sound.replace(std::move(wave));
+    m_sound.channel = chosen;
     updateChannelMenu();
     wxLogMessage("%s", wxString::FromUTF8(analysedChannelLine(chosen).c_str()));
 
-    CWavPara& now = *m_wavePara;
+    CWavPara& now = *m_sound.wave();
     now.setSiii();
     m_canvasPanelSub->drawWaveSub(now.m_overview, now.m_overviewLen, now.m_max, now.m_min);
     const double share =

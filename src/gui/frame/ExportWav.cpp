@@ -99,10 +99,10 @@ bool writeStretch(COutputFile& out, CWavPara& wave, const Stretch& s, unsigned c
 void MyFrame::OnExportWav(wxCommandEvent&) {
     if (!mayRun(Action::editMemos) || m_canvasPanelUp->m_selLength < 1)
         return;
-    CWavPara& wave = *m_wavePara;
+    CWavPara& wave = *m_sound.wave();
     if (wave.m_windowLen <= 0 || !wave.m_windowInt)
         return;
-    const size_t groups = memoSlotCount();
+    const size_t groups = m_memos.count();
     if (groups == 0) {
         wxLogMessage("memo not found to export");
         return;
@@ -111,8 +111,8 @@ void MyFrame::OnExportWav(wxCommandEvent&) {
     const bool blank = m_containBlank->GetValue();
     m_priorLimit = m_priorlimit ? m_priorlimit->GetSelection() : 0;
 
-    const std::vector<const CArchMemo*> params = recordsOf(m_paramMemoList, groups);
-    const std::vector<const CArchMemo*> subs = recordsOf(m_titleSubList, groups);
+    const std::vector<const CArchMemo*> params = recordsOf(m_memos.params(), groups);
+    const std::vector<const CArchMemo*> subs = recordsOf(m_memos.subs(), groups);
     auto exported = [&](size_t i) {
         if (!subs[i]) {
             wxLogMessage("memo list wrong.");
@@ -169,7 +169,7 @@ void MyFrame::OnExportWav(wxCommandEvent&) {
     writeWavHeader(header, uint32_t(2 * total), wave.m_sampleFreq, int16_t(wave.m_quantBit), 1);
 
     const std::optional<wxString> target =
-        besideWave(blank ? "-ExportFromMemo-wb.wav" : "-ExportFromMemo.wav");
+        m_sound.beside(blank ? "-ExportFromMemo-wb.wav" : "-ExportFromMemo.wav");
     if (!target)
         return;
     const wxString& name = *target;

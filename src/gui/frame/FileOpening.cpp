@@ -21,14 +21,15 @@ const char* const kConvertedExtensions = "flac ogg opus oga aif aiff aifc caf mp
 // The kind of file a path names, by its file name's extension only (a folder such as
 // "take.trn.d" says nothing), and where that extension starts.
 struct KindAt {
-    MyFrame::FileKind kind = MyFrame::fileWave;
+    OpenSound::FileKind kind = OpenSound::fileWave;
     size_t pos = wxString::npos;
 };
 
 KindAt kindOfPath(const wxString& path) {
-    const std::pair<const char*, MyFrame::FileKind> kinds[] = {{".vlh", MyFrame::fileMemoList},
-                                                               {".txt", MyFrame::fileMemoText},
-                                                               {".trn", MyFrame::fileTranscript}};
+    const std::pair<const char*, OpenSound::FileKind> kinds[] = {
+        {".vlh", OpenSound::fileMemoList},
+        {".txt", OpenSound::fileMemoText},
+        {".trn", OpenSound::fileTranscript}};
     // Only the name's own ending counts, never a folder's ("take.trn.d/talk.wav" is a WAV).
     for (const auto& [ext, kind] : kinds) {
         const size_t pos = path.rfind(ext);
@@ -46,13 +47,13 @@ std::string utf8(const wxString& s) {
 // The window length the memo file that readMemo will load asks for (the same files, in the
 // same order), so the sound can be read before anything of the open one is let go.
 int requestedWindowOf(int kind, const std::optional<std::string>& base) {
-    if (!base || kind == MyFrame::fileTranscript)
+    if (!base || kind == OpenSound::fileTranscript)
         return 0;
     MemoListRead list;
-    if (kind != MyFrame::fileMemoText)
+    if (kind != OpenSound::fileMemoText)
         list = readMemoListFile(*base + ".vlh");
-    if (kind == MyFrame::fileMemoText ||
-        (kind == MyFrame::fileWave && list.result == MemoListRead::readOpenFailed))
+    if (kind == OpenSound::fileMemoText ||
+        (kind == OpenSound::fileWave && list.result == MemoListRead::readOpenFailed))
         list = readMemoListFile(*base + ".txt");
     return list.result == MemoListRead::readOpenFailed || list.result == MemoListRead::readBadHeader
                ? 0
@@ -84,24 +85,12 @@ std::string withoutExtension(const std::string& path) {
 std::unique_ptr<CWavPara> newWave(int requestedWindowLen, AnalysedChannel channel) {
     std::unique_ptr<CWavPara> wave(requestedWindowLen != 0 ? new CWavPara(requestedWindowLen)
                                                            : new CWavPara());
-    VOCALITH_REQUIRE(wave, "m_wavePara");
+    VOCALITH_REQUIRE(wave, "wave");
     wave->m_analysedChannel = channel;
     return wave;
 }
 
 } // namespace
-
-std::optional<wxString> MyFrame::besideWave(const char* suffix) const {
-    // A converted sound's files are named after the recording itself (take.flac, take.vlh).
-    if (m_soundConverted)
-        return m_baseFileName + suffix;
-    const std::optional<std::string> name = siblingPath(m_waveFileName.utf8_string(), suffix);
-    if (!name) {
-        wxLogMessage("ext name not .wav");
-        return std::nullopt;
-    }
-    return wxString::FromUTF8(*name);
-}
 
 wxString MyFrame::chooseFileToOpen(bool otherSounds) {
     wxString wildcard = "WAV files (*.wav)|*.wav|memo files (*.vlh)|*.vlh|memo(old) files "
@@ -183,8 +172,8 @@ bool MyFrame::openFile(const wxString& path, OpenedBy way) {
     // Made absolute once, here: later a relative name would depend on the working folder.
     wxFileName name(path);
     name.MakeAbsolute();
-    m_waveFileName = name.GetFullPath();
-    m_chosenFileName = name.GetFullName();
+    m_sound.waveFileName = name.GetFullPath();
+    m_sound.chosenFileName = name.GetFullName();
     // Relative names in memo files are meant from the chosen file's folder.
     wxSetWorkingDirectory(name.GetPath());
     readCommon(way != openedByReadWave);
@@ -196,26 +185,27 @@ int MyFrame::readCommon() {
 }
 
 int MyFrame::readCommon(bool convert) {
-    if (!mayRun(Action::editMemos) || m_waveFileName.IsEmpty() || m_chosenFileName.IsEmpty())
+    if (!mayRun(Action::editMemos) || m_sound.waveFileName.IsEmpty() ||
+        m_sound.chosenFileName.IsEmpty())
         return 0;
     // Nothing of the open recording (names, sound, work memory, memo list) changes until the
     // new one has been read and checked; a refusal puts the names back as well.
     auto refuse = [this](const std::vector<std::string>& lines) {
         for (const std::string& line : lines)
             wxLogMessage("%s", wxString::FromUTF8(line.c_str()));
-        m_waveFileName = m_openedWaveFileName;
-        m_chosenFileName = m_openedChosenFileName;
+        m_sound.restoreNames();
         return 0;
     };
     // A running voiceprint writes the work memory that opening replaces.
     if (m_voiceprintRunning)
         return refuse({});
 
-    const wxString chosenPath = m_waveFileName; // made absolute where it entered
-    const KindAt found = kindOfPath(m_waveFileName);
-    const int kind = found.kind;
+    const wxString chosenPath = m_sound.waveFileName; // made absolute where it entered
+    const KindAt found = kindOfPath(m_sound.waveFileName);
+    const OpenSound::FileKind kind = found.kind;
     const std::string path =
-        utf8(kind != fileWave ? m_waveFileName.substr(0, found.pos) + ".wav" : m_waveFileName);
+        utf8(kind != OpenSound::fileWave ? m_sound.waveFileName.substr(0, found.pos) + ".wav"
+                                         : m_sound.waveFileName);
     const std::optional<std::string> wavBase = siblingPath(path, "");
     // A sound the added ways convert is named by its own extension instead.
     if (!wavBase && !(convert && hasConvertedExtension(chosenPath)))
@@ -224,7 +214,7 @@ int MyFrame::readCommon(bool convert) {
     Refresh();
     Update();
 
-    std::unique_ptr<CWavPara> wave = newWave(requestedWindowOf(kind, wavBase), m_analysedChannel);
+    std::unique_ptr<CWavPara> wave = newWave(requestedWindowOf(kind, wavBase), m_sound.channel);
     SoundRead read;
     read.problem = checkInputFile(path);
     if (read.problem == InputProblem::none)
@@ -236,7 +226,7 @@ int MyFrame::readCommon(bool convert) {
         if (read.converted && !wavBase) {
             const int window = requestedWindowOf(kind, withoutExtension(path));
             if (window != 0 && window != wave->m_windowMax) {
-                wave = newWave(window, m_analysedChannel);
+                wave = newWave(window, m_sound.channel);
                 read = readSound(*wave, path);
             }
         }
@@ -269,34 +259,30 @@ int MyFrame::readCommon(bool convert) {
     for (myCanvasPanel* panel :
          {m_canvasPanelSub, m_canvasPanelSub2, m_canvasPanelUp, m_canvasPanel})
         panel->forgetData();
-    delete m_wavePara;
-    m_wavePara = wave.release();
-    delete m_workPara;
-    m_workPara = work.release();
-    m_fileKind = kind;
-    m_waveFileName = wxString::FromUTF8(path.c_str());
-    m_soundConverted = read.converted;
-    m_baseFileName = wxString::FromUTF8(base.c_str());
+    m_sound.replace(std::move(wave), std::move(work));
+    m_sound.kind = kind;
+    m_sound.waveFileName = wxString::FromUTF8(path.c_str());
+    m_sound.converted = read.converted;
+    m_sound.baseFileName = wxString::FromUTF8(base.c_str());
     m_jumptext->Clear();
-    m_jumptext->AppendText(wxString::Format("%ld", static_cast<long>(m_wavePara->m_windowMax)));
-    if (m_fileKind == fileTranscript) {
+    m_jumptext->AppendText(wxString::Format("%ld", static_cast<long>(m_sound.wave()->m_windowMax)));
+    if (m_sound.kind == OpenSound::fileTranscript) {
         readTrn();
     } else {
         readMemo();
     }
-    m_openedWaveFileName = m_waveFileName;
-    m_openedChosenFileName = m_chosenFileName;
-    if (m_wavePara->m_sampleFreq < 16000)
+    m_sound.keepNames();
+    if (m_sound.wave()->m_sampleFreq < 16000)
         wxLogMessage("too low SamplFreq to play sound.");
 
-    CWavPara& opened = *m_wavePara;
+    CWavPara& opened = *m_sound.wave();
     if (opened.m_channelCount == 2)
-        wxLogMessage("%s", wxString::FromUTF8(analysedChannelLine(m_analysedChannel).c_str()));
+        wxLogMessage("%s", wxString::FromUTF8(analysedChannelLine(m_sound.channel).c_str()));
     updateChannelMenu();
     opened.m_cursor = 0;
     opened.m_windowStart = 0;
     opened.m_noiseParameter = d.noiseParameter;
-    opened.m_cursorRange = opened.m_windowLen - m_workPara->m_excutionSize;
+    opened.m_cursorRange = opened.m_windowLen - m_sound.work()->m_excutionSize;
     opened.m_samplesPerSliderStep = static_cast<double>(opened.m_cursorRange) / opened.m_sliderMax;
 
     opened.setSiii();

@@ -52,7 +52,7 @@ DragShape* imageMemoShape(const wxString& baseFileName, const wxString& text,
 
 void MyFrame::readImageMemo(const wxString& text, int x, int y, int titleNo, int termNo,
                             DragShape::DispPrior prior) {
-    DragShape* shape = imageMemoShape(m_baseFileName, text, prior);
+    DragShape* shape = imageMemoShape(m_sound.baseFileName, text, prior);
     if (!shape)
         return;
     shape->m_pos = wxPoint(x, y);
@@ -67,7 +67,7 @@ void MyFrame::replaceImageMemo(wxList::compatibility_iterator shapeNode, const w
     auto* old = static_cast<DragShape*>(shapeNode->GetData());
     if (!old)
         return;
-    DragShape* shape = imageMemoShape(m_baseFileName, text, old->m_dispPrior);
+    DragShape* shape = imageMemoShape(m_sound.baseFileName, text, old->m_dispPrior);
     if (!shape)
         return;
     shape->m_pos = old->m_pos;

@@ -136,7 +136,7 @@ void MyFrame::runViewCommand(int id) {
         scrollInTime(0); // leaves the view where it is: the stretch's level spectrum again
         break;
     case ID_ZoomIn:
-        zoomAround(m_workPara->m_excutionSize / 2);
+        zoomAround(m_sound.work()->m_excutionSize / 2);
         break;
     case ID_ZoomOut:
         if (zoomedIn())
@@ -188,13 +188,13 @@ void MyFrame::showKeyHelp() {
 }
 
 long MyFrame::tenthOfStretch() const {
-    const CWorkMemory& work = *m_workPara;
+    const CWorkMemory& work = *m_sound.work();
     const long hop = std::max<long>(work.m_interval, 1);
     return std::max(1L, long(work.m_excutionSize) / 10 / hop) * hop;
 }
 
 long MyFrame::wholeStretch() const {
-    const CWorkMemory& work = *m_workPara;
+    const CWorkMemory& work = *m_sound.work();
     const long hop = std::max<long>(work.m_interval, 1);
     return std::max(1L, long(work.m_excutionSize) / hop) * hop;
 }
@@ -214,7 +214,7 @@ void MyFrame::navigateKeepingView(const std::function<void()>& move) {
 // Axes
 
 void MyFrame::updateAxisSpan(myCanvasPanel* panel) const {
-    const CWavPara& wave = *m_wavePara;
+    const CWavPara& wave = *m_sound.wave();
     const long rate = wave.m_sampleFreq;
     panel->m_axisStart = 0.0;
     panel->m_axisPerPoint = 0.0;
@@ -239,7 +239,7 @@ void MyFrame::updateAxisSpan(myCanvasPanel* panel) const {
 // Zoom
 
 void MyFrame::zoomAround(long stretchOffset) {
-    const CWorkMemory& work = *m_workPara;
+    const CWorkMemory& work = *m_sound.work();
     if (!work.m_wave || !mayRun(Action::navigate))
         return;
     const long E = work.m_excutionSize;
@@ -328,13 +328,13 @@ void MyFrame::bindNewcomerAids() {
         const long i =
             waveIndexAt(sub.m_bufferWidth, sub.m_bufferHeight, sub.m_subCount, e.GetX(), e.GetY());
         if (i >= 0 && i < sub.m_subCount)
-            centreOn(i * long(m_wavePara->m_overviewStep));
+            centreOn(i * long(m_sound.wave()->m_overviewStep));
     });
     m_canvasPanelSub->Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
         e.Skip();
         const DragShape* mark = m_canvasPanelSub->FindShape(e.GetPosition());
-        const int slot = mark ? slotOfTitle(mark->m_titleNo) : -1;
-        const CArchMemo* memo = slot >= 0 ? subMemoAt(size_t(slot)) : nullptr;
+        const int slot = mark ? m_memos.slotOfTitle(mark->m_titleNo) : -1;
+        const CArchMemo* memo = slot >= 0 ? m_memos.subAt(size_t(slot)) : nullptr;
         const wxString tip = memo ? memo->m_memoText : wxString();
         if (m_canvasPanelSub->GetToolTipText() != tip)
             m_canvasPanelSub->SetToolTip(tip); // an empty text removes the tooltip
@@ -373,7 +373,7 @@ void MyFrame::unbindNewcomerAids() {
 }
 
 void MyFrame::wheel(myCanvasPanel* panel, wxMouseEvent& e) {
-    const CWorkMemory& work = *m_workPara;
+    const CWorkMemory& work = *m_sound.work();
     if (!work.m_wave || work.m_interval < 1)
         return;
     const int delta = e.GetWheelDelta() > 0 ? e.GetWheelDelta() : 120;
@@ -389,7 +389,7 @@ void MyFrame::wheel(myCanvasPanel* panel, wxMouseEvent& e) {
 }
 
 void MyFrame::wheelMove(myCanvasPanel* panel, const wxMouseEvent& e, int notches) {
-    const CWorkMemory& work = *m_workPara;
+    const CWorkMemory& work = *m_sound.work();
     if (e.ControlDown()) {
         if (notches < 0) {
             runViewCommand(ID_ZoomOut);
@@ -414,8 +414,8 @@ void MyFrame::wheelMove(myCanvasPanel* panel, const wxMouseEvent& e, int notches
             if (at.onPicture)
                 offset = at.sampleOffset + work.m_ssftSize / 2;
         } else if (panel == m_canvasPanelSub2 && panel->m_waveData) {
-            offset =
-                waveIndexAt(W, H, panel->m_waveCount, e.GetX(), e.GetY()) - m_wavePara->m_cursor;
+            offset = waveIndexAt(W, H, panel->m_waveCount, e.GetX(), e.GetY()) -
+                     m_sound.wave()->m_cursor;
         }
         zoomAround(std::clamp(offset, 0L, long(work.m_excutionSize)));
         return;
@@ -439,12 +439,12 @@ void MyFrame::redrawAfterResize() {
         m_resizeTimer->StartOnce(150);
         return;
     }
-    if (!m_wavePara->m_window || !m_workPara->m_wave) {
+    if (!m_sound.wave()->m_window || !m_sound.work()->m_wave) {
         for (myCanvasPanel* panel :
              {m_canvasPanelUp, m_canvasPanel, m_canvasPanelSub, m_canvasPanelSub2})
             if (panel->isSizeChanged()) {
                 panel->drawScale();
-                if (panel == m_canvasPanel && m_waveFileName.IsEmpty())
+                if (panel == m_canvasPanel && m_sound.waveFileName.IsEmpty())
                     panel->drawHint(kStartHint);
                 panel->Refresh();
             }

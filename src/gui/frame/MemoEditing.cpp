@@ -163,30 +163,107 @@ bool removeRecordsOf(wxList& list, int title) {
     return found;
 }
 
-// Moves one element to position `to`, counted after it has been taken out.
-template <typename List> void moveItem(List& list, size_t from, size_t to) {
-    auto node = list.Item(from);
-    auto* data = node->GetData();
-    list.DeleteNode(node);
-    list.Insert(to, data);
-}
-
-bool slotsAligned(const MyFrame& frame) {
-    const size_t count = frame.m_titleSubList.GetCount();
-    return frame.m_titleTermLists.GetCount() == count &&
-           frame.m_paramMemoList.GetCount() == count &&
-           frame.m_canvasPanelSub->m_shapeList.GetCount() == count;
-}
-
-// Moves a slot in the three memo lists and the overview's marks alike.
-void moveSlot(MyFrame& frame, size_t from, size_t to) {
-    moveItem(frame.m_titleSubList, from, to);
-    moveItem(frame.m_titleTermLists, from, to);
-    moveItem(frame.m_paramMemoList, from, to);
-    moveItem(frame.m_canvasPanelSub->m_shapeList, from, to);
-}
-
 } // namespace
+
+bool MyFrame::slotsAligned() const {
+    return m_memos.aligned(m_canvasPanelSub->m_shapeList.GetCount());
+}
+
+void MyFrame::moveSlot(size_t from, size_t to) {
+    m_memos.moveSlot(from, to);
+    wxList& marks = m_canvasPanelSub->m_shapeList;
+    auto node = marks.Item(from);
+    wxObject* mark = node->GetData();
+    marks.DeleteNode(node);
+    marks.Insert(to, mark);
+}
+
+void MyFrame::deleteGroup(int title) {
+    bool termsFound = false;
+    for (auto node = m_memos.termLists().GetFirst(); node;) {
+        auto next = node->GetNext();
+        wxList* terms = node->GetData();
+        const CArchMemo* titleMemo = titleMemoOf(terms);
+        if (titleMemo && titleMemo->m_titleNo == title) {
+            for (wxObject* item : *terms)
+                delete item;
+            delete terms;
+            m_memos.termLists().DeleteNode(node);
+            termsFound = true;
+        }
+        node = next;
+    }
+    m_canvasPanel->ClearShapes();
+    const bool subFound = removeRecordsOf(m_memos.subs(), title);
+    const bool markFound = removeShapes(
+        *m_canvasPanelSub, [title](const DragShape& shape) { return shape.m_titleNo == title; });
+    const bool paramFound = removeRecordsOf(m_memos.params(), title);
+    if (termsFound || subFound || paramFound)
+        memoEdited();
+
+    for (bool found : {termsFound, subFound, markFound, paramFound})
+        if (!found)
+            wxLogMessage(kNotFound);
+    if (termsFound != subFound || termsFound != markFound || termsFound != paramFound)
+        wxLogMessage(kInternalError);
+    m_curTitle = -1;
+}
+
+void MyFrame::deleteTerm(int title, int term) {
+    bool recordFound = false;
+    const int slot = m_memos.slotOfTitle(title);
+    wxList* terms = slot < 0 ? nullptr : m_memos.termsAt(slot);
+    if (terms && terms->GetCount() > 1) {
+        // The title memo stands for the group and goes only with it.
+        for (auto node = terms->GetFirst()->GetNext(); node;) {
+            auto next = node->GetNext();
+            CArchMemo* memo = recordOf(node->GetData());
+            if (memo && memo->m_termNo == term) {
+                terms->DeleteNode(node);
+                delete memo;
+                recordFound = true;
+            }
+            node = next;
+        }
+    }
+    const bool shapeFound = removeShapes(*m_canvasPanel, [title, term](const DragShape& shape) {
+        return shape.m_termNo == term && shape.m_titleNo == title;
+    });
+    if (recordFound)
+        memoEdited();
+    if (!recordFound)
+        wxLogMessage(kNotFound);
+    if (!shapeFound)
+        wxLogMessage(kNotFound);
+    if (recordFound != shapeFound)
+        wxLogMessage(kInternalError);
+}
+
+void MyFrame::moveGroup(int title, bool first) {
+    if (m_memos.subs().IsEmpty())
+        return;
+    bool broken = false;
+    const int slot = lastSubSlot(m_memos.subs(), title, &broken);
+    if (broken) {
+        wxLogMessage(kListWrong);
+        return;
+    }
+    if (slot < 0) {
+        wxLogMessage(kNotFound);
+        return;
+    }
+    // Moving some of the four lists and not the others would pair groups with the wrong
+    // records: a list that disagrees is reported and left alone.
+    if (!slotsAligned()) {
+        wxLogMessage(kListWrong);
+        return;
+    }
+    moveSlot(slot, first ? 0 : m_memos.subs().GetCount() - 1);
+    memoEdited();
+    Refresh(true);
+    Update();
+    wxLogMessage(first ? "move memo to list first." : "move memo to list last.");
+}
 
 bool MyFrame::mayRun(Action action) const {
     switch (action) {
@@ -235,9 +312,9 @@ void MyFrame::addTitle(const wxString& text, int x, int y) {
         wxLogMessage(kMemoEmpty);
         return;
     }
-    const CWavPara& wave = *m_wavePara;
+    const CWavPara& wave = *m_sound.wave();
     const wxSize size = m_canvasPanel->GetSize();
-    const int title = newTitleNumber(m_titleTermLists);
+    const int title = newTitleNumber(m_memos.termLists());
 
     auto* terms = new wxList;
     auto* memo = new CArchMemo;
@@ -248,7 +325,7 @@ void MyFrame::addTitle(const wxString& text, int x, int y) {
     memo->m_relY = fractionOf(y, size.y);
     memo->m_freq = freqAt(wave, memo->m_relY);
     terms->Append(memo);
-    m_titleTermLists.Append(terms);
+    m_memos.termLists().Append(terms);
     m_curTitle = title;
 
     const wxPoint at(std::clamp(x, 0, std::max(size.x, 0)), std::clamp(y, 0, std::max(size.y, 0)));
@@ -267,7 +344,7 @@ void MyFrame::addTitle(const wxString& text, int x, int y) {
     sub->m_termNo = 0;
     sub->m_relX = place;
     sub->m_relY = fractionOf(mark.y, overview.y);
-    m_titleSubList.Append(sub);
+    m_memos.subs().Append(sub);
     m_canvasPanelSub->m_shapeList.Append(textShape("+", DragShape::High, mark, title, 0));
 
     auto* param = new CArchMemo;
@@ -277,7 +354,7 @@ void MyFrame::addTitle(const wxString& text, int x, int y) {
     param->m_viewStart = wave.m_windowStart;
     param->m_viewCursor = wave.m_cursor;
     param->m_viewLength = wave.m_windowLen;
-    m_paramMemoList.Append(param);
+    m_memos.params().Append(param);
     memoEdited();
 }
 
@@ -286,13 +363,13 @@ void MyFrame::addTerm(const wxString& text, int x, int y) {
         wxLogMessage(kMemoEmpty);
         return;
     }
-    const int slot = m_titleTermLists.IsEmpty() ? -1 : slotOfTitle(m_curTitle);
+    const int slot = m_memos.termLists().IsEmpty() ? -1 : m_memos.slotOfTitle(m_curTitle);
     if (slot < 0) {
         wxLogMessage("memo list wrong, can not add memo.");
         return;
     }
-    const CArchMemo* sub = subMemoAt(slot);
-    wxList* terms = termListAt(slot);
+    const CArchMemo* sub = m_memos.subAt(slot);
+    wxList* terms = m_memos.termsAt(slot);
     const CArchMemo* last = recordOf(terms->GetLast()->GetData());
     if (!sub || !last || last->m_termNo == INT_MAX) {
         wxLogMessage(kListWrong);
@@ -308,7 +385,7 @@ void MyFrame::addTerm(const wxString& text, int x, int y) {
     memo->m_termNo = term;
     memo->m_relX = fractionOf(x, size.x);
     memo->m_relY = fractionOf(y, size.y);
-    memo->m_freq = freqAt(*m_wavePara, memo->m_relY);
+    memo->m_freq = freqAt(*m_sound.wave(), memo->m_relY);
     terms->Append(memo);
     memoEdited();
 
@@ -324,12 +401,12 @@ void MyFrame::addTerm(const wxString& text, int x, int y) {
 }
 
 void MyFrame::reAddMemo() {
-    if (m_titleTermLists.IsEmpty())
+    if (m_memos.termLists().IsEmpty())
         return;
-    const int slot = slotOfTitle(m_curTitle);
+    const int slot = m_memos.slotOfTitle(m_curTitle);
     if (slot < 0)
         return;
-    const CArchMemo* sub = subMemoAt(slot);
+    const CArchMemo* sub = m_memos.subAt(slot);
     if (!sub) {
         wxLogMessage(kListWrong);
         return;
@@ -337,9 +414,9 @@ void MyFrame::reAddMemo() {
     const DragShape::DispPrior prior = DragShape::FromMemoPrior(sub->GetMemoPrior());
     m_canvasPanel->ClearShapes();
     const wxSize size = m_canvasPanel->GetSize();
-    const CWavPara& wave = *m_wavePara;
+    const CWavPara& wave = *m_sound.wave();
 
-    for (wxObject* item : *termListAt(slot)) {
+    for (wxObject* item : *m_memos.termsAt(slot)) {
         CArchMemo* memo = recordOf(item);
         if (!memo) {
             wxLogMessage(kInternalError);
@@ -384,7 +461,7 @@ void MyFrame::editMemo(int title, int term) {
         return;
     bool recordChanged = false;
     wxString text;
-    for (wxList* terms : m_titleTermLists) {
+    for (wxList* terms : m_memos.termLists()) {
         const CArchMemo* titleMemo = titleMemoOf(terms);
         if (!titleMemo || titleMemo->m_titleNo != title)
             continue;
@@ -434,80 +511,15 @@ void MyFrame::editMemo(int title, int term) {
     Update();
 }
 
-namespace {
-
-void deleteGroup(MyFrame& frame, int title) {
-    bool termsFound = false;
-    for (auto node = frame.m_titleTermLists.GetFirst(); node;) {
-        auto next = node->GetNext();
-        wxList* terms = node->GetData();
-        const CArchMemo* titleMemo = titleMemoOf(terms);
-        if (titleMemo && titleMemo->m_titleNo == title) {
-            for (wxObject* item : *terms)
-                delete item;
-            delete terms;
-            frame.m_titleTermLists.DeleteNode(node);
-            termsFound = true;
-        }
-        node = next;
-    }
-    frame.m_canvasPanel->ClearShapes();
-    const bool subFound = removeRecordsOf(frame.m_titleSubList, title);
-    const bool markFound = removeShapes(*frame.m_canvasPanelSub, [title](const DragShape& shape) {
-        return shape.m_titleNo == title;
-    });
-    const bool paramFound = removeRecordsOf(frame.m_paramMemoList, title);
-    if (termsFound || subFound || paramFound)
-        frame.memoEdited();
-
-    for (bool found : {termsFound, subFound, markFound, paramFound})
-        if (!found)
-            wxLogMessage(kNotFound);
-    if (termsFound != subFound || termsFound != markFound || termsFound != paramFound)
-        wxLogMessage(kInternalError);
-    frame.m_curTitle = -1;
-}
-
-void deleteTerm(MyFrame& frame, int title, int term) {
-    bool recordFound = false;
-    const int slot = frame.slotOfTitle(title);
-    wxList* terms = slot < 0 ? nullptr : frame.termListAt(slot);
-    if (terms && terms->GetCount() > 1) {
-        // The title memo stands for the group and goes only with it.
-        for (auto node = terms->GetFirst()->GetNext(); node;) {
-            auto next = node->GetNext();
-            CArchMemo* memo = recordOf(node->GetData());
-            if (memo && memo->m_termNo == term) {
-                terms->DeleteNode(node);
-                delete memo;
-                recordFound = true;
-            }
-            node = next;
-        }
-    }
-    const bool shapeFound =
-        removeShapes(*frame.m_canvasPanel, [title, term](const DragShape& shape) {
-            return shape.m_termNo == term && shape.m_titleNo == title;
-        });
-    if (recordFound)
-        frame.memoEdited();
-    if (!recordFound)
-        wxLogMessage(kNotFound);
-    if (!shapeFound)
-        wxLogMessage(kNotFound);
-    if (recordFound != shapeFound)
-        wxLogMessage(kInternalError);
-}
-
-} // namespace
+namespace {} // namespace
 
 void MyFrame::deleteMemo(int title, int term) {
     if (!mayRun(Action::editMemos))
         return;
     if (term == 0)
-        deleteGroup(*this, title);
+        deleteGroup(title);
     else
-        deleteTerm(*this, title, term);
+        deleteTerm(title, term);
     Refresh(true);
     Update();
 }
@@ -515,12 +527,12 @@ void MyFrame::deleteMemo(int title, int term) {
 void MyFrame::replaceMemo(int title) {
     if (!mayRun(Action::editMemos))
         return;
-    if (m_paramMemoList.IsEmpty()) {
+    if (m_memos.params().IsEmpty()) {
         wxLogMessage(kNotFound);
         return;
     }
     bool found = false;
-    for (wxObject* item : m_paramMemoList) {
+    for (wxObject* item : m_memos.params()) {
         CArchMemo* param = recordOf(item);
         if (param && param->m_titleNo == title) {
             param->m_memoText = m_paramBackup;
@@ -539,7 +551,7 @@ void MyFrame::restoreMemo(int) {
     OnStop(stop);
     // A second computation would share the work memory with the running one, and there is
     // nothing to compute before a sound is open.
-    if (m_voiceprintRunning || !m_workPara->m_wave)
+    if (m_voiceprintRunning || !m_sound.work()->m_wave)
         return;
     wxGetApp().m_dataLock.Lock();
     calcSSFTBase();
@@ -548,65 +560,37 @@ void MyFrame::restoreMemo(int) {
 // ---------------------------------------------------------------------------
 // Order and priority of the slots
 
-namespace {
-
-void moveGroup(MyFrame& frame, int title, bool first) {
-    if (frame.m_titleSubList.IsEmpty())
-        return;
-    bool broken = false;
-    const int slot = lastSubSlot(frame.m_titleSubList, title, &broken);
-    if (broken) {
-        wxLogMessage(kListWrong);
-        return;
-    }
-    if (slot < 0) {
-        wxLogMessage(kNotFound);
-        return;
-    }
-    // Moving some of the four lists and not the others would pair groups with the wrong
-    // records: a list that disagrees is reported and left alone.
-    if (!slotsAligned(frame)) {
-        wxLogMessage(kListWrong);
-        return;
-    }
-    moveSlot(frame, slot, first ? 0 : frame.m_titleSubList.GetCount() - 1);
-    frame.memoEdited();
-    frame.Refresh(true);
-    frame.Update();
-    wxLogMessage(first ? "move memo to list first." : "move memo to list last.");
-}
-
-} // namespace
+namespace {} // namespace
 
 void MyFrame::moveMemoToFirst(int title) {
     if (!mayRun(Action::editMemos))
         return;
-    moveGroup(*this, title, true);
+    moveGroup(title, true);
 }
 
 void MyFrame::moveMemoToLast(int title) {
     if (!mayRun(Action::editMemos))
         return;
-    moveGroup(*this, title, false);
+    moveGroup(title, false);
 }
 
 void MyFrame::sortMemoByTime() {
     if (!mayRun(Action::editMemos))
         return;
-    if (m_titleSubList.IsEmpty())
+    if (m_memos.subs().IsEmpty())
         return;
-    if (!slotsAligned(*this)) {
+    if (!slotsAligned()) {
         wxLogMessage(kListWrong);
         return;
     }
-    const size_t count = m_titleSubList.GetCount();
+    const size_t count = m_memos.subs().GetCount();
     memoEdited();
     // Selection sort: among equal places the earlier slot goes first.
     for (size_t p = 0; p < count; ++p) {
         float least = 2.0f;
         size_t chosen = count;
         for (size_t k = p; k < count; ++k) {
-            const CArchMemo* sub = subMemoAt(k);
+            const CArchMemo* sub = m_memos.subAt(k);
             if (!sub) {
                 chosen = count;
                 break;
@@ -621,7 +605,7 @@ void MyFrame::sortMemoByTime() {
             wxLogMessage(kListWrong);
             return;
         }
-        moveSlot(*this, chosen, p);
+        moveSlot(chosen, p);
     }
     Refresh(true);
     Update();
@@ -631,10 +615,10 @@ void MyFrame::sortMemoByTime() {
 void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
     if (!mayRun(Action::editMemos))
         return;
-    if (m_titleSubList.IsEmpty())
+    if (m_memos.subs().IsEmpty())
         return;
     bool broken = false;
-    const int slot = lastSubSlot(m_titleSubList, title, &broken);
+    const int slot = lastSubSlot(m_memos.subs(), title, &broken);
     if (broken) {
         wxLogMessage(kListWrong);
         return;
@@ -646,7 +630,7 @@ void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
     const CArchMemo::MemoPrior stored = prior == DragShape::Mid   ? CArchMemo::Mid
                                         : prior == DragShape::Low ? CArchMemo::Low
                                                                   : CArchMemo::High;
-    subMemoAt(slot)->SetMemoPrior(stored);
+    m_memos.subAt(slot)->SetMemoPrior(stored);
     memoEdited();
     const DragShape::DispPrior shown = DragShape::FromMemoPrior(stored);
 
@@ -685,12 +669,12 @@ void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
 // Priorities
 
 void MyFrame::calcPriorStats() {
-    if (m_titleSubList.IsEmpty())
+    if (m_memos.subs().IsEmpty())
         return;
     long counts[3] = {0, 0, 0};
     long total = 0;
     bool broken = false;
-    for (wxObject* item : m_titleSubList) {
+    for (wxObject* item : m_memos.subs()) {
         const CArchMemo* sub = recordOf(item);
         if (!sub) {
             broken = true;
@@ -709,7 +693,7 @@ void MyFrame::calcPriorStats() {
 }
 
 bool MyFrame::isExecByMemoPrior(int slot) const {
-    const CArchMemo* sub = slot < 0 ? nullptr : subMemoAt(static_cast<size_t>(slot));
+    const CArchMemo* sub = slot < 0 ? nullptr : m_memos.subAt(static_cast<size_t>(slot));
     if (!sub) {
         wxLogMessage(kListWrong);
         return false;

@@ -41,21 +41,21 @@ void MyFrame::OnSave(wxCommandEvent&) {
 }
 
 bool MyFrame::saveMemoList() {
-    if (m_waveFileName.IsEmpty() || !mayRun(Action::editMemos))
+    if (m_sound.waveFileName.IsEmpty() || !mayRun(Action::editMemos))
         return false;
-    const size_t count = m_paramMemoList.GetCount();
-    if (m_titleTermLists.GetCount() != count || m_titleSubList.GetCount() != count) {
+    const size_t count = m_memos.params().GetCount();
+    if (m_memos.termLists().GetCount() != count || m_memos.subs().GetCount() != count) {
         wxLogMessage("memo list wrong, quit to save.");
         return false;
     }
-    const std::optional<wxString> memo = besideWave(".vlh");
+    const std::optional<wxString> memo = m_sound.beside(".vlh");
     if (!memo)
         return false;
     const wxString& memoName = *memo;
     const std::string memoPath = pathOf(memoName);
 
     bool beside = false;
-    if (m_fileKind == fileMemoText || m_fileKind == fileTranscript) {
+    if (m_sound.kind == OpenSound::fileMemoText || m_sound.kind == OpenSound::fileTranscript) {
         // An imported list (old memo text or transcript) must not silently replace a memo list.
         if (canRead(memoName)) {
             wxMessageDialog ask(
@@ -74,8 +74,8 @@ bool MyFrame::saveMemoList() {
                 return false;
             }
         }
-        m_fileKind = fileMemoList;
-    } else if (m_memoOnDiskName == memoName && fingerprintFile(memoPath) != m_memoOnDisk) {
+        m_sound.kind = OpenSound::fileMemoList;
+    } else if (m_memos.onDiskName == memoName && fingerprintFile(memoPath) != m_memos.onDisk) {
         // Another program (or another copy of this one) wrote the file since we read it.
         wxMessageDialog ask(
             this,
@@ -92,7 +92,7 @@ bool MyFrame::saveMemoList() {
         }
     }
 
-    const std::vector<MemoSlotRef> slots = memoSlotRefs();
+    const std::vector<MemoSlotRef> slots = m_memos.refs();
     std::string bytes;
     if (!formatMemoList(slots, bytes)) {
         wxLogMessage("memo list wrong, quit to save.");
@@ -107,13 +107,13 @@ bool MyFrame::saveMemoList() {
             wxLogMessage("memo list save failed.");
             return false;
         }
-        memoListSaved();
+        m_memos.markSaved();
         wxLogMessage("%s memo list saved.", wxString::FromUTF8(name.c_str()));
         return true;
     }
 
     // What was read damaged is kept once, under a name no earlier backup has.
-    if (m_memoBackupPending && m_memoOnDiskName == memoName) {
+    if (m_memos.backupPending && m_memos.onDiskName == memoName) {
         std::string original;
         if (fingerprintFile(memoPath, &original).exists) {
             const std::string backup =
@@ -126,16 +126,16 @@ bool MyFrame::saveMemoList() {
             wxLogMessage("%s kept as %s before saving.", memoName,
                          wxString::FromUTF8(backup.c_str()));
         }
-        m_memoBackupPending = false;
+        m_memos.backupPending = false;
     }
 
     std::string temporary;
     switch (replaceFileContents(memoPath, bytes, temporary)) {
     case memoSaveOk:
-        m_fileKind = fileMemoList;
-        memoListSaved();
-        m_memoOnDiskName = memoName;
-        m_memoOnDisk = fingerprintFile(memoPath);
+        m_sound.kind = OpenSound::fileMemoList;
+        m_memos.markSaved();
+        m_memos.onDiskName = memoName;
+        m_memos.onDisk = fingerprintFile(memoPath);
         wxLogMessage("%s memo list saved.", memoName);
         return true;
     case memoSaveKeptTemporary:
@@ -149,7 +149,7 @@ bool MyFrame::saveMemoList() {
 }
 
 bool MyFrame::keepMemoChanges(const wxString& question) {
-    if (!m_memoModified || m_waveFileName.IsEmpty())
+    if (!m_memos.modified || m_sound.waveFileName.IsEmpty())
         return true;
     wxMessageDialog ask(this, question, "Unsaved memos",
                         wxYES_NO | wxCANCEL | wxCANCEL_DEFAULT | wxICON_QUESTION);
@@ -194,27 +194,27 @@ wxString lineList(const std::vector<int>& lines) {
 } // namespace
 
 void MyFrame::readMemo() {
-    if (m_waveFileName.IsEmpty())
+    if (m_sound.waveFileName.IsEmpty())
         return;
-    m_requestedWindowLen = 0;
+    m_sound.requestedWindowLen = 0;
     // A slot without its parameter record is left for the user to see; no group is current
     // afterwards otherwise.
     if (!clearIntactMemoList())
         return;
-    m_memoModified = false;
-    memoListSettled(true);
-    m_memoOnDiskName.clear();
-    m_memoBackupPending = false;
+    m_memos.modified = false;
+    m_memos.settle(true);
+    m_memos.onDiskName.clear();
+    m_memos.backupPending = false;
 
-    const std::optional<wxString> base = besideWave("");
+    const std::optional<wxString> base = m_sound.beside("");
     if (!base)
         return;
     const wxString memoName = *base + ".vlh";
     const wxString textName = *base + ".txt";
     // The file a save will replace, as it is now (absent included), to see later changes.
     std::string bytes;
-    m_memoOnDisk = fingerprintFile(pathOf(memoName), &bytes);
-    m_memoOnDiskName = memoName;
+    m_memos.onDisk = fingerprintFile(pathOf(memoName), &bytes);
+    m_memos.onDiskName = memoName;
     wxString name;
     MemoListRead list;
     auto readText = [&] {
@@ -223,20 +223,20 @@ void MyFrame::readMemo() {
         if (fingerprintFile(pathOf(name), &text).exists)
             list = readMemoListBytes(text);
     };
-    switch (m_fileKind) {
-    case fileWave:
+    switch (m_sound.kind) {
+    case OpenSound::fileWave:
         name = memoName;
-        if (m_memoOnDisk.exists)
+        if (m_memos.onDisk.exists)
             list = readMemoListBytes(bytes);
         else
             readText();
         break;
-    case fileMemoList:
+    case OpenSound::fileMemoList:
         name = memoName;
-        if (m_memoOnDisk.exists)
+        if (m_memos.onDisk.exists)
             list = readMemoListBytes(bytes);
         break;
-    case fileMemoText:
+    case OpenSound::fileMemoText:
         readText();
         break;
     default:
@@ -244,7 +244,7 @@ void MyFrame::readMemo() {
         return;
     }
     // Whatever the memo-list file held that this list cannot give back is kept at the first save.
-    m_memoBackupPending = name == memoName && m_memoOnDisk.exists && !list.keptWhole;
+    m_memos.backupPending = name == memoName && m_memos.onDisk.exists && !list.keptWhole;
     if (list.result == MemoListRead::readOpenFailed) {
         wxLogMessage("memo list read failed.");
         return;
@@ -255,8 +255,8 @@ void MyFrame::readMemo() {
     }
 
     adoptMemoSlots(list.slots);
-    m_requestedWindowLen = list.requestedWindowLen;
-    memoListSettled(true);
+    m_sound.requestedWindowLen = list.requestedWindowLen;
+    m_memos.settle(true);
 
     if (!list.damagedLines.empty())
         wxLogMessage("%s : line %s damaged, read as 0.", name, lineList(list.damagedLines));
@@ -270,11 +270,11 @@ void MyFrame::readMemo() {
 bool MyFrame::memoViewFits(const CArchMemo& param, int32_t& start, int32_t& cursor) const {
     start = 0;
     cursor = 0;
-    if (!m_wavePara || m_wavePara->m_totalSamples <= 0)
+    if (!m_sound.wave() || m_sound.wave()->m_totalSamples <= 0)
         return false;
     const MemoView view =
-        fitMemoView(param.m_viewStart, param.m_viewCursor, m_wavePara->m_totalSamples,
-                    m_wavePara->m_windowLen, m_wavePara->m_cursorRange);
+        fitMemoView(param.m_viewStart, param.m_viewCursor, m_sound.wave()->m_totalSamples,
+                    m_sound.wave()->m_windowLen, m_sound.wave()->m_cursorRange);
     start = view.start;
     cursor = view.cursor;
     return view.exact;

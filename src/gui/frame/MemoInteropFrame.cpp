@@ -40,8 +40,8 @@ wxString chosenPath(const wxFileDialog& dialog) {
 void MyFrame::OnExportMemos(wxCommandEvent&) {
     if (!mayRun(Action::editMemos))
         return;
-    const size_t count = m_paramMemoList.GetCount();
-    if (m_titleTermLists.GetCount() != count || m_titleSubList.GetCount() != count) {
+    const size_t count = m_memos.params().GetCount();
+    if (m_memos.termLists().GetCount() != count || m_memos.subs().GetCount() != count) {
         wxLogMessage("memo list wrong.");
         return;
     }
@@ -49,7 +49,8 @@ void MyFrame::OnExportMemos(wxCommandEvent&) {
         wxLogMessage("memo not found.");
         return;
     }
-    const wxFileName base(m_baseFileName.IsEmpty() ? wxString("memos") : m_baseFileName);
+    const wxFileName base(m_sound.baseFileName.IsEmpty() ? wxString("memos")
+                                                         : m_sound.baseFileName);
     wxFileDialog dialog(this, "Export memos", base.GetPath(), base.GetFullName() + ".TextGrid",
                         exportWildcard(), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
@@ -68,16 +69,16 @@ void MyFrame::OnExportMemos(wxCommandEvent&) {
         path += wxString(".") + choice->extension;
     }
     // The sound's base name + ".txt" is its old memo text, which opening the sound may read.
-    if (!m_baseFileName.IsEmpty() && path == m_baseFileName + ".txt") {
+    if (!m_sound.baseFileName.IsEmpty() && path == m_sound.baseFileName + ".txt") {
         wxLogMessage("%s is the old memo text of the sound, not exported.", path);
         return;
     }
 
-    const std::vector<MemoSlotRef> slots = memoSlotRefs();
+    const std::vector<MemoSlotRef> slots = m_memos.refs();
     MemoExportSound sound;
-    if (m_wavePara && m_wavePara->m_totalSamples > 0) {
-        sound.sampleFreq = m_wavePara->m_sampleFreq;
-        sound.totalSamples = m_wavePara->m_totalSamples;
+    if (m_sound.wave() && m_sound.wave()->m_totalSamples > 0) {
+        sound.sampleFreq = m_sound.wave()->m_sampleFreq;
+        sound.totalSamples = m_sound.wave()->m_totalSamples;
     }
     if (m_canvasPanel && m_canvasPanel->GetSize().x > 0)
         sound.panelWidth = m_canvasPanel->GetSize().x;
@@ -95,7 +96,7 @@ void MyFrame::OnExportMemos(wxCommandEvent&) {
 void MyFrame::OnImportMemos(wxCommandEvent&) {
     if (!mayRun(Action::editMemos))
         return;
-    if (m_waveFileName.IsEmpty() || !m_wavePara || m_wavePara->m_totalSamples <= 0) {
+    if (m_sound.waveFileName.IsEmpty() || !m_sound.wave() || m_sound.wave()->m_totalSamples <= 0) {
         wxLogMessage("wave file not read.");
         return;
     }
@@ -109,7 +110,7 @@ void MyFrame::OnImportMemos(wxCommandEvent&) {
         return;
     const wxString path = chosenPath(dialog);
 
-    const CWavPara& wave = *m_wavePara;
+    const CWavPara& wave = *m_sound.wave();
     MemoImportSound sound = memoImportSoundOf(wave);
     const wxSize overview = m_canvasPanelSub->GetSize();
     if (m_canvasPanel->GetSize().x > 0)
@@ -129,7 +130,7 @@ void MyFrame::OnImportMemos(wxCommandEvent&) {
     const int groups = int(imported.slots.size());
     adoptMemoSlots(imported.slots);
     // Saving must ask before this list replaces the sound's memo-list file.
-    m_fileKind = fileTranscript;
+    m_sound.kind = OpenSound::fileTranscript;
     memoEdited();
     m_canvasPanelSub->Refresh();
     m_canvasPanel->Refresh();

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -22,13 +23,13 @@ const char kNotLoaded[] = "memo list wrong, position not loaded.";
 // them, and drop it on every way out.
 class BusyScope {
 public:
-    explicit BusyScope(MyFrame& f) : m_frame(f) { m_frame.m_tourRunning = true; }
-    ~BusyScope() { m_frame.m_tourRunning = false; }
+    explicit BusyScope(std::atomic<bool>& busy) : m_busy(busy) { m_busy = true; }
+    ~BusyScope() { m_busy = false; }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
-    MyFrame& m_frame;
+    std::atomic<bool>& m_busy;
 };
 
 // Fractions come from files: NaN or far off the panel must not become an undefined pixel.
@@ -38,14 +39,6 @@ int toPixel(int size, float fraction) {
 
 float fractionOf(int part, int whole) {
     return whole > 0 ? clampRelative(static_cast<float>(static_cast<double>(part) / whole)) : 0.0f;
-}
-
-void playOnce(MyFrame& f) {
-    const bool repeat = f.m_playRepeat->GetValue();
-    f.m_playRepeat->SetValue(false);
-    wxCommandEvent play;
-    f.OnPlay(play);
-    f.m_playRepeat->SetValue(repeat);
 }
 
 // The slots a forward (next) or backward (previous) move visits from slot s, -1 for none:
@@ -66,55 +59,62 @@ CArchMemo* recordOf(wxObject* item) {
     return static_cast<CArchMemo*>(item);
 }
 
-// Next, previous and search are refused while a tour runs; the tour holds the data lock through
-// its pauses, so waiting for it would freeze the window. Said in the log, as a click should be.
-bool refusedDuringTour(MyFrame& f) {
-    if (f.mayRun(Action::editMemos))
+} // namespace
+
+void MyFrame::playOnce() {
+    const bool repeat = m_playRepeat->GetValue();
+    m_playRepeat->SetValue(false);
+    wxCommandEvent play;
+    OnPlay(play);
+    m_playRepeat->SetValue(repeat);
+}
+
+bool MyFrame::refusedDuringTour() {
+    if (mayRun(Action::editMemos))
         return false;
     wxLogMessage("%s", kTourRunsLine);
     return true;
 }
 
-// Moves to the group a step lands on and plays it once.
-void stepTo(MyFrame& f, int title, bool forward) {
-    BusyScope busy(f);
-    f.readPriorLimit();
-    for (size_t slot : visitOrder(f.slotOfTitle(title), f.memoSlotCount(), forward)) {
-        const CArchMemo* sub = f.subMemoAt(slot);
+void MyFrame::stepTo(int title, bool forward) {
+    BusyScope busy(m_tourRunning);
+    readPriorLimit();
+    for (size_t slot : visitOrder(m_memos.slotOfTitle(title), m_memos.count(), forward)) {
+        const CArchMemo* sub = m_memos.subAt(slot);
         if (!sub) {
             wxLogMessage(kListWrong);
             return;
         }
-        if (sub->GetMemoPrior() <= f.m_priorLimit) {
-            f.moveToBase(sub->m_titleNo);
-            playOnce(f);
+        if (sub->GetMemoPrior() <= m_priorLimit) {
+            moveToBase(sub->m_titleNo);
+            playOnce();
             return;
         }
     }
     wxLogMessage(kNotFound);
 }
 
-void moveStep(MyFrame& f, int title, bool forward) {
-    if (refusedDuringTour(f) || f.m_voiceprintRunning || f.m_titleTermLists.IsEmpty())
+void MyFrame::moveStep(int title, bool forward) {
+    if (refusedDuringTour() || m_voiceprintRunning || m_memos.termLists().IsEmpty())
         return;
-    stepTo(f, title, forward);
+    stepTo(title, forward);
 }
 
-void searchAndMove(MyFrame& f, const wxString& text, bool forward) {
-    BusyScope busy(f);
-    f.readPriorLimit();
-    const int from = f.m_curTitle != -1 ? f.m_curTitle : f.m_prevTitle;
+void MyFrame::searchAndMove(const wxString& text, bool forward) {
+    BusyScope busy(m_tourRunning);
+    readPriorLimit();
+    const int from = m_curTitle != -1 ? m_curTitle : m_prevTitle;
     bool found = false;
     int hit = 0;
-    for (size_t slot : visitOrder(f.slotOfTitle(from), f.memoSlotCount(), forward)) {
-        const CArchMemo* sub = f.subMemoAt(slot);
+    for (size_t slot : visitOrder(m_memos.slotOfTitle(from), m_memos.count(), forward)) {
+        const CArchMemo* sub = m_memos.subAt(slot);
         if (!sub) {
             wxLogMessage(kListWrong);
             return;
         }
-        if (sub->GetMemoPrior() > f.m_priorLimit)
+        if (sub->GetMemoPrior() > m_priorLimit)
             continue;
-        if (const wxList* terms = f.termListAt(slot)) {
+        if (const wxList* terms = m_memos.termsAt(slot)) {
             for (wxObject* item : *terms) {
                 const CArchMemo* memo = recordOf(item);
                 if (memo && memo->m_memoText.Contains(text)) {
@@ -130,31 +130,29 @@ void searchAndMove(MyFrame& f, const wxString& text, bool forward) {
         wxLogMessage("%s", text + " : not found.");
         return;
     }
-    if (hit == f.m_curTitle) {
+    if (hit == m_curTitle) {
         wxLogMessage("%s", text + " : found, but same title. not move.");
         return;
     }
     wxLogMessage("%s", text + " : found.");
     wxCommandEvent stop;
-    f.OnStop(stop);
-    f.m_canvasPanelUp->redrawWave();
-    f.m_canvasPanel->ClearShapes();
-    f.m_canvasPanel->redrawdB();
-    f.m_canvasPanelSub->redrawWaveSub();
-    f.m_canvasPanelSub2->redrawWave();
-    f.moveToMemo(hit);
+    OnStop(stop);
+    m_canvasPanelUp->redrawWave();
+    m_canvasPanel->ClearShapes();
+    m_canvasPanel->redrawdB();
+    m_canvasPanelSub->redrawWaveSub();
+    m_canvasPanelSub2->redrawWave();
+    moveToMemo(hit);
 }
 
-void search(MyFrame& f, bool forward) {
-    if (refusedDuringTour(f) || f.m_voiceprintRunning)
+void MyFrame::search(bool forward) {
+    if (refusedDuringTour() || m_voiceprintRunning)
         return;
-    const wxString text = f.m_searchtext ? f.m_searchtext->GetValue() : wxString();
-    if (text.IsEmpty() || f.m_titleTermLists.IsEmpty())
+    const wxString text = m_searchtext ? m_searchtext->GetValue() : wxString();
+    if (text.IsEmpty() || m_memos.termLists().IsEmpty())
         return;
-    searchAndMove(f, text, forward);
+    searchAndMove(text, forward);
 }
-
-} // namespace
 
 void MyFrame::readPriorLimit() {
     // A choice without a selection reads -1, which no group would pass.
@@ -173,7 +171,7 @@ void MyFrame::moveToBase(int title) {
     m_canvasPanel->ClearShapes();
 
     const CArchMemo* param = nullptr;
-    for (wxObject* item : m_paramMemoList) {
+    for (wxObject* item : m_memos.params()) {
         const CArchMemo* memo = recordOf(item);
         if (memo && memo->m_titleNo == title)
             param = memo;
@@ -190,7 +188,7 @@ void MyFrame::moveToBase(int title) {
     // The view comes from the memo list, which may have been written for another sound or
     // be damaged: what lies outside the sound is clamped to it, and without a sound there is
     // nothing to show.
-    CWavPara& wave = *m_wavePara;
+    CWavPara& wave = *m_sound.wave();
     int32_t start = 0;
     int32_t cursor = 0;
     memoViewFits(*param, start, cursor);
@@ -209,19 +207,19 @@ void MyFrame::moveToBase(int title) {
     m_canvasPanelSub->drawWavePosLineSub(first,
                                          first + static_cast<long>(share * wave.m_windowLen));
 
-    const int slot = slotOfTitle(title);
+    const int slot = m_memos.slotOfTitle(title);
     if (slot < 0) {
         wxLogMessage(kNotFound);
         return;
     }
-    const CArchMemo* sub = subMemoAt(static_cast<size_t>(slot));
+    const CArchMemo* sub = m_memos.subAt(static_cast<size_t>(slot));
     if (!sub) {
         wxLogMessage(kListWrong);
         return;
     }
     const DragShape::DispPrior prior = DragShape::FromMemoPrior(sub->GetMemoPrior());
     const wxSize size = m_canvasPanel->GetSize();
-    wxList* terms = termListAt(static_cast<size_t>(slot));
+    wxList* terms = m_memos.termsAt(static_cast<size_t>(slot));
 
     const CArchMemo* titleMemo = recordOf(terms->GetFirst()->GetData());
     if (!titleMemo) {
@@ -262,7 +260,7 @@ void MyFrame::moveToMemo(int title) {
     if (m_voiceprintRunning)
         return;
     moveToBase(title);
-    playOnce(*this);
+    playOnce();
 }
 
 void MyFrame::moveToLatestMemo() {
@@ -272,11 +270,11 @@ void MyFrame::moveToLatestMemo() {
 }
 
 void MyFrame::moveNextMemo(int title) {
-    moveStep(*this, title, true);
+    moveStep(title, true);
 }
 
 void MyFrame::movePreviousMemo(int title) {
-    moveStep(*this, title, false);
+    moveStep(title, false);
 }
 
 void MyFrame::moveToMemoFromEvent(wxCommandEvent& event) {
@@ -294,7 +292,7 @@ void MyFrame::moveToMemoSsftFromEvent(wxCommandEvent& event) {
         wxMutex& data = wxGetApp().m_dataLock;
         data.Lock();
         moveToBase(event.GetInt());
-        if (m_workPara->m_wave)
+        if (m_sound.work()->m_wave)
             calcSSFTBase(); // the lock goes back when the computation's end has been handled
         else
             data.Unlock();
@@ -303,23 +301,23 @@ void MyFrame::moveToMemoSsftFromEvent(wxCommandEvent& event) {
 }
 
 void MyFrame::OnSearchLeft(wxCommandEvent&) {
-    search(*this, false);
+    search(false);
 }
 
 void MyFrame::OnSearchRigth(wxCommandEvent&) {
-    search(*this, true);
+    search(true);
 }
 
 void MyFrame::saveMemoPos() {
-    const int slot = slotOfTitle(m_curTitle);
+    const int slot = m_memos.slotOfTitle(m_curTitle);
     if (slot < 0)
         return;
-    wxList* terms = termListAt(static_cast<size_t>(slot));
+    wxList* terms = m_memos.termsAt(static_cast<size_t>(slot));
     const wxSize size = m_canvasPanel->GetSize();
     const wxList& shapes = m_canvasPanel->m_shapeList;
     bool wrong = shapes.IsEmpty() || size.x <= 0 || size.y <= 0;
     if (!wrong) {
-        const CWavPara& wave = *m_wavePara;
+        const CWavPara& wave = *m_sound.wave();
         for (wxObject* item : *terms) {
             CArchMemo* memo = recordOf(item);
             if (!memo) {
@@ -361,14 +359,14 @@ void MyFrame::saveMemoPos() {
 
 void MyFrame::loadMemoPos() {
     wxList& marks = m_canvasPanelSub->m_shapeList;
-    if (m_titleSubList.GetCount() != marks.GetCount()) {
+    if (m_memos.subs().GetCount() != marks.GetCount()) {
         wxLogMessage(kNotLoaded);
         return;
     }
     bool wrong = false;
     const wxSize overview = m_canvasPanelSub->GetSize();
     auto mark = marks.GetFirst();
-    for (wxObject* item : m_titleSubList) {
+    for (wxObject* item : m_memos.subs()) {
         const CArchMemo* sub = recordOf(item);
         auto* shape = static_cast<DragShape*>(mark->GetData());
         mark = mark->GetNext();
@@ -379,9 +377,9 @@ void MyFrame::loadMemoPos() {
         shape->m_pos = wxPoint(toPixel(overview.x, sub->m_relX), toPixel(overview.y, sub->m_relY));
     }
 
-    const int slot = slotOfTitle(m_curTitle);
+    const int slot = m_memos.slotOfTitle(m_curTitle);
     if (m_canvasPanel->m_plotKind == plotVoiceprint && m_curTitle != -1) {
-        const wxList* terms = slot < 0 ? nullptr : termListAt(static_cast<size_t>(slot));
+        const wxList* terms = slot < 0 ? nullptr : m_memos.termsAt(static_cast<size_t>(slot));
         if (!terms) {
             wrong = true;
         } else {
@@ -411,7 +409,7 @@ void MyFrame::loadMemoPos() {
 }
 
 void MyFrame::OnRestore(wxCommandEvent&) {
-    if (m_wavePara->m_totalSamples == 0 || !mayRun(Action::navigate))
+    if (m_sound.wave()->m_totalSamples == 0 || !mayRun(Action::navigate))
         return;
     wxCommandEvent stop;
     OnStop(stop);

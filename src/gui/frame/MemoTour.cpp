@@ -155,7 +155,7 @@ void* MyThread::Entry() {
     size_t count = 0;
     bool ssft = false, blank = false, mute = false;
     withFrame([&](MyFrame& f) {
-        count = f.m_titleSubList.GetCount();
+        count = f.m_memos.subs().GetCount();
         ssft = f.GetContainSsft();
         blank = f.GetContainBlank();
         mute = f.GetPlayMute();
@@ -174,7 +174,7 @@ void* MyThread::Entry() {
         double seconds = 0.0;
         if (!withFrame([&](MyFrame& f) {
                 passes = f.isExecByMemoPrior(static_cast<int>(slot));
-                sub = f.subMemoAt(slot);
+                sub = f.m_memos.subAt(slot);
                 title = sub ? sub->m_titleNo : 0;
                 seconds = f.m_executionSec;
             }))
@@ -239,25 +239,25 @@ bool checked(const wxCheckBox* box) {
     return box && box->GetValue();
 }
 
-void startTour(MyFrame& f, long start) {
-    if (f.m_tourRunning || f.m_titleSubList.IsEmpty())
+} // namespace
+
+void MyFrame::startTour(long start) {
+    if (m_tourRunning || m_memos.subs().IsEmpty())
         return;
     wxLogMessage("memo tour start.");
-    f.m_tourRunning = true;
-    f.m_cachedContainSsft = checked(f.m_containSsft);
-    f.m_cachedContainBlank = checked(f.m_containBlank);
-    f.m_cachedPlayMute = checked(f.m_playMute);
-    f.readPriorLimit();
-    MyThread* thread = f.CreateThread(start);
+    m_tourRunning = true;
+    m_cachedContainSsft = checked(m_containSsft);
+    m_cachedContainBlank = checked(m_containBlank);
+    m_cachedPlayMute = checked(m_playMute);
+    readPriorLimit();
+    MyThread* thread = CreateThread(start);
     // Without a thread nothing would ever clear the flag, and every command would stay
     // refused until "&Stop".
     if (!thread)
-        f.m_tourRunning = false;
+        m_tourRunning = false;
     else if (thread->Run() != wxTHREAD_NO_ERROR)
         wxLogMessage(" can not start thread.");
 }
-
-} // namespace
 
 MyThread* MyFrame::CreateThread(long start) {
     auto link = std::make_shared<TourLink>();
@@ -284,20 +284,20 @@ MyThread* MyFrame::CreateThread() {
 }
 
 void MyFrame::OnMemoTour(wxCommandEvent&) {
-    startTour(*this, 0);
+    startTour(0);
 }
 
 void MyFrame::OnMemoTourCont(wxCommandEvent&) {
     int found = -1;
     int slot = 0;
-    for (wxObject* item : m_paramMemoList) {
+    for (wxObject* item : m_memos.params()) {
         const auto* param = static_cast<const CArchMemo*>(item);
         if (param && param->m_titleNo == m_curTitle)
             found = slot;
         ++slot;
     }
-    const int count = static_cast<int>(m_paramMemoList.GetCount());
-    startTour(*this, found + 1 >= count ? 0 : found + 1);
+    const int count = static_cast<int>(m_memos.params().GetCount());
+    startTour(found + 1 >= count ? 0 : found + 1);
 }
 
 void MyFrame::OnLockMemo(wxCommandEvent&) {

@@ -72,9 +72,6 @@ wxEND_EVENT_TABLE()
 MyFrame::MyFrame(const wxString& title) : wxFrame(nullptr, wxID_ANY, title) {
     SetIcon(wxIcon(vocalith_xpm));
 
-    m_wavePara = new CWavPara();
-    m_workPara = new CWorkMemory();
-
     m_sizerFrame = new wxBoxSizer(wxVERTICAL);
     VOCALITH_REQUIRE(m_sizerFrame, "m_sizerFrame");
     m_sizerFrame->SetMinSize(900, 750);
@@ -105,8 +102,6 @@ MyFrame::~MyFrame() {
     if (active == m_logger)
         delete m_logger; // puts the previous target back
     m_playback.timer().Stop();
-    delete m_workPara;
-    delete m_wavePara;
     clearMemoList();
 }
 
@@ -313,8 +308,8 @@ void MyFrame::init(wxString path) {
     // nothing later depends on the working folder.
     wxFileName absolute(path);
     absolute.MakeAbsolute();
-    m_waveFileName = absolute.GetFullPath();
-    m_chosenFileName = path;
+    m_sound.waveFileName = absolute.GetFullPath();
+    m_sound.chosenFileName = path;
     readCommon();
 }
 

@@ -27,9 +27,9 @@
 
 #include "gui/app/IProcMemoListener.h"
 #include "gui/panels/myCanvasPanel.h"
-#include "engine/memo/MemoFileGuard.h"
-#include "engine/memo/MemoHistory.h"
 #include "gui/frame/Commands.h"
+#include "gui/frame/MemoStore.h"
+#include "gui/frame/OpenSound.h"
 #include "gui/frame/Playback.h"
 #include "engine/sound/AnalysedChannel.h"
 #include "engine/sound/ParameterBlock.h"
@@ -43,9 +43,6 @@ class LboxLogger;
 class MyThread;
 struct TourLink;
 struct VoiceprintLink;
-
-// One slot's term list per element of MyFrame::m_titleTermLists.
-WX_DECLARE_LIST(wxList, MemoTermLists);
 
 // Window and command IDs; fixed numbers that the event table and the threads share.
 enum {
@@ -91,9 +88,6 @@ enum {
 // ("Rigth"): the event table and saved habits depend on them.
 class MyFrame : public wxFrame, public IProcMemoListener {
 public:
-    // What the user opened, kept in m_fileKind: the sound itself or a memo file beside it.
-    enum FileKind : int { fileWave = 0, fileMemoList = 1, fileMemoText = 2, fileTranscript = 3 };
-
     explicit MyFrame(const wxString& title);
     ~MyFrame() override;
 
@@ -120,7 +114,6 @@ public:
     bool CreateSound(wxSound& sound) const;
     // The image the last CreateSound built (header and samples) and its size in bytes.
     static const unsigned char* playImage(size_t* bytes);
-    Playback m_playback{this, ID_RefreshTimer};
 
     // Time navigation and zoom — src/gui/frame/TimeNavigation.cpp
     // (also setRange, unsetRange and toRedraw of the listener)
@@ -142,8 +135,6 @@ public:
     void setRange() override;
     void unsetRange() override;
     void toRedraw() override;
-    // 1 after the program moved the slider: the next thumb-track event is its echo.
-    int m_sliderSetByProgram = 0;
 
     // WAV export — src/gui/frame/ExportWav.cpp
     void OnExportWav(wxCommandEvent& event);
@@ -166,14 +157,6 @@ public:
     bool openFile(const wxString& path, OpenedBy way);
     // What a refused file is and what opens instead.
     static wxString notASoundLine(const wxString& path);
-    // The open sound was decoded from another format; its files are named after it.
-    bool m_soundConverted = false;
-    // The file beside the open sound with `suffix` in place of ".wav"; logs "ext name not .wav"
-    // and gives nothing when the sound's name holds no ".wav".
-    std::optional<wxString> besideWave(const char* suffix) const;
-    // The names of the recording on screen, which a refused opening puts back.
-    wxString m_openedWaveFileName;
-    wxString m_openedChosenFileName;
 
     // The analysed channel of stereo sounds — src/gui/frame/ChannelMenu.cpp
     // A "Channel" menu (Left, Right, Mix), enabled while a stereo sound is open; choosing reads
@@ -181,7 +164,6 @@ public:
     void buildChannelMenu(wxMenu* view);
     void updateChannelMenu();
     void OnChannel(wxCommandEvent& event);
-    AnalysedChannel m_analysedChannel = AnalysedChannel::left; // kept for every file opened
 
     // Memo-list file — src/gui/frame/MemoFile.cpp (also toSaveMemoToFile of the listener)
     // Saves the memo list to the sound's base name + ".vlh", replacing the old file only once
@@ -199,16 +181,7 @@ public:
     bool keepMemoChanges(const wxString& question);
     // wxEVT_CLOSE_WINDOW: asks about unsaved memos, unless the close cannot be refused.
     void OnClose(wxCloseEvent& event);
-    // Every change of the memo list's records sets it; reading or saving the list clears it.
-    bool m_memoModified = false;
-    // The memo-list file as last read or saved (m_memoOnDiskName empty: none known), so that a
-    // save sees a change made by another program.
-    FileFingerprint m_memoOnDisk;
-    wxString m_memoOnDiskName;
-    // The list was read from a file that saving would not give back byte for byte (damaged,
-    // cut, or foreign): the first save keeps that file as a backup.
-    bool m_memoBackupPending = false;
-    // Replaces the memo list by the sound's memo-list file or old memo text (by m_fileKind)
+    // Replaces the memo list by the sound's memo-list file or old memo text (by its kind)
     // and sets m_requestedWindowLen; the overview gets one "+" per group, the main panel none.
     void readMemo();
     // A group's view as the open sound can show it: `start` and `cursor` receive the param
@@ -250,14 +223,7 @@ public:
     // Pitch detection — src/gui/frame/PitchDetection.cpp (also calcPitch of the listener)
     void calcPitchBase(CWorkMemory* work, myCanvasPanel* panel);
 
-    // The memo list's slots — src/gui/frame/MemoList.cpp
-    size_t memoSlotCount() const { return m_titleTermLists.GetCount(); }
-    // The element of a slot, or null when the slot or its record is missing.
-    CArchMemo* subMemoAt(size_t slot) const;
-    wxList* termListAt(size_t slot) const;
-    CArchMemo* paramMemoAt(size_t slot) const;
-    // The last slot whose title memo carries the title number (lookups take the last), or -1.
-    int slotOfTitle(int titleNo) const;
+    // The memo list's slots with their overview marks — src/gui/frame/MemoList.cpp
     // Deletes every record, term list and memo shape; no group is current afterwards.
     void clearMemoList();
     // clearMemoList, unless a slot has lost its parameter record: then the broken list stays
@@ -266,9 +232,6 @@ public:
     // Takes the records of read or imported groups into the lists, one overview "+" per group
     // in its priority's colour; title numbers count from 0 in the order given.
     void adoptMemoSlots(std::vector<MemoSlot>& slots);
-    // The slots as the engine's memo-list writers take them; the three lists must have the
-    // same length (callers check first).
-    std::vector<MemoSlotRef> memoSlotRefs() const;
 
     // Transcript import — src/gui/frame/TranscriptImport.cpp
     // Replaces the memo list by the groups of the transcript beside the sound (base name +
@@ -284,7 +247,7 @@ public:
     void OnImportMemos(wxCommandEvent& event);
 
     // Image memos — src/gui/frame/ImageMemo.cpp
-    // A memo text holding "[ImageMemo]=name" shows the picture m_baseFileName + "-" + name.
+    // A memo text holding "[ImageMemo]=name" shows the picture the base file name + "-" + name.
     // Appends its shape to the main panel at (x, y); a text without the marker is logged and
     // gets no shape.
     void readImageMemo(const wxString& text, int x, int y, int titleNo, int termNo,
@@ -300,17 +263,10 @@ public:
     bool mayRun(Action action) const;
     // Every change of the memo list's records ends here: the unsaved mark, and a step to undo.
     void memoEdited();
-    // The list now is what its file holds (read, imported at opening, saved).
-    void memoListSettled(bool saved);
-    // A save put the list on disk: undoing to this state clears the unsaved mark again.
-    void memoListSaved();
     void undoMemoEdit();
     void redoMemoEdit();
     void stepMemoHistory(bool forward);
-    void takeMemoState();
     void restoreMemoState(const std::string& bytes);
-    MemoHistory m_memoHistory;
-    bool m_memoStatePending = false; // an edit's state is still to be taken
     // A new group at (x, y) of the main panel, made current; its "+" goes on the overview.
     void addTitle(const wxString& text, int x, int y);
     // A term memo in the current group; it gets a shape only on the voiceprint (or as a picture).
@@ -369,7 +325,6 @@ public:
     void tourMoveHandled(const wxCommandEvent& event);
     // Ends a running tour's hold on the frame; for the window's end.
     void stopTourForGood();
-    std::shared_ptr<TourLink> m_tourLink; // shared with the current tour thread
 
     // Pointer readout and voiceprint picture — src/gui/frame/PictureAndReadout.cpp
     // Status bar field 1 follows the pointer over the panels (time, sample, frequency, level or
@@ -442,11 +397,6 @@ public:
     bool zoomedIn() const;
     // The axis of a panel as it shows now (see myCanvasPanel::m_axisStart).
     void updateAxisSpan(myCanvasPanel* panel) const;
-    wxMenu* m_viewMenu = nullptr;
-    std::unique_ptr<wxFileHistory> m_fileHistory; // for this run only
-    std::unique_ptr<wxTimer> m_resizeTimer;       // settles resizing before the redraw
-    int m_wheelRotation = 0;
-    bool m_fitDbRange = false; // for this run only
 
     // IProcMemoListener operations implemented elsewhere (see the banners above)
     void toPlay() override;
@@ -455,6 +405,67 @@ public:
     void toWidebandPhase() override;
     void toVoiceprint() override;
     void calcPitch() override;
+
+private:
+    // The frame's own threads and the tests' probe see its state.
+    friend class MyThread;
+    friend class MyWorkerThread;
+    friend struct FrameProbe;
+
+    void buildLayout();
+    void buildMenus();
+
+    // Steps and jumps — TimeNavigation.cpp
+    // The stretch under the slider's thumb.
+    long cursorOfSlider() const;
+    void showPosition(long cursor);
+    void forgetMemoGroup();
+    // First steps of every step and jump button: playing stops and the memo group goes.
+    void leaveView();
+    void step(long samples);
+    void markWindowOnOverview();
+    // Moves the window to start at `start`, reads it afresh and puts the cursor at `cursor` of the
+    // new window (clamped by shiftSliderPos); the overview's marker follows.
+    void moveWindow(int32_t start, long cursor);
+    // The jump box as a base-10 number; false when it holds anything else.
+    // The long jumps' distance from its box. Once it reads, the view is left; false as well when
+    // nothing can move: the window holds the whole sound, or the distance is not forward.
+    bool jumpDistance(long* distance);
+    // After a failed resize the buffers the panels borrowed are gone: the panels let go of them
+    // and the sizes that worked a moment ago come back, so the view keeps a stretch to show.
+    void reviveWorkMemory(const ParameterValues& before);
+    // Resizes the analysis to frames frames of the current transform and hop; false (logged) when
+    // there are too few or the memory cannot be had.
+    bool resizeAnalysis(long frames);
+    // What plays — Playback.cpp
+    void play(bool obeyMute);
+    // The cursor line goes, the countdown is cleared.
+    void endCountdown();
+    // Moves between groups — MemoNavigation.cpp
+    void playOnce();
+    // Next, previous and search are refused while a tour runs; the tour holds the data lock through
+    // its pauses, so waiting for it would freeze the window. Said in the log, as a click should be.
+    bool refusedDuringTour();
+    // Moves to the group a step lands on and plays it once.
+    void stepTo(int title, bool forward);
+    void moveStep(int title, bool forward);
+    void searchAndMove(const wxString& text, bool forward);
+    void search(bool forward);
+    // Memo tour — MemoTour.cpp
+    void startTour(long start);
+    // Slots and groups edited — MemoEditing.cpp
+    bool slotsAligned() const;
+    // Moves a slot in the three memo lists and the overview's marks alike.
+    void moveSlot(size_t from, size_t to);
+    void deleteGroup(int title);
+    void deleteTerm(int title, int term);
+    void moveGroup(int title, bool first);
+
+    wxMenu* m_viewMenu = nullptr;
+    std::unique_ptr<wxFileHistory> m_fileHistory; // for this run only
+    std::unique_ptr<wxTimer> m_resizeTimer;       // settles resizing before the redraw
+    int m_wheelRotation = 0;
+    bool m_fitDbRange = false; // for this run only
 
     // Windows, owned by the toolkit as children of m_panel.
     wxPanel* m_panel = nullptr;
@@ -477,18 +488,12 @@ public:
     wxCheckBox* m_containBlank = nullptr;
     wxChoice* m_priorlimit = nullptr;
 
-    // Objects the frame owns for the life of the window.
-    CWavPara* m_wavePara = nullptr;
-    CWorkMemory* m_workPara = nullptr;
+    // What the frame owns for the life of the window: the recording on screen, its memo list
+    // (whose slots match the overview panel's shapes one to one), and what plays.
+    OpenSound m_sound;
+    MemoStore m_memos;
+    Playback m_playback{this, ID_RefreshTimer};
     LboxLogger* m_logger = nullptr;
-
-    // The memo list: three parallel lists, index = title slot, plus the overview panel's
-    // shapes. m_titleSubList and m_paramMemoList hold CArchMemo*, m_titleTermLists one
-    // heap-allocated wxList of CArchMemo* per slot (title memo first). The frame owns every
-    // element; whoever removes one deletes it (see clearMemoList and the memo editing code).
-    wxList m_titleSubList;
-    MemoTermLists m_titleTermLists;
-    wxList m_paramMemoList;
 
     // Voiceprint computation.
     wxMutex m_cancelMutex; // protects m_cancelled, set by the progress dialog, read by the worker
@@ -512,13 +517,9 @@ public:
     int m_curTitle = -1;
     int m_prevTitle = -1;
 
-    // The open file.
-    wxString m_waveFileName;
-    wxString m_chosenFileName;
-    wxString m_baseFileName;
-    int m_fileKind = fileWave;    // a FileKind: what the user opened
-    int m_requestedWindowLen = 0; // window length a memo file asks for; 0 for the default
-    int m_zoomOffset = 0;         // where a zoomed view started inside the window
+    int m_zoomOffset = 0; // where a zoomed view started inside the window
+    // 1 after the program moved the slider: the next thumb-track event is its echo.
+    int m_sliderSetByProgram = 0;
 
     // The parameter block as last applied, and the stretch it analyses.
     wxString m_paramBackup;
@@ -531,10 +532,7 @@ public:
     int m_priorLimit = 0;
     // Set while a memo tour, memo search or other long command runs; read by the tour thread.
     std::atomic<bool> m_tourRunning{false};
-
-private:
-    void buildLayout();
-    void buildMenus();
+    std::shared_ptr<TourLink> m_tourLink; // shared with the current tour thread
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -16,16 +16,16 @@ wxString fromUtf8(const std::string& text) {
 } // namespace
 
 ParameterValues MyFrame::currentParameters() const {
-    const CWavPara& wave = *m_wavePara;
+    const CWavPara& wave = *m_sound.wave();
     ParameterValues v;
     v.sampleFreq = wave.m_sampleFreq;
     v.quantBit = wave.m_quantBit;
     v.channelCount = wave.m_channelCount;
     v.totalSamples = wave.m_totalSamples;
-    v.senseMode = m_workPara->m_senseMode;
-    v.ssftSize = m_workPara->m_ssftSize;
-    v.interval = m_workPara->m_interval;
-    v.repeatTimes = m_workPara->m_repeatTimes;
+    v.senseMode = m_sound.work()->m_senseMode;
+    v.ssftSize = m_sound.work()->m_ssftSize;
+    v.interval = m_sound.work()->m_interval;
+    v.repeatTimes = m_sound.work()->m_repeatTimes;
     v.noiseParameter = wave.m_noiseParameter;
     v.freqLow = wave.m_freqLow;
     v.freqHigh = wave.m_freqHigh;
@@ -35,29 +35,30 @@ ParameterValues MyFrame::currentParameters() const {
 }
 
 void MyFrame::analyseStretch() {
-    const CWavPara& wave = *m_wavePara;
-    const long count = std::min<long>(m_workPara->m_excutionSize, wave.m_windowLen - wave.m_cursor);
-    if (!wave.m_window || !m_workPara->m_wave || count <= 0)
+    const CWavPara& wave = *m_sound.wave();
+    const long count =
+        std::min<long>(m_sound.work()->m_excutionSize, wave.m_windowLen - wave.m_cursor);
+    if (!wave.m_window || !m_sound.work()->m_wave || count <= 0)
         return;
-    std::memcpy(m_workPara->m_wave, wave.m_window + wave.m_cursor, count * sizeof(double));
-    computeLevelSpectrum(*m_workPara, 0, wave.m_noiseParameter, levelOfStretch);
+    std::memcpy(m_sound.work()->m_wave, wave.m_window + wave.m_cursor, count * sizeof(double));
+    computeLevelSpectrum(*m_sound.work(), 0, wave.m_noiseParameter, levelOfStretch);
 }
 
 void MyFrame::drawLevelSpectrum() {
-    const CWavPara& wave = *m_wavePara;
-    const long bins = m_workPara->m_ssftSize / 2;
+    const CWavPara& wave = *m_sound.wave();
+    const long bins = m_sound.work()->m_ssftSize / 2;
     if (bins <= 0 || wave.m_sampleFreq <= 0)
         return;
     const double binWidth = (wave.m_sampleFreq * 0.5) / bins;
     m_canvasPanel->drawdB(
-        m_workPara->m_restoreDb, bins, static_cast<long>(wave.m_freqLow / binWidth),
+        m_sound.work()->m_restoreDb, bins, static_cast<long>(wave.m_freqLow / binWidth),
         static_cast<long>(wave.m_freqHigh / binWidth), wave.m_dbLow, wave.m_dbHigh);
 }
 
 void MyFrame::readBase() {
-    CWavPara& wave = *m_wavePara;
+    CWavPara& wave = *m_sound.wave();
     m_filenametext->Clear();
-    m_filenametext->AppendText(m_chosenFileName);
+    m_filenametext->AppendText(m_sound.chosenFileName);
     wxLogMessage("output parameter.");
 
     // A fresh file always starts in the normal sense mode.
@@ -69,7 +70,7 @@ void MyFrame::readBase() {
     m_postext->Clear();
     m_postext->AppendText(
         fromUtf8(formatPosition(int64_t(wave.m_windowStart) + wave.m_cursor, wave.m_sampleFreq)));
-    m_executionSec = samplesToSeconds(m_workPara->m_excutionSize, wave.m_sampleFreq);
+    m_executionSec = samplesToSeconds(m_sound.work()->m_excutionSize, wave.m_sampleFreq);
 
     m_canvasPanelSub->m_mouseEnabled = true;
     m_canvasPanelSub->drawScale();
@@ -88,10 +89,10 @@ void MyFrame::readBase() {
 
     m_canvasPanelSub2->eraseSelect();
     m_canvasPanelSub2->drawWave(wave.m_window, wave.m_windowLen, wave.m_max, wave.m_min);
-    m_canvasPanelSub2->drawWavePosLine(0, m_workPara->m_excutionSize);
+    m_canvasPanelSub2->drawWavePosLine(0, m_sound.work()->m_excutionSize);
 
     m_canvasPanelUp->eraseSelect();
-    m_canvasPanelUp->drawWave(m_workPara->m_wave, m_workPara->m_excutionSize, wave.m_max,
+    m_canvasPanelUp->drawWave(m_sound.work()->m_wave, m_sound.work()->m_excutionSize, wave.m_max,
                               wave.m_min);
     drawLevelSpectrum();
 
@@ -101,20 +102,21 @@ void MyFrame::readBase() {
 }
 
 void MyFrame::readBasePart() {
-    CWavPara& wave = *m_wavePara;
+    CWavPara& wave = *m_sound.wave();
     m_text->Clear();
     m_text->AppendText(fromUtf8(formatParameterBlock(currentParameters())));
     m_text->SetFocus();
     m_postext->Clear();
     m_postext->AppendText(
         fromUtf8(formatPosition(int64_t(wave.m_windowStart) + wave.m_cursor, wave.m_sampleFreq)));
-    m_executionSec = samplesToSeconds(m_workPara->m_excutionSize, wave.m_sampleFreq);
+    m_executionSec = samplesToSeconds(m_sound.work()->m_excutionSize, wave.m_sampleFreq);
     m_paramBackup = m_text->GetValue();
 
-    m_canvasPanelSub2->drawWavePosLine(wave.m_cursor, wave.m_cursor + m_workPara->m_excutionSize);
+    m_canvasPanelSub2->drawWavePosLine(wave.m_cursor,
+                                       wave.m_cursor + m_sound.work()->m_excutionSize);
     m_canvasPanelUp->drawScale();
     m_canvasPanel->drawScale();
-    m_canvasPanelUp->drawWave(m_workPara->m_wave, m_workPara->m_excutionSize, wave.m_max,
+    m_canvasPanelUp->drawWave(m_sound.work()->m_wave, m_sound.work()->m_excutionSize, wave.m_max,
                               wave.m_min);
     m_canvasPanel->ClearShapes();
     drawLevelSpectrum();
@@ -133,7 +135,7 @@ void MyFrame::OnConfirm(wxCommandEvent&) {
 }
 
 void MyFrame::confirmBase() {
-    CWavPara& wave = *m_wavePara;
+    CWavPara& wave = *m_sound.wave();
     const ParameterValues before = currentParameters();
     wxLogMessage("confirm parameter.");
     const ParsedParameters parsed = parseParameterBlock(m_text->GetValue().utf8_string());
@@ -160,8 +162,8 @@ void MyFrame::confirmBase() {
     wxLogMessage("parameter confirmed.");
 
     long repeatTimes = parsed.repeatTimes;
-    if (m_workPara->checkSize(parsed.ssftSize, wave.m_windowLen, parsed.interval, &repeatTimes) !=
-        CWorkMemory::resultOk) {
+    if (m_sound.work()->checkSize(parsed.ssftSize, wave.m_windowLen, parsed.interval,
+                                  &repeatTimes) != CWorkMemory::resultOk) {
         backParameter({"[ExcutionSize] wrong, back parameter.",
                        "[ExcutionSize] = (RepeatTimes - 1) x Interval + SsftSize must be at most "
                        "the window's " +
@@ -179,28 +181,28 @@ void MyFrame::confirmBase() {
                                wave.m_dbHigh != before.dbHigh;
 
     if (rebuild) {
-        if (m_workPara->setSize(parsed.ssftSize, wave.m_windowLen, mode, parsed.interval,
-                                repeatTimes) != CWorkMemory::resultOk) {
+        if (m_sound.work()->setSize(parsed.ssftSize, wave.m_windowLen, mode, parsed.interval,
+                                    repeatTimes) != CWorkMemory::resultOk) {
             // The previous sizes were allocatable a moment ago: put them back, so the work
             // memory is never left half-sized, and show the previous block again.
             wxLogMessage("memory allocation failed.");
             m_canvasPanelUp->forgetData();
             m_canvasPanel->forgetData();
-            m_workPara->setSize(before.ssftSize, wave.m_windowLen,
-                                static_cast<CWorkMemory::senseMode>(before.senseMode),
-                                before.interval, before.repeatTimes);
+            m_sound.work()->setSize(before.ssftSize, wave.m_windowLen,
+                                    static_cast<CWorkMemory::senseMode>(before.senseMode),
+                                    before.interval, before.repeatTimes);
             wave.setRangeXY(before.freqLow, before.freqHigh, before.dbLow, before.dbHigh);
             analyseStretch();
-            m_canvasPanelUp->drawWave(m_workPara->m_wave, m_workPara->m_excutionSize, wave.m_max,
-                                      wave.m_min);
+            m_canvasPanelUp->drawWave(m_sound.work()->m_wave, m_sound.work()->m_excutionSize,
+                                      wave.m_max, wave.m_min);
             drawLevelSpectrum();
             m_text->Clear();
             m_text->AppendText(m_paramBackup);
             return;
         }
         wave.m_noiseParameter = parsed.noiseParameter;
-        m_executionSec = samplesToSeconds(m_workPara->m_excutionSize, wave.m_sampleFreq);
-        wave.m_cursorRange = wave.m_windowLen - m_workPara->m_excutionSize;
+        m_executionSec = samplesToSeconds(m_sound.work()->m_excutionSize, wave.m_sampleFreq);
+        wave.m_cursorRange = wave.m_windowLen - m_sound.work()->m_excutionSize;
         wave.m_samplesPerSliderStep = static_cast<double>(wave.m_cursorRange) / wave.m_sliderMax;
         wave.m_cursor = 0;
         const std::string position =
@@ -215,18 +217,18 @@ void MyFrame::confirmBase() {
         m_canvasPanelSub2->eraseSelect();
         m_canvasPanelSub2->drawWave(wave.m_window, wave.m_windowLen, wave.m_max, wave.m_min);
         m_canvasPanelSub2->drawWavePosLine(wave.m_cursor,
-                                           wave.m_cursor + m_workPara->m_excutionSize);
+                                           wave.m_cursor + m_sound.work()->m_excutionSize);
         m_canvasPanelUp->eraseSelect();
-        m_canvasPanelUp->drawWave(m_workPara->m_wave, m_workPara->m_excutionSize, wave.m_max,
-                                  wave.m_min);
+        m_canvasPanelUp->drawWave(m_sound.work()->m_wave, m_sound.work()->m_excutionSize,
+                                  wave.m_max, wave.m_min);
         if (m_curTitle != -1)
             m_prevTitle = m_curTitle;
         m_curTitle = -1;
         m_canvasPanel->ClearShapes();
         drawLevelSpectrum();
     } else {
-        m_executionSec = samplesToSeconds(m_workPara->m_excutionSize, wave.m_sampleFreq);
-        wave.m_cursorRange = wave.m_windowLen - m_workPara->m_excutionSize;
+        m_executionSec = samplesToSeconds(m_sound.work()->m_excutionSize, wave.m_sampleFreq);
+        wave.m_cursorRange = wave.m_windowLen - m_sound.work()->m_excutionSize;
         wave.m_samplesPerSliderStep = static_cast<double>(wave.m_cursorRange) / wave.m_sliderMax;
         if (rangesChanged) {
             if (m_canvasPanel->m_plotKind == plotVoiceprint)

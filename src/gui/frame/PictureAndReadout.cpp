@@ -65,7 +65,7 @@ void MyFrame::OnPanelLeave(wxMouseEvent& event) {
 }
 
 wxString MyFrame::readoutText(const myCanvasPanel& p, int x, int y) const {
-    const CWavPara& wave = *m_wavePara;
+    const CWavPara& wave = *m_sound.wave();
     const long rate = wave.m_sampleFreq;
     if (rate <= 0 || p.m_bufferWidth <= 4 || p.m_bufferHeight <= 4)
         return wxString();
@@ -164,8 +164,9 @@ void MyFrame::OnSavePicture(wxCommandEvent&) {
         wxLogMessage("no voiceprint picture to save.");
         return;
     }
-    const wxFileName suggested(m_baseFileName.IsEmpty() ? wxString("voiceprint.png")
-                                                        : m_baseFileName + "-voiceprint.png");
+    const wxFileName suggested(m_sound.baseFileName.IsEmpty()
+                                   ? wxString("voiceprint.png")
+                                   : m_sound.baseFileName + "-voiceprint.png");
     wxFileDialog dialog(this, "Save voiceprint picture", suggested.GetPath(),
                         suggested.GetFullName(), "PNG files (*.png)|*.png",
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);

@@ -6,7 +6,7 @@
 void MyFrame::calcPitch() {
     if (!mayRun(Action::analyse))
         return;
-    calcPitchBase(m_workPara, m_canvasPanel);
+    calcPitchBase(m_sound.work(), m_canvasPanel);
     m_canvasPanel->Refresh(true);
     m_canvasPanel->Update();
 }
@@ -16,7 +16,7 @@ void MyFrame::calcPitchBase(CWorkMemory* work, myCanvasPanel* panel) {
         return;
     wxCommandEvent stop;
     OnStop(stop);
-    if (!detectPitch(*work, m_wavePara->m_sampleFreq, panel->m_voiceprintMethod == 2))
+    if (!detectPitch(*work, m_sound.wave()->m_sampleFreq, panel->m_voiceprintMethod == 2))
         return;
     // The overlay spans 0 to 800 Hz, the range of speaking voices.
     panel->drawPitch(work->m_pitch, work->m_repeatTimes, 800.0, 0.0, work->m_pitchPower,

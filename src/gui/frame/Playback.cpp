@@ -35,27 +35,29 @@ unsigned char* imageFor(size_t bytes) {
     return g_bigImage.get();
 }
 
-void play(MyFrame& f, bool obeyMute) {
-    const long n = f.m_canvasPanelUp->m_selLength;
-    if (n <= 0 || !f.m_wavePara)
+} // namespace
+
+void MyFrame::play(bool obeyMute) {
+    const long n = m_canvasPanelUp->m_selLength;
+    if (n <= 0 || !m_sound.wave())
         return;
     // Sound cards are not asked for rates this low; the line repeats the one logged on opening.
-    if (f.m_wavePara->m_sampleFreq < 16000) {
+    if (m_sound.wave()->m_sampleFreq < 16000) {
         wxLogMessage("too low SamplFreq to play sound.");
         return;
     }
-    const bool noSpectrum = f.m_playNoSpect ? f.m_playNoSpect->GetValue() : false;
-    f.redrawPanels();
-    if (obeyMute && f.m_playMute && f.m_playMute->GetValue())
+    const bool noSpectrum = m_playNoSpect ? m_playNoSpect->GetValue() : false;
+    redrawPanels();
+    if (obeyMute && m_playMute && m_playMute->GetValue())
         return;
 
     wxBusyCursor busy;
-    Playback& playback = f.m_playback;
+    Playback& playback = m_playback;
     wxSound& sound = playback.freshSound();
-    const bool ok = f.CreateSound(sound);
-    playback.start(n, f.m_wavePara->m_sampleFreq, f.m_canvasPanelUp->m_selStart, noSpectrum);
+    const bool ok = CreateSound(sound);
+    playback.start(n, m_sound.wave()->m_sampleFreq, m_canvasPanelUp->m_selStart, noSpectrum);
     if (ok && sound.IsOk()) {
-        const bool repeat = f.m_playRepeat && f.m_playRepeat->GetValue();
+        const bool repeat = m_playRepeat && m_playRepeat->GetValue();
         // Without a device the cursor still runs; said once, not at every play.
         if (!sound.Play(repeat ? wxSOUND_ASYNC | wxSOUND_LOOP : wxSOUND_ASYNC) &&
             playback.firstSilentPlay())
@@ -63,15 +65,12 @@ void play(MyFrame& f, bool obeyMute) {
     }
 }
 
-// The cursor line goes, the countdown is cleared.
-void endCountdown(MyFrame& f) {
-    f.m_playback.end();
-    f.m_canvasPanelUp->resetLineSelect();
-    f.m_canvasPanelUp->Refresh(true);
-    f.m_canvasPanelUp->Update();
+void MyFrame::endCountdown() {
+    m_playback.end();
+    m_canvasPanelUp->resetLineSelect();
+    m_canvasPanelUp->Refresh(true);
+    m_canvasPanelUp->Update();
 }
-
-} // namespace
 
 wxSound& Playback::freshSound() {
     m_sound.reset();
@@ -114,7 +113,7 @@ void MyFrame::redrawPanels() {
 }
 
 bool MyFrame::CreateSound(wxSound& sound) const {
-    const CWavPara& wave = *m_wavePara;
+    const CWavPara& wave = *m_sound.wave();
     const int64_t first = int64_t(m_canvasPanelUp->m_selStart) + wave.m_cursor;
     // A selection reaching past the window would copy from beyond it: play what is there.
     const int64_t n = std::min<int64_t>(m_canvasPanelUp->m_selLength, wave.m_windowLen - first);
@@ -125,7 +124,7 @@ bool MyFrame::CreateSound(wxSound& sound) const {
     if (!image)
         return false;
     writeWavHeader(image, uint32_t(dataBytes), wave.m_sampleFreq, int16_t(wave.m_quantBit), 1);
-    m_wavePara->setSiiiIntMid();
+    m_sound.wave()->setSiiiIntMid();
     if (!wave.m_windowInt)
         return false;
     unsigned char* out = image + kWavHeaderBytes;
@@ -151,20 +150,20 @@ const unsigned char* MyFrame::playImage(size_t* bytes) {
 }
 
 void MyFrame::OnPlay(wxCommandEvent&) {
-    play(*this, true);
+    play(true);
 }
 
 void MyFrame::OnPlayNonMute(wxCommandEvent&) {
-    play(*this, false);
+    play(false);
 }
 
 void MyFrame::toPlay() {
-    play(*this, false);
+    play(false);
 }
 
 void MyFrame::OnStop(wxCommandEvent&) {
     redrawPanels();
-    endCountdown(*this);
+    endCountdown();
     wxSound::Stop();
 }
 
@@ -180,11 +179,12 @@ void MyFrame::OnRefreshInfo(wxTimerEvent&) {
     if (pos < selEnd) {
         m_canvasPanelUp->drawWaveLine(pos);
         // Only short transforms in normal mode keep up with a 100 ms tick.
-        const long s = m_workPara ? m_workPara->m_ssftSize : 0;
+        const long s = m_sound.work() ? m_sound.work()->m_ssftSize : 0;
         if (!m_playback.noSpectrum() && m_canvasPanel->m_plotKind == plotLevelSpectrum && s > 0 &&
-            s <= 4096 && m_workPara->m_senseMode == CWorkMemory::senseNormal && pos < selEnd - s) {
+            s <= 4096 && m_sound.work()->m_senseMode == CWorkMemory::senseNormal &&
+            pos < selEnd - s) {
             wxMutexLocker lock(m_playback.refreshLock());
-            if (computeLevelSpectrum(*m_workPara, pos, m_wavePara->m_noiseParameter,
+            if (computeLevelSpectrum(*m_sound.work(), pos, m_sound.wave()->m_noiseParameter,
                                      levelDuringPlayback) == voiceprintFinished) {
                 drawLevelSpectrum();
                 m_canvasPanel->Refresh(false);
@@ -193,5 +193,5 @@ void MyFrame::OnRefreshInfo(wxTimerEvent&) {
     }
     m_playback.tick();
     if (countdown.remainMs <= 0)
-        endCountdown(*this);
+        endCountdown();
 }

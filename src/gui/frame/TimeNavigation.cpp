@@ -13,129 +13,6 @@ wxString fromUtf8(const std::string& text) {
     return wxString::FromUTF8(text.data(), text.size());
 }
 
-// The stretch fits the window only when the analysis sizes and the window agree; otherwise
-// nothing may be copied out of the window.
-bool stretchFits(const MyFrame& f) {
-    const CWavPara& wave = *f.m_wavePara;
-    const CWorkMemory& work = *f.m_workPara;
-    return wave.m_window && work.m_wave && work.m_ssftSize <= work.m_maxSize &&
-           work.m_excutionSize > 0 && work.m_excutionSize <= wave.m_windowLen;
-}
-
-// A window offset the stretch can start at.
-long clampCursor(const MyFrame& f, long cursor) {
-    const CWavPara& wave = *f.m_wavePara;
-    const long last =
-        std::min<long>(wave.m_cursorRange, long(wave.m_windowLen) - f.m_workPara->m_excutionSize);
-    return std::max(0L, std::min(cursor, last));
-}
-
-// The stretch under the slider's thumb.
-long cursorOfSlider(const MyFrame& f) {
-    return clampCursor(f, long(f.m_slider->GetValue() * f.m_wavePara->m_samplesPerSliderStep));
-}
-
-std::string positionText(const MyFrame& f, long cursor, bool withTrailingSpace) {
-    const CWavPara& wave = *f.m_wavePara;
-    return formatPosition(int64_t(wave.m_windowStart) + cursor, wave.m_sampleFreq,
-                          withTrailingSpace);
-}
-
-void showPosition(MyFrame& f, long cursor) {
-    f.m_postext->Clear();
-    f.m_postext->AppendText(fromUtf8(positionText(f, cursor, true)));
-}
-
-void forgetMemoGroup(MyFrame& f) {
-    if (f.m_curTitle != -1)
-        f.m_prevTitle = f.m_curTitle;
-    f.m_curTitle = -1;
-}
-
-// First steps of every step and jump button: playing stops and the memo group goes.
-void leaveView(MyFrame& f) {
-    wxCommandEvent stop;
-    f.OnStop(stop);
-    f.m_canvasPanelUp->redrawWave();
-    forgetMemoGroup(f);
-    f.m_canvasPanel->ClearShapes();
-    f.m_canvasPanel->redrawdB();
-    f.m_canvasPanelSub->redrawWaveSub();
-    f.m_canvasPanelSub2->redrawWave();
-}
-
-void step(MyFrame& f, long samples) {
-    if (!f.mayRun(Action::navigate))
-        return;
-    leaveView(f);
-    f.shiftSliderPos(long(f.m_wavePara->m_cursor) + samples);
-}
-
-void markWindowOnOverview(MyFrame& f) {
-    const CWavPara& wave = *f.m_wavePara;
-    if (wave.m_totalSamples <= 0)
-        return;
-    const double share = double(wave.m_overviewLen) / wave.m_totalSamples;
-    const long first = long(wave.m_windowStart * share);
-    f.m_canvasPanelSub->drawWavePosLineSub(first, first + long(share * wave.m_windowLen));
-}
-
-// Moves the window to start at `start`, reads it afresh and puts the cursor at `cursor` of the
-// new window (clamped by shiftSliderPos); the overview's marker follows.
-void moveWindow(MyFrame& f, int32_t start, long cursor) {
-    f.m_wavePara->m_windowStart = start;
-    f.m_canvasPanelSub2->eraseSelect();
-    f.m_wavePara->setSiii();
-    f.shiftSliderPos(cursor);
-}
-
-// The jump box as a base-10 number; false when it holds anything else.
-// The long jumps' distance from its box. Once it reads, the view is left; false as well when
-// nothing can move: the window holds the whole sound, or the distance is not forward.
-bool jumpDistance(MyFrame& f, long* distance) {
-    if (!f.m_jumptext->GetValue().ToLong(distance, 10))
-        return false;
-    leaveView(f);
-    return f.m_wavePara->m_totalSamples >= f.m_wavePara->m_windowMax && *distance > 0;
-}
-
-// After a failed resize the buffers the panels borrowed are gone: the panels let go of them
-// and the sizes that worked a moment ago come back, so the view keeps a stretch to show.
-void reviveWorkMemory(MyFrame& f, const ParameterValues& before) {
-    CWavPara& wave = *f.m_wavePara;
-    CWorkMemory& work = *f.m_workPara;
-    if (work.m_wave)
-        return; // refused without touching anything
-    f.m_canvasPanelUp->forgetData();
-    f.m_canvasPanel->forgetData();
-    if (work.setSize(before.ssftSize, wave.m_windowLen,
-                     static_cast<CWorkMemory::senseMode>(before.senseMode), before.interval,
-                     before.repeatTimes) != CWorkMemory::resultOk)
-        return;
-    wave.m_cursor = int32_t(clampCursor(f, wave.m_cursor));
-    f.analyseStretch();
-    f.m_canvasPanelUp->drawWave(work.m_wave, work.m_excutionSize, wave.m_max, wave.m_min);
-    f.drawLevelSpectrum();
-}
-
-// Resizes the analysis to frames frames of the current transform and hop; false (logged) when
-// there are too few or the memory cannot be had.
-bool resizeAnalysis(MyFrame& f, long frames) {
-    CWorkMemory& work = *f.m_workPara;
-    if (frames <= 9) {
-        wxLogMessage("data length not enough.");
-        return false;
-    }
-    const ParameterValues before = f.currentParameters();
-    if (work.setSize(work.m_ssftSize, f.m_wavePara->m_windowLen, work.m_senseMode, work.m_interval,
-                     frames) != CWorkMemory::resultOk) {
-        wxLogMessage("failed allocation memory.");
-        reviveWorkMemory(f, before);
-        return false;
-    }
-    return true;
-}
-
 void setSliderScale(CWavPara& wave, const CWorkMemory& work) {
     wave.m_cursorRange = wave.m_windowLen - work.m_excutionSize;
     wave.m_samplesPerSliderStep = double(wave.m_cursorRange) / wave.m_sliderMax;
@@ -143,38 +20,127 @@ void setSliderScale(CWavPara& wave, const CWorkMemory& work) {
 
 } // namespace
 
+long MyFrame::cursorOfSlider() const {
+    return m_sound.clampCursor(long(m_slider->GetValue() * m_sound.wave()->m_samplesPerSliderStep));
+}
+
+void MyFrame::showPosition(long cursor) {
+    m_postext->Clear();
+    m_postext->AppendText(fromUtf8(m_sound.positionText(cursor, true)));
+}
+
+void MyFrame::forgetMemoGroup() {
+    if (m_curTitle != -1)
+        m_prevTitle = m_curTitle;
+    m_curTitle = -1;
+}
+
+void MyFrame::leaveView() {
+    wxCommandEvent stop;
+    OnStop(stop);
+    m_canvasPanelUp->redrawWave();
+    forgetMemoGroup();
+    m_canvasPanel->ClearShapes();
+    m_canvasPanel->redrawdB();
+    m_canvasPanelSub->redrawWaveSub();
+    m_canvasPanelSub2->redrawWave();
+}
+
+void MyFrame::step(long samples) {
+    if (!mayRun(Action::navigate))
+        return;
+    leaveView();
+    shiftSliderPos(long(m_sound.wave()->m_cursor) + samples);
+}
+
+void MyFrame::markWindowOnOverview() {
+    const CWavPara& wave = *m_sound.wave();
+    if (wave.m_totalSamples <= 0)
+        return;
+    const double share = double(wave.m_overviewLen) / wave.m_totalSamples;
+    const long first = long(wave.m_windowStart * share);
+    m_canvasPanelSub->drawWavePosLineSub(first, first + long(share * wave.m_windowLen));
+}
+
+void MyFrame::moveWindow(int32_t start, long cursor) {
+    m_sound.wave()->m_windowStart = start;
+    m_canvasPanelSub2->eraseSelect();
+    m_sound.wave()->setSiii();
+    shiftSliderPos(cursor);
+}
+
+bool MyFrame::jumpDistance(long* distance) {
+    if (!m_jumptext->GetValue().ToLong(distance, 10))
+        return false;
+    leaveView();
+    return m_sound.wave()->m_totalSamples >= m_sound.wave()->m_windowMax && *distance > 0;
+}
+
+void MyFrame::reviveWorkMemory(const ParameterValues& before) {
+    CWavPara& wave = *m_sound.wave();
+    CWorkMemory& work = *m_sound.work();
+    if (work.m_wave)
+        return; // refused without touching anything
+    m_canvasPanelUp->forgetData();
+    m_canvasPanel->forgetData();
+    if (work.setSize(before.ssftSize, wave.m_windowLen,
+                     static_cast<CWorkMemory::senseMode>(before.senseMode), before.interval,
+                     before.repeatTimes) != CWorkMemory::resultOk)
+        return;
+    wave.m_cursor = int32_t(m_sound.clampCursor(wave.m_cursor));
+    analyseStretch();
+    m_canvasPanelUp->drawWave(work.m_wave, work.m_excutionSize, wave.m_max, wave.m_min);
+    drawLevelSpectrum();
+}
+
+bool MyFrame::resizeAnalysis(long frames) {
+    CWorkMemory& work = *m_sound.work();
+    if (frames <= 9) {
+        wxLogMessage("data length not enough.");
+        return false;
+    }
+    const ParameterValues before = currentParameters();
+    if (work.setSize(work.m_ssftSize, m_sound.wave()->m_windowLen, work.m_senseMode,
+                     work.m_interval, frames) != CWorkMemory::resultOk) {
+        wxLogMessage("failed allocation memory.");
+        reviveWorkMemory(before);
+        return false;
+    }
+    return true;
+}
+
 void MyFrame::OnLLLeft(wxCommandEvent&) {
-    step(*this, -100);
+    step(-100);
 }
 
 void MyFrame::OnLLeft(wxCommandEvent&) {
-    step(*this, -20);
+    step(-20);
 }
 
 void MyFrame::OnLeft(wxCommandEvent&) {
-    step(*this, -1);
+    step(-1);
 }
 
 void MyFrame::OnRigth(wxCommandEvent&) {
-    step(*this, 1);
+    step(1);
 }
 
 void MyFrame::OnRRigth(wxCommandEvent&) {
-    step(*this, 20);
+    step(20);
 }
 
 void MyFrame::OnRRRigth(wxCommandEvent&) {
-    step(*this, 100);
+    step(100);
 }
 
 void MyFrame::shiftSliderPos(long cursor) {
-    if (!stretchFits(*this))
+    if (!m_sound.stretchFits())
         return;
-    CWavPara& wave = *m_wavePara;
-    CWorkMemory& work = *m_workPara;
-    const long p = clampCursor(*this, cursor);
+    CWavPara& wave = *m_sound.wave();
+    CWorkMemory& work = *m_sound.work();
+    const long p = m_sound.clampCursor(cursor);
     wave.m_cursor = int32_t(p);
-    showPosition(*this, p);
+    showPosition(p);
 
     m_canvasPanelSub2->drawWave(wave.m_window, wave.m_windowLen, wave.m_max, wave.m_min);
     m_canvasPanelSub2->drawWavePosLine(p, p + work.m_excutionSize);
@@ -214,29 +180,29 @@ void MyFrame::sliderPositionMove() {
         m_sliderSetByProgram = 0;
         return;
     }
-    if (!stretchFits(*this))
+    if (!m_sound.stretchFits())
         return;
-    CWavPara& wave = *m_wavePara;
-    const long c = cursorOfSlider(*this);
+    CWavPara& wave = *m_sound.wave();
+    const long c = cursorOfSlider();
     wave.m_cursor = int32_t(c);
-    showPosition(*this, c);
+    showPosition(c);
     // Only the top waveform follows the thumb, straight from the window; the transforms wait
     // for the final position.
-    m_canvasPanelUp->drawWave(wave.m_window + c, m_workPara->m_excutionSize, wave.m_max,
+    m_canvasPanelUp->drawWave(wave.m_window + c, m_sound.work()->m_excutionSize, wave.m_max,
                               wave.m_min);
     m_canvasPanelUp->eraseSelect();
 }
 
 void MyFrame::sliderPositionChange() {
-    if (!stretchFits(*this))
+    if (!m_sound.stretchFits())
         return;
-    CWavPara& wave = *m_wavePara;
-    const long c = cursorOfSlider(*this);
+    CWavPara& wave = *m_sound.wave();
+    const long c = cursorOfSlider();
     wave.m_cursor = int32_t(c);
     analyseStretch();
-    wxLogMessage("%s moved.", fromUtf8(positionText(*this, c, false)));
-    m_canvasPanelSub2->drawWavePosLine(c, c + m_workPara->m_excutionSize);
-    forgetMemoGroup(*this);
+    wxLogMessage("%s moved.", fromUtf8(m_sound.positionText(c, false)));
+    m_canvasPanelSub2->drawWavePosLine(c, c + m_sound.work()->m_excutionSize);
+    forgetMemoGroup();
     m_canvasPanel->ClearShapes();
     drawLevelSpectrum();
 }
@@ -245,9 +211,9 @@ void MyFrame::OnRRRRigth(wxCommandEvent&) {
     if (!mayRun(Action::navigate))
         return;
     long d = 0;
-    if (!jumpDistance(*this, &d))
+    if (!jumpDistance(&d))
         return;
-    CWavPara& wave = *m_wavePara;
+    CWavPara& wave = *m_sound.wave();
     d = std::min<long>(d, wave.m_totalSamples); // no sum below can overflow
     const int64_t end = int64_t(wave.m_totalSamples) - 1 - wave.m_windowLen;
     if (int64_t(wave.m_windowStart) + d + wave.m_windowLen >= wave.m_totalSamples) {
@@ -256,39 +222,39 @@ void MyFrame::OnRRRRigth(wxCommandEvent&) {
         d = long(std::max<int64_t>(end - wave.m_windowStart, 0));
     }
     // The stretch keeps its place in the file while it can.
-    moveWindow(*this, wave.m_windowStart + int32_t(d), long(wave.m_cursor) - d);
-    markWindowOnOverview(*this);
+    moveWindow(wave.m_windowStart + int32_t(d), long(wave.m_cursor) - d);
+    markWindowOnOverview();
 }
 
 void MyFrame::OnLLLLeft(wxCommandEvent&) {
     if (!mayRun(Action::navigate))
         return;
     long d = 0;
-    if (!jumpDistance(*this, &d))
+    if (!jumpDistance(&d))
         return;
-    CWavPara& wave = *m_wavePara;
+    CWavPara& wave = *m_sound.wave();
     d = std::min<long>(d, std::max<int32_t>(wave.m_windowStart, 0));
-    moveWindow(*this, wave.m_windowStart - int32_t(d), long(wave.m_cursor) + d);
-    markWindowOnOverview(*this);
+    moveWindow(wave.m_windowStart - int32_t(d), long(wave.m_cursor) + d);
+    markWindowOnOverview();
 }
 
 void MyFrame::OnMostLLLLeft(wxCommandEvent&) {
     if (!mayRun(Action::navigate))
         return;
-    leaveView(*this);
-    CWavPara& wave = *m_wavePara;
+    leaveView();
+    CWavPara& wave = *m_sound.wave();
     if (wave.m_totalSamples < wave.m_windowMax)
         return;
-    moveWindow(*this, 0, 0);
+    moveWindow(0, 0);
     unsetRange();
-    markWindowOnOverview(*this);
+    markWindowOnOverview();
 }
 
 void MyFrame::setRange() {
     if (!mayRun(Action::navigate))
         return;
-    CWavPara& wave = *m_wavePara;
-    CWorkMemory& work = *m_workPara;
+    CWavPara& wave = *m_sound.wave();
+    CWorkMemory& work = *m_sound.work();
     const myCanvasPanel& up = *m_canvasPanelUp;
     if (!wave.m_window || up.m_selLength == up.m_waveCount)
         return;
@@ -300,9 +266,9 @@ void MyFrame::setRange() {
     const int64_t excess = int64_t(start) + length + wave.m_cursor - wave.m_windowLen;
     if (excess > 0)
         length -= long(excess);
-    if (start < 0 || work.m_interval < 1 || !stretchFits(*this))
+    if (start < 0 || work.m_interval < 1 || !m_sound.stretchFits())
         return;
-    if (!resizeAnalysis(*this, (length - work.m_ssftSize - 1) / work.m_interval))
+    if (!resizeAnalysis((length - work.m_ssftSize - 1) / work.m_interval))
         return;
 
     // The selection is counted from the stretch on the top panel, which starts at m_cursor;
@@ -312,7 +278,7 @@ void MyFrame::setRange() {
     setSliderScale(wave, work);
 
     readBasePart();
-    forgetMemoGroup(*this);
+    forgetMemoGroup();
     shiftSliderPos(wave.m_cursor);
     m_zoomOffset += int(start);
     Refresh();
@@ -322,22 +288,22 @@ void MyFrame::setRange() {
 void MyFrame::unsetRange() {
     if (!mayRun(Action::navigate))
         return;
-    CWavPara& wave = *m_wavePara;
-    CWorkMemory& work = *m_workPara;
+    CWavPara& wave = *m_sound.wave();
+    CWorkMemory& work = *m_sound.work();
     if (!wave.m_window || work.m_interval < 1)
         return;
     wxCommandEvent stop;
     OnStop(stop);
     // The stretch moves to the window's start only once the resize has worked: a refused
     // zoom-out changes nothing.
-    if (!resizeAnalysis(*this, (long(wave.m_windowLen) - 1 - work.m_ssftSize) / work.m_interval))
+    if (!resizeAnalysis((long(wave.m_windowLen) - 1 - work.m_ssftSize) / work.m_interval))
         return;
     wave.m_cursor = 0;
     setSliderScale(wave, work);
     wave.setSiii();
     analyseStretch();
 
-    forgetMemoGroup(*this);
+    forgetMemoGroup();
     readBasePart();
     m_zoomOffset = 0;
     // The thumb goes back with the stretch to the window's start.
@@ -348,7 +314,7 @@ void MyFrame::unsetRange() {
 }
 
 void MyFrame::toRedraw() {
-    if (m_wavePara->m_totalSamples == 0 || !mayRun(Action::navigate))
+    if (m_sound.wave()->m_totalSamples == 0 || !mayRun(Action::navigate))
         return;
     wxCommandEvent stop;
     OnStop(stop);
@@ -363,63 +329,63 @@ void MyFrame::toRedraw() {
 // buttons do; where the stretch cannot go further inside the window, the window moves.
 
 void MyFrame::scrollInTime(long samples) {
-    if (!mayRun(Action::navigate) || !stretchFits(*this))
+    if (!mayRun(Action::navigate) || !m_sound.stretchFits())
         return;
-    CWavPara& wave = *m_wavePara;
+    CWavPara& wave = *m_sound.wave();
     const long wanted = long(wave.m_cursor) + samples;
-    if (wanted == clampCursor(*this, wanted)) {
-        step(*this, samples);
+    if (wanted == m_sound.clampCursor(wanted)) {
+        step(samples);
         return;
     }
     // Past the window's end: the window goes as far as the sound lets it, the stretch with it.
     const int64_t lastStart = std::max<int64_t>(int64_t(wave.m_totalSamples) - wave.m_windowLen, 0);
     const int64_t start =
         std::clamp<int64_t>(int64_t(wave.m_windowStart) + wanted - wave.m_cursor, 0, lastStart);
-    leaveView(*this);
+    leaveView();
     if (start == wave.m_windowStart) {
         shiftSliderPos(wanted);
         return;
     }
-    moveWindow(*this, int32_t(start), wanted - long(start - wave.m_windowStart));
-    markWindowOnOverview(*this);
+    moveWindow(int32_t(start), wanted - long(start - wave.m_windowStart));
+    markWindowOnOverview();
 }
 
 void MyFrame::moveToFileEdge(bool end) {
-    if (!mayRun(Action::navigate) || !stretchFits(*this))
+    if (!mayRun(Action::navigate) || !m_sound.stretchFits())
         return;
-    CWavPara& wave = *m_wavePara;
+    CWavPara& wave = *m_sound.wave();
     const int64_t lastStart = std::max<int64_t>(int64_t(wave.m_totalSamples) - wave.m_windowLen, 0);
-    leaveView(*this);
+    leaveView();
     const int32_t start = end ? int32_t(lastStart) : 0;
     if (start != wave.m_windowStart) {
-        moveWindow(*this, start, end ? wave.m_cursorRange : 0);
-        markWindowOnOverview(*this);
+        moveWindow(start, end ? wave.m_cursorRange : 0);
+        markWindowOnOverview();
     } else {
         shiftSliderPos(end ? long(wave.m_cursorRange) : 0L);
     }
 }
 
 void MyFrame::centreOn(long fileSample) {
-    if (!mayRun(Action::navigate) || !stretchFits(*this))
+    if (!mayRun(Action::navigate) || !m_sound.stretchFits())
         return;
-    CWavPara& wave = *m_wavePara;
-    const long half = m_workPara->m_excutionSize / 2;
+    CWavPara& wave = *m_sound.wave();
+    const long half = m_sound.work()->m_excutionSize / 2;
     const int64_t lastStart = std::max<int64_t>(int64_t(wave.m_totalSamples) - wave.m_windowLen, 0);
     const int64_t start =
         std::clamp<int64_t>(int64_t(fileSample) - wave.m_windowLen / 2, 0, lastStart);
-    leaveView(*this);
+    leaveView();
     if (start != wave.m_windowStart) {
-        moveWindow(*this, int32_t(start), long(fileSample - start) - half);
-        markWindowOnOverview(*this);
+        moveWindow(int32_t(start), long(fileSample - start) - half);
+        markWindowOnOverview();
     } else {
         shiftSliderPos(long(fileSample - start) - half);
     }
 }
 
 bool MyFrame::zoomedIn() const {
-    const CWorkMemory& work = *m_workPara;
-    if (work.m_interval < 1 || !m_wavePara->m_window)
+    const CWorkMemory& work = *m_sound.work();
+    if (work.m_interval < 1 || !m_sound.wave()->m_window)
         return false;
     return work.m_repeatTimes <
-           (long(m_wavePara->m_windowLen) - 1 - work.m_ssftSize) / work.m_interval;
+           (long(m_sound.wave()->m_windowLen) - 1 - work.m_ssftSize) / work.m_interval;
 }

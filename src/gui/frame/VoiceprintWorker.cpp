@@ -53,8 +53,8 @@ MyWorkerThread::MyWorkerThread(MyFrame* frame, std::shared_ptr<VoiceprintLink> l
     : wxThread(wxTHREAD_DETACHED), m_frame(frame), m_wavePara(nullptr), m_workPara(nullptr),
       m_link(std::move(link)) {
     VOCALITH_REQUIRE(m_frame, "m_frame");
-    m_wavePara = m_frame->m_wavePara;
-    m_workPara = m_frame->m_workPara;
+    m_wavePara = m_frame->m_sound.wave();
+    m_workPara = m_frame->m_sound.work();
     VOCALITH_REQUIRE(m_wavePara, "m_wavePara");
     VOCALITH_REQUIRE(m_workPara, "m_workPara");
 }
@@ -212,7 +212,7 @@ void MyFrame::toVoiceprint() {
 
 void MyFrame::OnCalcSSFT(wxCommandEvent&) {
     // Nothing to compute before a sound is open.
-    if (!mayRun(Action::compute) || !m_workPara->m_wave)
+    if (!mayRun(Action::compute) || !m_sound.work()->m_wave)
         return;
     if (m_curTitle != -1)
         m_prevTitle = m_curTitle;
@@ -222,7 +222,7 @@ void MyFrame::OnCalcSSFT(wxCommandEvent&) {
 }
 
 void MyFrame::startQuietVoiceprint(int method, bool pitch) {
-    if (!mayRun(Action::compute) || !m_workPara->m_wave)
+    if (!mayRun(Action::compute) || !m_sound.work()->m_wave)
         return;
     m_quietRun = QuietRun{true, method, pitch};
     wxGetApp().m_dataLock.Lock();
@@ -337,16 +337,16 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
 
     wxWakeUpIdle();
     if (!converted)
-        convertVoiceprintToDb(*m_workPara);
+        convertVoiceprintToDb(*m_sound.work());
     fitDbRangeToVoiceprint();
     m_canvasPanel->ClearShapes();
     if (quiet.on && quiet.method == 1)
-        drawVoiceprint(m_workPara->m_hamDbMap, 1);
+        drawVoiceprint(m_sound.work()->m_hamDbMap, 1);
     else
-        drawVoiceprint(m_workPara->m_restoreDbMap, 2);
+        drawVoiceprint(m_sound.work()->m_restoreDbMap, 2);
     reAddMemo();
     if (m_tourRunning || quiet.pitch)
-        calcPitchBase(m_workPara, m_canvasPanel);
+        calcPitchBase(m_sound.work(), m_canvasPanel);
     m_canvasPanel->Refresh(true);
     m_canvasPanel->Update();
     wxGetApp().m_dataLock.Unlock();
@@ -363,8 +363,8 @@ void MyFrame::OnWorkerEvent(wxCommandEvent& event) {
 }
 
 void MyFrame::drawVoiceprint(double* plane, int method) {
-    const CWavPara& wave = *m_wavePara;
-    const CWorkMemory& work = *m_workPara;
+    const CWavPara& wave = *m_sound.wave();
+    const CWorkMemory& work = *m_sound.work();
     m_canvasPanel->drawScaleTimeFreq(wave.m_sampleFreq, wave.m_freqLow, wave.m_freqHigh);
     m_canvasPanel->drawdBTimeFreq(plane, work.m_repeatTimes, work.m_ssftSize / 2, wave.m_sampleFreq,
                                   work.m_interval, wave.m_freqLow, wave.m_freqHigh, wave.m_dbLow,
@@ -373,8 +373,8 @@ void MyFrame::drawVoiceprint(double* plane, int method) {
 }
 
 void MyFrame::fitDbRangeToVoiceprint() {
-    CWavPara& wave = *m_wavePara;
-    const CWorkMemory& work = *m_workPara;
+    CWavPara& wave = *m_sound.wave();
+    const CWorkMemory& work = *m_sound.work();
     const long bins = work.m_ssftSize / 2;
     double low = 0.0, high = 0.0;
     if (!m_fitDbRange || bins <= 0 || wave.m_sampleFreq <= 0)
@@ -392,13 +392,13 @@ void MyFrame::fitDbRangeToVoiceprint() {
 }
 
 void MyFrame::toHammingWindow() {
-    drawVoiceprint(m_workPara->m_hamDbMap, 1);
+    drawVoiceprint(m_sound.work()->m_hamDbMap, 1);
     Refresh(true);
     Update();
 }
 
 void MyFrame::toWidebandPhase() {
-    drawVoiceprint(m_workPara->m_restoreDbMap, 2);
+    drawVoiceprint(m_sound.work()->m_restoreDbMap, 2);
     Refresh(true);
     Update();
 }

@@ -6,14 +6,14 @@ TEST_F(FrameTest, StartsEmptyWithItsWelcomeChoicesMenusAndButtons) {
     EXPECT_EQ(frame->GetTitle(), "Vocalith");
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
               "Welcome to wideband phase restoration application!");
-    EXPECT_EQ(wxJoin(frame->m_priorlimit->GetStrings(), '|'), "Priority High|Priority MID|All");
+    EXPECT_EQ(wxJoin(win().priorlimit()->GetStrings(), '|'), "Priority High|Priority MID|All");
     // Memos live on the main panel and its overview; the two others show the waveform.
     EXPECT_EQ((std::vector<int>{
-                  frame->m_canvasPanel->m_memoPanel, frame->m_canvasPanelSub->m_memoPanel,
-                  frame->m_canvasPanelUp->m_memoPanel, frame->m_canvasPanelSub2->m_memoPanel}),
+                  win().canvasPanel()->m_memoPanel, win().canvasPanelSub()->m_memoPanel,
+                  win().canvasPanelUp()->m_memoPanel, win().canvasPanelSub2()->m_memoPanel}),
               (std::vector<int>{1, 1, 0, 0}));
     // The empty main panel says how to begin, in grey across its middle.
-    const wxImage hint = frame->m_canvasPanel->m_camvasBitmap->ConvertToImage();
+    const wxImage hint = win().canvasPanel()->m_camvasBitmap->ConvertToImage();
     int grey = 0;
     for (int x = 0; x < hint.GetWidth(); ++x)
         grey += hint.GetRed(x, hint.GetHeight() / 2) < 200;
@@ -56,11 +56,11 @@ TEST_F(FrameTest, StartsEmptyWithItsWelcomeChoicesMenusAndButtons) {
 TEST_F(FrameTest, LayoutKeepsItsMinimumAndGivesExtraRoomToThePanels) {
     frame->SetClientSize(200, 200);
     pumpEvents();
-    EXPECT_TRUE(frame->m_panel->GetSize().x >= 900 && frame->m_panel->GetSize().y >= 750);
-    const wxSize start = frame->GetClientSize(), panel = frame->m_canvasPanel->GetSize();
+    EXPECT_TRUE(win().panel()->GetSize().x >= 900 && win().panel()->GetSize().y >= 750);
+    const wxSize start = frame->GetClientSize(), panel = win().canvasPanel()->GetSize();
     frame->SetClientSize(start.x + 300, start.y + 200);
-    ASSERT_TRUE(pumpUntil([&] { return frame->m_canvasPanel->GetSize() != panel; }));
-    EXPECT_EQ(frame->m_canvasPanel->GetSize() - panel, frame->GetClientSize() - start);
+    ASSERT_TRUE(pumpUntil([&] { return win().canvasPanel()->GetSize() != panel; }));
+    EXPECT_EQ(win().canvasPanel()->GetSize() - panel, frame->GetClientSize() - start);
 }
 
 TEST(Startup, OnlyASingleArgumentIsOpenedAndLoggedFirst) {
@@ -72,7 +72,7 @@ TEST(Startup, OnlyASingleArgumentIsOpenedAndLoggedFirst) {
 
     MyFrame* frame = static_cast<GuiTestApp&>(wxGetApp()).openFrame("/nowhere/talk.wav");
     wxLog::FlushActive();
-    const auto lines = logLines(frame->m_lboxLog);
+    const auto lines = logLines(inside(frame).lboxLog());
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0] + "|" + lines[lines.size() - 2] + "|" + lines.back(),
               "command line param = /nowhere/talk.wav|wave file reading failed.|no such file.");

@@ -25,9 +25,9 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
         param->m_memoText = block;
         param->m_viewStart = viewStart;
         param->m_viewCursor = viewCursor;
-        frame->m_titleSubList.Append(sub);
-        frame->m_titleTermLists.Append(new wxList);
-        frame->m_paramMemoList.Append(param);
+        win().memos().subs().Append(sub);
+        win().memos().termLists().Append(new wxList);
+        win().memos().params().Append(param);
     };
     const auto exportTo = [&](const std::string& name) {
         press(frame, ID_ExportWav);
@@ -35,10 +35,10 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
     };
     open(dir.file("take.wav.wav", wav));
     const std::string path = dir.path() + "/take.wav-ExportFromMemo.wav";
-    frame->m_tourRunning = true; // nothing is exported during a memo tour
+    win().tourRunning() = true; // nothing is exported during a memo tour
     press(frame, ID_ExportWav);
     EXPECT_NE(lastLog(frame), "memo not found to export");
-    frame->m_tourRunning = false;
+    win().tourRunning() = false;
     press(frame, ID_ExportWav);
     EXPECT_EQ(lastLog(frame), "memo not found to export");
 
@@ -52,7 +52,7 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
 
     const std::string both = samples(1000, 6656) + samples(520000, 6656);
     EXPECT_TRUE(exportTo("take.wav-ExportFromMemo.wav") == testwav::header({}, 26624) + both);
-    EXPECT_EQ(frame->m_wavePara->m_windowInt[7], 7) << "the window shown before is back";
+    EXPECT_EQ(win().wave()->m_windowInt[7], 7) << "the window shown before is back";
     // A disk that fills during the export (half-way, or at its last byte): the previous export
     // stays whole, nothing else is left, the log says why.
     for (rlim_t limit : {rlim_t(20000), rlim_t(44 + 26624 - 1)}) {
@@ -61,14 +61,14 @@ TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
         EXPECT_TRUE(slurp(path) == testwav::header({}, 26624) + both) << limit;
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
-    frame->m_containBlank->SetValue(true);
+    win().containBlank()->SetValue(true);
     const std::string blank(2 * 6656, '\0');
     EXPECT_TRUE(exportTo("take.wav-ExportFromMemo-wb.wav") == testwav::header({}, 53248) +
                                                                   samples(1000, 6656) + blank +
                                                                   samples(520000, 6656) + blank);
 
-    frame->m_containBlank->SetValue(false);
-    frame->m_priorlimit->SetSelection(CArchMemo::Mid);
+    win().containBlank()->SetValue(false);
+    win().priorlimit()->SetSelection(CArchMemo::Mid);
     addGroup(3, CArchMemo::Low, 0, 200);
     addGroup(4, CArchMemo::Mid, 500000, 26000); // runs 2656 samples past the end
     addGroup(5, CArchMemo::High, 0, -3000);     // starts 3000 samples before the start

@@ -20,12 +20,12 @@ TEST_F(FaultTest, SoundCutWhileOpenReadsAsSilencePastItsNewEnd) {
     open(path);
     ASSERT_EQ(truncate(path.c_str(), 44 + 2 * 1000000), 0);
 
-    frame->m_jumptext->SetValue(wxString::Format("%zu", samples.size()));
+    win().jumptext()->SetValue(wxString::Format("%zu", samples.size()));
     press(frame, ID_RRRRigth);
-    CWavPara& wave = *frame->m_wavePara;
+    CWavPara& wave = *win().wave();
     ASSERT_GT(int64_t(wave.m_windowStart), int64_t(CWavPara::kDefaultCacheLen) - wave.m_windowLen);
     EXPECT_EQ(std::count(wave.m_window, wave.m_window + wave.m_windowLen, 0.0), wave.m_windowLen);
-    const CWorkMemory& work = *frame->m_workPara;
+    const CWorkMemory& work = *win().work();
     EXPECT_EQ(std::count(work.m_wave, work.m_wave + work.m_excutionSize, 0.0), work.m_excutionSize);
 
     // Back at the start the samples that remain are read again.

@@ -14,7 +14,7 @@ protected:
         wxSetWorkingDirectory(cwd);
         FrameTest::TearDown();
     }
-    std::string block() const { return frame->m_text->GetValue().utf8_string(); }
+    std::string block() const { return win().text()->GetValue().utf8_string(); }
     bool shows(const std::string& piece) const { return block().find(piece) != std::string::npos; }
     // Replaces the first `from` in the block and confirms; returns the new log lines.
     Lines confirmWith(const std::string& from, const std::string& to) {
@@ -22,7 +22,7 @@ protected:
         const size_t at = text.find(from);
         EXPECT_NE(at, std::string::npos) << from;
         text.replace(std::min(at, text.size()), from.size(), to);
-        frame->m_text->SetValue(wxString::FromUTF8(text));
+        win().text()->SetValue(wxString::FromUTF8(text));
         newLog();
         press(frame, ID_Confirm);
         pumpEvents();
@@ -45,16 +45,16 @@ TEST_F(OpenTest, ReadWaveOpensA44kFileWithItsDefaultsAndACancelKeepsIt) {
     // (441000 - 1 - 4096) / 512 = 853 frames.
     EXPECT_EQ(block(), formatParameterBlock({44100, 16, 1, 441000, 0, 4096, 512, 853, 0.0005f, 0,
                                              8000, -160.0, 0.0}));
-    EXPECT_EQ(tup(frame->m_paramBackup, frame->m_jumptext->GetValue(),
-                  frame->m_filenametext->GetValue(), frame->m_postext->GetValue(),
-                  frame->m_fileKind, frame->m_slider->GetMax(), frame->m_canvasPanel->m_plotKind,
-                  frame->m_canvasPanelUp->m_mouseEnabled, frame->m_canvasPanelUp->m_waveCount),
-              tup(frame->m_text->GetValue(), "441000", "talk.wav", " 0 - 0.000[s]  ", 0, 10000, 1,
-                  true, frame->m_workPara->m_excutionSize));
+    EXPECT_EQ(tup(win().paramBackup(), win().jumptext()->GetValue(),
+                  win().filenametext()->GetValue(), win().postext()->GetValue(), win().sound().kind,
+                  win().slider()->GetMax(), win().canvasPanel()->m_plotKind,
+                  win().canvasPanelUp()->m_mouseEnabled, win().canvasPanelUp()->m_waveCount),
+              tup(win().text()->GetValue(), "441000", "talk.wav", " 0 - 0.000[s]  ", 0, 10000, 1,
+                  true, win().work()->m_excutionSize));
 
-    CWavPara* sound = frame->m_wavePara;
+    CWavPara* sound = win().wave();
     wxTEST_DIALOG(frame->ProcessWindowEvent(read), wxExpectModal<wxFileDialog>("", wxID_CANCEL));
-    EXPECT_EQ(tup(log().back(), frame->m_wavePara), tup("Please select wave format file.", sound));
+    EXPECT_EQ(tup(log().back(), win().wave()), tup("Please select wave format file.", sound));
 }
 
 // Below 22050 Hz smaller frames and a lower range; below 16000 Hz a warning that Play repeats.
@@ -75,7 +75,7 @@ TEST_F(OpenTest, DefaultsFollowTheSamplingRate) {
     }
     newLog();
     press(frame, ID_PlayNonMute);
-    EXPECT_EQ(tup(newLog(), frame->m_playback.playing()),
+    EXPECT_EQ(tup(newLog(), win().playback().playing()),
               tup(Lines{"too low SamplFreq to play sound."}, false));
 }
 
@@ -90,7 +90,7 @@ TEST_F(OpenTest, KindAndWavePathComeFromTheName) {
     for (const auto& [name, kind, sound] : cases) {
         const std::string wave = dir.file(sound, toneWav(1.0, 16000));
         open(dir.path() + name);
-        EXPECT_EQ(tup(frame->m_fileKind, frame->m_waveFileName, frame->m_baseFileName),
+        EXPECT_EQ(tup(win().sound().kind, win().sound().waveFileName, win().sound().baseFileName),
                   tup(kind, wave, wave.substr(0, wave.size() - 4)));
     }
 }
@@ -101,11 +101,11 @@ TEST_F(OpenTest, KindAndWavePathComeFromTheName) {
 TEST_F(OpenTest, RefusedFilesLeaveTheOpenRecordingWorking) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     frame->addTitle("kept", 100, 100);
-    CWavPara* sound = frame->m_wavePara;
+    CWavPara* sound = win().wave();
     const auto state = [&] {
-        return tup(frame->m_wavePara, sound->m_sampleFreq, sound->m_totalSamples, block(),
-                   frame->m_waveFileName, frame->m_filenametext->GetValue(), frame->memoSlotCount(),
-                   frame->m_jumptext->GetValue());
+        return tup(win().wave(), sound->m_sampleFreq, sound->m_totalSamples, block(),
+                   win().sound().waveFileName, win().filenametext()->GetValue(),
+                   win().memos().count(), win().jumptext()->GetValue());
     };
     const auto before = state();
     const std::string shortFlac = dir.path() + "/short.flac";
@@ -145,7 +145,7 @@ TEST_F(OpenTest, RefusedFilesLeaveTheOpenRecordingWorking) {
     }
     // Navigation still steps in the recording's samples and seconds.
     press(frame, ID_RRigth), press(frame, ID_RRigth);
-    EXPECT_EQ(tup(sound->m_cursor, frame->m_postext->GetValue().utf8_string()),
+    EXPECT_EQ(tup(sound->m_cursor, win().postext()->GetValue().utf8_string()),
               tup(40, formatPosition(40, 44100)));
     press(frame, ID_Save);
     EXPECT_TRUE(wxFileExists(dir.path() + "/talk.vlh") && !wxFileExists(dir.path() + "/bad.vlh") &&
@@ -166,8 +166,9 @@ TEST_F(OpenTest, OtherFormatsOpenInMemoryUnderTheirOwnNames) {
     EXPECT_EQ(newLog(),
               (Lines{other + " read.", other + " converted to 16 bits in memory.",
                      dir.path() + "/sub/other.vlh : memo list read.", "output parameter."}));
-    EXPECT_EQ(tup(frame->m_waveFileName, frame->m_baseFileName, frame->m_wavePara->m_window[7]),
-              tup(other, dir.path() + "/sub/other", 7.0));
+    EXPECT_EQ(
+        tup(win().sound().waveFileName, win().sound().baseFileName, win().wave()->m_window[7]),
+        tup(other, dir.path() + "/sub/other", 7.0));
     frame->addTitle("kept", 100, 100);
     press(frame, ID_Save);
     wxArrayString files;
@@ -184,7 +185,7 @@ TEST_F(OpenTest, OtherFormatsOpenInMemoryUnderTheirOwnNames) {
     ASSERT_TRUE(
         writeEncoded(dir.path() + "/t.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, samples, 1, 16000));
     open(dir.file("t.trn", "1 0.1-0.5 a\ntitle\n"), true);
-    EXPECT_EQ(tup(frame->m_waveFileName, frame->m_baseFileName, frame->memoSlotCount()),
+    EXPECT_EQ(tup(win().sound().waveFileName, win().sound().baseFileName, win().memos().count()),
               tup(dir.path() + "/t.wav", dir.path() + "/t", size_t(1)));
 }
 
@@ -195,12 +196,12 @@ TEST_F(OpenTest, RelativePathsAndNamesWithoutWav) {
     const std::string wav = dir.file("sub/talk.wav", toneWav(1.0, 16000));
     wxSetWorkingDirectory(dir.path());
     frame->init("sub/talk.wav");
-    EXPECT_EQ(tup(log().front(), frame->m_waveFileName, frame->m_filenametext->GetValue(),
-                  frame->m_fileHistory->GetHistoryFile(0)),
+    EXPECT_EQ(tup(log().front(), win().sound().waveFileName, win().filenametext()->GetValue(),
+                  win().fileHistory()->GetHistoryFile(0)),
               tup("command line param = sub/talk.wav", wav, "sub/talk.wav", wxString(wav)));
     wxSetWorkingDirectory(dir.path());
     EXPECT_TRUE(frame->openFile("sub/talk.wav", MyFrame::openedByDrop));
-    EXPECT_EQ(tup(frame->m_waveFileName, frame->m_chosenFileName), tup(wav, "talk.wav"));
+    EXPECT_EQ(tup(win().sound().waveFileName, win().sound().chosenFileName), tup(wav, "talk.wav"));
 
     const std::string upper = dir.file("TALK.WAV", toneWav(1.0, 16000));
     newLog();
@@ -226,8 +227,8 @@ TEST_F(OpenTest, ChannelMenuChoosesTheAnalysedChannel) {
     frame->shiftSliderPos(100);
     wxCommandEvent pick(wxEVT_MENU, ID_ChannelRight);
     frame->ProcessWindowEvent(pick);
-    EXPECT_EQ(tup(lastLog(frame), frame->m_wavePara->m_cursor, frame->m_wavePara->m_window[5],
-                  frame->m_workPara->m_wave[0], bar->IsChecked(ID_ChannelRight)),
+    EXPECT_EQ(tup(lastLog(frame), win().wave()->m_cursor, win().wave()->m_window[5],
+                  win().work()->m_wave[0], bar->IsChecked(ID_ChannelRight)),
               tup("stereo sound: right channel analysed.", 100, -5.0, -100.0, true));
     open(dir.file("mono.wav", toneWav(3.0, 16000)));
     EXPECT_FALSE(bar->IsEnabled(ID_ChannelLeft));
@@ -238,24 +239,23 @@ TEST_F(OpenTest, ChannelMenuChoosesTheAnalysedChannel) {
 TEST_F(ConfirmTest, OnlyChangedSizesRebuild) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     const std::string original = block();
-    double* wave = frame->m_workPara->m_wave;
+    double* wave = win().work()->m_wave;
     const Lines confirmed{"confirm parameter.", "parameter confirmed."};
     EXPECT_EQ(confirmWith("", ""), confirmed);
     const Lines fitted = confirmWith("[RepeatTimes]=853", "[RepeatTimes]=2000");
-    EXPECT_EQ(tup(fitted, block(), frame->m_workPara->m_wave), tup(confirmed, original, wave));
+    EXPECT_EQ(tup(fitted, block(), win().work()->m_wave), tup(confirmed, original, wave));
     // A new noise alone is kept and the level spectrum recomputed with it.
     const auto level = [&] {
-        return std::vector<double>(frame->m_workPara->m_restoreDb,
-                                   frame->m_workPara->m_restoreDb + 2048);
+        return std::vector<double>(win().work()->m_restoreDb, win().work()->m_restoreDb + 2048);
     };
     const std::vector<double> before = level();
     confirmWith("[NoiseParameter]=0.0005000000", "[NoiseParameter]=0.0500000000");
-    EXPECT_TRUE(frame->m_wavePara->m_noiseParameter == 0.05f && level() != before);
+    EXPECT_TRUE(win().wave()->m_noiseParameter == 0.05f && level() != before);
 
     const std::string moved = "need re-calculation memory  0 - 0.000[s]  moved.";
     EXPECT_EQ(confirmWith("= normal", "= fine"),
               (Lines{"confirm parameter.", "parameter confirmed.", moved}));
-    EXPECT_EQ(frame->m_workPara->m_senseMode, CWorkMemory::senseFine);
+    EXPECT_EQ(win().work()->m_senseMode, CWorkMemory::senseFine);
 }
 
 // A refused value logs the parser's message and shows the old text again. An allocation failure
@@ -267,13 +267,13 @@ TEST_F(ConfirmTest, WrongValuesBringTheOldTextBack) {
     EXPECT_EQ(confirmWith("[NoiseParameter]=0.0005000000", "[NoiseParameter]=loud"),
               (Lines{"confirm parameter.", "[NoiseParameter] wrong, back parameter.",
                      "[NoiseParameter] must be a number from 1e-10 to 3.4e+38, e.g. 0.0005."}));
-    EXPECT_EQ(tup(block(), frame->m_wavePara->m_noiseParameter), tup(original, 0.0005f));
+    EXPECT_EQ(tup(block(), win().wave()->m_noiseParameter), tup(original, 0.0005f));
 
     workmemory_detail::setArrayAllocator([](size_t) -> double* { return nullptr; });
     const Lines lines = confirmWith("[SsftSize]=4096", "[SsftSize]=2048");
     workmemory_detail::setArrayAllocator(nullptr);
     EXPECT_EQ(tup(lines.back(), block()), tup("memory allocation failed.", original));
-    const CWorkMemory& work = *frame->m_workPara;
+    const CWorkMemory& work = *win().work();
     EXPECT_TRUE((work.m_ssftSize == 4096 && work.m_wave) || (work.m_ssftSize == 0 && !work.m_wave));
 }
 
@@ -284,5 +284,5 @@ TEST_F(ConfirmTest, TooFewFramesForAShortSound) {
                      "[ExcutionSize] wrong, back parameter.",
                      "[ExcutionSize] = (RepeatTimes - 1) x Interval + SsftSize must be at most the "
                      "window's 4609 samples."}));
-    EXPECT_EQ(frame->m_workPara->m_repeatTimes, 1);
+    EXPECT_EQ(win().work()->m_repeatTimes, 1);
 }

@@ -24,7 +24,7 @@ inline void press(MyFrame* frame, int id) {
 // The log's last line, or "" while it is empty.
 inline std::string lastLog(MyFrame* frame) {
     wxLog::FlushActive();
-    const auto lines = logLines(frame->m_lboxLog);
+    const auto lines = logLines(inside(frame).lboxLog());
     return lines.empty() ? "" : lines.back();
 }
 
@@ -44,8 +44,8 @@ inline bool noTourThreads() {
 // Cancel on the voiceprint's progress dialog, as a click on it.
 inline void cancelProgress(MyFrame* frame) {
     wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
-    cancel.SetEventObject(frame->m_dlgProgress->FindWindow(wxID_CANCEL));
-    frame->m_dlgProgress->ProcessWindowEvent(cancel);
+    cancel.SetEventObject(inside(frame).dlgProgress()->FindWindow(wxID_CANCEL));
+    inside(frame).dlgProgress()->ProcessWindowEvent(cancel);
 }
 
 // Holds every voiceprint worker right after its first update until release() or a cancel (20 s
@@ -91,7 +91,7 @@ struct MenuEvents : wxEventFilter {
 class TourTest : public MemoGroupTest {
 protected:
     void TearDown() override {
-        if (frame && frame->m_tourRunning)
+        if (frame && inside(frame).tourRunning())
             press(frame, ID_LockMemo);
         EXPECT_TRUE(pumpUntil(noTourThreads));
         memo_tour_detail::setSleepFunction(nullptr);

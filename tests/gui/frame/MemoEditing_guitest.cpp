@@ -13,19 +13,19 @@ protected:
     void SetUp() override {
         FrameTest::SetUp();
         open(dir.file("talk.wav", toneWav(2.0, 44100)));
-        frame->m_canvasPanel->SetSize(600, 400);
-        frame->m_canvasPanelSub->SetSize(400, 100);
-        frame->m_canvasPanel->m_plotKind = plotVoiceprint;
-        frame->m_wavePara->m_windowStart = 22050;
-        frame->m_wavePara->m_cursor = 0;
+        win().canvasPanel()->SetSize(600, 400);
+        win().canvasPanelSub()->SetSize(400, 100);
+        win().canvasPanel()->m_plotKind = plotVoiceprint;
+        win().wave()->m_windowStart = 22050;
+        win().wave()->m_cursor = 0;
         mark = log().size();
     }
     // Title numbers slot by slot; the four lists must agree.
     Ints slotTitles() const {
         Ints titles;
-        for (size_t k = 0; k < frame->memoSlotCount(); ++k) {
+        for (size_t k = 0; k < win().memos().count(); ++k) {
             titles.push_back(record(k, 0)->m_titleNo);
-            EXPECT_EQ(tup(frame->subMemoAt(k)->m_titleNo, frame->paramMemoAt(k)->m_titleNo,
+            EXPECT_EQ(tup(win().memos().subAt(k)->m_titleNo, win().memos().paramAt(k)->m_titleNo,
                           plus(k)->m_titleNo),
                       tup(titles.back(), titles.back(), titles.back()));
         }
@@ -54,15 +54,15 @@ TEST_F(MemoEditTest, FirstMemoMakesATitleGroupTheNextATerm) {
     frame->addMemo(300, 200, "50% louder");
     EXPECT_EQ(newLog(), (Lines{"memo empty.", "vowel a : add memo as title.",
                                "50% louder : already title exist, add memo as term."}));
-    ASSERT_TRUE(frame->memoSlotCount() == 1 && record(0, 1) && shape(1));
+    ASSERT_TRUE(win().memos().count() == 1 && record(0, 1) && shape(1));
     const CArchMemo* title = record(0, 0);
     // 0 + 8000 * (1 - 0.25) Hz. The "+": 22050 of 88200 samples, a quarter across the
     // 400-pixel overview, first row.
-    EXPECT_EQ(tup(frame->m_curTitle, title->m_memoText, title->m_relX, title->m_relY, title->m_freq,
+    EXPECT_EQ(tup(win().curTitle(), title->m_memoText, title->m_relX, title->m_relY, title->m_freq,
                   record(0, 1)->m_termNo, record(0, 1)->m_freq, shape(1)->m_pos, plus(0)->m_pos,
-                  frame->paramMemoAt(0)->m_memoText),
+                  win().memos().paramAt(0)->m_memoText),
               tup(0, "vowel a", 0.25f, 0.25f, 6000, 1, 4000, wxPoint(300, 200), wxPoint(100, 0),
-                  frame->m_paramBackup));
+                  win().paramBackup()));
 }
 
 TEST_F(MemoEditTest, TitlesStepDownTheOverviewAndMoveOrSort) {
@@ -82,7 +82,7 @@ TEST_F(MemoEditTest, TitlesStepDownTheOverviewAndMoveOrSort) {
     // Equal places keep their order.
     const auto sortAt = [&](std::vector<float> places) {
         for (size_t k = 0; k < places.size(); ++k)
-            frame->subMemoAt(k)->m_relX = places[k];
+            win().memos().subAt(k)->m_relX = places[k];
         frame->sortMemoByTime();
         return tup(slotTitles(), newLog());
     };
@@ -111,12 +111,12 @@ TEST_F(MemoEditTest, EditingAndDeleting) {
     EXPECT_EQ(tup(record(0, 1)->m_memoText, record(0, 2)), tup("kept", nullptr));
     frame->deleteMemo(0, 1);
     frame->deleteMemo(7, 0);
-    EXPECT_EQ(tup(newLog(), shapes(), frame->m_curTitle, frame->memoSlotCount()),
+    EXPECT_EQ(tup(newLog(), shapes(), win().curTitle(), win().memos().count()),
               tup(Lines(6, "memo not found."), 0u, -1, 1u));
     // A group and all its records go; nothing is left behind for the leak checker.
     frame->deleteMemo(0, 0);
-    EXPECT_EQ(tup(frame->memoSlotCount(), frame->m_titleSubList.GetCount(),
-                  frame->m_paramMemoList.GetCount(), pluses(), newLog()),
+    EXPECT_EQ(tup(win().memos().count(), win().memos().subs().GetCount(),
+                  win().memos().params().GetCount(), pluses(), newLog()),
               tup(0u, 0u, 0u, 0u, Lines{}));
 }
 
@@ -128,21 +128,21 @@ TEST_F(MemoEditTest, PriorityReRendersShapesAndCounts) {
     frame->addTerm("[ImageMemo]=pic.png", 100, 300);
     frame->addTitle("mid", 10, 10);
     frame->setProirSubTitle(2, DragShape::Mid);
-    frame->m_curTitle = 1;
+    win().curTitle() = 1;
     frame->reAddMemo();
     ASSERT_NE(shape(2), nullptr);
 
     // Every shape of the group is made anew in azure, the "+" keeping its place; the picture
     // keeps its own colours.
     frame->setProirSubTitle(1, DragShape::Low);
-    EXPECT_EQ(tup(frame->subMemoAt(1)->m_prior, plus(1)->m_pos, shape(2)->m_bitmap.GetSize()),
+    EXPECT_EQ(tup(win().memos().subAt(1)->m_prior, plus(1)->m_pos, shape(2)->m_bitmap.GetSize()),
               tup("2", wxPoint(100, 25), wxSize(40, 30)));
     for (const DragShape* s : {plus(1), shape(0), shape(1), shape(2)})
         EXPECT_EQ(tup(s->m_dispPrior, hasColour(*s, wxColour(0, 127, 255))),
                   tup(DragShape::Low, s != shape(2)));
     frame->setProirSubTitle(8, DragShape::High);
     frame->calcPriorStats();
-    frame->m_priorLimit = 2;
+    win().priorLimit() = 2;
     EXPECT_EQ(tup(frame->isExecByMemoPrior(1), frame->isExecByMemoPrior(3)), tup(true, false));
     EXPECT_EQ(newLog(),
               (Lines{"memo not found.", "Priority Stats : ", "Total = 3", "Priority High = 1",
@@ -152,20 +152,20 @@ TEST_F(MemoEditTest, PriorityReRendersShapesAndCounts) {
 TEST_F(MemoEditTest, NothingChangesWhileBusy) {
     frame->addMemo(150, 100, "title");
     frame->addMemo(300, 200, "term");
-    frame->m_paramBackup = "changed";
+    win().paramBackup() = "changed";
     newLog();
-    frame->m_tourRunning = true;
+    win().tourRunning() = true;
     frame->addMemo(10, 10, "more");
     frame->editMemo(0, 1); // a dialog here would fail the test
     frame->deleteMemo(0, 0);
     frame->replaceMemo(0);
     frame->restoreMemo(0);
-    EXPECT_EQ(tup(newLog(), frame->termListAt(0)->GetCount(), bool(frame->m_voiceprintRunning),
-                  frame->paramMemoAt(0)->m_memoText == "changed"),
+    EXPECT_EQ(tup(newLog(), win().memos().termsAt(0)->GetCount(), bool(win().voiceprintRunning()),
+                  win().memos().paramAt(0)->m_memoText == "changed"),
               tup(Lines{}, 2u, false, false));
-    frame->m_tourRunning = false;
+    win().tourRunning() = false;
     frame->replaceMemo(0);
-    EXPECT_EQ(frame->paramMemoAt(0)->m_memoText, "changed");
+    EXPECT_EQ(win().memos().paramAt(0)->m_memoText, "changed");
 }
 
 TEST_F(ImageMemoTest, PicturesOfAcceptedSizesAreShownOthersReplacedByText) {

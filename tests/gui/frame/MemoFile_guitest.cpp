@@ -36,7 +36,7 @@ protected:
     // Opens a 3 s sound at 44.1 kHz (talk.wav) on a 400 x 100 overview.
     std::string openWav() {
         const std::string wav = dir.file("talk.wav", toneWav(3.0, 44100));
-        frame->m_canvasPanelSub->SetSize(400, 100);
+        win().canvasPanelSub()->SetSize(400, 100);
         open(wav);
         return wav;
     }
@@ -53,7 +53,7 @@ protected:
     Lines import(double seconds, const std::string& transcript) {
         dir.file("talk.wav", toneWav(seconds, 16000));
         dir.file("talk.trn", transcript);
-        frame->m_canvasPanelSub->SetSize(400, 100);
+        win().canvasPanelSub()->SetSize(400, 100);
         newLog();
         open(trn);
         const Lines lines = newLog();
@@ -61,7 +61,7 @@ protected:
     }
     // A view's length, start and cursor and its title's text.
     auto view(size_t slot) const {
-        const CArchMemo* param = frame->paramMemoAt(slot);
+        const CArchMemo* param = win().memos().paramAt(slot);
         return tup(param->m_viewLength, param->m_viewStart, param->m_viewCursor,
                    record(slot, 0)->m_memoText);
     }
@@ -85,10 +85,10 @@ TEST_F(MemoFileTest, ReadsTheListBesideTheSoundAndSavesItBack) {
     const std::string bytes = memoList(5);
     const std::string vlh = dir.file("talk.vlh", bytes);
     openWav();
-    ASSERT_EQ(frame->memoSlotCount(), 5u);
+    ASSERT_EQ(win().memos().count(), 5u);
     // The last group's view sets the window; no group is current yet.
-    EXPECT_EQ(tup(frame->m_requestedWindowLen, frame->m_wavePara->m_windowLen,
-                  frame->m_jumptext->GetValue(), frame->m_curTitle, shapes()),
+    EXPECT_EQ(tup(win().sound().requestedWindowLen, win().wave()->m_windowLen,
+                  win().jumptext()->GetValue(), win().curTitle(), shapes()),
               tup(44100, 44100, "44100", -1, 0u));
     // A "+" for each group on the overview, in its group's priority.
     ASSERT_EQ(pluses(), 5u);
@@ -99,7 +99,7 @@ TEST_F(MemoFileTest, ReadsTheListBesideTheSoundAndSavesItBack) {
     struct stat st;
     ASSERT_EQ(stat(vlh.c_str(), &st), 0);
     // The new file is made like the old one, and no temporary file is left behind.
-    EXPECT_EQ(tup(log().back(), slurp(vlh), frame->m_fileKind, st.st_mode & 0777, fileCount()),
+    EXPECT_EQ(tup(log().back(), slurp(vlh), win().sound().kind, st.st_mode & 0777, fileCount()),
               tup(vlh + " memo list saved.", bytes, 1, 0640u, 2u));
 }
 
@@ -117,20 +117,20 @@ TEST_F(MemoFileTest, EditsUndoToTheListReadAndASaveIsNeverUndone) {
     frame->deleteMemo(2, 0);
     pumpEvents();
     std::string edited;
-    ASSERT_TRUE(formatMemoList(frame->memoSlotRefs(), edited) && edited != bytes);
+    ASSERT_TRUE(formatMemoList(win().memos().refs(), edited) && edited != bytes);
     for (int i = 0; i < 5; ++i) // one more than there is
         frame->runCommand(MyFrame::ID_Undo);
-    EXPECT_FALSE(frame->m_memoModified) << "back at the list as read";
+    EXPECT_FALSE(win().memos().modified) << "back at the list as read";
     save();
     EXPECT_EQ(slurp(vlh), bytes);
     for (int i = 0; i < 4; ++i)
         frame->runCommand(MyFrame::ID_Redo);
-    EXPECT_TRUE(frame->m_memoModified);
+    EXPECT_TRUE(win().memos().modified);
     save();
     frame->runCommand(MyFrame::ID_Undo);
-    EXPECT_TRUE(frame->m_memoModified && slurp(vlh) == edited);
+    EXPECT_TRUE(win().memos().modified && slurp(vlh) == edited);
     frame->runCommand(MyFrame::ID_Redo);
-    EXPECT_FALSE(frame->m_memoModified);
+    EXPECT_FALSE(win().memos().modified);
 }
 
 TEST_F(MemoFileTest, MissingOldAndDamagedLists) {
@@ -140,35 +140,36 @@ TEST_F(MemoFileTest, MissingOldAndDamagedLists) {
     const std::string vlh = dir.file("talk.vlh", full.substr(0, full.size() - 10));
     newLog();
     open(wav);
-    EXPECT_EQ(tup(newLog().at(1), frame->memoSlotCount(), pluses(), frame->m_requestedWindowLen),
-              tup("memo list read failed.", 2u, 2u, 88200));
+    EXPECT_EQ(
+        tup(newLog().at(1), win().memos().count(), pluses(), win().sound().requestedWindowLen),
+        tup("memo list read failed.", 2u, 2u, 88200));
     dir.file("talk.vlh", "RIFF\r\n1\r\n");
     open(wav);
     EXPECT_EQ(
-        tup(logged("memo list uncorrect ( internal error )."), frame->memoSlotCount(), pluses()),
+        tup(logged("memo list uncorrect ( internal error )."), win().memos().count(), pluses()),
         tup(true, 0u, 0u));
     // Without a memo list the old memo text is read.
     wxRemoveFile(vlh);
     const std::string txt = dir.file("talk.txt", memoList(2));
     open(wav);
-    EXPECT_EQ(tup(log().back(), frame->memoSlotCount()), tup("output parameter.", 2u));
+    EXPECT_EQ(tup(log().back(), win().memos().count()), tup("output parameter.", 2u));
     EXPECT_TRUE(logged(txt + " : memo list read."));
     // A slot that lost its parameter record stays, and reading says what to do.
-    frame->m_paramMemoList.Append(static_cast<wxObject*>(nullptr));
+    win().memos().params().Append(static_cast<wxObject*>(nullptr));
     newLog();
     open(wav);
     const Lines lines = newLog();
     EXPECT_EQ(Lines(lines.begin() + 1, lines.begin() + 4),
               (Lines{"memo list wrong.", "couldn't delete memo list and read next memo list.",
                      "please, try re-start Vocalith."}));
-    frame->m_paramMemoList.DeleteObject(nullptr);
+    win().memos().params().DeleteObject(nullptr);
 }
 
 TEST_F(MemoFileTest, ImportedListAsksBeforeOverwriting) {
     dir.file("talk.wav", toneWav(3.0, 44100));
     const std::string vlh = dir.file("talk.vlh", "older list");
     open(dir.file("talk.txt", memoList(2)));
-    ASSERT_EQ(tup(frame->m_fileKind, frame->memoSlotCount()), tup(2, 2u));
+    ASSERT_EQ(tup(win().sound().kind, win().memos().count()), tup(2, 2u));
 
     Asked asked;
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_CANCEL, &asked));
@@ -179,32 +180,32 @@ TEST_F(MemoFileTest, ImportedListAsksBeforeOverwriting) {
                   vlh + " is exist.\n current memo list is inported from .txt or .trn file.  \n "
                         "Do you want to overwrite? ",
                   "quit to save"));
-    EXPECT_EQ(tup(slurp(vlh), frame->m_fileKind), tup("older list", 2));
+    EXPECT_EQ(tup(slurp(vlh), win().sound().kind), tup("older list", 2));
 
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_YES, &asked));
-    EXPECT_EQ(tup(slurp(vlh), frame->m_fileKind), tup(memoList(2), 1));
+    EXPECT_EQ(tup(slurp(vlh), win().sound().kind), tup(memoList(2), 1));
     // A transcript's list asks too.
     open(dir.file("talk.trn", "1 0.1-0.5 a\ntitle\n"));
     wxTEST_DIALOG(save(), ExpectQuestion(wxID_NO, &asked));
-    EXPECT_EQ(tup(slurp(vlh), frame->m_fileKind), tup(memoList(2), 3));
+    EXPECT_EQ(tup(slurp(vlh), win().sound().kind), tup(memoList(2), 3));
 }
 
 TEST_F(MemoFileTest, FailedSavesKeepTheOldFile) {
     const std::string old = memoList(4);
     const std::string vlh = dir.file("talk.vlh", old);
     openWav();
-    frame->m_fileKind = 1;
+    win().sound().kind = OpenSound::fileMemoList;
     record(0, 0)->m_memoText = "edited";
 
     // The disk fills half-way through the temporary file (a file-size limit stands for it).
     withFileSizeLimit(100, [&] { save(); });
     // The old list stays, the broken temporary file goes, the memos in memory stay.
-    EXPECT_EQ(tup(log().back(), slurp(vlh), fileCount(), frame->memoSlotCount()),
+    EXPECT_EQ(tup(log().back(), slurp(vlh), fileCount(), win().memos().count()),
               tup("memo list save failed.", old, 2u, 4u));
 
     // A folder in the list's place: the new list is kept in the temporary file, named.
     wxFileName::Mkdir(dir.path() + "/blocked.vlh");
-    frame->m_waveFileName = dir.path() + "/blocked.wav";
+    win().sound().waveFileName = dir.path() + "/blocked.wav";
     save();
     EXPECT_EQ(log().back().rfind("save " + dir.path() + "/blocked.vlh.tmp.", 0), 0u)
         << log().back();
@@ -216,9 +217,9 @@ TEST_F(TranscriptTest, LongRangesAreLimitedAndLateViewsClamped) {
     EXPECT_EQ(import(30.0, "text before any range\n1 0.0-28.0 long\ntitle\nterm\n"
                            "2 29.0-29.05 late\nend\n3 29.5-29.9 nobody"),
               (Lines{"time range limited.", "expand range size.", trn + " : trn file read."}));
-    EXPECT_EQ(tup(frame->m_fileKind, frame->memoSlotCount(), frame->m_paramMemoList.GetCount(),
-                  frame->m_titleSubList.GetCount(), pluses(), shapes(),
-                  frame->termListAt(0)->GetCount()),
+    EXPECT_EQ(tup(win().sound().kind, win().memos().count(), win().memos().params().GetCount(),
+                  win().memos().subs().GetCount(), pluses(), shapes(),
+                  win().memos().termsAt(0)->GetCount()),
               tup(3, 3u, 3u, 3u, 3u, 0u, 2u));
     // No view starts later than 480000 - 1 - 441000 = 38999; the cursor is at the range. Group 2
     // has no text.
@@ -232,13 +233,13 @@ TEST_F(TranscriptTest, AnEndPastTheSoundStopsTheImportKeepingEarlierGroups) {
     EXPECT_EQ(import(3.0, "1 0.0-1.0 A\nfirst\n2  1.0-3.0\tB\nsecond\n"),
               (Lines{"something wrong line : 2 1.0-3.0 B", "quit to read " + trn}));
     EXPECT_EQ(
-        tup(frame->memoSlotCount(), frame->m_paramMemoList.GetCount(), record(0, 0)->m_memoText),
+        tup(win().memos().count(), win().memos().params().GetCount(), record(0, 0)->m_memoText),
         tup(1u, 1u, "first A"));
 
     // Opening the transcript again without its file: the old list goes, nothing replaces it.
     wxRemoveFile(trn);
     open(trn);
-    EXPECT_EQ(tup(logged("trn file read failed."), frame->memoSlotCount(), pluses()),
+    EXPECT_EQ(tup(logged("trn file read failed."), win().memos().count(), pluses()),
               tup(true, 0u, 0u));
 }
 
@@ -256,16 +257,17 @@ TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
     EXPECT_EQ(slurp(csv).substr(0, 20), "group,title,term,pri");
 
     // The import replaces the list in the window, with the same stretch as before.
-    frame->deleteMemo(frame->m_curTitle, 0);
+    frame->deleteMemo(win().curTitle(), 0);
     Asked asked;
     wxCommandEvent import(wxEVT_MENU, ID_ImportMemos);
     wxTEST_DIALOG(frame->ProcessWindowEvent(import), ExpectQuestion(wxID_NO, &asked),
                   wxExpectModal<wxFileDialog>(grid));
-    const CArchMemo* param = frame->paramMemoAt(1);
-    ASSERT_EQ(tup(newLog().back(), frame->memoSlotCount(), frame->termListAt(1)->GetCount()),
+    const CArchMemo* param = win().memos().paramAt(1);
+    ASSERT_EQ(tup(newLog().back(), win().memos().count(), win().memos().termsAt(1)->GetCount()),
               tup(grid + " : 2 memo groups imported.", 2u, 2u));
-    EXPECT_EQ(tup(record(1, 1)->m_memoText, frame->subMemoAt(1)->GetMemoPrior(), frame->m_fileKind,
-                  param->m_viewStart + param->m_viewCursor, int(record(1, 1)->m_relX * 600)),
+    EXPECT_EQ(tup(record(1, 1)->m_memoText, win().memos().subAt(1)->GetMemoPrior(),
+                  win().sound().kind, param->m_viewStart + param->m_viewCursor,
+                  int(record(1, 1)->m_relX * 600)),
               tup("vowel", CArchMemo::Mid, 3, 16000, 300));
 }
 
@@ -292,7 +294,7 @@ TEST_F(MemoFileTest, DamagedListsKeepEveryGroupAndTheOriginalOnce) {
         dir.file("talk.vlh", damaged[i]);
         newLog();
         open(dir.path() + "/talk.wav");
-        EXPECT_EQ(tup(frame->memoSlotCount(), newLog().at(1)),
+        EXPECT_EQ(tup(win().memos().count(), newLog().at(1)),
                   tup(8u, vlh + " : line " + std::to_string(line) + " damaged, read as 0."));
         save();
         const std::string backup = vlh + (i ? ".bak2" : ".bak");
@@ -309,7 +311,7 @@ TEST_F(MemoFileTest, AListChangedOnDiskAsksOverwriteKeepBothOrCancel) {
     openWav();
     record(0, 0)->m_memoText = "mine";
     std::string mine;
-    ASSERT_TRUE(formatMemoList(frame->memoSlotRefs(), mine));
+    ASSERT_TRUE(formatMemoList(win().memos().refs(), mine));
     dir.file("talk.vlh", memoList(5)); // another program's
 
     Asked asked;
@@ -355,7 +357,7 @@ TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
                               wxExpectModal<wxFileDialog>(files[1]));
             addGroup(0, "first");
             // A running tour does not skip the question; Save ends it first.
-            frame->m_tourRunning = trigger == 0;
+            win().tourRunning() = trigger == 0;
             auto act = [&] { trigger ? frame->ProcessWindowEvent(command) : frame->Close(); };
             Asked asked;
             if (trigger == 1) { // the file is chosen first, then the question comes
@@ -370,13 +372,13 @@ TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
             // Reopening the sound reads what was saved; the import finds no file.
             const bool kept = answer == wxID_CANCEL;
             EXPECT_EQ(tup(asked.message, asked.caption, wxFileExists(vlh),
-                          wxTheApp->IsScheduledForDestruction(frame), bool(frame->m_tourRunning),
-                          frame->memoSlotCount()),
+                          wxTheApp->IsScheduledForDestruction(frame), bool(win().tourRunning()),
+                          win().memos().count()),
                       tup("Save changes to the memo list before " + std::string(before[trigger]),
                           "Unsaved memos", answer == wxID_YES, trigger == 0 && !kept,
                           trigger == 0 && answer != wxID_YES,
                           kept || trigger % 2 == 0 || answer == wxID_YES ? 1u : 0u));
-            frame->m_tourRunning = false;
+            win().tourRunning() = false;
         }
     }
     wxSetWorkingDirectory(cwd);

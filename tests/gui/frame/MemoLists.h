@@ -28,7 +28,7 @@ inline DragShape* shapeAt(const wxList& list, size_t i) {
 
 // Memo i of a slot (0: its title), or null past the end.
 inline CArchMemo* memoAt(const MyFrame& frame, size_t slot, size_t i) {
-    const wxList* terms = frame.termListAt(slot);
+    const wxList* terms = inside(&frame).memos().termsAt(slot);
     return terms && i < terms->GetCount() ? static_cast<CArchMemo*>(terms->Item(i)->GetData())
                                           : nullptr;
 }
@@ -67,11 +67,15 @@ protected:
         const Lines lines = log();
         return std::find(lines.begin(), lines.end(), text) != lines.end();
     }
-    DragShape* shape(size_t i) const { return shapeAt(frame->m_canvasPanel->m_shapeList, i); }
-    DragShape* plus(size_t i) const { return shapeAt(frame->m_canvasPanelSub->m_shapeList, i); }
+    DragShape* shape(size_t i) const {
+        return shapeAt(inside(frame).canvasPanel()->m_shapeList, i);
+    }
+    DragShape* plus(size_t i) const {
+        return shapeAt(inside(frame).canvasPanelSub()->m_shapeList, i);
+    }
     CArchMemo* record(size_t slot, size_t i) const { return memoAt(*frame, slot, i); }
-    size_t shapes() const { return frame->m_canvasPanel->m_shapeList.GetCount(); }
-    size_t pluses() const { return frame->m_canvasPanelSub->m_shapeList.GetCount(); }
+    size_t shapes() const { return inside(frame).canvasPanel()->m_shapeList.GetCount(); }
+    size_t pluses() const { return inside(frame).canvasPanelSub()->m_shapeList.GetCount(); }
 
     ScratchDir dir;
     size_t mark = 0;

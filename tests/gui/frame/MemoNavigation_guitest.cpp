@@ -5,7 +5,7 @@ namespace {
 class MemoNavTest : public MemoGroupTest {
 protected:
     void searchFor(const wxString& text, bool forward) {
-        frame->m_searchtext->SetValue(text);
+        win().searchtext()->SetValue(text);
         press(frame, forward ? ID_SearchRigth : ID_SearchLeft);
         settle();
     }
@@ -13,12 +13,12 @@ protected:
     void showWithTerms(int title) {
         frame->moveToMemo(title);
         frame->restoreMemo(title);
-        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+        ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
     }
     // A move plays its view once; no voiceprint is computed for it.
     void settle() {
         pumpEvents();
-        ASSERT_FALSE(frame->m_voiceprintRunning);
+        ASSERT_FALSE(win().voiceprintRunning());
     }
 };
 
@@ -30,7 +30,7 @@ TEST_F(MemoNavTest, NextAndPreviousVisitTheirOrdersAndPlayOnce) {
     addGroup(4000, "b", CArchMemo::High);
     addGroup(8000, "c", CArchMemo::Low);
     addGroup(12000, "d", CArchMemo::Mid);
-    frame->m_playRepeat->SetValue(true);
+    win().playRepeat()->SetValue(true);
     // Limit (0 High .. 2 Low), direction and start; with the limit Mid only slots 1 and 3 pass.
     // Without a current slot next visits 0, 1, ... and previous 0 first, then 3, 2, 1; from a
     // slot both wrap. High only: the current group is the one that passes.
@@ -39,26 +39,26 @@ TEST_F(MemoNavTest, NextAndPreviousVisitTheirOrdersAndPlayOnce) {
                                                 {1, false, 3},  {0, true, 1}};
     std::vector<int> titles;
     for (const auto& [limit, next, from] : moves) {
-        frame->m_priorlimit->SetSelection(limit);
+        win().priorlimit()->SetSelection(limit);
         next ? frame->moveNextMemo(from) : frame->movePreviousMemo(from);
         settle();
-        titles.push_back(frame->m_curTitle);
+        titles.push_back(win().curTitle());
     }
     EXPECT_EQ(titles, (std::vector<int>{0, 1, 3, 3, 1, 3, 1, 1}));
-    EXPECT_EQ(tup(frame->m_prevTitle, bool(frame->m_tourRunning), frame->m_playRepeat->GetValue()),
+    EXPECT_EQ(tup(win().prevTitle(), bool(win().tourRunning()), win().playRepeat()->GetValue()),
               tup(1, false, true));
     EXPECT_EQ(playedStarts(sound.recorder),
               (std::vector<int>{0, 4000, 12000, 12000, 4000, 12000, 4000, 4000}));
 
     // Nothing passes: reported.
-    frame->subMemoAt(1)->SetMemoPrior(CArchMemo::Mid);
+    win().memos().subAt(1)->SetMemoPrior(CArchMemo::Mid);
     frame->movePreviousMemo(1);
     EXPECT_EQ(newLog().back(), "memo not found.");
 }
 
 TEST_F(MemoNavTest, SearchMovesToTheFirstSlotWithAHitInItsOrder) {
     ScopedRecordingSound sound;
-    frame->m_priorlimit->SetSelection(2);
+    win().priorlimit()->SetSelection(2);
     addGroup(0, "alpha");
     frame->addTerm("beta zero", 50, 50);
     addGroup(4000, "gamma");
@@ -70,22 +70,22 @@ TEST_F(MemoNavTest, SearchMovesToTheFirstSlotWithAHitInItsOrder) {
     sound.recorder.plays.clear();
 
     searchFor("beta", true); // from slot 0: 1 (two hits), 2, 0
-    EXPECT_EQ(tup(frame->m_curTitle, playedStarts(sound.recorder)), tup(1, std::vector<int>{4000}));
+    EXPECT_EQ(tup(win().curTitle(), playedStarts(sound.recorder)), tup(1, std::vector<int>{4000}));
     newLog();
     searchFor("gamma", true);
     searchFor("Gamma", false);
-    EXPECT_EQ(tup(newLog(), frame->m_curTitle),
+    EXPECT_EQ(tup(newLog(), win().curTitle()),
               tup(Lines{"gamma : found, but same title. not move.", "Gamma : not found."}, 1));
     // Backward from slot 1: 0 first; from slot 0: 2 ("delta") before 1 ("gamma").
     searchFor("beta", false);
-    const int back = frame->m_curTitle;
+    const int back = win().curTitle();
     searchFor("a", false);
-    EXPECT_EQ(tup(back, frame->m_curTitle, bool(frame->m_tourRunning)), tup(0, 2, false));
+    EXPECT_EQ(tup(back, win().curTitle(), bool(win().tourRunning())), tup(0, 2, false));
     // A group above the priority limit is passed over: from slot 2, slot 0 (Low) before 1.
-    frame->subMemoAt(0)->SetMemoPrior(CArchMemo::Low);
-    frame->m_priorlimit->SetSelection(0);
+    win().memos().subAt(0)->SetMemoPrior(CArchMemo::Low);
+    win().priorlimit()->SetSelection(0);
     searchFor("beta", true);
-    EXPECT_EQ(frame->m_curTitle, 1);
+    EXPECT_EQ(win().curTitle(), 1);
 }
 
 TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
@@ -99,34 +99,33 @@ TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
     settle();
     // The title alone, centred on three quarters of the 600 x 400 panel; the text term waits
     // for the voiceprint, its height following its frequency: (6000 - 1500) / 6000.
-    ASSERT_EQ(tup(shapes(), frame->m_canvasPanel->m_plotKind), tup(size_t(1), 1));
-    EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_cursor, shape(0)->m_pos, term->m_relY),
+    ASSERT_EQ(tup(shapes(), win().canvasPanel()->m_plotKind), tup(size_t(1), 1));
+    EXPECT_EQ(tup(win().curTitle(), win().wave()->m_cursor, shape(0)->m_pos, term->m_relY),
               tup(title, 20000, wxPoint(300, 300) - shape(0)->m_bitmap.GetSize() / 2, 0.75f));
     // The overview marks the 64000-sample window of the whole 64000-sample sound: the 400-pixel
     // panel's plot area from column 2.
-    EXPECT_EQ(tup(frame->m_canvasPanelSub->m_selX, frame->m_canvasPanelSub->m_selWidth),
-              tup(2, 396));
+    EXPECT_EQ(tup(win().canvasPanelSub()->m_selX, win().canvasPanelSub()->m_selWidth), tup(2, 396));
     // The memo command that shows the group over its voiceprint brings the text term.
     frame->restoreMemo(title);
-    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
-    EXPECT_EQ(tup(frame->m_canvasPanel->m_plotKind, shapes()), tup(2, size_t(2)));
+    ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
+    EXPECT_EQ(tup(win().canvasPanel()->m_plotKind, shapes()), tup(2, size_t(2)));
 
     // A view from a damaged or foreign list lands inside the sound.
-    CArchMemo* param = frame->paramMemoAt(0);
+    CArchMemo* param = win().memos().paramAt(0);
     param->m_viewStart = 5000000;
     param->m_viewCursor = -7;
     frame->moveToMemo(title);
     settle();
-    EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_windowStart, frame->m_wavePara->m_cursor),
+    EXPECT_EQ(tup(win().curTitle(), win().wave()->m_windowStart, win().wave()->m_cursor),
               tup(title, 0, 32000));
 
     newLog();
     frame->moveToMemo(42);
-    EXPECT_EQ(tup(newLog().back(), frame->m_curTitle, frame->m_prevTitle),
+    EXPECT_EQ(tup(newLog().back(), win().curTitle(), win().prevTitle()),
               tup("memo not found.", -1, title));
     // Back to the group shown before the failed move.
     frame->moveToLatestMemo();
-    EXPECT_EQ(tup(frame->m_curTitle, frame->m_prevTitle), tup(title, title));
+    EXPECT_EQ(tup(win().curTitle(), win().prevTitle()), tup(title, title));
 }
 
 // A dragged memo's place is stored as fractions of the 600 x 400 panel and as the frequency at
@@ -148,10 +147,10 @@ TEST_F(MemoNavTest, PositionsAreStoredAsFractionsAndBrokenListsSaySo) {
     EXPECT_EQ(term->m_pos, wxPoint(150, 300));
 
     newLog();
-    frame->m_canvasPanel->m_shapeList.DeleteObject(term);
+    win().canvasPanel()->m_shapeList.DeleteObject(term);
     delete term;
     frame->saveMemoPos();
-    wxList& marks = frame->m_canvasPanelSub->m_shapeList;
+    wxList& marks = win().canvasPanelSub()->m_shapeList;
     auto* mark = static_cast<DragShape*>(marks.GetFirst()->GetData());
     marks.DeleteObject(mark);
     delete mark;
@@ -182,7 +181,7 @@ TEST_F(MemoNavTest, DraggingOneMemoChangesOnlyItsRecord) {
         wxMouseEvent event(type);
         event.SetPosition({x, y});
         event.m_leftDown = type != wxEVT_LEFT_UP;
-        frame->m_canvasPanel->ProcessWindowEvent(event);
+        win().canvasPanel()->ProcessWindowEvent(event);
     }
     frame->loadMemoPos(); // as every redraw does
     press(frame, ID_Save);

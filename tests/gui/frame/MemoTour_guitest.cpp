@@ -40,7 +40,7 @@ protected:
     void runTour(int id) {
         moves.clear();
         press(frame, id);
-        ASSERT_TRUE(pumpUntil([&] { return !frame->m_tourRunning && noTourThreads(); }));
+        ASSERT_TRUE(pumpUntil([&] { return !win().tourRunning() && noTourThreads(); }));
         EXPECT_TRUE(dataLockFree());
     }
 
@@ -60,8 +60,8 @@ TEST_F(MemoTourTest, VisitsGroupsFromTheSlotAfterTheCurrentWithPausesForMuteAndB
         addGroup(cursor, "group", cursor == 4000 ? CArchMemo::Low : CArchMemo::High);
     // Muted: 300 x 2.0 + 500 = 1100 ms between groups, nothing played; the group below the
     // limit is skipped without a pause, and there is no pause before the first group.
-    frame->m_priorlimit->SetSelection(0);
-    frame->m_playMute->SetValue(true);
+    win().priorlimit()->SetSelection(0);
+    win().playMute()->SetValue(true);
     runTour(ID_MemoTour);
     EXPECT_EQ(moves, (std::vector<int>{0, 2, 3, 4}));
     EXPECT_EQ(takeSleeps(),
@@ -71,9 +71,9 @@ TEST_F(MemoTourTest, VisitsGroupsFromTheSlotAfterTheCurrentWithPausesForMuteAndB
     // "&Add blank": a silent gap as long as the sound plus half a second after each move,
     // then the 2.5-s pause in 500-ms slices. Continuing starts at the slot after the current
     // one and wraps round.
-    frame->m_playMute->SetValue(false);
-    frame->m_containBlank->SetValue(true);
-    frame->m_curTitle = 2;
+    win().playMute()->SetValue(false);
+    win().containBlank()->SetValue(true);
+    win().curTitle() = 2;
     runTour(ID_MemoTourCont);
     EXPECT_EQ(moves, (std::vector<int>{3, 4, 0, 2}));
     EXPECT_EQ(
@@ -103,15 +103,14 @@ TEST_F(MemoTourTest, TheUsersMovesNeverWaitForATourPause) {
         return !g_sleeps.empty() && g_sleeps.back() == 500;
     }));
     frame->moveToMemo(2);
-    EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_cursor, dataLockFree()),
-              tup(2, 8000, false));
+    EXPECT_EQ(tup(win().curTitle(), win().wave()->m_cursor, dataLockFree()), tup(2, 8000, false));
     newLog();
     frame->moveNextMemo(2);
-    frame->m_searchtext->SetValue("a");
+    win().searchtext()->SetValue("a");
     press(frame, ID_SearchRigth);
     EXPECT_EQ(newLog(),
               Lines(2, "a memo tour is running: stop it (\"Stop\" in the memo panel) first."));
-    EXPECT_EQ(frame->m_curTitle, 2);
+    EXPECT_EQ(win().curTitle(), 2);
     // What moves, computes, edits or replaces the list waits for the tour, from keys and menus.
     const int refused[] = {MyFrame::ID_TenthForward,  MyFrame::ID_StretchBack,
                            MyFrame::ID_WindowForward, MyFrame::ID_FileEnd,
@@ -121,25 +120,25 @@ TEST_F(MemoTourTest, TheUsersMovesNeverWaitForATourPause) {
     for (int id : refused)
         frame->runCommand(id);
     EXPECT_EQ(newLog(), Lines(std::size(refused), kTourRunsLine));
-    EXPECT_EQ(tup(frame->m_curTitle, frame->m_wavePara->m_cursor), tup(2, 8000));
+    EXPECT_EQ(tup(win().curTitle(), win().wave()->m_cursor), tup(2, 8000));
     hold = false;
     press(frame, ID_LockMemo);
     ASSERT_TRUE(pumpUntil([&] { return noTourThreads() && dataLockFree(); }));
 
     // A tour flag whose thread has gone: Stop says so and clears it.
-    frame->m_tourRunning = true;
+    win().tourRunning() = true;
     press(frame, ID_LockMemo);
-    EXPECT_EQ(tup(newLog().back(), bool(frame->m_tourRunning)), tup(" no thread to stop.", false));
+    EXPECT_EQ(tup(newLog().back(), bool(win().tourRunning())), tup(" no thread to stop.", false));
 }
 
 // Stopping never waits for the tour; closing the window ends it.
 TEST_F(MemoTourTest, StopDuringAVoiceprintAndClosingTheWindowEndTheTour) {
     addGroup(0, "a");
     addGroup(4000, "b");
-    frame->m_containSsft->SetValue(true);
+    win().containSsft()->SetValue(true);
     HeldWorker held(frame);
     press(frame, ID_MemoTour);
-    ASSERT_TRUE(pumpUntil([&] { return frame->m_voiceprintRunning; }));
+    ASSERT_TRUE(pumpUntil([&] { return win().voiceprintRunning(); }));
 
     // Without the GUI thread handling the computation's end, the lock stays taken: after its
     // second since the move the tour waits for it.
@@ -150,18 +149,18 @@ TEST_F(MemoTourTest, StopDuringAVoiceprintAndClosingTheWindowEndTheTour) {
     const auto start = std::chrono::steady_clock::now();
     press(frame, ID_LockMemo);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_FALSE(frame->m_tourRunning);
+    EXPECT_FALSE(win().tourRunning());
     const Lines lines = newLog();
     for (const char* line : {"memo tour end.", " thread finished."})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     HeldWorker::release();
-    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning && noTourThreads(); }));
-    EXPECT_EQ(std::make_tuple(dataLockFree(), moves, frame->m_curTitle),
+    ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning() && noTourThreads(); }));
+    EXPECT_EQ(std::make_tuple(dataLockFree(), moves, win().curTitle()),
               std::make_tuple(true, std::vector<int>{-1}, 0));
 
-    frame->m_containSsft->SetValue(false);
+    win().containSsft()->SetValue(false);
     press(frame, ID_MemoTour);
-    ASSERT_TRUE(frame->m_tourRunning);
+    ASSERT_TRUE(win().tourRunning());
     frame->Destroy();
     frame = nullptr;
     pumpEvents();
@@ -180,15 +179,15 @@ TEST_F(MemoTourTest, RefusedThreadsLeaveNothingLockedOrBusy) {
     press(frame, ID_MemoTour);
     memo_tour_detail::setThreadCreator(nullptr);
     EXPECT_EQ(newLog(), (Lines{"memo tour start.", " can not create thread."}));
-    EXPECT_TRUE(!frame->m_tourRunning && noTourThreads() && dataLockFree());
+    EXPECT_TRUE(!win().tourRunning() && noTourThreads() && dataLockFree());
 
-    frame->m_containSsft->SetValue(true);
+    win().containSsft()->SetValue(true);
     voiceprint_detail::setThreadCreator(refuse);
     press(frame, ID_MemoTour);
     const bool ended = pumpUntil(noTourThreads);
     voiceprint_detail::setThreadCreator(nullptr);
     ASSERT_TRUE(ended);
-    EXPECT_TRUE(!frame->m_tourRunning && dataLockFree());
+    EXPECT_TRUE(!win().tourRunning() && dataLockFree());
     const Lines lines = newLog();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Error: Can't create thread!"), 2);
 }

@@ -21,9 +21,9 @@ protected:
         ramp = dir.file("ramp.wav", testwav::wav(testwav::ramp(30 * 16000), 1, 16000));
         open(ramp);
         // Opening leaves the focus in the parameter block, which keeps its typing keys.
-        EXPECT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == frame->m_text; },
+        EXPECT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == win().text(); },
                               std::chrono::seconds(5)));
-        frame->m_canvasPanel->SetFocus();
+        win().canvasPanel()->SetFocus();
         pumpEvents();
     }
     // Opening by drop or menu makes the file's folder the working directory, as the file
@@ -52,13 +52,13 @@ protected:
         event.SetEventObject(panel);
         panel->ProcessWindowEvent(event);
     }
-    int32_t cursor() const { return frame->m_wavePara->m_cursor; }
-    int32_t windowStart() const { return frame->m_wavePara->m_windowStart; }
+    int32_t cursor() const { return win().wave()->m_cursor; }
+    int32_t windowStart() const { return win().wave()->m_windowStart; }
     // The text boxes that read what the heading above the main panel says.
     int headings() {
         pumpEvents();
         int found = 0;
-        for (wxWindow* child : frame->m_panel->GetChildren())
+        for (wxWindow* child : win().panel()->GetChildren())
             if (auto* text = dynamic_cast<wxTextCtrl*>(child))
                 found += text->GetValue() == " Wideband Phase Restoration ";
         return found;
@@ -89,30 +89,30 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
     EXPECT_TRUE(key(WXK_PAGEDOWN) && windowStart() == 38999);
     EXPECT_TRUE(key(WXK_PAGEUP) && windowStart() == 0);
     EXPECT_TRUE(key(WXK_END) && key('-') && !frame->zoomedIn());
-    EXPECT_EQ(frame->m_slider->GetValue(), 0) << "the thumb follows the stretch back";
+    EXPECT_EQ(win().slider()->GetValue(), 0) << "the thumb follows the stretch back";
 
     EXPECT_TRUE(key('P') &&
                 lastLog(frame) == "pitch is drawn on a voiceprint: press V to compute one first.");
     EXPECT_TRUE(key('V', wxMOD_SHIFT) &&
                 lastLog(frame) == "no voiceprint shown: press V to compute one first.");
     EXPECT_TRUE(key('V'));
-    ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
-    EXPECT_TRUE(key('V', wxMOD_SHIFT) && frame->m_canvasPanel->m_voiceprintMethod == 1);
-    EXPECT_TRUE(key('P') && frame->m_canvasPanel->m_pitchData);
+    ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
+    EXPECT_TRUE(key('V', wxMOD_SHIFT) && win().canvasPanel()->m_voiceprintMethod == 1);
+    EXPECT_TRUE(key('P') && win().canvasPanel()->m_pitchData);
     EXPECT_EQ(headings(), 1) << "the heading keeps its text whatever the panel shows";
 
-    frame->m_canvasPanel->SetFocus();
-    EXPECT_TRUE(key(WXK_SPACE) && frame->m_playback.playing());
-    EXPECT_TRUE(key(WXK_SPACE) && !frame->m_playback.playing());
+    win().canvasPanel()->SetFocus();
+    EXPECT_TRUE(key(WXK_SPACE) && win().playback().playing());
+    EXPECT_TRUE(key(WXK_SPACE) && !win().playback().playing());
     // A focused button or check box takes Space itself, a focused slider the arrows.
-    for (wxWindow* control : {frame->m_panel->FindWindow(ID_PlayNonMute),
-                              static_cast<wxWindow*>(frame->m_playRepeat)}) {
+    for (wxWindow* control :
+         {win().panel()->FindWindow(ID_PlayNonMute), static_cast<wxWindow*>(win().playRepeat())}) {
         control->SetFocus();
         ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == control; }));
-        EXPECT_FALSE(key(WXK_SPACE) || frame->m_playback.playing());
+        EXPECT_FALSE(key(WXK_SPACE) || win().playback().playing());
     }
-    frame->m_slider->SetFocus();
-    ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == frame->m_slider; }));
+    win().slider()->SetFocus();
+    ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == win().slider(); }));
     EXPECT_FALSE(key(WXK_RIGHT) || key(WXK_HOME));
 
     Asked asked;
@@ -127,36 +127,36 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
         EXPECT_EQ(std::unique_ptr<wxAcceleratorEntry>(frame->GetMenuBar()->FindItem(id)->GetAccel())
                       ->ToString(),
                   accel); // the caller owns the entry
-    frame->m_searchtext->SetFocus();
-    ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == frame->m_searchtext; }));
+    win().searchtext()->SetFocus();
+    ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == win().searchtext(); }));
     EXPECT_FALSE(key(WXK_HOME) || key('V'));
 }
 
 TEST_F(NewcomerTest, MovesKeepTheVoiceprintItsMethodAndPitchAndPlayNothing) {
-    ASSERT_TRUE(key('V') && pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+    ASSERT_TRUE(key('V') && pumpUntil([&] { return !win().voiceprintRunning(); }));
     EXPECT_TRUE(key('V', wxMOD_SHIFT) && key('P'));
-    if (frame->m_playback.playing())
+    if (win().playback().playing())
         key(WXK_SPACE); // the computation's own play ends
-    const myCanvasPanel& main = *frame->m_canvasPanel;
+    const myCanvasPanel& main = *win().canvasPanel();
     const auto shown = [&] {
         return tup(main.m_plotKind, main.m_voiceprintMethod, main.m_pitchData != nullptr,
-                   frame->m_playback.playing());
+                   win().playback().playing());
     };
     ASSERT_EQ(shown(), tup(plotVoiceprint, 1, true, false));
     const std::function<void()> moves[] = {
-        [&] { key('+'); },     [&] { key(WXK_RIGHT); },  [&] { wheel(frame->m_canvasPanel, 120); },
+        [&] { key('+'); },     [&] { key(WXK_RIGHT); },  [&] { wheel(win().canvasPanel(), 120); },
         [&] { key(WXK_END); }, [&] { key(WXK_PAGEUP); },
     };
     for (size_t i = 0; i < std::size(moves); ++i) {
         const int64_t before = windowStart() + cursor();
         moves[i]();
-        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+        ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
         EXPECT_EQ(shown(), tup(plotVoiceprint, 1, true, false)) << "move " << i;
         EXPECT_NE(windowStart() + cursor(), before) << "move " << i;
         // Zoomed, a tenth of the stretch is 42 hops: at least the frames both views share are
         // kept (the ramp repeats, so a nearer shift may match as well).
         if (i == 1) {
-            EXPECT_GE(voiceprint_detail::lastReusedFrames(), frame->m_workPara->m_repeatTimes - 42);
+            EXPECT_GE(voiceprint_detail::lastReusedFrames(), win().work()->m_repeatTimes - 42);
         }
     }
 }
@@ -170,21 +170,21 @@ TEST(KeyTable, TheReadmeShowsTheWindowsOwnKeys) {
 
 TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
     // A notch is 86 hops of 512 samples; past the stretch's room the window moves, to its end.
-    wheel(frame->m_canvasPanelUp, -120);
-    EXPECT_EQ(tup(windowStart(), cursor()), tup(39000, frame->m_wavePara->m_cursorRange));
-    wheel(frame->m_canvasPanel, 120);
+    wheel(win().canvasPanelUp(), -120);
+    EXPECT_EQ(tup(windowStart(), cursor()), tup(39000, win().wave()->m_cursorRange));
+    wheel(win().canvasPanel(), 120);
     EXPECT_EQ(windowStart(), 0);
-    wheel(frame->m_canvasPanelUp, 120, true);
+    wheel(win().canvasPanelUp(), 120, true);
     EXPECT_TRUE(frame->zoomedIn());
-    wheel(frame->m_canvasPanelUp, -120, true);
+    wheel(win().canvasPanelUp(), -120, true);
     EXPECT_FALSE(frame->zoomedIn());
 
     // The overview's first column is the sound's start.
     wxMouseEvent click(wxEVT_LEFT_DOWN);
     click.m_x = 2;
     click.m_y = 10;
-    click.SetEventObject(frame->m_canvasPanelSub);
-    frame->m_canvasPanelSub->ProcessWindowEvent(click);
+    click.SetEventObject(win().canvasPanelSub());
+    win().canvasPanelSub()->ProcessWindowEvent(click);
     EXPECT_EQ(windowStart(), 0);
 
     const std::string tone = dir.file("tone.wav", toneWav(3.0, 16000));
@@ -195,9 +195,9 @@ TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
         return files;
     };
     drop->OnDropFiles(0, 0, dropped(tone));
-    ASSERT_TRUE(pumpUntil([&] { return frame->m_chosenFileName == "tone.wav"; }));
+    ASSERT_TRUE(pumpUntil([&] { return win().sound().chosenFileName == "tone.wav"; }));
     pumpEvents();
-    EXPECT_EQ(tup(frame->m_fileHistory->GetHistoryFile(0), frame->m_fileHistory->GetHistoryFile(1)),
+    EXPECT_EQ(tup(win().fileHistory()->GetHistoryFile(0), win().fileHistory()->GetHistoryFile(1)),
               tup(wxString(tone), wxString(ramp)));
     // A dropped file of another kind is refused by its name, one that only looks like a sound
     // by what the converter finds.
@@ -212,21 +212,21 @@ TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
                      dir.path() + "/talk.mp3 read.", "wave file reading failed.",
                      "file damaged or not a sound."}));
     // The largest sample number shows whole, with its time.
-    EXPECT_GE(frame->m_postext->GetSize().x,
-              frame->m_postext->GetSizeFromText(" 2147483647 - 134217.728[s]  ").x);
+    EXPECT_GE(win().postext()->GetSize().x,
+              win().postext()->GetSizeFromText(" 2147483647 - 134217.728[s]  ").x);
     wxCommandEvent recent(wxEVT_MENU, MyFrame::ID_RecentFirst + 1);
     frame->ProcessWindowEvent(recent);
-    EXPECT_EQ(frame->m_chosenFileName, "ramp.wav");
+    EXPECT_EQ(win().sound().chosenFileName, "ramp.wav");
 
     // A bad jump distance and an empty search do nothing, silently.
-    frame->m_jumptext->SetValue("abc");
+    win().jumptext()->SetValue("abc");
     const size_t logged = log().size();
     press(frame, ID_RRRRigth);
     press(frame, ID_SearchRigth);
     EXPECT_EQ(log().size(), logged);
 
     // A resized panel is drawn again by itself once the size settles.
-    myCanvasPanel* main = frame->m_canvasPanel;
+    myCanvasPanel* main = win().canvasPanel();
     main->SetSize(main->GetSize().x - 50, main->GetSize().y - 30);
     ASSERT_TRUE(main->isSizeChanged());
     EXPECT_TRUE(pumpUntil([&] { return !main->isSizeChanged(); }, std::chrono::seconds(5)));
@@ -268,12 +268,12 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
                 changed += before.GetRed(x, y) != after.GetRed(x, y);
         return changed;
     };
-    myCanvasPanel* up = frame->m_canvasPanelUp;
+    myCanvasPanel* up = win().canvasPanelUp();
     EXPECT_GT(overlay(up, wxRect(2, up->m_bufferHeight - 14, 300, 12)), 20);
     EXPECT_EQ(overlay(up, wxRect(2, 2, 300, 20)), 0) << "the axis keeps to the bottom";
 
     std::vector<double> plane(195 * 1024, -80.0);
-    myCanvasPanel* main = frame->m_canvasPanel;
+    myCanvasPanel* main = win().canvasPanel();
     main->SetSize(604, 204);
     main->drawScaleTimeFreq(16000, 0, 8000);
     main->drawdBTimeFreq(plane.data(), 195, 1024, 16000, 512, 0, 8000, -160.0, 0.0);
@@ -303,26 +303,26 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
 }
 
 TEST_F(NewcomerTest, FitDbRangeBracketsTheVoiceprint) {
-    const CWavPara& wave = *frame->m_wavePara;
+    const CWavPara& wave = *win().wave();
     for (bool on : {false, true, false}) {
         wxCommandEvent toggle(wxEVT_MENU, MyFrame::ID_ViewFitDb);
         toggle.SetInt(on);
         frame->ProcessWindowEvent(toggle);
         const double before = wave.m_dbLow;
         key('V');
-        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+        ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
         EXPECT_EQ(wave.m_dbLow != before, on);
         if (!on)
             continue;
         // The levels shown: bins 0 .. 768, 6000 Hz of 8000.
         std::vector<double> shown;
-        for (long i = 0; i < frame->m_workPara->m_repeatTimes * 1024; ++i)
+        for (long i = 0; i < win().work()->m_repeatTimes * 1024; ++i)
             if (i % 1024 <= 768)
-                shown.push_back(frame->m_workPara->m_hamDbMap[i]);
+                shown.push_back(win().work()->m_hamDbMap[i]);
         std::sort(shown.begin(), shown.end());
         EXPECT_EQ(wave.m_dbHigh, std::ceil(shown.back()));
         EXPECT_EQ(wave.m_dbLow, std::floor(shown[shown.size() / 20]));
-        EXPECT_TRUE(frame->m_text->GetValue().Contains(
+        EXPECT_TRUE(win().text()->GetValue().Contains(
             wxString::Format("[dBRnage]=[%.1f,%.1f] ", wave.m_dbLow, wave.m_dbHigh)));
     }
 }

@@ -15,7 +15,7 @@ protected:
     void SetUp() override {
         FrameTest::SetUp();
         open(dir.file("ramp.wav", testwav::wav(testwav::ramp(30 * 16000), 1, 16000)));
-        frame->m_jumptext->SetValue("16000");
+        win().jumptext()->SetValue("16000");
         press(frame, ID_RRRRigth);
         pumpEvents();
     }
@@ -36,22 +36,22 @@ protected:
 } // namespace
 
 TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
-    myCanvasPanel* main = frame->m_canvasPanel;
+    myCanvasPanel* main = win().canvasPanel();
     main->SetSize(404, 204);
     frame->drawLevelSpectrum();
     // Column 202 of the 400-wide plot: bin 200 * 768 / 400 = 384, 3000 Hz.
     // A ramp has next to nothing there: below the plot's -130 dB, shown as that limit.
-    ASSERT_LT(frame->m_workPara->m_restoreDb[384], -130.0);
+    ASSERT_LT(win().work()->m_restoreDb[384], -130.0);
     EXPECT_EQ(pointAt(main, 202, 100), "1.000[s] sample 16000, 3000Hz, \u2264 -130.0dB");
 
     // The stretch on the top panel: column 102 of 400 is sample 100 * 440320 / 400 = 110080 of
     // it, 126080 of the file, holding 126080 - 3 * 32768. The window panel starts at 16000.
-    myCanvasPanel* up = frame->m_canvasPanelUp;
+    myCanvasPanel* up = win().canvasPanelUp();
     up->SetSize(404, 84);
     up->redrawWave();
     EXPECT_EQ(pointAt(up, 102, 40), "7.880[s] sample 126080, value 27776");
-    EXPECT_EQ(pointAt(frame->m_canvasPanelSub2, 2, 40), "1.000[s] sample 16000, value 16000");
-    EXPECT_EQ(pointAt(frame->m_canvasPanelSub, 2, 40), "0.000[s] sample 0, value 0");
+    EXPECT_EQ(pointAt(win().canvasPanelSub2(), 2, 40), "1.000[s] sample 16000, value 16000");
+    EXPECT_EQ(pointAt(win().canvasPanelSub(), 2, 40), "0.000[s] sample 0, value 0");
 
     // The panel's own handling still runs: a press and a move of more than 2 pixels start a
     // range selection; leaving the panel clears the field. Column 60 is
@@ -68,7 +68,7 @@ TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
     std::vector<double> plane(195 * 1024);
     for (size_t i = 0; i < plane.size(); ++i)
         plane[i] = -100.0 + double(i / 1024) * 0.5 + double(i % 1024) * 0.01;
-    myCanvasPanel* main = frame->m_canvasPanel;
+    myCanvasPanel* main = win().canvasPanel();
     main->SetSize(604, 204);
     main->drawScaleTimeFreq(16000, 0, 8000);
     main->drawdBTimeFreq(plane.data(), 195, 1024, 16000, 512, 0, 8000, -160.0, 0.0);
@@ -84,7 +84,7 @@ TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
 
 TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
     // A memo shape lies over the plot only on the screen, never in the back buffer.
-    myCanvasPanel* main = frame->m_canvasPanel;
+    myCanvasPanel* main = win().canvasPanel();
     auto* shape = new DragShape("memo", DragShape::High);
     shape->m_pos = wxPoint(30, 40);
     main->m_shapeList.Append(shape);

@@ -10,31 +10,30 @@ protected:
               int windowMax = CWavPara::kDefaultWindowMax) {
         wav = testwav::wav(samples, 1, freq);
         file = std::make_unique<testwav::TempFile>(wav);
-        delete frame->m_wavePara;
-        frame->m_wavePara = new CWavPara(windowMax);
-        CWavPara& w = *frame->m_wavePara;
+        win().sound().replace(std::make_unique<CWavPara>(windowMax));
+        CWavPara& w = *win().wave();
         ASSERT_EQ(w.setSizeFromWav(file->c_str()), CWavPara::resultOK);
         ASSERT_TRUE(w.setSiii());
         w.m_cursor = cursor;
-        frame->m_canvasPanelUp->drawWave(w.m_window + cursor, w.m_windowLen - cursor, w.m_max,
-                                         w.m_min);
+        win().canvasPanelUp()->drawWave(w.m_window + cursor, w.m_windowLen - cursor, w.m_max,
+                                        w.m_min);
     }
     std::string samples(size_t first, size_t count) const {
         return wav.substr(44 + 2 * first, 2 * count);
     }
     void tick() {
-        wxTimerEvent event(frame->m_playback.timer());
+        wxTimerEvent event(win().playback().timer());
         frame->ProcessWindowEvent(event);
     }
     // The cursor line's column for a sample of the top panel's plot.
     int lineColumn(long sample) const {
-        const myCanvasPanel* up = frame->m_canvasPanelUp;
+        const myCanvasPanel* up = win().canvasPanelUp();
         return int(double(sample) * (up->GetSize().x - 4) / up->m_waveCount) + 2;
     }
     // The countdown as the frame keeps it: remaining ms, position, step; the line's column.
     std::tuple<int, int, int, int> countdown() const {
-        const Playback::Countdown& c = frame->m_playback.countdown();
-        return {c.remainMs, c.pos, c.step, frame->m_canvasPanelUp->m_lineX};
+        const Playback::Countdown& c = win().playback().countdown();
+        return {c.remainMs, c.pos, c.step, win().canvasPanelUp()->m_lineX};
     }
 
     ScopedRecordingSound sound;
@@ -60,9 +59,9 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
         SCOPED_TRACE(c.selLength);
         load(testwav::ramp(c.total), uint32_t(c.freq), c.cursor,
              std::max(c.total, CWavPara::kDefaultWindowMax));
-        frame->m_canvasPanelUp->m_selStart = c.selStart;
-        frame->m_canvasPanelUp->m_selLength = c.selLength;
-        frame->m_playRepeat->SetValue(c.repeat);
+        win().canvasPanelUp()->m_selStart = c.selStart;
+        win().canvasPanelUp()->m_selLength = c.selLength;
+        win().playRepeat()->SetValue(c.repeat);
         sound.recorder.plays.clear();
         frame->toPlay();
         const std::string shown = samples(size_t(c.cursor + c.selStart), size_t(c.selLength));
@@ -76,15 +75,15 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
         EXPECT_TRUE(sound.recorder.plays[0].samples == shown);
         EXPECT_EQ(countdown(), std::make_tuple(c.remain, c.selStart, c.step, 0));
     }
-    EXPECT_EQ(frame->m_playback.timer().GetInterval(), 100);
+    EXPECT_EQ(win().playback().timer().GetInterval(), 100);
 }
 
 TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
     load(testwav::ramp(16000), 15999);
     // Below 16 kHz nothing plays; a missing device is told once.
     press(frame, ID_PlayNonMute);
-    EXPECT_TRUE(sound.recorder.plays.empty() && !frame->m_playback.playing());
-    frame->m_wavePara->m_sampleFreq = 16000;
+    EXPECT_TRUE(sound.recorder.plays.empty() && !win().playback().playing());
+    win().wave()->m_sampleFreq = 16000;
     sound.recorder.refuse = true;
     press(frame, ID_PlayNonMute);
     press(frame, ID_PlayNonMute);
@@ -94,18 +93,18 @@ TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
     press(frame, ID_Stop);
     sound.recorder.plays.clear();
     sound.recorder.refuse = false;
-    frame->m_playback.dropSound();
-    frame->m_playMute->SetValue(true);
+    win().playback().dropSound();
+    win().playMute()->SetValue(true);
     wxCommandEvent event;
     frame->OnPlay(event);
-    EXPECT_TRUE(sound.recorder.plays.empty() && !frame->m_playback.sound() &&
-                !frame->m_playback.playing());
+    EXPECT_TRUE(sound.recorder.plays.empty() && !win().playback().sound() &&
+                !win().playback().playing());
 
     // "&NonMute" plays anyway; a selection reaching past the window plays the part that is
     // there. Unmuted, the ordinary play works again.
-    frame->m_canvasPanelUp->m_selStart = 10000;
+    win().canvasPanelUp()->m_selStart = 10000;
     press(frame, ID_PlayNonMute);
-    frame->m_playMute->SetValue(false);
+    win().playMute()->SetValue(false);
     frame->OnPlay(event);
     ASSERT_EQ(sound.recorder.plays.size(), 2u);
     EXPECT_TRUE(sound.recorder.plays[0].samples == samples(10000, 6000));
@@ -119,45 +118,45 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
         tones[size_t(i)] =
             int16_t(8000 * std::sin(2 * M_PI * (i < 8000 ? 500 : 3000) * i / 16000.0));
     load(tones, 16000);
-    CWavPara& w = *frame->m_wavePara;
+    CWavPara& w = *win().wave();
     ASSERT_EQ(w.setRangeXY(0, 8000, -100.0, 0.0), CWavPara::resultOK);
-    CWorkMemory& work = *frame->m_workPara;
+    CWorkMemory& work = *win().work();
     ASSERT_EQ(work.setSize(512, w.m_windowLen, CWorkMemory::senseNormal, 128, 122),
               CWorkMemory::resultOk);
     std::copy(w.m_window, w.m_window + work.m_excutionSize, work.m_wave);
-    frame->m_canvasPanelUp->drawWave(work.m_wave, work.m_excutionSize, w.m_max, w.m_min);
+    win().canvasPanelUp()->drawWave(work.m_wave, work.m_excutionSize, w.m_max, w.m_min);
     // Shown from a copy, so that a tick's own drawing shows as a change of the plotted array.
     std::vector<double> shown(256, 1.0);
-    frame->m_canvasPanel->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
+    win().canvasPanel()->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
     frame->toPlay();
-    frame->m_playback.timer().Stop(); // ticks are sent by hand, one at a time
+    win().playback().timer().Stop(); // ticks are sent by hand, one at a time
     for (int k = 1; k <= 9; ++k) {
         tick();
         const long pos = 1454L * k;
-        EXPECT_EQ(frame->m_canvasPanelUp->m_lineX, lineColumn(pos)) << k;
+        EXPECT_EQ(win().canvasPanelUp()->m_lineX, lineColumn(pos)) << k;
         const auto peak = std::max_element(work.m_restoreDb, work.m_restoreDb + 256);
         EXPECT_EQ(peak - work.m_restoreDb, pos + 512 <= 8000 ? 16 : 96) << k;
     }
-    EXPECT_EQ(frame->m_canvasPanel->m_levelData, work.m_restoreDb);
+    EXPECT_EQ(win().canvasPanel()->m_levelData, work.m_restoreDb);
     tick(); // the tenth runs the countdown out: line gone
-    EXPECT_EQ(tup(frame->m_playback.countdown().remainMs, frame->m_canvasPanelUp->m_lineX),
+    EXPECT_EQ(tup(win().playback().countdown().remainMs, win().canvasPanelUp()->m_lineX),
               tup(0, 0));
-    EXPECT_EQ(frame->m_playback.refreshLock().TryLock(), wxMUTEX_NO_ERROR);
-    frame->m_playback.refreshLock().Unlock();
+    EXPECT_EQ(win().playback().refreshLock().TryLock(), wxMUTEX_NO_ERROR);
+    win().playback().refreshLock().Unlock();
 
     // "&NonDispSpectrum" keeps the spectrum shown; a stop ends the countdown.
-    frame->m_playNoSpect->SetValue(true);
-    frame->m_canvasPanel->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
+    win().playNoSpect()->SetValue(true);
+    win().canvasPanel()->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
     frame->toPlay(); // the timer runs, but fires only when events are handled
     tick();
-    EXPECT_EQ(frame->m_canvasPanel->m_levelData, shown.data());
+    EXPECT_EQ(win().canvasPanel()->m_levelData, shown.data());
     frame->toStop();
-    EXPECT_EQ(tup(sound.recorder.stops, frame->m_playback.playing(), countdown()),
+    EXPECT_EQ(tup(sound.recorder.stops, win().playback().playing(), countdown()),
               tup(1, false, tup(0, 0, 0, 0)));
 
     // Left to the real timer, the countdown ends by itself.
-    frame->m_playNoSpect->SetValue(false);
+    win().playNoSpect()->SetValue(false);
     frame->toPlay();
-    EXPECT_TRUE(pumpUntil([&] { return !frame->m_playback.playing(); }, std::chrono::seconds(10)));
-    EXPECT_EQ(frame->m_playback.countdown().remainMs, 0);
+    EXPECT_TRUE(pumpUntil([&] { return !win().playback().playing(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(win().playback().countdown().remainMs, 0);
 }

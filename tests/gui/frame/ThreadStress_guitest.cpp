@@ -24,27 +24,27 @@ TEST_F(StressTour, StopsAtRandomMomentsOfAVoiceprintTour) {
     for (int cursor : {0, 8000, 16000})
         addGroup(cursor, "group");
     frame->Hide();
-    frame->m_containSsft->SetValue(true);
+    win().containSsft()->SetValue(true);
     // The tour's clock, 50 times faster, so that the rounds pass through every state (posting,
     // waiting for the move, the pauses, waiting for a voiceprint); a whole tour takes over
     // 100 ms of pauses alone, so the moments fall inside it.
     memo_tour_detail::setSleepFunction(
         [](unsigned long ms) { std::this_thread::sleep_for(std::chrono::microseconds(ms * 20)); });
     const auto idle = [&] {
-        return noTourThreads() && !frame->m_voiceprintRunning && dataLockFree();
+        return noTourThreads() && !win().voiceprintRunning() && dataLockFree();
     };
     std::mt19937 random(5046);
     std::uniform_real_distribution<double> moment(0.0, 100.0);
-    int inside = 0;
+    int running = 0;
     for (int round = 0; round < 200 && !HasFailure(); ++round) {
         press(frame, ID_MemoTour);
         pumpUntil([] { return false; }, std::chrono::milliseconds(long(moment(random))));
-        inside += !noTourThreads();
+        running += !noTourThreads();
         press(frame, ID_LockMemo);
-        EXPECT_FALSE(frame->m_tourRunning) << round;
+        EXPECT_FALSE(win().tourRunning()) << round;
         EXPECT_TRUE(pumpUntil(idle, std::chrono::seconds(5))) << round;
     }
-    EXPECT_GT(inside, 0) << "no stop fell inside a tour";
+    EXPECT_GT(running, 0) << "no stop fell inside a tour";
 }
 
 // Quitting while a voiceprint worker and a memo tour run. A child copy of this program opens
@@ -57,10 +57,10 @@ TEST_F(StressQuit, DISABLED_ChildQuitsWhileAWorkerAndATourRun) {
     // Long voiceprints: 118 frames of 2048 samples each.
     addGroup(0, "a");
     addGroup(16000, "b");
-    frame->m_containSsft->SetValue(true);
+    win().containSsft()->SetValue(true);
     HeldWorker held(frame); // until the quit cancels it
     press(frame, ID_MemoTour);
-    ASSERT_TRUE(pumpUntil([&] { return frame->m_voiceprintRunning && frame->m_tourRunning; }));
+    ASSERT_TRUE(pumpUntil([&] { return win().voiceprintRunning() && win().tourRunning(); }));
     wxCommandEvent quit(wxEVT_MENU, ID_Quit);
     Asked asked; // the tour does not skip the question about the unsaved groups
     wxTEST_DIALOG(frame->ProcessWindowEvent(quit), ExpectQuestion(wxID_NO, &asked));

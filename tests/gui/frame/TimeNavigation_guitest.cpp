@@ -14,21 +14,21 @@ protected:
             // A shorter stretch gives the cursor room to move.
             ParameterValues v = frame->currentParameters();
             v.repeatTimes = repeatTimes;
-            frame->m_text->SetValue(wxString::FromUTF8(formatParameterBlock(v)));
+            win().text()->SetValue(wxString::FromUTF8(formatParameterBlock(v)));
             press(frame, ID_Confirm);
             pumpEvents();
         }
     }
     void jump(const char* distance, int id) {
-        frame->m_jumptext->SetValue(distance);
+        win().jumptext()->SetValue(distance);
         press(frame, id);
     }
     void menu(int id) {
         wxCommandEvent event(wxEVT_MENU, id);
-        frame->m_canvasPanelUp->ProcessWindowEvent(event);
+        win().canvasPanelUp()->ProcessWindowEvent(event);
     }
     void slide(wxEventType type) {
-        wxScrollEvent event(type, ID_Slider, frame->m_slider->GetValue());
+        wxScrollEvent event(type, ID_Slider, win().slider()->GetValue());
         frame->ProcessWindowEvent(event);
     }
     // The band a panel draws, as fractions of its plot's width: where it starts, how wide.
@@ -38,11 +38,11 @@ protected:
         EXPECT_NEAR(panel.m_selWidth / plot, width, 1.5 / plot);
     }
     void select(int start, int length) {
-        frame->m_canvasPanelUp->m_selStart = start;
-        frame->m_canvasPanelUp->m_selLength = length;
+        win().canvasPanelUp()->m_selStart = start;
+        win().canvasPanelUp()->m_selLength = length;
     }
-    CWavPara& wave() { return *frame->m_wavePara; }
-    const CWorkMemory& work() { return *frame->m_workPara; }
+    CWavPara& wave() { return *win().wave(); }
+    const CWorkMemory& work() { return *win().work(); }
     // The window's start, the cursor, and the stretch's first sample.
     Where where() { return Where(wave().m_windowStart, wave().m_cursor, work().m_wave[0]); }
     // The same as expected, the stretch starting at a file position of the ramp.
@@ -67,53 +67,53 @@ TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     jump("441000", ID_RRRRigth);
     EXPECT_EQ(where(), at(558999, 41001, 600000));
     // The overview marks the window: from 55.9 % of its plot width, 44.1 % wide.
-    expectBand(*frame->m_canvasPanelSub, 0.559, 0.441);
+    expectBand(*win().canvasPanelSub(), 0.559, 0.441);
     jump("458999", ID_LLLLeft);
     EXPECT_EQ(where(), at(100000, range, 100000 + range));
     frame->shiftSliderPos(1000);
     jump("441000", ID_LLLLeft); // lowered to 100000
     EXPECT_EQ(where(), at(0, 101000, 101000));
     // Not a number: not even playing stops, and the memo group stays.
-    frame->m_curTitle = 5;
+    win().curTitle() = 5;
     frame->toPlay();
     jump("abc", ID_RRRRigth);
     jump("abc", ID_LLLLeft);
-    EXPECT_EQ(tup(frame->m_playback.playing(), frame->m_curTitle, wave().m_windowStart),
+    EXPECT_EQ(tup(win().playback().playing(), win().curTitle(), wave().m_windowStart),
               tup(true, 5, 0));
     frame->toStop();
 
     // The slider's thumb moves the cursor; only its release analyses.
     frame->shiftSliderPos(0);
-    frame->m_slider->SetValue(wave().m_sliderMax);
+    win().slider()->SetValue(wave().m_sliderMax);
     slide(wxEVT_SCROLL_THUMBTRACK); // the echo of the program's own move
     EXPECT_EQ(wave().m_cursor, 0);
     slide(wxEVT_SCROLL_THUMBTRACK);
     const long end =
         std::min<long>(long(10000 * wave().m_samplesPerSliderStep), wave().m_cursorRange);
     EXPECT_EQ(where(), at(0, end, 0)) << "nothing is analysed while the thumb moves";
-    EXPECT_EQ(frame->m_canvasPanelUp->m_waveData, wave().m_window + end);
+    EXPECT_EQ(win().canvasPanelUp()->m_waveData, wave().m_window + end);
     slide(wxEVT_SCROLL_CHANGED);
     EXPECT_EQ(where(), at(0, end, end));
     // The lower overview marks the stretch, E = 54784 samples, within the window.
     const double window = wave().m_windowLen;
-    expectBand(*frame->m_canvasPanelSub2, end / window, 54784 / window);
+    expectBand(*win().canvasPanelSub2(), end / window, 54784 / window);
     const std::string seconds = wxString::Format("%0.03lf", end / 44100.0).utf8_string();
     EXPECT_EQ(lastLog(frame), " " + std::to_string(end) + " - " + seconds + "[s]  moved.");
 
     // Steps clamp at both ends, leave the memo group, and are ignored while a tour runs.
     frame->shiftSliderPos(0);
     press(frame, ID_Left);
-    frame->m_curTitle = 3;
+    win().curTitle() = 3;
     for (int id : {ID_RRRigth, ID_RRigth, ID_Rigth, ID_LLeft, ID_LLLeft, ID_Rigth})
         press(frame, id);
     EXPECT_EQ(where(), at(0, 2, 2)); // 0 (clamped), +100 +20 +1 -20 -100 +1
-    EXPECT_EQ(tup(frame->m_curTitle, frame->m_prevTitle), tup(-1, 3));
+    EXPECT_EQ(tup(win().curTitle(), win().prevTitle()), tup(-1, 3));
     frame->shiftSliderPos(range - 50);
     press(frame, ID_RRRigth);
-    frame->m_tourRunning = true;
+    win().tourRunning() = true;
     press(frame, ID_LLLeft);
     press(frame, ID_MostLLLLeft);
-    frame->m_tourRunning = false;
+    win().tourRunning() = false;
     EXPECT_EQ(where(), at(0, range, range));
 
     // A file of exactly one window: forward has nowhere to go, not to sample -1.
@@ -131,17 +131,17 @@ TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
     select(300000, 100000);
     menu(myCanvasPanel::CmdSetRange);
     // (100000 - 4097) / 512 frames.
-    EXPECT_EQ(tup(work().m_repeatTimes, wave().m_cursor, frame->m_zoomOffset),
+    EXPECT_EQ(tup(work().m_repeatTimes, wave().m_cursor, win().zoomOffset()),
               tup(187, 300000, 300000));
 
     // Back to the window's start with the slider; the next zoom starts from the cursor, not
     // from the zoom offset (300000 + 140000 would read past the window).
-    frame->m_slider->SetValue(0);
+    win().slider()->SetValue(0);
     slide(wxEVT_SCROLL_CHANGED);
     select(140000, 4096 + 10 * 512 + 1);
     menu(myCanvasPanel::CmdSetRange);
     EXPECT_EQ(tup(work().m_repeatTimes, where()), tup(10, at(0, 140000, 140000)));
-    EXPECT_NE(frame->m_text->GetValue().Find("[RepeatTimes]=10 "), wxNOT_FOUND);
+    EXPECT_NE(win().text()->GetValue().Find("[RepeatTimes]=10 "), wxNOT_FOUND);
 
     // A failed resize keeps a working stretch. One allocation fails; the allocator then puts
     // the ordinary one back.
@@ -157,6 +157,5 @@ TEST_F(NavigationTest, ZoomTakesTheSelectionAndUnzoomTheWindow) {
     EXPECT_EQ(where(), at(0, 140001, 140001));
 
     menu(myCanvasPanel::CmdUnsetRange);
-    EXPECT_EQ(tup(work().m_excutionSize, frame->m_zoomOffset, where()),
-              tup(440320, 0, at(0, 0, 0)));
+    EXPECT_EQ(tup(work().m_excutionSize, win().zoomOffset(), where()), tup(440320, 0, at(0, 0, 0)));
 }

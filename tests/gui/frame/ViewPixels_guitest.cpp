@@ -29,8 +29,8 @@ TEST_F(FrameTest, SilenceDrawsFlatAndViewsLeaveNothingBehind) {
          {std::pair{"silence.wav", silence}, {"then-tone.wav", thenTone}}) {
         open(dir.file(name, testwav::wav(samples, 1, rate)));
         for (myCanvasPanel* panel :
-             {frame->m_canvasPanelUp, frame->m_canvasPanelSub2,
-              samples.size() == silence.size() ? frame->m_canvasPanelSub : nullptr})
+             {win().canvasPanelUp(), win().canvasPanelSub2(),
+              samples.size() == silence.size() ? win().canvasPanelSub() : nullptr})
             if (panel) {
                 EXPECT_EQ(inkedRows(panel), 1) << name;
             }
@@ -39,10 +39,10 @@ TEST_F(FrameTest, SilenceDrawsFlatAndViewsLeaveNothingBehind) {
     // Voiceprint with pitch, then the level spectrum, then another level spectrum: each as a
     // fresh draw of it shows it.
     open(dir.file("tone.wav", toneWav(3.0, rate)));
-    myCanvasPanel* main = frame->m_canvasPanel;
+    myCanvasPanel* main = win().canvasPanel();
     for (int id : {MyFrame::ID_ViewVoiceprint, MyFrame::ID_ViewPitch, MyFrame::ID_ViewLevel}) {
         frame->runViewCommand(id);
-        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+        ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
     }
     const auto picture = [&] {
         const wxImage image = main->m_camvasBitmap->ConvertToImage();
@@ -54,7 +54,7 @@ TEST_F(FrameTest, SilenceDrawsFlatAndViewsLeaveNothingBehind) {
         main->drawScale();
         frame->drawLevelSpectrum();
         EXPECT_TRUE(shown == picture()) << dbLow;
-        frame->m_wavePara->m_dbLow = dbLow;
+        win().wave()->m_dbLow = dbLow;
         frame->drawLevelSpectrum();
     }
 }

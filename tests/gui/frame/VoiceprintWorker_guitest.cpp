@@ -9,20 +9,20 @@ namespace {
 class WorkerTest : public FrameTest {
 protected:
     void sizeStretch(long ssft, long hop, long frames) {
-        ASSERT_EQ(frame->m_workPara->setSize(ssft, frame->m_wavePara->m_windowLen,
-                                             CWorkMemory::senseNormal, hop, frames),
+        ASSERT_EQ(win().work()->setSize(ssft, win().wave()->m_windowLen, CWorkMemory::senseNormal,
+                                        hop, frames),
                   CWorkMemory::resultOk);
         frame->analyseStretch();
     }
     // The dB planes shown are those of one thread computing the same stretch afresh.
     void expectOneThreadsPlanes() {
-        const CWorkMemory& shown = *frame->m_workPara;
+        const CWorkMemory& shown = *win().work();
         CWorkMemory alone;
         ASSERT_EQ(alone.setSize(shown.m_ssftSize, shown.m_maxSize, shown.m_senseMode,
                                 shown.m_interval, shown.m_repeatTimes),
                   CWorkMemory::resultOk);
         std::memcpy(alone.m_wave, shown.m_wave, sizeof(double) * shown.m_excutionSize);
-        ASSERT_EQ(computeVoiceprint(alone, frame->m_wavePara->m_noiseParameter, {}, {}, 1),
+        ASSERT_EQ(computeVoiceprint(alone, win().wave()->m_noiseParameter, {}, {}, 1),
                   voiceprintFinished);
         ASSERT_TRUE(convertVoiceprintToDb(alone, 1));
         const size_t bytes = size_t(shown.m_repeatTimes) * (shown.m_ssftSize / 2) * sizeof(double);
@@ -32,7 +32,7 @@ protected:
     }
     void runVoiceprint() {
         frame->toVoiceprint();
-        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+        ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
         pumpEvents();
     }
 
@@ -44,7 +44,7 @@ protected:
         if (e.GetId() != ID_WorkerEvent)
             return;
         updates.push_back(e.GetInt());
-        if (cancelOnFirst && updates.size() == 1 && frame->m_dlgProgress)
+        if (cancelOnFirst && updates.size() == 1 && win().dlgProgress())
             cancelProgress(frame);
     }};
 };
@@ -60,22 +60,22 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
     frame->toVoiceprint();
     voiceprint_detail::setThreadCreator(nullptr);
     EXPECT_EQ(lastLog(frame), "Error: Can't create thread!");
-    EXPECT_TRUE(!frame->m_voiceprintRunning && !frame->m_dlgProgress && dataLockFree());
+    EXPECT_TRUE(!win().voiceprintRunning() && !win().dlgProgress() && dataLockFree());
 
     sizeStretch(4096, 512, 4);
     ScopedRecordingSound sound;
-    frame->m_playRepeat->SetValue(true);
+    win().playRepeat()->SetValue(true);
     runVoiceprint();
     EXPECT_EQ(updates, (std::vector<int>{0, 25, 50, 75, -1}));
     ASSERT_EQ(sound.recorder.plays.size(), 1u);
     EXPECT_EQ(sound.recorder.plays[0].flags, unsigned(wxSOUND_ASYNC));
     EXPECT_EQ(lastLog(frame), "voiceprint calculation finished.");
     const size_t lines = log().size();
-    EXPECT_TRUE(frame->m_playRepeat->GetValue() && !frame->m_dlgProgress && dataLockFree());
+    EXPECT_TRUE(win().playRepeat()->GetValue() && !win().dlgProgress() && dataLockFree());
 
     // The picture is the engine's restored plane, computed the same way on one thread.
-    const CWorkMemory& shown = *frame->m_workPara;
-    const myCanvasPanel* panel = frame->m_canvasPanel;
+    const CWorkMemory& shown = *win().work();
+    const myCanvasPanel* panel = win().canvasPanel();
     const auto drawn = [panel] {
         return std::make_tuple(panel->m_plotKind, panel->m_voiceprintMethod,
                                panel->m_voiceprintData);
@@ -86,7 +86,7 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
     // Switching the display only redraws.
     frame->toHammingWindow();
     EXPECT_EQ(drawn(), std::make_tuple(2, 1, shown.m_hamDbMap));
-    EXPECT_TRUE(!frame->m_voiceprintRunning && log().size() == lines);
+    EXPECT_TRUE(!win().voiceprintRunning() && log().size() == lines);
 
     frame->calcPitch();
     EXPECT_EQ(std::make_tuple(panel->m_pitchData, panel->m_pitchTop),
@@ -107,13 +107,13 @@ TEST_F(WorkerTest, CancelOnTheFirstUpdateThenClosingTheWindowDuringARun) {
     voiceprint_detail::setWorkerThreads(0);
     EXPECT_EQ(lastLog(frame), "voiceprint calculation stop.");
     EXPECT_EQ(updates, (std::vector<int>{0, -1}));
-    EXPECT_EQ(frame->m_canvasPanel->m_plotKind, 1) << "nothing redrawn";
-    EXPECT_TRUE(!frame->m_tourRunning && dataLockFree());
+    EXPECT_EQ(win().canvasPanel()->m_plotKind, 1) << "nothing redrawn";
+    EXPECT_TRUE(!win().tourRunning() && dataLockFree());
 
     // Closing waits for the worker.
     cancelOnFirst = false;
     frame->toVoiceprint();
-    ASSERT_TRUE(frame->m_voiceprintRunning);
+    ASSERT_TRUE(win().voiceprintRunning());
     frame->Destroy();
     frame = nullptr;
     pumpEvents(); // deletes the frame while its worker runs
@@ -129,7 +129,7 @@ TEST_F(WorkerTest, AStepByAHopRedrawsFromTheReusedFrames) {
     sizeStretch(1024, 256, 20);
     runVoiceprint();
     updates.clear();
-    frame->shiftSliderPos(frame->m_wavePara->m_cursor + 256);
+    frame->shiftSliderPos(win().wave()->m_cursor + 256);
     runVoiceprint();
     EXPECT_TRUE(dataLockFree());
     EXPECT_EQ(voiceprint_detail::lastReusedFrames(), 19);
@@ -143,19 +143,18 @@ TEST_F(WorkerTest, TheDialogShowsAtTheStartAndHoldsEveryClickButItsCancel) {
     open(dir.file("talk.wav", toneWav(10.0, 44100)));
     sizeStretch(4096, 512, 4);
     frame->shiftSliderPos(8192);
-    const int32_t at = frame->m_wavePara->m_cursor;
-    wxWindow* left = frame->m_panel->FindWindow(ID_Left);
+    const int32_t at = win().wave()->m_cursor;
+    wxWindow* left = win().panel()->FindWindow(ID_Left);
     const auto click = [&] {
         wxCommandEvent event(wxEVT_BUTTON, ID_Left);
         event.SetEventObject(left);
         left->HandleWindowEvent(event);
-        return frame->m_wavePara->m_cursor;
+        return win().wave()->m_cursor;
     };
     {
         HeldWorker held(frame);
         frame->toVoiceprint();
-        EXPECT_TRUE(frame->m_dlgProgress && frame->m_inputBlock && wxIsBusy() &&
-                    frame->IsEnabled());
+        EXPECT_TRUE(win().dlgProgress() && win().inputBlock() && wxIsBusy() && frame->IsEnabled());
         EXPECT_EQ(click(), at);
         // A drop meanwhile says why nothing opens.
         EXPECT_FALSE(frame->openFile("x.wav", MyFrame::openedByDrop));
@@ -163,9 +162,9 @@ TEST_F(WorkerTest, TheDialogShowsAtTheStartAndHoldsEveryClickButItsCancel) {
                   "x.wav waits: a voiceprint is being computed; open it when it has finished.");
         cancelProgress(frame);
         HeldWorker::release();
-        ASSERT_TRUE(pumpUntil([&] { return !frame->m_voiceprintRunning; }));
+        ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
     }
     EXPECT_EQ(lastLog(frame), "voiceprint calculation stop.");
-    EXPECT_TRUE(!frame->m_dlgProgress && !frame->m_inputBlock && !wxIsBusy() && dataLockFree());
+    EXPECT_TRUE(!win().dlgProgress() && !win().inputBlock() && !wxIsBusy() && dataLockFree());
     EXPECT_EQ(click(), at - 1);
 }
