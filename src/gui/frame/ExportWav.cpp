@@ -97,7 +97,7 @@ bool writeStretch(COutputFile& out, CWavPara& wave, const Stretch& s, unsigned c
 } // namespace
 
 void MyFrame::OnExportWav(wxCommandEvent&) {
-    if (!mayRun(Action::editMemos) || m_canvasPanelUp->m_selLength < 1)
+    if (!mayRun(Action::editMemos) || m_canvasPanelUp->selLength() < 1)
         return;
     CWavPara& wave = *m_sound.wave();
     if (wave.m_windowLen <= 0 || !wave.m_windowInt)

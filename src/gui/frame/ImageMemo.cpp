@@ -58,7 +58,7 @@ void MyFrame::readImageMemo(const wxString& text, int x, int y, int titleNo, int
     shape->m_pos = wxPoint(x, y);
     shape->m_titleNo = titleNo;
     shape->m_termNo = termNo;
-    m_canvasPanel->m_shapeList.Append(shape);
+    m_canvasPanel->shapes().Append(shape);
 }
 
 void MyFrame::replaceImageMemo(wxList::compatibility_iterator shapeNode, const wxString& text) {
@@ -75,12 +75,8 @@ void MyFrame::replaceImageMemo(wxList::compatibility_iterator shapeNode, const w
     shape->m_termNo = old->m_termNo;
     // The panels must not keep pointing at the shape that goes.
     for (myCanvasPanel* panel : {m_canvasPanel, m_canvasPanelSub}) {
-        if (!panel)
-            continue;
-        if (panel->m_draggedShape == old)
-            panel->cancelShapeDrag(true);
-        if (panel->m_highlightedShape == old)
-            panel->m_highlightedShape = shape;
+        if (panel)
+            panel->forgetShape(old, shape);
     }
     shapeNode->SetData(shape);
     delete old;

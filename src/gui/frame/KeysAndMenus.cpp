@@ -119,15 +119,15 @@ void MyFrame::runViewCommand(int id) {
         toVoiceprint();
         break;
     case ID_ViewOtherMethod:
-        if (m_canvasPanel->m_plotKind != plotVoiceprint)
+        if (m_canvasPanel->plotKind() != plotVoiceprint)
             wxLogMessage("no voiceprint shown: press V to compute one first.");
-        else if (m_canvasPanel->m_voiceprintMethod == 2)
+        else if (m_canvasPanel->voiceprintMethod() == 2)
             toHammingWindow();
         else
             toWidebandPhase();
         break;
     case ID_ViewPitch:
-        if (m_canvasPanel->m_plotKind != plotVoiceprint)
+        if (m_canvasPanel->plotKind() != plotVoiceprint)
             wxLogMessage("pitch is drawn on a voiceprint: press V to compute one first.");
         else
             calcPitch();
@@ -201,12 +201,12 @@ long MyFrame::wholeStretch() const {
 
 void MyFrame::navigateKeepingView(const std::function<void()>& move) {
     const myCanvasPanel& main = *m_canvasPanel;
-    const bool voiceprint = main.m_plotKind == plotVoiceprint;
-    const int method = main.m_voiceprintMethod;
-    const bool pitch = voiceprint && main.m_pitchData;
+    const bool voiceprint = main.plotKind() == plotVoiceprint;
+    const int method = main.voiceprintMethod();
+    const bool pitch = voiceprint && main.showsPitch();
     move();
     // A move that could not go anywhere leaves the voiceprint on the panel.
-    if (voiceprint && m_canvasPanel->m_plotKind != plotVoiceprint)
+    if (voiceprint && m_canvasPanel->plotKind() != plotVoiceprint)
         startQuietVoiceprint(method, pitch);
 }
 
@@ -216,23 +216,21 @@ void MyFrame::navigateKeepingView(const std::function<void()>& move) {
 void MyFrame::updateAxisSpan(myCanvasPanel* panel) const {
     const CWavPara& wave = *m_sound.wave();
     const long rate = wave.m_sampleFreq;
-    panel->m_axisStart = 0.0;
-    panel->m_axisPerPoint = 0.0;
+    panel->setAxis(0.0, 0.0);
     if (rate <= 0 || wave.m_totalSamples <= 0)
         return;
     const double stretch = double(wave.m_windowStart) + wave.m_cursor;
-    if (panel == m_canvasPanel && panel->m_plotKind == plotLevelSpectrum) {
-        if (panel->m_levelCount > 0)
-            panel->m_axisPerPoint = rate * 0.5 / panel->m_levelCount;
+    if (panel == m_canvasPanel && panel->plotKind() == plotLevelSpectrum) {
+        if (panel->levelCount() > 0)
+            panel->setAxis(0.0, rate * 0.5 / panel->levelCount());
         return;
     }
-    panel->m_axisPerPoint = 1.0 / rate;
     if (panel == m_canvasPanelUp || panel == m_canvasPanel)
-        panel->m_axisStart = stretch / rate;
+        panel->setAxis(stretch / rate, 1.0 / rate);
     else if (panel == m_canvasPanelSub2)
-        panel->m_axisStart = double(wave.m_windowStart) / rate;
+        panel->setAxis(double(wave.m_windowStart) / rate, 1.0 / rate);
     else
-        panel->m_axisPerPoint = double(wave.m_overviewStep) / rate;
+        panel->setAxis(0.0, double(wave.m_overviewStep) / rate);
 }
 
 // ---------------------------------------------------------------------------
@@ -251,8 +249,7 @@ void MyFrame::zoomAround(long stretchOffset) {
         return;
     }
     myCanvasPanel& up = *m_canvasPanelUp;
-    up.m_selStart = int(std::clamp(stretchOffset - length / 2, 0L, E - length));
-    up.m_selLength = int(length);
+    up.select(int(std::clamp(stretchOffset - length / 2, 0L, E - length)), int(length));
     setRange();
 }
 
@@ -323,11 +320,10 @@ void MyFrame::bindNewcomerAids() {
     m_canvasPanelSub->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
         e.Skip();
         const myCanvasPanel& sub = *m_canvasPanelSub;
-        if (!sub.m_subData || sub.FindShape(e.GetPosition()))
+        if (sub.FindShape(e.GetPosition()))
             return;
-        const long i =
-            waveIndexAt(sub.m_bufferWidth, sub.m_bufferHeight, sub.m_subCount, e.GetX(), e.GetY());
-        if (i >= 0 && i < sub.m_subCount)
+        const long i = sub.overviewIndexAt(e.GetX(), e.GetY());
+        if (i >= 0)
             centreOn(i * long(m_sound.wave()->m_overviewStep));
     });
     m_canvasPanelSub->Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
@@ -397,25 +393,15 @@ void MyFrame::wheelMove(myCanvasPanel* panel, const wxMouseEvent& e, int notches
         }
         // The pointer's place in the stretch; the middle where the panel cannot tell.
         long offset = work.m_excutionSize / 2;
-        const int W = panel->m_bufferWidth, H = panel->m_bufferHeight;
-        if (panel == m_canvasPanelUp && panel->m_waveData) {
-            offset = waveIndexAt(W, H, panel->m_waveCount, e.GetX(), e.GetY());
-        } else if (panel == m_canvasPanel && panel->m_plotKind == plotVoiceprint) {
-            VoiceprintGeometry g;
-            g.width = W;
-            g.height = H;
-            g.frames = panel->m_voiceprintFrames;
-            g.bins = panel->m_voiceprintBins;
-            g.interval = panel->m_voiceprintInterval;
-            g.sampleRate = panel->m_sampleRate;
-            g.freqLow = panel->m_rangeFrom;
-            g.freqHigh = panel->m_rangeTo;
-            const VoiceprintPoint at = voiceprintPointAt(g, e.GetX(), e.GetY());
+        if (panel == m_canvasPanelUp && panel->showsWave()) {
+            offset = panel->waveIndexAt(e.GetX(), e.GetY());
+        } else if (panel == m_canvasPanel && panel->plotKind() == plotVoiceprint) {
+            const VoiceprintPoint at =
+                voiceprintPointAt(panel->voiceprintGeometry(), e.GetX(), e.GetY());
             if (at.onPicture)
                 offset = at.sampleOffset + work.m_ssftSize / 2;
-        } else if (panel == m_canvasPanelSub2 && panel->m_waveData) {
-            offset = waveIndexAt(W, H, panel->m_waveCount, e.GetX(), e.GetY()) -
-                     m_sound.wave()->m_cursor;
+        } else if (panel == m_canvasPanelSub2 && panel->showsWave()) {
+            offset = panel->waveIndexAt(e.GetX(), e.GetY()) - m_sound.wave()->m_cursor;
         }
         zoomAround(std::clamp(offset, 0L, long(work.m_excutionSize)));
         return;

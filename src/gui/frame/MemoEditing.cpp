@@ -116,30 +116,22 @@ DragShape* textShape(const wxString& text, DragShape::DispPrior prior, wxPoint p
     return shape;
 }
 
-// A drag or a highlight must not outlive its shape.
-void forgetShape(myCanvasPanel& panel, const DragShape* shape) {
-    if (panel.m_draggedShape == shape)
-        panel.cancelShapeDrag(true);
-    if (panel.m_highlightedShape == shape)
-        panel.m_highlightedShape = nullptr;
-}
-
 // The node keeps its place in the list, so the slot order is not disturbed.
 void replaceShape(myCanvasPanel& panel, wxList::compatibility_iterator node, DragShape* fresh) {
     auto* old = static_cast<DragShape*>(node->GetData());
-    forgetShape(panel, old);
+    panel.forgetShape(old);
     node->SetData(fresh);
     delete old;
 }
 
 template <typename Matches> bool removeShapes(myCanvasPanel& panel, Matches matches) {
     bool found = false;
-    for (auto node = panel.m_shapeList.GetFirst(); node;) {
+    for (auto node = panel.shapes().GetFirst(); node;) {
         auto next = node->GetNext();
         auto* shape = static_cast<DragShape*>(node->GetData());
         if (shape && matches(*shape)) {
-            forgetShape(panel, shape);
-            panel.m_shapeList.DeleteNode(node);
+            panel.forgetShape(shape);
+            panel.shapes().DeleteNode(node);
             delete shape;
             found = true;
         }
@@ -166,12 +158,12 @@ bool removeRecordsOf(wxList& list, int title) {
 } // namespace
 
 bool MyFrame::slotsAligned() const {
-    return m_memos.aligned(m_canvasPanelSub->m_shapeList.GetCount());
+    return m_memos.aligned(m_canvasPanelSub->shapes().GetCount());
 }
 
 void MyFrame::moveSlot(size_t from, size_t to) {
     m_memos.moveSlot(from, to);
-    wxList& marks = m_canvasPanelSub->m_shapeList;
+    wxList& marks = m_canvasPanelSub->shapes();
     auto node = marks.Item(from);
     wxObject* mark = node->GetData();
     marks.DeleteNode(node);
@@ -329,7 +321,7 @@ void MyFrame::addTitle(const wxString& text, int x, int y) {
     m_curTitle = title;
 
     const wxPoint at(std::clamp(x, 0, std::max(size.x, 0)), std::clamp(y, 0, std::max(size.y, 0)));
-    m_canvasPanel->m_shapeList.Append(textShape(text, DragShape::High, at, title, 0));
+    m_canvasPanel->shapes().Append(textShape(text, DragShape::High, at, title, 0));
 
     const wxSize overview = m_canvasPanelSub->GetSize();
     const float place =
@@ -345,7 +337,7 @@ void MyFrame::addTitle(const wxString& text, int x, int y) {
     sub->m_relX = place;
     sub->m_relY = fractionOf(mark.y, overview.y);
     m_memos.subs().Append(sub);
-    m_canvasPanelSub->m_shapeList.Append(textShape("+", DragShape::High, mark, title, 0));
+    m_canvasPanelSub->shapes().Append(textShape("+", DragShape::High, mark, title, 0));
 
     auto* param = new CArchMemo;
     param->m_memoText = m_paramBackup;
@@ -391,12 +383,12 @@ void MyFrame::addTerm(const wxString& text, int x, int y) {
 
     if (text.Contains(kImageTag)) {
         readImageMemo(text, x, y, m_curTitle, term, prior);
-    } else if (m_canvasPanel->m_plotKind == plotVoiceprint) {
+    } else if (m_canvasPanel->plotKind() == plotVoiceprint) {
         // Elsewhere the memo has no place to stand; it shows when its group is next drawn
         // on the voiceprint.
         const wxPoint at(std::clamp(x, 0, std::max(size.x, 0)),
                          std::clamp(y, 0, std::max(size.y, 0)));
-        m_canvasPanel->m_shapeList.Append(textShape(text, prior, at, m_curTitle, term));
+        m_canvasPanel->shapes().Append(textShape(text, prior, at, m_curTitle, term));
     }
 }
 
@@ -430,7 +422,7 @@ void MyFrame::reAddMemo() {
         if (memo->m_memoText.Contains(kImageTag))
             readImageMemo(memo->m_memoText, at.x, at.y, m_curTitle, memo->m_termNo, prior);
         else
-            m_canvasPanel->m_shapeList.Append(
+            m_canvasPanel->shapes().Append(
                 textShape(memo->m_memoText, prior, at, m_curTitle, memo->m_termNo));
     }
     separateShownLabels();
@@ -440,14 +432,14 @@ void MyFrame::separateShownLabels() {
     // Memos close together would hide each other's text; only the drawing moves, the shapes and
     // the records keep their places.
     std::vector<LabelBox> boxes;
-    for (wxObject* item : m_canvasPanel->m_shapeList) {
+    for (wxObject* item : m_canvasPanel->shapes()) {
         const auto* shape = static_cast<DragShape*>(item);
         boxes.push_back({shape->m_pos.x, shape->m_pos.y, shape->m_bitmap.GetWidth(),
                          shape->m_bitmap.GetHeight()});
     }
     separateLabels(boxes, 0, m_canvasPanel->GetSize().y);
     size_t i = 0;
-    for (wxObject* item : m_canvasPanel->m_shapeList) {
+    for (wxObject* item : m_canvasPanel->shapes()) {
         auto* shape = static_cast<DragShape*>(item);
         shape->m_drawOffsetY = boxes[i++].y - shape->m_pos.y;
     }
@@ -487,7 +479,7 @@ void MyFrame::editMemo(int title, int term) {
     // Only shapes of the edited group: the main panel shows one group, but a call for
     // another must not rewrite the shown one. Without a new text the shapes stay as they are.
     bool shapeFound = false;
-    for (auto node = m_canvasPanel->m_shapeList.GetFirst(); node; node = node->GetNext()) {
+    for (auto node = m_canvasPanel->shapes().GetFirst(); node; node = node->GetNext()) {
         auto* shape = static_cast<DragShape*>(node->GetData());
         if (!shape || shape->m_termNo != term || shape->m_titleNo != title)
             continue;
@@ -495,7 +487,7 @@ void MyFrame::editMemo(int title, int term) {
         if (!recordChanged)
             continue;
         if (text.Contains(kImageTag)) {
-            forgetShape(*m_canvasPanel, shape);
+            m_canvasPanel->forgetShape(shape);
             replaceImageMemo(node, text);
         } else {
             replaceShape(*m_canvasPanel, node,
@@ -634,7 +626,7 @@ void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
     memoEdited();
     const DragShape::DispPrior shown = DragShape::FromMemoPrior(stored);
 
-    wxList& marks = m_canvasPanelSub->m_shapeList;
+    wxList& marks = m_canvasPanelSub->shapes();
     const DragShape* mark = static_cast<size_t>(slot) < marks.GetCount()
                                 ? static_cast<DragShape*>(marks.Item(slot)->GetData())
                                 : nullptr;
@@ -646,7 +638,7 @@ void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
     m_canvasPanelSub->Refresh(true);
     m_canvasPanelSub->Update();
 
-    for (auto node = m_canvasPanel->m_shapeList.GetFirst(); node; node = node->GetNext()) {
+    for (auto node = m_canvasPanel->shapes().GetFirst(); node; node = node->GetNext()) {
         auto* shape = static_cast<DragShape*>(node->GetData());
         if (!shape || shape->m_titleNo != title)
             continue;
@@ -654,7 +646,7 @@ void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
         if (text.Contains(kImageTag)) {
             // Pictures keep their colours; the priority travels with the shape.
             shape->m_dispPrior = shown;
-            forgetShape(*m_canvasPanel, shape);
+            m_canvasPanel->forgetShape(shape);
             replaceImageMemo(node, text);
         } else {
             replaceShape(*m_canvasPanel, node,

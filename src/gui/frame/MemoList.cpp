@@ -46,6 +46,6 @@ void MyFrame::adoptMemoSlots(std::vector<MemoSlot>& slots) {
         mark->m_termNo = 0;
 
         m_memos.append(slot);
-        m_canvasPanelSub->m_shapeList.Append(mark);
+        m_canvasPanelSub->shapes().Append(mark);
     }
 }

@@ -230,7 +230,7 @@ void MyFrame::moveToBase(int title) {
         shape->m_pos = wxPoint(size.x / 2 - bitmap.x / 2, 3 * size.y / 4 - bitmap.y / 2);
         shape->m_titleNo = title;
         shape->m_termNo = 0;
-        m_canvasPanel->m_shapeList.Append(shape);
+        m_canvasPanel->shapes().Append(shape);
     }
 
     const int low = wave.m_freqLow;
@@ -314,7 +314,7 @@ void MyFrame::saveMemoPos() {
         return;
     wxList* terms = m_memos.termsAt(static_cast<size_t>(slot));
     const wxSize size = m_canvasPanel->GetSize();
-    const wxList& shapes = m_canvasPanel->m_shapeList;
+    const wxList& shapes = m_canvasPanel->shapes();
     bool wrong = shapes.IsEmpty() || size.x <= 0 || size.y <= 0;
     if (!wrong) {
         const CWavPara& wave = *m_sound.wave();
@@ -358,7 +358,7 @@ void MyFrame::saveMemoPos() {
 }
 
 void MyFrame::loadMemoPos() {
-    wxList& marks = m_canvasPanelSub->m_shapeList;
+    wxList& marks = m_canvasPanelSub->shapes();
     if (m_memos.subs().GetCount() != marks.GetCount()) {
         wxLogMessage(kNotLoaded);
         return;
@@ -378,13 +378,13 @@ void MyFrame::loadMemoPos() {
     }
 
     const int slot = m_memos.slotOfTitle(m_curTitle);
-    if (m_canvasPanel->m_plotKind == plotVoiceprint && m_curTitle != -1) {
+    if (m_canvasPanel->plotKind() == plotVoiceprint && m_curTitle != -1) {
         const wxList* terms = slot < 0 ? nullptr : m_memos.termsAt(static_cast<size_t>(slot));
         if (!terms) {
             wrong = true;
         } else {
             const wxSize size = m_canvasPanel->GetSize();
-            for (wxObject* s : m_canvasPanel->m_shapeList) {
+            for (wxObject* s : m_canvasPanel->shapes()) {
                 auto* shape = static_cast<DragShape*>(s);
                 if (!shape) {
                     wrong = true;

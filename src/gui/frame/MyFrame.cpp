@@ -294,9 +294,9 @@ void MyFrame::buildMenus() {
 
 void MyFrame::init(wxString path) {
     m_canvasPanelUp->drawScale();
-    m_canvasPanel->m_memoPanel = 1;
+    m_canvasPanel->takeMemos();
     m_canvasPanel->drawScale();
-    m_canvasPanelSub->m_memoPanel = 1;
+    m_canvasPanelSub->takeMemos();
     m_canvasPanelSub->drawScale();
     m_canvasPanelSub2->drawScale();
     if (path.IsEmpty())

@@ -72,12 +72,12 @@ void MyFrame::readBase() {
         fromUtf8(formatPosition(int64_t(wave.m_windowStart) + wave.m_cursor, wave.m_sampleFreq)));
     m_executionSec = samplesToSeconds(m_sound.work()->m_excutionSize, wave.m_sampleFreq);
 
-    m_canvasPanelSub->m_mouseEnabled = true;
+    m_canvasPanelSub->enableMouse();
     m_canvasPanelSub->drawScale();
     m_canvasPanelSub2->drawScale();
-    m_canvasPanelUp->m_mouseEnabled = true;
+    m_canvasPanelUp->enableMouse();
     m_canvasPanelUp->drawScale();
-    m_canvasPanel->m_mouseEnabled = true;
+    m_canvasPanel->enableMouse();
     m_canvasPanel->drawScale();
 
     m_canvasPanelSub->eraseSelect();
@@ -120,7 +120,7 @@ void MyFrame::readBasePart() {
                               wave.m_min);
     m_canvasPanel->ClearShapes();
     drawLevelSpectrum();
-    m_canvasPanel->m_voiceprintMethod = 2;
+    m_canvasPanel->setVoiceprintMethod(2);
 }
 
 void MyFrame::OnConfirm(wxCommandEvent&) {
@@ -231,7 +231,7 @@ void MyFrame::confirmBase() {
         wave.m_cursorRange = wave.m_windowLen - m_sound.work()->m_excutionSize;
         wave.m_samplesPerSliderStep = static_cast<double>(wave.m_cursorRange) / wave.m_sliderMax;
         if (rangesChanged) {
-            if (m_canvasPanel->m_plotKind == plotVoiceprint)
+            if (m_canvasPanel->plotKind() == plotVoiceprint)
                 reAddMemo();
             m_canvasPanel->redrawdBChangeRange(wave.m_freqLow, wave.m_freqHigh, wave.m_dbLow,
                                                wave.m_dbHigh, wave.m_sampleFreq);

@@ -12,11 +12,11 @@ void MyFrame::calcPitch() {
 }
 
 void MyFrame::calcPitchBase(CWorkMemory* work, myCanvasPanel* panel) {
-    if (!work || !panel || panel->m_plotKind != plotVoiceprint)
+    if (!work || !panel || panel->plotKind() != plotVoiceprint)
         return;
     wxCommandEvent stop;
     OnStop(stop);
-    if (!detectPitch(*work, m_sound.wave()->m_sampleFreq, panel->m_voiceprintMethod == 2))
+    if (!detectPitch(*work, m_sound.wave()->m_sampleFreq, panel->voiceprintMethod() == 2))
         return;
     // The overlay spans 0 to 800 Hz, the range of speaking voices.
     panel->drawPitch(work->m_pitch, work->m_repeatTimes, 800.0, 0.0, work->m_pitchPower,

@@ -38,7 +38,7 @@ unsigned char* imageFor(size_t bytes) {
 } // namespace
 
 void MyFrame::play(bool obeyMute) {
-    const long n = m_canvasPanelUp->m_selLength;
+    const long n = m_canvasPanelUp->selLength();
     if (n <= 0 || !m_sound.wave())
         return;
     // Sound cards are not asked for rates this low; the line repeats the one logged on opening.
@@ -55,7 +55,7 @@ void MyFrame::play(bool obeyMute) {
     Playback& playback = m_playback;
     wxSound& sound = playback.freshSound();
     const bool ok = CreateSound(sound);
-    playback.start(n, m_sound.wave()->m_sampleFreq, m_canvasPanelUp->m_selStart, noSpectrum);
+    playback.start(n, m_sound.wave()->m_sampleFreq, m_canvasPanelUp->selStart(), noSpectrum);
     if (ok && sound.IsOk()) {
         const bool repeat = m_playRepeat && m_playRepeat->GetValue();
         // Without a device the cursor still runs; said once, not at every play.
@@ -114,9 +114,9 @@ void MyFrame::redrawPanels() {
 
 bool MyFrame::CreateSound(wxSound& sound) const {
     const CWavPara& wave = *m_sound.wave();
-    const int64_t first = int64_t(m_canvasPanelUp->m_selStart) + wave.m_cursor;
+    const int64_t first = int64_t(m_canvasPanelUp->selStart()) + wave.m_cursor;
     // A selection reaching past the window would copy from beyond it: play what is there.
-    const int64_t n = std::min<int64_t>(m_canvasPanelUp->m_selLength, wave.m_windowLen - first);
+    const int64_t n = std::min<int64_t>(m_canvasPanelUp->selLength(), wave.m_windowLen - first);
     if (n < 1 || first < 0)
         return false;
     const size_t dataBytes = size_t(n) * 2;
@@ -175,12 +175,12 @@ void MyFrame::toStop() {
 void MyFrame::OnRefreshInfo(wxTimerEvent&) {
     const Playback::Countdown& countdown = m_playback.countdown();
     const int pos = countdown.pos + countdown.step;
-    const long selEnd = long(m_canvasPanelUp->m_selStart) + m_canvasPanelUp->m_selLength;
+    const long selEnd = long(m_canvasPanelUp->selStart()) + m_canvasPanelUp->selLength();
     if (pos < selEnd) {
         m_canvasPanelUp->drawWaveLine(pos);
         // Only short transforms in normal mode keep up with a 100 ms tick.
         const long s = m_sound.work() ? m_sound.work()->m_ssftSize : 0;
-        if (!m_playback.noSpectrum() && m_canvasPanel->m_plotKind == plotLevelSpectrum && s > 0 &&
+        if (!m_playback.noSpectrum() && m_canvasPanel->plotKind() == plotLevelSpectrum && s > 0 &&
             s <= 4096 && m_sound.work()->m_senseMode == CWorkMemory::senseNormal &&
             pos < selEnd - s) {
             wxMutexLocker lock(m_playback.refreshLock());

@@ -256,13 +256,13 @@ void MyFrame::setRange() {
     CWavPara& wave = *m_sound.wave();
     CWorkMemory& work = *m_sound.work();
     const myCanvasPanel& up = *m_canvasPanelUp;
-    if (!wave.m_window || up.m_selLength == up.m_waveCount)
+    if (!wave.m_window || up.selLength() == up.waveCount())
         return;
     wxCommandEvent stop;
     OnStop(stop);
 
-    const long start = up.m_selStart;
-    long length = up.m_selLength;
+    const long start = up.selStart();
+    long length = up.selLength();
     const int64_t excess = int64_t(start) + length + wave.m_cursor - wave.m_windowLen;
     if (excess > 0)
         length -= long(excess);

@@ -369,7 +369,7 @@ void MyFrame::drawVoiceprint(double* plane, int method) {
     m_canvasPanel->drawdBTimeFreq(plane, work.m_repeatTimes, work.m_ssftSize / 2, wave.m_sampleFreq,
                                   work.m_interval, wave.m_freqLow, wave.m_freqHigh, wave.m_dbLow,
                                   wave.m_dbHigh);
-    m_canvasPanel->m_voiceprintMethod = method;
+    m_canvasPanel->setVoiceprintMethod(method);
 }
 
 void MyFrame::fitDbRangeToVoiceprint() {

@@ -2,6 +2,7 @@
 
 #include <wx/wx.h>
 
+#include "engine/render/ReadoutMath.h"
 #include "gui/app/IProcMemoListener.h"
 
 class DragShape;
@@ -25,6 +26,53 @@ class myCanvasPanel : public wxPanel {
 public:
     myCanvasPanel(wxWindow* parent, IProcMemoListener* listener);
     ~myCanvasPanel() override;
+
+    // What the window asks of a panel
+    PlotKind plotKind() const { return m_plotKind; }
+    // The plane a voiceprint shows: 1 Hamming window, 2 wideband phase restoration.
+    int voiceprintMethod() const { return m_voiceprintMethod; }
+    void setVoiceprintMethod(int method) { m_voiceprintMethod = method; }
+    bool showsVoiceprint() const { return m_plotKind == plotVoiceprint && m_voiceprintData; }
+    bool showsPitch() const { return m_pitchData != nullptr; }
+    long levelCount() const { return m_levelCount; }
+    void enableMouse() { m_mouseEnabled = true; }
+    // The panel takes memos: its menus add, edit and move them.
+    void takeMemos() { m_memoPanel = 1; }
+    // The selected samples of the top panel's stretch.
+    int selStart() const { return m_selStart; }
+    int selLength() const { return m_selLength; }
+    int waveCount() const { return m_waveCount; }
+    bool showsWave() const { return m_waveData != nullptr; }
+    void select(int start, int length) {
+        m_selStart = start;
+        m_selLength = length;
+    }
+    // The memo shapes (DragShape*, owned) in drawing order.
+    wxList& shapes() { return m_shapeList; }
+    const wxList& shapes() const { return m_shapeList; }
+    // A drag or a highlight must not outlive its shape; a replaced shape's highlight goes to
+    // its successor.
+    void forgetShape(const DragShape* shape, DragShape* successor = nullptr);
+    const wxBitmap* backBuffer() const { return m_camvasBitmap; }
+    void setAxis(double start, double perPoint) {
+        m_axisStart = start;
+        m_axisPerPoint = perPoint;
+    }
+
+    // The pointer readout — src/gui/panels/CanvasReadout.cpp
+    struct ReadoutScale {
+        long rate = 0;
+        long long first = 0;   // the sample of the first value drawn (the overview's aside)
+        long overviewStep = 1; // samples between the overview's values
+        bool spectra = false;  // the main panel: a voiceprint or a level spectrum
+    };
+    // What the pointer at (x, y) is over, for the status bar; empty where nothing is drawn.
+    wxString readoutAt(int x, int y, const ReadoutScale& scale) const;
+    VoiceprintGeometry voiceprintGeometry() const;
+    // The waveform's value under (x, y), or -1 without a waveform.
+    long waveIndexAt(int x, int y) const;
+    // The overview's value under (x, y), or -1 off the overview or without one.
+    long overviewIndexAt(int x, int y) const;
 
     // Back buffer, painting and the frequency scale — src/gui/panels/CanvasBuffer.cpp
     void drawScale();
