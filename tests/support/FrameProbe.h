@@ -43,9 +43,43 @@ struct FrameProbe {
     VOCALITH_PROBED(inputBlock)
     VOCALITH_PROBED(priorLimit)
     VOCALITH_PROBED(executionSec)
+};
+
+// And inside one of its panels.
+struct PanelProbe {
+    myCanvasPanel* f;
+    VOCALITH_PROBED(archbitmap)
+    VOCALITH_PROBED(bufferHeight)
+    VOCALITH_PROBED(camvasBitmap)
+    VOCALITH_PROBED(dragImage)
+    VOCALITH_PROBED(dragMode)
+    VOCALITH_PROBED(draggedShape)
+    VOCALITH_PROBED(highlightedShape)
+    VOCALITH_PROBED(levelData)
+    VOCALITH_PROBED(lineX)
+    VOCALITH_PROBED(memoListener)
+    VOCALITH_PROBED(memoPanel)
+    VOCALITH_PROBED(menuPos)
+    VOCALITH_PROBED(mouseEnabled)
+    VOCALITH_PROBED(pitchData)
+    VOCALITH_PROBED(pitchTop)
+    VOCALITH_PROBED(plotKind)
+    VOCALITH_PROBED(selLength)
+    VOCALITH_PROBED(selStart)
+    VOCALITH_PROBED(selWidth)
+    VOCALITH_PROBED(selX)
+    VOCALITH_PROBED(subPlot)
+    VOCALITH_PROBED(voiceprintData)
+    VOCALITH_PROBED(voiceprintMethod)
+    VOCALITH_PROBED(waveCount)
+    VOCALITH_PROBED(waveData)
 #undef VOCALITH_PROBED
 };
 
 inline FrameProbe inside(const MyFrame* frame) {
     return {const_cast<MyFrame*>(frame)};
+}
+
+inline PanelProbe inside(const myCanvasPanel* panel) {
+    return {const_cast<myCanvasPanel*>(panel)};
 }

@@ -131,8 +131,6 @@ public:
     // Waveform, overview and voiceprint: seconds at the first point and per point (a sample, an
     // overview entry, a sample of the analysed stretch); level spectrum: 0 and Hz per bin. No
     // axis while m_axisPerPoint is 0.
-    double m_axisStart = 0.0;
-    double m_axisPerPoint = 0.0;
     void drawAxes(wxDC& dc) const;
 
     // Context menus and their commands — src/gui/panels/CanvasMenus.cpp
@@ -202,6 +200,14 @@ public:
     void ToCalcPriorStats(wxCommandEvent& event);
     void ToCalcPitch(wxCommandEvent& event);
 
+private:
+    friend struct PanelProbe; // the tests' view
+    friend class MyDragImage; // draws over the panel's saved background
+
+    // Axes: see drawAxes; no axis while m_axisPerPoint is 0.
+    double m_axisStart = 0.0;
+    double m_axisPerPoint = 0.0;
+
     wxWindow* m_ownerWindow;
     int m_bufferWidth = 0;
     int m_bufferHeight = 0;
@@ -265,7 +271,6 @@ public:
     wxImage* m_lineArchImage = nullptr;
     IProcMemoListener* m_memoListener; // not owned; the frame outlives the panel
 
-private:
     // Replaces the back buffer by a bitmap made from the image.
     void replaceBuffer(const wxImage& image);
     // After a waveform redraw at a new size: the selection band again, in proportion.

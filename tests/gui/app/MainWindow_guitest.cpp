@@ -8,12 +8,13 @@ TEST_F(FrameTest, StartsEmptyWithItsWelcomeChoicesMenusAndButtons) {
               "Welcome to wideband phase restoration application!");
     EXPECT_EQ(wxJoin(win().priorlimit()->GetStrings(), '|'), "Priority High|Priority MID|All");
     // Memos live on the main panel and its overview; the two others show the waveform.
-    EXPECT_EQ((std::vector<int>{
-                  win().canvasPanel()->m_memoPanel, win().canvasPanelSub()->m_memoPanel,
-                  win().canvasPanelUp()->m_memoPanel, win().canvasPanelSub2()->m_memoPanel}),
+    EXPECT_EQ((std::vector<int>{inside(win().canvasPanel()).memoPanel(),
+                                inside(win().canvasPanelSub()).memoPanel(),
+                                inside(win().canvasPanelUp()).memoPanel(),
+                                inside(win().canvasPanelSub2()).memoPanel()}),
               (std::vector<int>{1, 1, 0, 0}));
     // The empty main panel says how to begin, in grey across its middle.
-    const wxImage hint = win().canvasPanel()->m_camvasBitmap->ConvertToImage();
+    const wxImage hint = win().canvasPanel()->backBuffer()->ConvertToImage();
     int grey = 0;
     for (int x = 0; x < hint.GetWidth(); ++x)
         grey += hint.GetRed(x, hint.GetHeight() / 2) < 200;

@@ -47,8 +47,8 @@ TEST_F(OpenTest, ReadWaveOpensA44kFileWithItsDefaultsAndACancelKeepsIt) {
                                              8000, -160.0, 0.0}));
     EXPECT_EQ(tup(win().paramBackup(), win().jumptext()->GetValue(),
                   win().filenametext()->GetValue(), win().postext()->GetValue(), win().sound().kind,
-                  win().slider()->GetMax(), win().canvasPanel()->m_plotKind,
-                  win().canvasPanelUp()->m_mouseEnabled, win().canvasPanelUp()->m_waveCount),
+                  win().slider()->GetMax(), win().canvasPanel()->plotKind(),
+                  inside(win().canvasPanelUp()).mouseEnabled(), win().canvasPanelUp()->waveCount()),
               tup(win().text()->GetValue(), "441000", "talk.wav", " 0 - 0.000[s]  ", 0, 10000, 1,
                   true, win().work()->m_excutionSize));
 

@@ -15,7 +15,7 @@ protected:
         open(dir.file("talk.wav", toneWav(2.0, 44100)));
         win().canvasPanel()->SetSize(600, 400);
         win().canvasPanelSub()->SetSize(400, 100);
-        win().canvasPanel()->m_plotKind = plotVoiceprint;
+        inside(win().canvasPanel()).plotKind() = plotVoiceprint;
         win().wave()->m_windowStart = 22050;
         win().wave()->m_cursor = 0;
         mark = log().size();

@@ -67,15 +67,11 @@ protected:
         const Lines lines = log();
         return std::find(lines.begin(), lines.end(), text) != lines.end();
     }
-    DragShape* shape(size_t i) const {
-        return shapeAt(inside(frame).canvasPanel()->m_shapeList, i);
-    }
-    DragShape* plus(size_t i) const {
-        return shapeAt(inside(frame).canvasPanelSub()->m_shapeList, i);
-    }
+    DragShape* shape(size_t i) const { return shapeAt(inside(frame).canvasPanel()->shapes(), i); }
+    DragShape* plus(size_t i) const { return shapeAt(inside(frame).canvasPanelSub()->shapes(), i); }
     CArchMemo* record(size_t slot, size_t i) const { return memoAt(*frame, slot, i); }
-    size_t shapes() const { return inside(frame).canvasPanel()->m_shapeList.GetCount(); }
-    size_t pluses() const { return inside(frame).canvasPanelSub()->m_shapeList.GetCount(); }
+    size_t shapes() const { return inside(frame).canvasPanel()->shapes().GetCount(); }
+    size_t pluses() const { return inside(frame).canvasPanelSub()->shapes().GetCount(); }
 
     ScratchDir dir;
     size_t mark = 0;

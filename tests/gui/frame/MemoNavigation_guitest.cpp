@@ -99,16 +99,17 @@ TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
     settle();
     // The title alone, centred on three quarters of the 600 x 400 panel; the text term waits
     // for the voiceprint, its height following its frequency: (6000 - 1500) / 6000.
-    ASSERT_EQ(tup(shapes(), win().canvasPanel()->m_plotKind), tup(size_t(1), 1));
+    ASSERT_EQ(tup(shapes(), win().canvasPanel()->plotKind()), tup(size_t(1), 1));
     EXPECT_EQ(tup(win().curTitle(), win().wave()->m_cursor, shape(0)->m_pos, term->m_relY),
               tup(title, 20000, wxPoint(300, 300) - shape(0)->m_bitmap.GetSize() / 2, 0.75f));
     // The overview marks the 64000-sample window of the whole 64000-sample sound: the 400-pixel
     // panel's plot area from column 2.
-    EXPECT_EQ(tup(win().canvasPanelSub()->m_selX, win().canvasPanelSub()->m_selWidth), tup(2, 396));
+    EXPECT_EQ(tup(inside(win().canvasPanelSub()).selX(), inside(win().canvasPanelSub()).selWidth()),
+              tup(2, 396));
     // The memo command that shows the group over its voiceprint brings the text term.
     frame->restoreMemo(title);
     ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
-    EXPECT_EQ(tup(win().canvasPanel()->m_plotKind, shapes()), tup(2, size_t(2)));
+    EXPECT_EQ(tup(win().canvasPanel()->plotKind(), shapes()), tup(2, size_t(2)));
 
     // A view from a damaged or foreign list lands inside the sound.
     CArchMemo* param = win().memos().paramAt(0);
@@ -147,10 +148,10 @@ TEST_F(MemoNavTest, PositionsAreStoredAsFractionsAndBrokenListsSaySo) {
     EXPECT_EQ(term->m_pos, wxPoint(150, 300));
 
     newLog();
-    win().canvasPanel()->m_shapeList.DeleteObject(term);
+    win().canvasPanel()->shapes().DeleteObject(term);
     delete term;
     frame->saveMemoPos();
-    wxList& marks = win().canvasPanelSub()->m_shapeList;
+    wxList& marks = win().canvasPanelSub()->shapes();
     auto* mark = static_cast<DragShape*>(marks.GetFirst()->GetData());
     marks.DeleteObject(mark);
     delete mark;

@@ -97,8 +97,8 @@ TEST_F(NewcomerTest, EachKeyReachesItsCommandAndTextBoxesKeepTheirs) {
                 lastLog(frame) == "no voiceprint shown: press V to compute one first.");
     EXPECT_TRUE(key('V'));
     ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
-    EXPECT_TRUE(key('V', wxMOD_SHIFT) && win().canvasPanel()->m_voiceprintMethod == 1);
-    EXPECT_TRUE(key('P') && win().canvasPanel()->m_pitchData);
+    EXPECT_TRUE(key('V', wxMOD_SHIFT) && win().canvasPanel()->voiceprintMethod() == 1);
+    EXPECT_TRUE(key('P') && inside(win().canvasPanel()).pitchData());
     EXPECT_EQ(headings(), 1) << "the heading keeps its text whatever the panel shows";
 
     win().canvasPanel()->SetFocus();
@@ -139,7 +139,7 @@ TEST_F(NewcomerTest, MovesKeepTheVoiceprintItsMethodAndPitchAndPlayNothing) {
         key(WXK_SPACE); // the computation's own play ends
     const myCanvasPanel& main = *win().canvasPanel();
     const auto shown = [&] {
-        return tup(main.m_plotKind, main.m_voiceprintMethod, main.m_pitchData != nullptr,
+        return tup(main.plotKind(), main.voiceprintMethod(), inside(&main).pitchData() != nullptr,
                    win().playback().playing());
     };
     ASSERT_EQ(shown(), tup(plotVoiceprint, 1, true, false));
@@ -230,7 +230,7 @@ TEST_F(NewcomerTest, WheelOverviewDropRecentFilesAndResize) {
     main->SetSize(main->GetSize().x - 50, main->GetSize().y - 30);
     ASSERT_TRUE(main->isSizeChanged());
     EXPECT_TRUE(pumpUntil([&] { return !main->isSizeChanged(); }, std::chrono::seconds(5)));
-    EXPECT_EQ(main->m_plotKind, 1);
+    EXPECT_EQ(main->plotKind(), 1);
 }
 
 TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
@@ -255,12 +255,12 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
     // the voiceprint's left beside the 2000 Hz row (row 152 of a 204-pixel panel).
     const auto overlay = [&](myCanvasPanel* panel, const wxRect& where) {
         frame->updateAxisSpan(panel);
-        wxBitmap painted(panel->m_camvasBitmap->ConvertToImage());
+        wxBitmap painted(panel->backBuffer()->ConvertToImage());
         {
             wxMemoryDC dc(painted);
             panel->drawAxes(dc);
         }
-        const wxImage before = panel->m_camvasBitmap->ConvertToImage();
+        const wxImage before = panel->backBuffer()->ConvertToImage();
         const wxImage after = painted.ConvertToImage();
         int changed = 0;
         for (int y = where.y; y < where.GetBottom(); ++y)
@@ -269,7 +269,7 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
         return changed;
     };
     myCanvasPanel* up = win().canvasPanelUp();
-    EXPECT_GT(overlay(up, wxRect(2, up->m_bufferHeight - 14, 300, 12)), 20);
+    EXPECT_GT(overlay(up, wxRect(2, inside(up).bufferHeight() - 14, 300, 12)), 20);
     EXPECT_EQ(overlay(up, wxRect(2, 2, 300, 20)), 0) << "the axis keeps to the bottom";
 
     std::vector<double> plane(195 * 1024, -80.0);
@@ -284,7 +284,7 @@ TEST_F(NewcomerTest, PicturesCarryTimeAndFrequencyAxes) {
     // time labels keep out of the corner where the lowest pitch value stands.
     std::vector<double> pitch(195, 120.0), level(195, 0.5);
     main->drawPitch(pitch.data(), 195, 800.0, 0.0, level.data(), level.data(), level.data());
-    const wxImage legend = main->m_camvasBitmap->ConvertToImage();
+    const wxImage legend = main->backBuffer()->ConvertToImage();
     // Dark green text keeps red equal to blue and green above both; the columns of the ticks
     // (596 on, of 604) stay clear of it.
     int atEdge = 0;

@@ -58,7 +58,7 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
     // 58 * 440320 / 400 = 63846 samples into the stretch.
     pointAt(up, 50, 40, wxEVT_LEFT_DOWN, true);
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_MOTION, true), "4.990[s] sample 79846, value 14310");
-    EXPECT_EQ(up->m_dragMode, 2);
+    EXPECT_EQ(inside(up).dragMode(), 2);
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_LEAVE_WINDOW), "");
 }
 
@@ -72,10 +72,10 @@ TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
     main->SetSize(604, 204);
     main->drawScaleTimeFreq(16000, 0, 8000);
     main->drawdBTimeFreq(plane.data(), 195, 1024, 16000, 512, 0, 8000, -160.0, 0.0);
-    main->m_voiceprintMethod = 1;
+    inside(main).voiceprintMethod() = 1;
 
     EXPECT_EQ(pointAt(main, 8, 202), "1.000[s] sample 16000, 0Hz, -100.0dB (hamming)");
-    main->m_voiceprintMethod = 2;
+    inside(main).voiceprintMethod() = 2;
     // Frame 194, bin 1018, 99669 samples into the stretch: -100 + 97 + 10.18 dB.
     EXPECT_EQ(pointAt(main, 594, 3), "7.229[s] sample 115669, 7960Hz, \u2265 0.0dB (restored)");
     plane[0] = -400.0; // below the range: only the limit it passed
@@ -87,7 +87,7 @@ TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
     myCanvasPanel* main = win().canvasPanel();
     auto* shape = new DragShape("memo", DragShape::High);
     shape->m_pos = wxPoint(30, 40);
-    main->m_shapeList.Append(shape);
+    main->shapes().Append(shape);
     const wxRect memo(shape->m_pos, shape->m_bitmap.GetSize());
     std::vector<double> plane(195 * 1024, -80.0);
     main->SetSize(604, 204);
@@ -109,7 +109,7 @@ TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
     EXPECT_EQ(lastLog(frame), "voiceprint picture saved: " + path);
     wxImage saved;
     ASSERT_TRUE(saved.LoadFile(path, wxBITMAP_TYPE_PNG));
-    const wxImage buffer = main->m_camvasBitmap->ConvertToImage();
+    const wxImage buffer = main->backBuffer()->ConvertToImage();
     ASSERT_EQ(saved.GetSize(), main->GetSize());
     EXPECT_EQ(at(saved, 300, 100), at(buffer, 300, 100));
     EXPECT_GT(countOf(saved, memo, {255, 0, 0}), 0);

@@ -28,12 +28,12 @@ protected:
     // The cursor line's column for a sample of the top panel's plot.
     int lineColumn(long sample) const {
         const myCanvasPanel* up = win().canvasPanelUp();
-        return int(double(sample) * (up->GetSize().x - 4) / up->m_waveCount) + 2;
+        return int(double(sample) * (up->GetSize().x - 4) / up->waveCount()) + 2;
     }
     // The countdown as the frame keeps it: remaining ms, position, step; the line's column.
     std::tuple<int, int, int, int> countdown() const {
         const Playback::Countdown& c = win().playback().countdown();
-        return {c.remainMs, c.pos, c.step, win().canvasPanelUp()->m_lineX};
+        return {c.remainMs, c.pos, c.step, inside(win().canvasPanelUp()).lineX()};
     }
 
     ScopedRecordingSound sound;
@@ -59,8 +59,8 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
         SCOPED_TRACE(c.selLength);
         load(testwav::ramp(c.total), uint32_t(c.freq), c.cursor,
              std::max(c.total, CWavPara::kDefaultWindowMax));
-        win().canvasPanelUp()->m_selStart = c.selStart;
-        win().canvasPanelUp()->m_selLength = c.selLength;
+        inside(win().canvasPanelUp()).selStart() = c.selStart;
+        inside(win().canvasPanelUp()).selLength() = c.selLength;
         win().playRepeat()->SetValue(c.repeat);
         sound.recorder.plays.clear();
         frame->toPlay();
@@ -102,7 +102,7 @@ TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
 
     // "&NonMute" plays anyway; a selection reaching past the window plays the part that is
     // there. Unmuted, the ordinary play works again.
-    win().canvasPanelUp()->m_selStart = 10000;
+    inside(win().canvasPanelUp()).selStart() = 10000;
     press(frame, ID_PlayNonMute);
     win().playMute()->SetValue(false);
     frame->OnPlay(event);
@@ -133,13 +133,13 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
     for (int k = 1; k <= 9; ++k) {
         tick();
         const long pos = 1454L * k;
-        EXPECT_EQ(win().canvasPanelUp()->m_lineX, lineColumn(pos)) << k;
+        EXPECT_EQ(inside(win().canvasPanelUp()).lineX(), lineColumn(pos)) << k;
         const auto peak = std::max_element(work.m_restoreDb, work.m_restoreDb + 256);
         EXPECT_EQ(peak - work.m_restoreDb, pos + 512 <= 8000 ? 16 : 96) << k;
     }
-    EXPECT_EQ(win().canvasPanel()->m_levelData, work.m_restoreDb);
+    EXPECT_EQ(inside(win().canvasPanel()).levelData(), work.m_restoreDb);
     tick(); // the tenth runs the countdown out: line gone
-    EXPECT_EQ(tup(win().playback().countdown().remainMs, win().canvasPanelUp()->m_lineX),
+    EXPECT_EQ(tup(win().playback().countdown().remainMs, inside(win().canvasPanelUp()).lineX()),
               tup(0, 0));
     EXPECT_EQ(win().playback().refreshLock().TryLock(), wxMUTEX_NO_ERROR);
     win().playback().refreshLock().Unlock();
@@ -149,7 +149,7 @@ TEST_F(PlaybackTest, RefreshTicksMoveTheCursorAndTheLevelSpectrumUntilTheEndOrAS
     win().canvasPanel()->drawdB(shown.data(), 256, 0, 256, -100.0, 0.0);
     frame->toPlay(); // the timer runs, but fires only when events are handled
     tick();
-    EXPECT_EQ(win().canvasPanel()->m_levelData, shown.data());
+    EXPECT_EQ(inside(win().canvasPanel()).levelData(), shown.data());
     frame->toStop();
     EXPECT_EQ(tup(sound.recorder.stops, win().playback().playing(), countdown()),
               tup(1, false, tup(0, 0, 0, 0)));

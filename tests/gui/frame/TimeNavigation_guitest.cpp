@@ -34,12 +34,12 @@ protected:
     // The band a panel draws, as fractions of its plot's width: where it starts, how wide.
     static void expectBand(const myCanvasPanel& panel, double from, double width) {
         const double plot = panel.GetSize().x - 4;
-        EXPECT_NEAR((panel.m_selX - 2) / plot, from, 1.5 / plot);
-        EXPECT_NEAR(panel.m_selWidth / plot, width, 1.5 / plot);
+        EXPECT_NEAR((inside(&panel).selX() - 2) / plot, from, 1.5 / plot);
+        EXPECT_NEAR(inside(&panel).selWidth() / plot, width, 1.5 / plot);
     }
     void select(int start, int length) {
-        win().canvasPanelUp()->m_selStart = start;
-        win().canvasPanelUp()->m_selLength = length;
+        inside(win().canvasPanelUp()).selStart() = start;
+        inside(win().canvasPanelUp()).selLength() = length;
     }
     CWavPara& wave() { return *win().wave(); }
     const CWorkMemory& work() { return *win().work(); }
@@ -91,7 +91,7 @@ TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
     const long end =
         std::min<long>(long(10000 * wave().m_samplesPerSliderStep), wave().m_cursorRange);
     EXPECT_EQ(where(), at(0, end, 0)) << "nothing is analysed while the thumb moves";
-    EXPECT_EQ(win().canvasPanelUp()->m_waveData, wave().m_window + end);
+    EXPECT_EQ(inside(win().canvasPanelUp()).waveData(), wave().m_window + end);
     slide(wxEVT_SCROLL_CHANGED);
     EXPECT_EQ(where(), at(0, end, end));
     // The lower overview marks the stretch, E = 54784 samples, within the window.

@@ -7,7 +7,7 @@ namespace {
 
 // Rows of the plot area (inside its frame) holding dark pixels.
 int inkedRows(myCanvasPanel* panel) {
-    const wxImage image = panel->m_camvasBitmap->ConvertToImage();
+    const wxImage image = panel->backBuffer()->ConvertToImage();
     std::set<int> rows;
     for (int y = 3; y < image.GetHeight() - 3; ++y)
         for (int x = 3; x < image.GetWidth() - 3; ++x)
@@ -45,7 +45,7 @@ TEST_F(FrameTest, SilenceDrawsFlatAndViewsLeaveNothingBehind) {
         ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
     }
     const auto picture = [&] {
-        const wxImage image = main->m_camvasBitmap->ConvertToImage();
+        const wxImage image = main->backBuffer()->ConvertToImage();
         return std::string(reinterpret_cast<const char*>(image.GetData()),
                            size_t(image.GetWidth()) * image.GetHeight() * 3);
     };

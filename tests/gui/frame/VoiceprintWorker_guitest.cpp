@@ -77,8 +77,8 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
     const CWorkMemory& shown = *win().work();
     const myCanvasPanel* panel = win().canvasPanel();
     const auto drawn = [panel] {
-        return std::make_tuple(panel->m_plotKind, panel->m_voiceprintMethod,
-                               panel->m_voiceprintData);
+        return std::make_tuple(panel->plotKind(), panel->voiceprintMethod(),
+                               inside(panel).voiceprintData());
     };
     EXPECT_EQ(drawn(), std::make_tuple(2, 2, shown.m_restoreDbMap));
     expectOneThreadsPlanes();
@@ -89,7 +89,7 @@ TEST_F(WorkerTest, RefusedThreadThenARunThatDrawsTheEnginePlanes) {
     EXPECT_TRUE(!win().voiceprintRunning() && log().size() == lines);
 
     frame->calcPitch();
-    EXPECT_EQ(std::make_tuple(panel->m_pitchData, panel->m_pitchTop),
+    EXPECT_EQ(std::make_tuple(inside(panel).pitchData(), inside(panel).pitchTop()),
               std::make_tuple(shown.m_pitch, 800.0));
 }
 
@@ -107,7 +107,7 @@ TEST_F(WorkerTest, CancelOnTheFirstUpdateThenClosingTheWindowDuringARun) {
     voiceprint_detail::setWorkerThreads(0);
     EXPECT_EQ(lastLog(frame), "voiceprint calculation stop.");
     EXPECT_EQ(updates, (std::vector<int>{0, -1}));
-    EXPECT_EQ(win().canvasPanel()->m_plotKind, 1) << "nothing redrawn";
+    EXPECT_EQ(win().canvasPanel()->plotKind(), 1) << "nothing redrawn";
     EXPECT_TRUE(!win().tourRunning() && dataLockFree());
 
     // Closing waits for the worker.

@@ -55,29 +55,29 @@ TEST_F(CanvasMenuTest, EachPanelPlotAndPlaceOpensItsMenu) {
     EXPECT_EQ(menuAt(21, 201), kTermMenu);
     // The voiceprint offers the method not shown; the level spectrum the voiceprint only
     // while it has no memo.
-    panel->m_voiceprintMethod = 1;
+    inside(panel).voiceprintMethod() = 1;
     EXPECT_EQ(menuAt(300, 150), "&AddMemo#0|-|&Save memo#15|-|&Display WidebandPhaseRestoration "
                                 "result#17|-|&Back to latest memo#4|-|&Pitch Detection#25|-|"
                                 "Priority Stats#24");
-    panel->m_plotKind = plotLevelSpectrum;
+    inside(panel).plotKind() = plotLevelSpectrum;
     const std::string level = "&Play#12|&Stop#13|-|&Back to latest memo#4|-|&Save memo#15|-|";
     EXPECT_EQ(menuAt(300, 150), level + "Priority Stats#24");
     EXPECT_EQ(menuAt(21, 21),
               kMoves + "&Edit memo#1|-|&Show all memo in this view.#7|-|" + kPriorities);
     EXPECT_EQ(rightPress(21, 201), "(none)") << "a term memo opens no menu here";
-    EXPECT_EQ(panel->m_menuPos, wxPoint(21, 201)) << "the main panel keeps the place";
+    EXPECT_EQ(inside(panel).menuPos(), wxPoint(21, 201)) << "the main panel keeps the place";
     panel->ClearShapes();
     EXPECT_EQ(menuAt(300, 150), level + "&Voiceprint#20|-|Priority Stats#24");
 
     // The overview keeps the place only on a shape, the waveform panel never.
     addShape("title", wxPoint(20, 20), 4, 0);
-    panel->m_plotKind = plotWaveform;
+    inside(panel).plotKind() = plotWaveform;
     EXPECT_EQ(rightPress(21, 21), "&Show this memo#3|-|&Move this memo to list first#10|&Move "
                                   "this memo to list last#11");
     EXPECT_EQ(rightPress(300, 150), "&Sort memo list by time#9");
-    panel->m_memoPanel = panel->m_subPlot = 0;
+    inside(panel).memoPanel() = inside(panel).subPlot() = 0;
     EXPECT_EQ(rightPress(300, 150), "&Play#12|&Stop#13|-|&Zoom#18|&Unset zoom#19|-|&Voiceprint#20");
-    EXPECT_EQ(panel->m_menuPos, wxPoint(21, 21));
+    EXPECT_EQ(inside(panel).menuPos(), wxPoint(21, 21));
 
     // A stale picture offers only a redraw, and says so.
     panel->SetSize(0, 0, 500, 300);
@@ -104,7 +104,8 @@ TEST_F(CanvasMenuTest, CommandsAskWhereNeededAndCallTheirOperationWithTheShapeUn
             continue;
         command(id, {21, 21});
         EXPECT_EQ(take(), Lines{calls[id]}) << id;
-        EXPECT_EQ(panel->m_menuPos != wxPoint(21, 21), calls[id].find("(4") != std::string::npos)
+        EXPECT_EQ(inside(panel).menuPos() != wxPoint(21, 21),
+                  calls[id].find("(4") != std::string::npos)
             << id;
     }
     command(M::CmdEditMemo, {22, 202});
@@ -137,11 +138,11 @@ TEST_F(CanvasMenuTest, CommandsAskWhereNeededAndCallTheirOperationWithTheShapeUn
     EXPECT_EQ(take(), Lines{"deleteMemo(4,2)"});
 
     // Without a listener: reported where the program can go on.
-    panel->m_memoListener = nullptr;
+    inside(panel).memoListener() = nullptr;
     command(M::CmdEditMemo, {21, 21});
     command(M::CmdMemoMoveNext, {21, 21});
     wxTEST_DIALOG(command(M::CmdDeleteMemo, {21, 201}), ExpectQuestion(wxID_YES, &asked));
-    panel->m_memoListener = this;
+    inside(panel).memoListener() = this;
     const std::string lost[] = {"internal error.", "Do not save memo, please restart Vocalith."};
     EXPECT_EQ(take(), (Lines{lost[0], lost[1], "memo not found.", lost[0], lost[1]}));
 }

@@ -27,7 +27,7 @@ TEST_F(CanvasPanelTest, DragsSelectSamplesAClickSelectsAllAndTheBandKeepsDarkGre
     makePanel(40000);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.from) + ".." + std::to_string(c.to));
-        panel->m_waveCount = c.count;
+        inside(panel).waveCount() = c.count;
         press(c.from, 30);
         release(c.to, 90);
         EXPECT_EQ(selection(), c.selected);
@@ -36,9 +36,9 @@ TEST_F(CanvasPanelTest, DragsSelectSamplesAClickSelectsAllAndTheBandKeepsDarkGre
                                  "toStop()", "toStop()"}));
     }
     // Mouse handling off: nothing at all.
-    panel->m_mouseEnabled = false;
+    inside(panel).mouseEnabled() = false;
     press(100, 60);
-    panel->m_mouseEnabled = true;
+    inside(panel).mouseEnabled() = true;
     EXPECT_TRUE(take().empty());
 
     // The band keeps dark greens as greys and caps the others at 192; removing it restores
@@ -48,7 +48,7 @@ TEST_F(CanvasPanelTest, DragsSelectSamplesAClickSelectsAllAndTheBandKeepsDarkGre
     painted.SetRGB(wxRect(12, 0, 2, 120), 10, 250, 10);  // green 250: capped at 192
     painted.SetRGB(wxRect(14, 0, 2, 120), 0, 0, 0);
     painted.SetRGB(wxRect(16, 0, 2, 120), 20, 192, 30); // exactly 192 stays
-    *panel->m_camvasBitmap = wxBitmap(painted);
+    *inside(panel).camvasBitmap() = wxBitmap(painted);
     panel->setSelect(11, 6);
     EXPECT_EQ(pixels({{10, 0}, {11, 0}, {12, 119}, {14, 50}, {16, 50}, {17, 50}}),
               "200/100/50 100 192 0 192 20/192/30");
@@ -65,13 +65,13 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     DragShape* other = addShape("two", wxPoint(300, 250), 3, 1);
     panel->SetSize(0, 0, 420, 300);
     press(105, 105);
-    EXPECT_TRUE(!panel->m_archbitmap && take() == Lines{kStale}) << "a refused press";
+    EXPECT_TRUE(!inside(panel).archbitmap() && take() == Lines{kStale}) << "a refused press";
     panel->SetSize(0, 0, 404, 300);
 
     // Nothing of a drag is left: no image, no capture, the shape shown where it was put.
     const auto ended = [&] {
-        return !panel->m_dragImage && !panel->m_draggedShape && panel->m_dragMode == 0 &&
-               !panel->HasCapture() && shape->m_shown;
+        return !inside(panel).dragImage() && !inside(panel).draggedShape() &&
+               inside(panel).dragMode() == 0 && !panel->HasCapture() && shape->m_shown;
     };
     struct Drag {
         wxPoint from, via, to, corner;
@@ -90,7 +90,7 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
         SCOPED_TRACE(d.from.x);
         press(d.from.x, d.from.y);
         moveTo(d.via.x, d.via.y);
-        EXPECT_EQ(panel->m_dragImage != nullptr && !shape->m_shown, d.started);
+        EXPECT_EQ(inside(panel).dragImage() != nullptr && !shape->m_shown, d.started);
         release(d.to.x, d.to.y);
         EXPECT_EQ(shape->m_pos, d.corner);
         EXPECT_EQ(take(), d.started ? Lines{"saveMemoPos()"} : Lines{});
@@ -101,9 +101,9 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     press(2, 2);
     moveTo(60, 60);
     moveTo(302, 252);
-    EXPECT_EQ(panel->m_highlightedShape, other);
+    EXPECT_EQ(inside(panel).highlightedShape(), other);
     release(303, 253);
-    EXPECT_TRUE(shape->m_pos == wxPoint(301, 251) && !panel->m_highlightedShape);
+    EXPECT_TRUE(shape->m_pos == wxPoint(301, 251) && !inside(panel).highlightedShape());
     EXPECT_EQ(take(), Lines{"saveMemoPos()"});
 
     // A resize, a lost mouse capture or clearing the shapes ends a drag with nothing left
@@ -112,7 +112,7 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     const auto drag = [&] {
         press(105, 105);
         moveTo(150, 150);
-        return panel->m_dragImage != nullptr && panel->HasCapture();
+        return inside(panel).dragImage() != nullptr && panel->HasCapture();
     };
     ASSERT_TRUE(drag());
     panel->SetSize(0, 0, 420, 300);
@@ -131,8 +131,8 @@ TEST_F(CanvasPanelTest, DraggingAShapeMovesItWithinThePanelAndInterruptionsEndIt
     ASSERT_TRUE(drag());
     panel->ClearShapes();
     release(150, 150);
-    EXPECT_TRUE(!panel->m_dragImage && !panel->m_draggedShape && !panel->HasCapture() &&
-                take().empty());
+    EXPECT_TRUE(!inside(panel).dragImage() && !inside(panel).draggedShape() &&
+                !panel->HasCapture() && take().empty());
 }
 
 TEST_F(CanvasPanelTest, DragImageIsBackedByTheBackgroundAndTheShapesNotDragged) {
@@ -146,10 +146,10 @@ TEST_F(CanvasPanelTest, DragImageIsBackedByTheBackgroundAndTheShapesNotDragged) 
     };
     // The background tiled over the destination rectangle only, then the shown shapes but
     // the dragged one; the highlighted one is framed in white.
-    delete panel->m_archbitmap;
-    panel->m_archbitmap = new wxBitmap(filled(100, 80, {0, 0, 200}));
-    panel->m_draggedShape = dragged;
-    panel->m_highlightedShape = shown;
+    delete inside(panel).archbitmap();
+    inside(panel).archbitmap() = new wxBitmap(filled(100, 80, {0, 0, 200}));
+    inside(panel).draggedShape() = dragged;
+    inside(panel).highlightedShape() = shown;
     MyDragImage drag(dragged->m_bitmap, wxCursor(wxCURSOR_HAND));
     drag.m_canvas = panel;
     wxBitmap backing = filled(250, 200, kWhite);
@@ -159,7 +159,7 @@ TEST_F(CanvasPanelTest, DragImageIsBackedByTheBackgroundAndTheShapesNotDragged) 
         EXPECT_TRUE(drag.UpdateBackingFromWindow(window, dest, wxRect(0, 0, 250, 200),
                                                  wxRect(0, 0, 250, 190)));
     }
-    panel->m_draggedShape = panel->m_highlightedShape = nullptr;
+    inside(panel).draggedShape() = inside(panel).highlightedShape() = nullptr;
     const wxImage image = backing.ConvertToImage();
     EXPECT_EQ(pixelsOf(image, {{0, 0}, {249, 189}, {249, 190}, {155, 100}}),
               "0/0/200 0/0/200 255 255");

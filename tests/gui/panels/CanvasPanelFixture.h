@@ -99,11 +99,11 @@ protected:
     // the voiceprint panel, 300 rows high.
     void makePanel(int count = 0) {
         panel->SetSize(0, 0, 404, count ? 120 : 300);
-        panel->m_memoPanel = !count;
-        panel->m_plotKind = count ? plotWaveform : plotVoiceprint;
-        panel->m_subPlot = 0;
-        panel->m_waveCount = count;
-        panel->m_mouseEnabled = true;
+        inside(panel).memoPanel() = !count;
+        inside(panel).plotKind() = count ? plotWaveform : plotVoiceprint;
+        inside(panel).subPlot() = 0;
+        inside(panel).waveCount() = count;
+        inside(panel).mouseEnabled() = true;
         panel->drawScale();
     }
     DragShape* addShape(const wxString& text, wxPoint pos, int title, int term) {
@@ -111,7 +111,7 @@ protected:
         shape->m_pos = pos;
         shape->m_titleNo = title;
         shape->m_termNo = term;
-        panel->m_shapeList.Append(shape);
+        panel->shapes().Append(shape);
         return shape;
     }
 
@@ -126,18 +126,19 @@ protected:
     void release(int x, int y) { mouse(wxEVT_LEFT_UP, {x, y}, false); }
     // A command given from a menu opened at menuPos, by default from none.
     void command(int id, wxPoint menuPos = {-1, -1}) {
-        panel->m_menuPos = menuPos;
+        inside(panel).menuPos() = menuPos;
         wxCommandEvent event(wxEVT_MENU, id);
         panel->ProcessWindowEvent(event);
     }
 
-    wxImage buffer() const { return panel->m_camvasBitmap->ConvertToImage(); }
+    wxImage buffer() const { return panel->backBuffer()->ConvertToImage(); }
     std::string pixels(std::initializer_list<wxPoint> points) const {
         return pixelsOf(buffer(), points);
     }
     // Selected samples and the band that shows them: start, length, x, width.
     Ints selection() const {
-        return {panel->m_selStart, panel->m_selLength, panel->m_selX, panel->m_selWidth};
+        return {panel->selStart(), panel->selLength(), inside(panel).selX(),
+                inside(panel).selWidth()};
     }
 
     void add(std::string call) { calls.push_back(std::move(call)); }
