@@ -231,19 +231,22 @@ void MyFrame::deleteTerm(int title, int term) {
         wxLogMessage(kInternalError);
 }
 
-void MyFrame::moveGroup(int title, bool first) {
+int MyFrame::groupSlot(int title) const {
     if (m_memos.subs().IsEmpty())
-        return;
+        return -1;
     bool broken = false;
     const int slot = lastSubSlot(m_memos.subs(), title, &broken);
-    if (broken) {
+    if (broken)
         wxLogMessage(kListWrong);
-        return;
-    }
-    if (slot < 0) {
+    else if (slot < 0)
         wxLogMessage(kNotFound);
+    return broken ? -1 : slot;
+}
+
+void MyFrame::moveGroup(int title, bool first) {
+    const int slot = groupSlot(title);
+    if (slot < 0)
         return;
-    }
     // Moving some of the four lists and not the others would pair groups with the wrong
     // records: a list that disagrees is reported and left alone.
     if (!slotsAligned()) {
@@ -607,18 +610,9 @@ void MyFrame::sortMemoByTime() {
 void MyFrame::setProirSubTitle(int title, DragShape::DispPrior prior) {
     if (!mayRun(Action::editMemos))
         return;
-    if (m_memos.subs().IsEmpty())
+    const int slot = groupSlot(title);
+    if (slot < 0)
         return;
-    bool broken = false;
-    const int slot = lastSubSlot(m_memos.subs(), title, &broken);
-    if (broken) {
-        wxLogMessage(kListWrong);
-        return;
-    }
-    if (slot < 0) {
-        wxLogMessage(kNotFound);
-        return;
-    }
     const CArchMemo::MemoPrior stored = prior == DragShape::Mid   ? CArchMemo::Mid
                                         : prior == DragShape::Low ? CArchMemo::Low
                                                                   : CArchMemo::High;

@@ -455,6 +455,8 @@ private:
 
     // Memo editing — src/gui/frame/MemoEditing.cpp (also the listener's memo editing operations)
     bool slotsAligned() const;
+    // The slot of the group's sub memo; -1 (logged unless the list is empty) when there is none.
+    int groupSlot(int title) const;
     // Moves a slot in the three memo lists and the overview's marks alike.
     void moveSlot(size_t from, size_t to);
     void deleteGroup(int title);
