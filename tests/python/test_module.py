@@ -20,9 +20,9 @@ class ModuleTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.dir.cleanup()
 
-    def npy_of_cli(self, *args):
+    def npy_of_cli(self, *args, wav=None):
         out = os.path.join(self.dir.name, "npy")
-        cli("voiceprint", self.wav, *args, "--npy", out)
+        cli("voiceprint", wav or self.wav, *args, "--npy", out)
         return {name: numpy.load(os.path.join(out, name + ".npy"))
                 for name in ("hamDbMap", "restoreDbMap", "rectDbMap", "hamDb", "restoreDb",
                              "rectDb")}
@@ -39,9 +39,8 @@ class ModuleTest(unittest.TestCase):
             ours, theirs = vocalith.voiceprint(self.wav, **keywords), self.npy_of_cli(*words)
             self.assertEqual(sorted(ours), sorted(theirs))
             for name, array in theirs.items():
-                self.assertEqual(ours[name].dtype, numpy.float64)
-                self.assertEqual(ours[name].shape, array.shape, name)
-                self.assertEqual(ours[name].tobytes(), array.tobytes(), name)
+                self.assertEqual((ours[name].dtype, ours[name].shape, ours[name].tobytes()),
+                                 (numpy.float64, array.shape, array.tobytes()), name)
         # (3.9 - 0.5) x 16000 samples hold (54400 - 2048) / 512 + 1 = 103 frames.
         self.assertEqual(ours["restoreDbMap"].shape, (103, 1024))
 
@@ -52,9 +51,6 @@ class ModuleTest(unittest.TestCase):
             t["frame"], t["time_s"], t["pitch_hz"], t["pitch_level"], t["power"],
             t["harmonics"])]
         self.assertEqual("".join(rows).encode(), cli("pitch", self.wav, "--whole", "--hamming"))
-        self.assertEqual(len(t["frame"]), (64000 - 2048) // 512 + 1)
-        voiced = t["pitch_hz"][t["pitch_hz"] > 0]
-        self.assertTrue(voiced.size > 100 and abs(numpy.median(voiced) - 180) < 7.8125)
 
     def test_wav_samples_and_channels(self):
         stereo = write_wav(os.path.join(self.dir.name, "stereo.wav"), 0.5, 22050, 2)
@@ -65,10 +61,8 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(len(vocalith.pitch(stereo, channel="left")["frame"]),
                          (11025 - 1 - 4096) // 512)
         for choice in ("right", "mix"):
-            power = vocalith.voiceprint(stereo, channel=choice)["hamDb"]
-            with tempfile.TemporaryDirectory() as npy:
-                cli("voiceprint", stereo, "--channel", choice, "--npy", npy)
-                self.assertEqual(power.tobytes(), numpy.load(npy + "/hamDb.npy").tobytes())
+            self.assertEqual(vocalith.voiceprint(stereo, channel=choice)["hamDb"].tobytes(),
+                             self.npy_of_cli("--channel", choice, wav=stereo)["hamDb"].tobytes())
         with self.assertRaisesRegex(vocalith.Error, "--channel needs left, right or mix."):
             vocalith.pitch(stereo, channel="centre")
 

@@ -131,23 +131,22 @@ TEST(MemoInterop, PraatReadsTheExport) {
 
 TEST(MemoInterop, DamagedTextGridsKeepWhatWasRead) {
     const std::string good = exported(MemoExportFormat::textGrid);
+    // The export with one change, imported.
     auto edited = [&](const std::string& from, const std::string& to, size_t after = 0) {
         std::string t = good;
-        return t.replace(t.find(from, after), from.size(), to);
+        return importText(t.replace(t.find(from, after), from.size(), to), true);
     };
     // One interval too many in the first tier: its two groups stay, the rest is lost.
-    const MemoImport r = importText(edited("intervals: size = 5", "intervals: size = 6"), true);
+    const MemoImport r = edited("intervals: size = 5", "intervals: size = 6");
     EXPECT_TRUE(r.result == MemoImport::importDamaged && r.message == "line 36 : number expected.");
     EXPECT_TRUE(r.slots.size() == 2u && r.slots[1].terms[0]->m_memoText == "second");
 
     // Huge numbers: a count, a time beyond a double.
-    EXPECT_EQ(importText(edited("size = 6", "size = 1e300"), true).message,
-              "line 7 : count wrong.");
-    EXPECT_EQ(importText(edited("xmax = 20", "xmax = 1e999"), true).message,
-              "line 5 : number wrong.");
+    EXPECT_EQ(edited("size = 6", "size = 1e300").message, "line 7 : count wrong.");
+    EXPECT_EQ(edited("xmax = 20", "xmax = 1e999").message, "line 5 : number wrong.");
 
     // A NUL stops the text where it is.
-    EXPECT_EQ(importText(edited("s", std::string(1, '\0'), good.find("second")), true).message,
+    EXPECT_EQ(edited("s", std::string(1, '\0'), good.find("second")).message,
               "line 30 : not text.");
 }
 
