@@ -2,9 +2,8 @@
 
 #include <utility>
 
-#include "gui/panels/myCanvasPanel.h"
-#include "gui/panels/MyDragImage.h"
 #include "support/GuiFixture.h"
+#include "gui/panels/MyDragImage.h"
 
 inline wxColour at(const wxImage& image, int x, int y) {
     return {image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)};
@@ -37,25 +36,24 @@ inline const wxColour kWhite(255, 255, 255), kRed(255, 0, 0);
 inline const std::string kStale = "size changed, please, redraw.";
 
 // One panel alone on a plain frame. The fixture is the panel's listener and the
-// active log target, and keeps what it was asked ("name(args)") and told.
+// active log target, and keeps what it was told and asked ("name(args)"), in order.
 class CanvasPanelTest : public ::testing::Test, public wxLog, public IProcMemoListener {
 public:
+    using Prior = DragShape::DispPrior;
     void saveMemoPos() override { add("saveMemoPos()"); }
     void loadMemoPos() override { add("loadMemoPos()"); }
-    void moveToMemo(int t) override { add("moveToMemo(" + n(t) + ")"); }
+    void moveToMemo(int t) override { add("moveToMemo(%d)", t); }
     void moveToLatestMemo() override { add("moveToLatestMemo()"); }
-    void moveNextMemo(int t) override { add("moveNextMemo(" + n(t) + ")"); }
-    void movePreviousMemo(int t) override { add("movePreviousMemo(" + n(t) + ")"); }
-    void restoreMemo(int t) override { add("restoreMemo(" + n(t) + ")"); }
-    void replaceMemo(int t) override { add("replaceMemo(" + n(t) + ")"); }
-    void addMemo(int x, int y, wxString text) override {
-        add("addMemo(" + n(x) + "," + n(y) + "," + text.utf8_string() + ")");
-    }
-    void editMemo(int t, int term) override { add("editMemo(" + n(t) + "," + n(term) + ")"); }
-    void deleteMemo(int t, int term) override { add("deleteMemo(" + n(t) + "," + n(term) + ")"); }
+    void moveNextMemo(int t) override { add("moveNextMemo(%d)", t); }
+    void movePreviousMemo(int t) override { add("movePreviousMemo(%d)", t); }
+    void restoreMemo(int t) override { add("restoreMemo(%d)", t); }
+    void replaceMemo(int t) override { add("replaceMemo(%d)", t); }
+    void addMemo(int x, int y, wxString text) override { add("addMemo(%d,%d,%s)", x, y, text); }
+    void editMemo(int t, int term) override { add("editMemo(%d,%d)", t, term); }
+    void deleteMemo(int t, int term) override { add("deleteMemo(%d,%d)", t, term); }
     void sortMemoByTime() override { add("sortMemoByTime()"); }
-    void moveMemoToFirst(int t) override { add("moveMemoToFirst(" + n(t) + ")"); }
-    void moveMemoToLast(int t) override { add("moveMemoToLast(" + n(t) + ")"); }
+    void moveMemoToFirst(int t) override { add("moveMemoToFirst(%d)", t); }
+    void moveMemoToLast(int t) override { add("moveMemoToLast(%d)", t); }
     void toPlay() override { add("toPlay()"); }
     void toStop() override { add("toStop()"); }
     void toRedraw() override { add("toRedraw()"); }
@@ -65,9 +63,7 @@ public:
     void setRange() override { add("setRange()"); }
     void unsetRange() override { add("unsetRange()"); }
     void toVoiceprint() override { add("toVoiceprint()"); }
-    void setProirSubTitle(int t, DragShape::DispPrior p) override {
-        add("setProirSubTitle(" + n(t) + "," + n(static_cast<int>(p)) + ")");
-    }
+    void setProirSubTitle(int t, Prior p) override { add("setProirSubTitle(%d,%d)", t, int(p)); }
     void calcPriorStats() override { add("calcPriorStats()"); }
     void calcPitch() override { add("calcPitch()"); }
 
@@ -86,14 +82,10 @@ protected:
         pumpEvents();
     }
     void DoLogRecord(wxLogLevel, const wxString& msg, const wxLogRecordInfo&) override {
-        logged.push_back(msg.utf8_string());
+        add("%s", msg);
     }
-    // Lines logged, then the listener's calls, since the last look.
-    Lines take() {
-        logged.insert(logged.end(), calls.begin(), calls.end());
-        calls.clear();
-        return std::exchange(logged, {});
-    }
+    // What was logged and asked since the last look.
+    Lines take() { return std::exchange(heard, {}); }
 
     // Mouse on and a fresh picture: the waveform panel of count samples, or without a count
     // the voiceprint panel, 300 rows high.
@@ -141,10 +133,11 @@ protected:
                 inside(panel).selWidth()};
     }
 
-    void add(std::string call) { calls.push_back(std::move(call)); }
-    static std::string n(int v) { return std::to_string(v); }
+    template <typename... Args> void add(const char* format, Args... args) {
+        heard.push_back(wxString::Format(format, args...).utf8_string());
+    }
 
-    Lines logged, calls;
+    Lines heard;
     wxLog* saved = nullptr;
     wxFrame* window = nullptr;
     myCanvasPanel* panel = nullptr;

@@ -1,8 +1,7 @@
 #include "gui/panels/CanvasPanelFixture.h"
 
-TEST(DragShape, TextsKeepTheirFirst101CharactersAndPrioritiesMapToColours) {
-    const wxString exactly101(wxUniChar('a'), 101), longer(wxUniChar('b'), 150);
-    EXPECT_EQ(DragShape(exactly101, DragShape::Mid).m_shapeText, exactly101);
+TEST(DragShape, TextsKeepTheirFirst101CharactersPrioritiesMapToColoursAndHitsAreItsBitmap) {
+    const wxString longer(wxUniChar('b'), 150);
     DragShape cut(longer, DragShape::Low);
     EXPECT_TRUE(cut.m_shapeText == longer.Left(101) && cut.m_dispPrior == DragShape::Low);
     // Rendered within the 800 × 30 scratch area.
@@ -20,12 +19,8 @@ TEST(DragShape, TextsKeepTheirFirst101CharactersAndPrioritiesMapToColours) {
     EXPECT_TRUE(DragShape::PriorColour(DragShape::High) == kRed &&
                 DragShape::PriorColour(DragShape::Mid) == wxColour(0, 255, 0) &&
                 DragShape::PriorColour(7) == wxColour(0, 127, 255));
-}
 
-TEST(DragShape, HitsExactlyItsBitmap) {
-    wxImage picture(6, 4);
-    picture.SetRGB(wxRect(0, 0, 6, 4), 10, 200, 30);
-    DragShape shape(wxBitmap(picture), DragShape::Low);
+    DragShape shape(wxBitmap(6, 4), DragShape::Low);
     shape.m_pos = wxPoint(5, 5);
     std::string hits;
     for (wxPoint p : {wxPoint(5, 5), wxPoint(10, 8), wxPoint(11, 5), wxPoint(5, 9), wxPoint(4, 5),
