@@ -208,28 +208,16 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     EXPECT_EQ(r.out, "wrote " + grid.path + ": 1 groups, 2 memos\n") << r.err;
     r = cli({"memos", "import", grid.path, "--wav", wav.path, "-o", back.path});
     EXPECT_TRUE(r.status == 0 && readMemoListFile(back.path).slots.size() == 1u) << r.err;
-    const std::string list = slurp(back.path);
-    r = cli({"memos", "import", grid.path, "--wav", wav.path, "-o", "-"});
-    EXPECT_TRUE(r.status == 0 && r.out == list && r.err == "wrote -: 1 groups\n") << r.err;
-    EXPECT_NE(access("-", F_OK), 0);
-
-    // A damaged file: the message names the line, the run fails and writes nothing.
-    TempFile labels("0.5\t0.9\tfirst\nbroken\n", "talk.txt");
-    r = cli({"memos", "import", labels.path, "--wav", wav.path, "-o", back.path});
-    EXPECT_TRUE(r.status == 1 &&
-                r.err == "line 2 : label line wrong.\nquit to read " + labels.path + "\n")
-        << r.err;
-    EXPECT_TRUE(slurp(back.path) == list);
-    // An output that is an input, by its name or through a link, is refused before any work.
+    // An output that is an input through a link is refused before any work (by its name: the
+    // table of bad arguments).
     const std::string sound = slurp(wav.path), link = back.path + ".lnk";
     ASSERT_EQ(symlink(wav.path.c_str(), link.c_str()), 0);
-    for (const std::string& output : {wav.path, link}) {
-        r = cli({"memos", "import", grid.path, "--wav", wav.path, "-o", output});
-        const std::string refused = " is an input of this command; it is not written over.\n";
-        EXPECT_TRUE(r.status == 1 && r.err == "vocalith-cli: " + output + refused &&
-                    slurp(wav.path) == sound)
-            << r.err;
-    }
+    r = cli({"memos", "import", grid.path, "--wav", wav.path, "-o", link});
+    EXPECT_TRUE(r.status == 1 &&
+                r.err == "vocalith-cli: " + link +
+                             " is an input of this command; it is not written over.\n" &&
+                slurp(wav.path) == sound)
+        << r.err;
     unlink(link.c_str());
 
     // A damaged list fails the run, and nothing goes out: cut short, or with a number that
@@ -238,9 +226,7 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
     r = cli({"memos", "export", cut.path, "--format", "csv"});
     EXPECT_TRUE(r.status == 1 && r.err == "memo list read failed.\n" && r.out.empty()) << r.err;
     std::string bent = slurp(vlh.path);
-    const size_t at = bent.find("\r\n22050\r\n");
-    ASSERT_NE(at, std::string::npos);
-    TempFile bad(bent.replace(at + 2, 5, "n/a"), "bad.vlh");
+    TempFile bad(bent.replace(bent.find("\r\n22050\r\n") + 2, 5, "n/a"), "bad.vlh");
     r = cli({"memos", "export", bad.path, "--format", "csv"});
     EXPECT_TRUE(r.status == 1 &&
                 r.err.find(" damaged, read as 0.\nmemo list read failed.\n") != std::string::npos &&

@@ -14,11 +14,8 @@ class ModuleTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.dir = tempfile.TemporaryDirectory()
+        cls.addClassCleanup(cls.dir.cleanup)
         cls.wav = write_wav(os.path.join(cls.dir.name, "tone.wav"), 4.0)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.dir.cleanup()
 
     def npy_of_cli(self, *args, wav=None):
         out = os.path.join(self.dir.name, "npy")
@@ -41,8 +38,6 @@ class ModuleTest(unittest.TestCase):
             for name, array in theirs.items():
                 self.assertEqual((ours[name].dtype, ours[name].shape, ours[name].tobytes()),
                                  (numpy.float64, array.shape, array.tobytes()), name)
-        # (3.9 - 0.5) x 16000 samples hold (54400 - 2048) / 512 + 1 = 103 frames.
-        self.assertEqual(ours["restoreDbMap"].shape, (103, 1024))
 
     def test_pitch_equals_the_command_line_csv(self):
         t = vocalith.pitch(self.wav, whole=True, hamming=True)
@@ -56,40 +51,12 @@ class ModuleTest(unittest.TestCase):
         stereo = write_wav(os.path.join(self.dir.name, "stereo.wav"), 0.5, 22050, 2)
         rate, samples = vocalith.read_wav(stereo)
         self.assertEqual((rate, samples.shape, samples.dtype), (22050, (11025, 2), numpy.int16))
-        self.assertEqual(samples.tobytes(), read(stereo)[44:])
         self.assertEqual(vocalith.read_wav(self.wav)[1].shape, (64000,))
-        self.assertEqual(len(vocalith.pitch(stereo, channel="left")["frame"]),
-                         (11025 - 1 - 4096) // 512)
-        for choice in ("right", "mix"):
+        for choice in ("left", "right", "mix"):
             self.assertEqual(vocalith.voiceprint(stereo, channel=choice)["hamDb"].tobytes(),
                              self.npy_of_cli("--channel", choice, wav=stereo)["hamDb"].tobytes())
         with self.assertRaisesRegex(vocalith.Error, "--channel needs left, right or mix."):
             vocalith.pitch(stereo, channel="centre")
-
-    def test_bad_input_raises_the_programs_message(self):
-        broken = os.path.join(self.dir.name, "broken.wav")
-        with open(broken, "wb") as f:
-            f.write(b"RIFF\x10\x00\x00\x00WAVEfmt ")
-        rate0 = os.path.join(self.dir.name, "rate0.wav")
-        with open(self.wav, "rb") as f, open(rate0, "wb") as g:
-            data = f.read()
-            g.write(data[:24] + bytes(8) + data[32:])  # the rate and the byte rate 0
-        cases = [
-            (lambda: vocalith.pitch(broken), "wave file reading failed."),
-            (lambda: vocalith.read_wav(broken), "wave file reading failed."),
-            (lambda: vocalith.read_wav(rate0), "wave file reading failed.\nsampling frequency wrong."),
-            (lambda: vocalith.voiceprint(os.path.join(self.dir.name, "none.wav")),
-             "wave file reading failed."),
-            (lambda: vocalith.pitch(self.wav, ssft=3000), r"\[SsftSize\] wrong, must 256"),
-            (lambda: vocalith.pitch(self.wav, whole=True, from_=3.99),
-             "data length not enough."),
-            (lambda: vocalith.pitch(self.wav, threads=0), "--threads needs a number"),
-            (lambda: vocalith.pitch(self.wav, start=True), "start needs a number"),
-            (lambda: vocalith.read_memos(broken), r"memo list uncorrect \( internal error \)\."),
-        ]
-        for call, message in cases:
-            with self.assertRaisesRegex(ValueError, "^" + message):
-                call()
 
     def test_memo_lists_as_the_command_line_makes_them(self):
         demo = os.path.join(self.dir.name, "demo.wav")
@@ -113,19 +80,17 @@ class ModuleTest(unittest.TestCase):
         for fmt in ("textgrid", "audacity", "csv"):
             self.assertEqual(vocalith.export_memos(vlh, fmt, wav=demo).encode(),
                              cli("memos", "export", vlh, "--format", fmt, "--wav", demo))
-        grid, back = (os.path.join(self.dir.name, name) for name in ("d.TextGrid", "back.vlh"))
+        # A TextGrid written from Python (the command line's bytes), a transcript and an old memo
+        # text import as the command line imports them.
+        grid = demo[:-4] + ".TextGrid"
         vocalith.export_memos(vlh, "textgrid", out=grid)
-        vocalith.import_memos(grid, demo, back)
-        self.assertEqual([g["title"] for g in vocalith.read_memos(back)],
-                         [g["title"] for g in groups])
-        # A transcript and an old memo text import as the command line imports them.
+        self.assertEqual(read(grid), cli("memos", "export", vlh, "--format", "textgrid"))
         shutil.copy(vlh, demo[:-4] + ".txt")
-        for ext in (".trn", ".txt"):
-            ours, theirs = (os.path.join(self.dir.name, n + ".vlh") for n in ("ours", "theirs"))
+        ours, theirs = (os.path.join(self.dir.name, n + ".vlh") for n in ("ours", "theirs"))
+        for ext in (".TextGrid", ".trn", ".txt"):
             vocalith.import_memos(demo[:-4] + ext, demo, ours)
             cli("memos", "import", demo[:-4] + ext, "--wav", demo, "-o", theirs)
-            with open(ours, "rb") as a, open(theirs, "rb") as b:
-                self.assertEqual(a.read(), b.read(), ext)
+            self.assertEqual(read(ours), read(theirs), ext)
 
     def test_bad_memos_and_paths_refused_before_anything_is_written(self):
         import collections
@@ -173,6 +138,8 @@ class ModuleTest(unittest.TestCase):
                           if n.startswith(os.path.basename(self.dir.name) + ".tmp")], [])
         with self.assertRaisesRegex(error, "^memo list read failed.\na folder, not a file.$"):
             vocalith.read_memos(self.dir.name)
+        with self.assertRaisesRegex(error, r"^memo list uncorrect \( internal error \)\.$"):
+            vocalith.read_memos(self.wav)
         # A NUL would cut a name short; a name that is not UTF-8 works as on the command line.
         for call in (lambda: vocalith.read_wav(self.wav + "\0x"),
                      lambda: vocalith.write_memos(out + "\0x", groups),
@@ -181,16 +148,10 @@ class ModuleTest(unittest.TestCase):
             with self.assertRaisesRegex(vocalith.Error, "cannot hold a NUL byte"):
                 call()
         raw = os.fsencode(self.dir.name) + b"/\xff\xfe.wav"
-        with open(self.wav, "rb") as f, open(raw, "wb") as g:
-            g.write(f.read())
+        shutil.copy(self.wav, raw)
         self.assertEqual(vocalith.read_wav(raw)[1].tobytes(),
                          vocalith.read_wav(self.wav)[1].tobytes())
-        # A named pipe is refused, never opened; a full standard output fails the command.
-        pipe = os.path.join(self.dir.name, "pipe.wav")
-        os.mkfifo(pipe)
-        for call in (vocalith.pitch, vocalith.read_wav):
-            with self.assertRaisesRegex(error, "^wave file reading failed.\nnot a regular file.$"):
-                call(pipe)
+        # A full standard output fails the command.
         for command in ("pitch", "info"):
             with open("/dev/full", "wb") as full:
                 done = subprocess.run([CLI, command, self.wav], stdout=full, stderr=subprocess.PIPE)

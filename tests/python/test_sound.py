@@ -13,12 +13,9 @@ class SoundTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.dir = tempfile.TemporaryDirectory()
+        cls.addClassCleanup(cls.dir.cleanup)
         cls.wav = write_wav(os.path.join(cls.dir.name, "tone.wav"), 1.0, 16000, 2)
         cls.file = vocalith.Sound(cls.wav, channel="right")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.dir.cleanup()
 
     def out(self, name):
         return os.path.join(self.dir.name, name)
@@ -53,7 +50,6 @@ class SoundTest(unittest.TestCase):
         track = memory.pitch(whole=True, hamming=True)
         self.assertEqual(track.to_csv().encode(),
                          cli("pitch", self.wav, "--channel", "right", "--whole", "--hamming"))
-        self.assertEqual(track.hz.tobytes(), self.file.pitch(whole=True, hamming=True).hz.tobytes())
         # Its axes are the CSV's columns: time_s, and pitch_hz with 0 where a frame has none.
         rows = [line.split(",") for line in track.to_csv().splitlines()[1:]]
         self.assertEqual([(r[1], r[2]) for r in rows],
@@ -76,18 +72,23 @@ class SoundTest(unittest.TestCase):
             sound.samples[0] = 5  # the sound keeps what it was made of
 
     def test_bad_sounds_are_refused_with_the_reason(self):
-        fifo = self.out("fifo.wav")
+        fifo, rate0 = self.out("fifo.wav"), self.out("rate0.wav")
         os.mkfifo(fifo)
+        with open(rate0, "wb") as f:
+            f.write(read(self.wav)[:24] + bytes(8) + read(self.wav)[32:])  # rate and byte rate 0
         cases = [
             (lambda: vocalith.Sound(numpy.zeros(10) + 1.5, 8000), "within -1 .. 1"),
             (lambda: vocalith.Sound(numpy.array([numpy.nan]), 8000), "finite"),
             (lambda: vocalith.Sound(numpy.zeros((4, 3), numpy.int16), 8000), "frames x 2"),
             (lambda: vocalith.Sound(numpy.zeros(4, numpy.int16), 0), "rate must be from 1"),
             (lambda: vocalith.Sound(fifo), "wave file reading failed.\nnot a regular file."),
+            (lambda: vocalith.read_wav(rate0), "^wave file reading failed.\nsampling frequency"),
             (lambda: vocalith.Sound(self.wav, channel="centre"), "left, right or mix"),
             (lambda: vocalith.Sound(numpy.zeros(100, numpy.int16), 8000).voiceprint(),
              "^data length not enough.$"),
             (lambda: self.file.voiceprint(start=10**9), "\n--start must be a sample from 0 to 640.$"),
+            (lambda: self.file.voiceprint(start=True), "^start needs a number, not True"),
+            (lambda: self.file.pitch(threads=0), "^--threads needs a number from 1 to 1024.$"),
             (lambda: self.file.voiceprint(whole=True).to_png(self.out("x.png")), "window's run"),
             (lambda: self.file.voiceprint(whole=True, npy=self.wav), "is not a directory."),
             (lambda: vocalith.Sound(numpy.zeros(0, numpy.int16), 8000).voiceprint(),

@@ -56,12 +56,11 @@ TEST(MemoListFile, ExampleRoundTripsByteForByteKeepingTexts) {
     ASSERT_EQ(format(slots), kExample);
     ASSERT_EQ(format({}), "Ver. 2.51\r\n0\r\n");
 
-    // Writing what was read gives the file again; only the numbering is not seen that way.
+    // Writing what was read gives the file again (the records are numbered afresh as they are
+    // read: the fuzz replay checks that on every list).
     const MemoListRead r = parse(kExample);
     ASSERT_TRUE(r.result == MemoListRead::readOk && r.slots.size() == 1u);
     EXPECT_EQ(format(r.slots), kExample);
-    EXPECT_EQ(std::make_pair(r.slots[0].terms[1]->m_titleNo, r.slots[0].terms[1]->m_termNo),
-              std::make_pair(0, 1));
 
     // Texts keep their line feeds (a CR before one is dropped).
     slots[0].terms[1]->m_memoText = "first line\nsecond\r\nthird";

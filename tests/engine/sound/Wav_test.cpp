@@ -8,12 +8,11 @@
 
 using testwav::TempFile;
 
-// Chunks are walked: a longer fmt chunk, extensible PCM and other chunks before or after the
-// data (odd ones padded) give the same samples as the plain file; float and compressed formats
-// are refused whatever bits they claim. The fourth byte of "fmt " is free; the size is lowered
-// to what the file really holds; every prefix of the header is a read error. (The fuzz replay's
-// own chunk walker checks the starting inputs: streaming sizes, odd byte counts, 8 bits, 3
-// channels.)
+// Chunks are walked: a longer fmt chunk and other chunks before or after the data (odd ones
+// padded) give the same samples as the plain file; float and compressed formats are refused
+// whatever bits they claim. The fourth byte of "fmt " is free; every prefix of the header is a
+// read error. (The fuzz replay's own chunk walker checks the starting inputs: extensible PCM, a
+// size above what the file holds, streaming sizes, odd byte counts, 8 bits, 3 channels.)
 TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
     const std::string ok = testwav::wav(testwav::ramp(100));
     const std::string fmt = ok.substr(20, 16), data = ok.substr(36);
@@ -41,13 +40,11 @@ TEST(CWavPara, WalksChunksAndRefusesWhatIsNotIntegerPcm) {
         {"LIST, odd JUNK, bext, fact", riff(chunk("LIST", "INFOabcd") + chunk("JUNK", "x") +
             chunk("bext", std::string(602, 'b')) + chunk("fmt ", fmt) + chunk("fact", "1234") + data), 0, 100},
         {"data before fmt, LIST after", riff(data + chunk("fmt ", fmt) + chunk("LIST", "\x7F")), 0, 100},
-        {"extensible PCM", riff(chunk("fmt ", extensible(1)) + data), 0, 100},
         {"extensible float", riff(chunk("fmt ", extensible(3)) + data), 6, 0},
         {"no data chunk", riff(chunk("fmt ", fmt) + chunk("LIST", "abcd")), 2, 0},
         {"fmt 14 bytes", riff(chunk("fmt ", fmt.substr(0, 14)) + data), 2, 0},
         {"4th fmt byte free", fmtX, 0, 100}, {"RIFX", "RIFX" + ok.substr(4), 2, 0},
         {"0 channels", testwav::header({1, 0}, 8) + std::string(8, '\x01'), 4, 0},
-        {"truncated data", ok.substr(0, 44 + 2 * 60), 0, 60},
     };
     // clang-format on
     const std::vector<int16_t> ramp = testwav::ramp(100);
@@ -183,22 +180,16 @@ TEST(CWavPara, RangesAreClampedAndNeedAFrequency) {
     }
 }
 
-// One second at 16 kHz mono: riff size 32,036, byte rate 32,000, data 32,000. Distinct bytes in
-// every field show a swapped or shifted byte; stereo doubles the block and the byte rate. The
-// test helper, whose files the reader tests read, writes the same layout on its own. Nothing is
-// written past the 44 bytes.
+// A stereo header whose fields hold distinct bytes, so that a swapped or shifted byte shows: data
+// of 0x01020304 bytes (the riff size 36 more), 0x030201 Hz (four times that in bytes a second).
+// Nothing is written past the 44 bytes. (The converted sounds and the demo compare mono headers
+// of the usual rates whole with the test helper's files.)
 TEST(WavHeader, FieldsMatchTheCanonicalLayoutByteForByte) {
-    auto header = [](uint32_t dataBytes, int32_t freq, int16_t channels) {
-        std::string h(kWavHeaderBytes + 1, '\xA5');
-        writeWavHeader(reinterpret_cast<unsigned char*>(&h[0]), dataBytes, freq, 16, channels);
-        EXPECT_EQ(h.back(), '\xA5');
-        return h.substr(0, kWavHeaderBytes);
-    };
-    EXPECT_EQ(header(32000, 16000, 1),
-              std::string("RIFF\x24\x7D\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0"
-                          "\x80\x3E\0\0\0\x7D\0\0\x02\0\x10\0data\0\x7D\0\0",
-                          44));
-    EXPECT_EQ(header(0x01020304, 0x00030201, 2), testwav::header({1, 2, 0x00030201}, 0x01020304));
+    std::string h(kWavHeaderBytes + 1, '\xA5');
+    writeWavHeader(reinterpret_cast<unsigned char*>(&h[0]), 0x01020304, 0x030201, 16, 2);
+    EXPECT_EQ(h, std::string("RIFF\x28\x03\x02\x01WAVEfmt \x10\0\0\0\x01\0\x02\0"
+                             "\x01\x02\x03\0\x04\x08\x0C\0\x04\0\x10\0data\x04\x03\x02\x01\xA5",
+                             45));
 }
 
 // Phrases of 2.4 s and pauses of 0.6 s, the same every time, hardly clipped; the CLI writes them
