@@ -151,6 +151,9 @@ TEST(Cli, VoiceprintPlanesAndPictures) {
                                              "Interval 512, normal, from sample 600) in ",
                                              0) == 0)
         << r.err;
+    // One frame is a run too.
+    r = cli({"pitch", wav.path, "--frames", "1"});
+    EXPECT_TRUE(r.status == 0 && std::count(r.out.begin(), r.out.end(), '\n') == 2) << r.err;
 
     // Each array: the format's mark, its shape in a header of 128 bytes, then the doubles.
     for (const auto& [name, shape, values] : {std::tuple{"restoreDbMap", "(27, 1024)", 27 * 1024},
@@ -203,6 +206,10 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
                                         {{"vowel", 0.4f, 900}, {"a, then e", 0.4f, 900}})),
                  "talk.vlh");
     TempFile grid("", "talk.TextGrid"), back("", "back.vlh");
+    EXPECT_NE(
+        cli({"memos"}).err.find("as Praat TextGrid (.TextGrid), Audacity labels (.txt) or CSV "
+                                "(.csv), UTF-8"),
+        std::string::npos);
 
     CliRun r = cli({"memos", "export", vlh.path, "--format", "textgrid", "-o", grid.path});
     EXPECT_EQ(r.out, "wrote " + grid.path + ": 1 groups, 2 memos\n") << r.err;

@@ -187,6 +187,9 @@ TEST(PowAndPhs, QuadrantsAxesAndTinyPowers) {
         EXPECT_DOUBLE_EQ(expectPhs[i], phs[i]) << i;
     }
     EXPECT_TRUE(pow[8] == kSentinel && phs[8] == kSentinel);
+    // A single bin is converted too.
+    PowAndPhs(&re[5], &im[5], pow.data(), phs.data(), 1, &half);
+    EXPECT_TRUE(half == 0 && pow[0] == 25.0 && phs[0] == phs[5]);
 }
 
 // The ordinary conversions are derived in the plane test below; here the edges. su_calc_dB with

@@ -161,9 +161,17 @@ TEST(MemoInterop, DamagedLabelFilesKeepWhatWasRead) {
               "2 line 4 : label line wrong.\n0 44100+79|first@7900|term@7110 495#1");
     EXPECT_EQ(labels("\\\t1\t2\n"), "2 line 1 : frequency line without a label.");
     EXPECT_EQ(labels("3\t2\tbackwards\n"), "2 line 1 : time wrong.");
-    EXPECT_EQ(labels("1\t2\tok\n1e300\t1e301\tfar\n"),
-              "2 line 2 : time range beyond the sound.\n0 44100+79|ok@7900");
-    const char* lost = "1,5\t2,5\t[Low] \xE3\x81\x82\r\n9\t9\tlost\r\n";
+    // A label's text keeps its tabs.
+    EXPECT_EQ(labels("1\t2\to\tk\n1e300\t1e301\tfar\n"),
+              "2 line 2 : time range beyond the sound.\n0 44100+79|o\tk@7900");
+    // UTF-16 without a byte-order mark, big-endian by where its zero bytes are.
+    const MemoImport be = importText(std::string("\0001\0\t\0002\0\t\0o\0k\0\n", 14), false);
+    EXPECT_EQ(std::to_string(be.result) + listed(be.slots), "0\n0 44100+79|ok@7900");
+    // A frequency line places its term by the frequency: 1 - 6000 / 8000 of the panel.
+    EXPECT_EQ(importText("1\t2\tg\n1.5\t1.5\tt\n\\\t6000\t6000\n", false).slots[0].terms[1]->m_relY,
+              0.25f);
+    // Blank lines are skipped, not refused.
+    const char* lost = "1,5\t2,5\t[Low] \xE3\x81\x82\r\n \t\r\n9\t9\tlost\r\n";
     EXPECT_EQ(labels(lost), "0 \n2 66150+79|\xE3\x81\x82@7900");
     EXPECT_EQ(importText(lost, false).notes,
               std::vector<std::string>{"1 term memo(s) outside memo groups."});

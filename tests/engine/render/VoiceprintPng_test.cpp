@@ -26,7 +26,7 @@ TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
     ASSERT_TRUE(pic.width() == 400 && pic.height() == 300);
 
     // The plane's corners and centre, the axes' ends, the bar's ends (dbHigh white, dbLow black,
-    // -50 dB half way down) and outline, the 0.6 s tick's ends and the 5000 Hz tick.
+    // -50 dB half way down) and outline, the 0.6 s tick's ends, the 5000 Hz tick and the "[Hz]".
     // clang-format off
     for (const auto& [x, y, colour] : std::vector<std::tuple<int, int, Rgb>>{
         {40, 27, kGreyPx}, {321, 27, kGreyPx}, {181, 150, kGreyPx}, {40, 271, kGreyPx},
@@ -34,7 +34,7 @@ TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
         {335, 271, kBlackPx}, {335, 149, kGreyPx}, {329, 100, kBlackPx}, {34, 118, kWhitePx},
         {39, 26, kBlackPx}, {39, 272, kBlackPx}, {321, 272, kBlackPx}, {68, 273, kBlackPx},
         {68, 276, kBlackPx}, {69, 274, kWhitePx}, {68, 277, kWhitePx}, {35, 118, kBlackPx},
-        {335, 272, kBlackPx},
+        {335, 272, kBlackPx}, {5, 16, kBlackPx},
     })
         EXPECT_EQ(pic.at(x, y), colour) << x << "," << y;
     // clang-format on
@@ -46,6 +46,12 @@ TEST(VoiceprintPng, AxesTicksLabelsAndBar) {
     EXPECT_EQ(labels, "0.6@68 0.8@124 1.0@181 1.2@237 1.4@293 ");
     const std::vector<AxisTick> freq = freqTicks(scene(), pictureLayout(400, 300));
     EXPECT_TRUE(freq.size() == 9u && freq[8].pixel == 26 && freq[8].label == "8000");
+    // Nothing is drawn past the clip, up to its last row.
+    RgbCanvas clipped(4, 4, kWhitePx);
+    clipped.setClip(0, 0, 4, 2);
+    clipped.set(1, 2, kBlackPx);
+    clipped.set(1, 1, kBlackPx);
+    EXPECT_TRUE(clipped.at(1, 2) == kWhitePx && clipped.at(1, 1) == kBlackPx);
 
     // A pitch series brings its scale on the plot's right edge: the 0 Hz tick, 7 pixels of coral
     // on the bottom row from x 315, over the power's line (silence: the bottom row).

@@ -9,10 +9,11 @@ TEST_F(CanvasPanelTest, WaveformLevelAndBandRescaling) {
     std::vector<double> wave(800, -1000.0);
     wave[400] = wave[401] = 1000.0; // the group 400..403 spans the whole range, closed at 404
     wave[796] = 1000.0;             // in the last group
+    wave[1] = wave[2] = wave[3] = 1000.0; // the first group's stroke starts at its first sample
     panel->drawWave(wave.data(), 800, 1000.0, -1000.0);
     // A flat group is one point on its row (101, 202).
-    EXPECT_EQ(pixels({{102, 100}, {101, 100}, {103, 100}, {101, 202}, {200, 100}}),
-              "0 255 255 0 255");
+    EXPECT_EQ(pixels({{102, 100}, {101, 100}, {103, 100}, {101, 202}, {200, 100}, {2, 202}}),
+              "0 255 255 0 255 0");
     // However quiet, a sound spans the height between its own extremes; equal extremes have no
     // scale and draw a flat line through the middle row.
     std::vector<double> quiet(800, -3.0);
