@@ -5,10 +5,8 @@
 // What the tests look at inside a main window, which keeps it private.
 struct FrameProbe {
     MyFrame* f;
-    OpenSound& sound() const { return f->m_sound; }
     CWavPara* wave() const { return f->m_sound.wave(); }
     CWorkMemory* work() const { return f->m_sound.work(); }
-    MemoStore& memos() const { return f->m_memos; }
 #define VOCALITH_PROBED(name)                                                                      \
     auto& name() const {                                                                           \
         return f->m_##name;                                                                        \
@@ -24,6 +22,7 @@ struct FrameProbe {
     VOCALITH_PROBED(lboxLog) VOCALITH_PROBED(filenametext) VOCALITH_PROBED(fileHistory)
     VOCALITH_PROBED(containBlank) VOCALITH_PROBED(zoomOffset) VOCALITH_PROBED(playNoSpect)
     VOCALITH_PROBED(inputBlock) VOCALITH_PROBED(priorLimit) VOCALITH_PROBED(executionSec)
+    VOCALITH_PROBED(sound) VOCALITH_PROBED(memos)
     // clang-format on
 };
 

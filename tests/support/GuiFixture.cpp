@@ -95,6 +95,7 @@ void FrameTest::TearDown() {
         frame->Destroy();
     frame = nullptr;
     pumpEvents(); // deletes the frame
+    wxSetWorkingDirectory(cwd);
 }
 
 void FrameTest::open(const std::string& path, bool convert) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/analysis/CWorkMemory.h"
-#include "engine/sound/ParameterBlock.h"
 #include "gui/frame/MemoLists.h"
 #include "support/RecordingSoundBackend.h"
 
@@ -12,33 +11,13 @@ class MemoGroupTest : public MemoFrameTest {
 protected:
     void SetUp() override {
         FrameTest::SetUp();
-        inside(frame).sound().waveFileName =
-            dir.file("talk.wav", testwav::wav(testwav::ramp(64000), 1, 16000));
-        inside(frame).sound().chosenFileName = "talk.wav";
-        frame->readCommon();
-        pumpEvents();
+        open(dir.file("talk.wav", testwav::wav(testwav::ramp(64000), 1, 16000)));
         inside(frame).canvasPanel()->SetSize(600, 400);
         inside(frame).canvasPanelSub()->SetSize(400, 100);
         setStretch(2048, 256, 118);
         ASSERT_EQ(inside(frame).work()->m_excutionSize, 32000);
         ASSERT_EQ(double(inside(frame).executionSec()), 2.0);
         mark = log().size();
-    }
-
-    void setBlock(const std::string& block) {
-        inside(frame).text()->SetValue(wxString::FromUTF8(block));
-        wxCommandEvent confirm;
-        frame->OnConfirm(confirm);
-        inside(frame).paramBackup() = inside(frame).text()->GetValue();
-    }
-
-    // The opened sound's block with frames of ssft samples, interval apart.
-    void setStretch(int32_t ssft, int32_t interval, int32_t repeatTimes) {
-        ParameterValues v = frame->currentParameters();
-        v.ssftSize = ssft;
-        v.interval = interval;
-        v.repeatTimes = repeatTimes;
-        setBlock(formatParameterBlock(v));
     }
 
     // A new group whose stretch starts at the cursor; returns its title number.

@@ -8,7 +8,6 @@ using ExportTest = FrameTest;
 // Memo groups are made directly in the frame's three lists over a ramp sound (sample i holds
 // i mod 2^15), so that every exported sample tells where it came from.
 TEST_F(ExportTest, GroupsAtOrAboveThePriorityLimitWithAndWithoutBlanks) {
-    ScratchDir dir;
     const std::string wav = testwav::wav(testwav::ramp(530000));
     const auto samples = [&](long first, long count) {
         return wav.substr(size_t(44 + 2 * first), size_t(2 * count));

@@ -15,7 +15,6 @@ TEST_F(FaultTest, SoundCutWhileOpenReadsAsSilencePastItsNewEnd) {
     std::vector<int16_t> samples(CWavPara::kDefaultCacheLen + 600000);
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = int16_t(1 + i % 1000);
-    ScratchDir dir;
     const std::string path = dir.file("long.wav", testwav::wav(samples));
     open(path);
     ASSERT_EQ(truncate(path.c_str(), 44 + 2 * 1000000), 0);

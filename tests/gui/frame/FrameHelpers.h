@@ -1,11 +1,6 @@
 #pragma once
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <functional>
-#include <string>
-#include <vector>
 
 #include <wx/progdlg.h>
 
@@ -15,10 +10,19 @@
 #include "gui/frame/VoiceprintWorker.h"
 #include "support/MemoGroups.h"
 
-// A click on one of the frame's buttons.
-inline void press(MyFrame* frame, int id) {
-    wxCommandEvent event(wxEVT_BUTTON, id);
+// A click on one of the frame's buttons, or with wxEVT_MENU a menu item chosen.
+inline void press(MyFrame* frame, int id, wxEventType type = wxEVT_BUTTON) {
+    wxCommandEvent event(type, id);
     frame->ProcessWindowEvent(event);
+}
+
+// The mouse at (x, y) on a panel, the left button held or not.
+inline void mouse(wxWindow* panel, wxEventType type, int x, int y, bool leftDown = false) {
+    wxMouseEvent event(type);
+    event.SetPosition({x, y});
+    event.m_leftDown = leftDown;
+    event.SetEventObject(panel);
+    panel->ProcessWindowEvent(event);
 }
 
 // The log's last line, or "" while it is empty.

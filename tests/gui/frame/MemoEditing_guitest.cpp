@@ -80,13 +80,11 @@ TEST_F(MemoEditTest, TitlesStepDownTheOverviewAndMoveOrSort) {
     EXPECT_EQ(slotTitles().back(), 5);
 
     // Equal places keep their order.
-    const auto sortAt = [&](std::vector<float> places) {
-        for (size_t k = 0; k < places.size(); ++k)
-            win().memos().subAt(k)->m_relX = places[k];
-        frame->sortMemoByTime();
-        return tup(slotTitles(), newLog());
-    };
-    EXPECT_EQ(sortAt({0.5f, 0.2f, 0.5f, 0.9f, 0.1f}), // t5 stands at 0.25
+    const float places[] = {0.5f, 0.2f, 0.5f, 0.9f, 0.1f}; // t5 stands at 0.25
+    for (size_t k = 0; k < std::size(places); ++k)
+        win().memos().subAt(k)->m_relX = places[k];
+    frame->sortMemoByTime();
+    EXPECT_EQ(tup(slotTitles(), newLog()),
               tup(Ints{0, 1, 5, 4, 2, 3}, Lines{"sorting memo by time"}));
 }
 

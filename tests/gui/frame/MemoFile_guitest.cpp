@@ -71,13 +71,7 @@ protected:
 
 using TranscriptTest = MemoFileTest;
 
-class MemoInteropTest : public MemoGroupTest {
-protected:
-    void viaDialog(int id, const std::string& path) {
-        wxCommandEvent command(wxEVT_MENU, id);
-        wxTEST_DIALOG(frame->ProcessWindowEvent(command), wxExpectModal<wxFileDialog>(path));
-    }
-};
+using MemoInteropTest = MemoGroupTest;
 
 } // namespace
 
@@ -250,7 +244,7 @@ TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
     // The name's extension chooses the format; without one, the filter (the first) does.
     const std::string grid = dir.path() + "/plain.TextGrid", csv = dir.path() + "/talk.CSV";
     for (const std::string& name : {dir.path() + "/plain", csv, dir.path() + "/talk.txt"})
-        viaDialog(ID_ExportMemos, name);
+        wxTEST_DIALOG(press(frame, ID_ExportMemos, wxEVT_MENU), wxExpectModal<wxFileDialog>(name));
     EXPECT_EQ(newLog(),
               (Lines{grid + " : 2 memo groups exported.", csv + " : 2 memo groups exported.",
                      dir.path() + "/talk.txt is the old memo text of the sound, not exported."}));
@@ -259,8 +253,7 @@ TEST_F(MemoInteropTest, ExportedMemosComeBackOnImport) {
     // The import replaces the list in the window, with the same stretch as before.
     frame->deleteMemo(win().curTitle(), 0);
     Asked asked;
-    wxCommandEvent import(wxEVT_MENU, ID_ImportMemos);
-    wxTEST_DIALOG(frame->ProcessWindowEvent(import), ExpectQuestion(wxID_NO, &asked),
+    wxTEST_DIALOG(press(frame, ID_ImportMemos, wxEVT_MENU), ExpectQuestion(wxID_NO, &asked),
                   wxExpectModal<wxFileDialog>(grid));
     const CArchMemo* param = win().memos().paramAt(1);
     ASSERT_EQ(tup(newLog().back(), win().memos().count(), win().memos().termsAt(1)->GetCount()),
@@ -340,25 +333,23 @@ TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
     const std::string files[3] = {"", dir.path() + "/talk.wav", dir.path() + "/none.TextGrid"};
     const char* before[4] = {"closing?", "opening another file?", "importing memos?",
                              "opening another file?"};
-    const wxString cwd = wxGetCwd(); // opening moves into the scratch folder, which goes
     for (int trigger = 0; trigger < 4; ++trigger) {
         for (int answer : {wxID_YES, wxID_NO, wxID_CANCEL}) {
             SCOPED_TRACE(testing::Message() << trigger << " " << answer);
             wxRemoveFile(vlh);
             TearDown();
             SetUp();
-            wxCommandEvent command(trigger == 1 ? wxEVT_BUTTON : wxEVT_MENU,
-                                   trigger == 1   ? int(ID_Read)
-                                   : trigger == 2 ? int(ID_ImportMemos)
-                                                  : int(MyFrame::ID_RecentFirst));
+            const int id[4] = {0, ID_Read, ID_ImportMemos, MyFrame::ID_RecentFirst};
+            const auto act = [&] {
+                trigger ? press(frame, id[trigger], trigger == 1 ? wxEVT_BUTTON : wxEVT_MENU)
+                        : void(frame->Close());
+            };
             // Unchanged, nothing asks (an unexpected dialog fails the test).
             if (trigger == 1 && answer == wxID_YES)
-                wxTEST_DIALOG(frame->ProcessWindowEvent(command),
-                              wxExpectModal<wxFileDialog>(files[1]));
+                wxTEST_DIALOG(act(), wxExpectModal<wxFileDialog>(files[1]));
             addGroup(0, "first");
             // A running tour does not skip the question; Save ends it first.
             win().tourRunning() = trigger == 0;
-            auto act = [&] { trigger ? frame->ProcessWindowEvent(command) : frame->Close(); };
             Asked asked;
             if (trigger == 1) { // the file is chosen first, then the question comes
                 wxTEST_DIALOG(act(), wxExpectModal<wxFileDialog>(files[1]),
@@ -381,5 +372,4 @@ TEST_F(UnsavedMemos, CloseOpenAndImportAskSaveDiscardOrCancel) {
             win().tourRunning() = false;
         }
     }
-    wxSetWorkingDirectory(cwd);
 }

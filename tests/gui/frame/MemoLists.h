@@ -54,7 +54,7 @@ template <class F> void withFileSizeLimit(rlim_t bytes, F act) {
     std::signal(SIGXFSZ, handler);
 }
 
-// A frame with a scratch folder and the memo lists' shapes and records at hand.
+// A frame with the memo lists' shapes and records at hand.
 class MemoFrameTest : public FrameTest {
 protected:
     // Log lines since the last call.
@@ -73,6 +73,5 @@ protected:
     size_t shapes() const { return inside(frame).canvasPanel()->shapes().GetCount(); }
     size_t pluses() const { return inside(frame).canvasPanelSub()->shapes().GetCount(); }
 
-    ScratchDir dir;
     size_t mark = 0;
 };

@@ -9,12 +9,6 @@ protected:
         press(frame, forward ? ID_SearchRigth : ID_SearchLeft);
         settle();
     }
-    // The group over its voiceprint, with its text terms.
-    void showWithTerms(int title) {
-        frame->moveToMemo(title);
-        frame->restoreMemo(title);
-        ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
-    }
     // A move plays its view once; no voiceprint is computed for it.
     void settle() {
         pumpEvents();
@@ -129,47 +123,20 @@ TEST_F(MemoNavTest, MoveRestoresTheViewClampedAndShowsTheTitle) {
     EXPECT_EQ(tup(win().curTitle(), win().prevTitle()), tup(title, title));
 }
 
-// A dragged memo's place is stored as fractions of the 600 x 400 panel and as the frequency at
-// its height (0 .. 6000 Hz); loading puts it back. A list that lost a shape or a mark says the
-// positions were not saved or loaded.
-TEST_F(MemoNavTest, PositionsAreStoredAsFractionsAndBrokenListsSaySo) {
-    const int title = addGroup(0, "title");
-    frame->addTerm("term", 60, 100);
-    showWithTerms(title);
-    ASSERT_EQ(shapes(), 2u);
-    DragShape* term = shape(1);
-    term->m_pos = {150, 300};
-    term->m_movedByUser = true; // as a drop on the panel leaves it
-    frame->saveMemoPos();
-    const CArchMemo* stored = record(0, 1);
-    EXPECT_EQ(tup(stored->m_relX, stored->m_relY, stored->m_freq), tup(0.25f, 0.75f, 1500));
-    term->m_pos = {0, 0};
-    frame->loadMemoPos();
-    EXPECT_EQ(term->m_pos, wxPoint(150, 300));
-
-    newLog();
-    win().canvasPanel()->shapes().DeleteObject(term);
-    delete term;
-    frame->saveMemoPos();
-    wxList& marks = win().canvasPanelSub()->shapes();
-    auto* mark = static_cast<DragShape*>(marks.GetFirst()->GetData());
-    marks.DeleteObject(mark);
-    delete mark;
-    frame->loadMemoPos();
-    EXPECT_EQ(newLog(), (Lines{"memo list wrong, position not saved.",
-                               "memo list wrong, position not loaded."}));
-}
-
 // Labels drawn apart keep their stored places: dragging one memo of a group whose labels overlap
-// changes, once saved, that memo's record and no other byte of the list.
-TEST_F(MemoNavTest, DraggingOneMemoChangesOnlyItsRecord) {
+// changes, once saved, that memo's record and no other byte of the list. Its place is kept as
+// fractions of the 600 x 400 panel and as the frequency at its height (0 .. 6000 Hz); loading
+// puts it back. A list that lost a shape or a mark says the positions were not saved or loaded.
+TEST_F(MemoNavTest, DraggingOneMemoChangesOnlyItsRecordAndBrokenListsSaySo) {
     const int title = addGroup(0, "title");
     frame->addTerm("one", 300, 200); // 3000 Hz, drawn at relY 0.5 again
     frame->addTerm("two", 300, 200);
     frame->addTerm("three", 150, 300);
     press(frame, ID_Save);
     const std::string vlh = dir.path() + "/talk.vlh", before = slurp(vlh);
-    showWithTerms(title);
+    frame->moveToMemo(title);
+    frame->restoreMemo(title); // the group over its voiceprint, with its text terms
+    ASSERT_TRUE(pumpUntil([&] { return !win().voiceprintRunning(); }));
     ASSERT_EQ(shapes(), 4u);
     const auto shown = [&](size_t i) {
         return wxRect(shape(i)->shownPos(), shape(i)->m_bitmap.GetSize());
@@ -178,12 +145,8 @@ TEST_F(MemoNavTest, DraggingOneMemoChangesOnlyItsRecord) {
     // "three", at (150, 300), dragged by (20, 10).
     for (const auto& [type, x, y] : {std::tuple{wxEVT_LEFT_DOWN, 155, 305},
                                      {wxEVT_MOTION, 165, 310},
-                                     {wxEVT_LEFT_UP, 175, 315}}) {
-        wxMouseEvent event(type);
-        event.SetPosition({x, y});
-        event.m_leftDown = type != wxEVT_LEFT_UP;
-        win().canvasPanel()->ProcessWindowEvent(event);
-    }
+                                     {wxEVT_LEFT_UP, 175, 315}})
+        mouse(win().canvasPanel(), type, x, y, type != wxEVT_LEFT_UP);
     frame->loadMemoPos(); // as every redraw does
     press(frame, ID_Save);
     const wxArrayString old = wxSplit(before, '\n'), now = wxSplit(slurp(vlh), '\n');
@@ -194,5 +157,21 @@ TEST_F(MemoNavTest, DraggingOneMemoChangesOnlyItsRecord) {
             changed.push_back(i);
     // Lines 48 to 50: the fourth term record's frequency, relX and relY.
     EXPECT_EQ(changed, (std::vector<size_t>{48, 49, 50}));
-    EXPECT_EQ(tup(now[49], now[50]), tup("0.283333\r", "0.775000\r"));
+    EXPECT_EQ(tup(now[48], now[49], now[50]), tup("1350\r", "0.283333\r", "0.775000\r"));
+    DragShape* three = shape(3);
+    three->m_pos = {0, 0};
+    frame->loadMemoPos();
+    EXPECT_EQ(three->m_pos, wxPoint(170, 310));
+
+    newLog();
+    win().canvasPanel()->shapes().DeleteObject(three);
+    delete three;
+    frame->saveMemoPos();
+    wxList& marks = win().canvasPanelSub()->shapes();
+    auto* mark = static_cast<DragShape*>(marks.GetFirst()->GetData());
+    marks.DeleteObject(mark);
+    delete mark;
+    frame->loadMemoPos();
+    EXPECT_EQ(newLog(), (Lines{"memo list wrong, position not saved.",
+                               "memo list wrong, position not loaded."}));
 }

@@ -21,16 +21,9 @@ protected:
     }
     std::string pointAt(myCanvasPanel* panel, int x, int y, wxEventType type = wxEVT_MOTION,
                         bool leftDown = false) {
-        wxMouseEvent event(type);
-        event.m_x = x;
-        event.m_y = y;
-        event.m_leftDown = leftDown;
-        event.SetEventObject(panel);
-        panel->ProcessWindowEvent(event);
+        mouse(panel, type, x, y, leftDown);
         return frame->GetStatusBar()->GetStatusText(1).utf8_string();
     }
-
-    ScratchDir dir;
 };
 
 } // namespace
@@ -56,21 +49,26 @@ TEST_F(ReadoutTest, LevelSpectrumAndWaveforms) {
     // The panel's own handling still runs: a press and a move of more than 2 pixels start a
     // range selection; leaving the panel clears the field. Column 60 is
     // 58 * 440320 / 400 = 63846 samples into the stretch.
-    pointAt(up, 50, 40, wxEVT_LEFT_DOWN, true);
+    mouse(up, wxEVT_LEFT_DOWN, 50, 40, true);
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_MOTION, true), "4.990[s] sample 79846, value 14310");
     EXPECT_EQ(inside(up).dragMode(), 2);
     EXPECT_EQ(pointAt(up, 60, 40, wxEVT_LEAVE_WINDOW), "");
 }
 
 // A known plane on the main panel, 604 x 204 (the geometry of ReadoutMath_test): 195 frames
-// 512 apart, 1024 bins, 0 .. 8000 Hz, level -100 + t / 2 + k / 100 dB at frame t, bin k.
-TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
+// 512 apart, 1024 bins, 0 .. 8000 Hz, level -100 + t / 2 + k / 100 dB at frame t, bin k. Saved
+// as a picture it is what the panel shows: a memo shape lies over the plot only on the screen,
+// never in the back buffer.
+TEST_F(ReadoutTest, VoiceprintReadoutAndItsSavedPicture) {
     std::vector<double> plane(195 * 1024);
     for (size_t i = 0; i < plane.size(); ++i)
         plane[i] = -100.0 + double(i / 1024) * 0.5 + double(i % 1024) * 0.01;
     myCanvasPanel* main = win().canvasPanel();
     main->SetSize(604, 204);
     main->drawScaleTimeFreq(16000, 0, 8000);
+    press(frame, ID_SavePicture, wxEVT_MENU); // the level spectrum: no dialog opens
+    EXPECT_EQ(lastLog(frame),
+              "no voiceprint shown: compute one with View > Voiceprint (V), then save it.");
     main->drawdBTimeFreq(plane.data(), 195, 1024, 16000, 512, 0, 8000, -160.0, 0.0);
     inside(main).voiceprintMethod() = 1;
 
@@ -80,31 +78,17 @@ TEST_F(ReadoutTest, VoiceprintShowsTimeFrequencyAndTheLevelOfThePlaneShown) {
     EXPECT_EQ(pointAt(main, 594, 3), "7.229[s] sample 115669, 7960Hz, \u2265 0.0dB (restored)");
     plane[0] = -400.0; // below the range: only the limit it passed
     EXPECT_EQ(pointAt(main, 8, 202), "1.000[s] sample 16000, 0Hz, \u2264 -160.0dB (restored)");
-}
 
-TEST_F(ReadoutTest, SaveVoiceprintPictureWritesWhatThePanelShows) {
-    // A memo shape lies over the plot only on the screen, never in the back buffer.
-    myCanvasPanel* main = win().canvasPanel();
     auto* shape = new DragShape("memo", DragShape::High);
     shape->m_pos = wxPoint(30, 40);
     main->shapes().Append(shape);
     const wxRect memo(shape->m_pos, shape->m_bitmap.GetSize());
-    std::vector<double> plane(195 * 1024, -80.0);
-    main->SetSize(604, 204);
-    main->drawScaleTimeFreq(16000, 0, 8000);
     // Saves through the file dialog answered with `path` (empty: cancelled).
     const auto save = [&](const std::string& path) {
-        wxCommandEvent event(wxEVT_MENU, ID_SavePicture);
-        wxTEST_DIALOG(frame->ProcessWindowEvent(event),
+        wxTEST_DIALOG(press(frame, ID_SavePicture, wxEVT_MENU),
                       wxExpectModal<wxFileDialog>(path, path.empty() ? wxID_CANCEL : wxID_OK));
     };
-
     const std::string path = dir.path() + "/shown.png";
-    wxCommandEvent level(wxEVT_MENU, ID_SavePicture); // the level spectrum: no dialog opens
-    frame->ProcessWindowEvent(level);
-    EXPECT_EQ(lastLog(frame),
-              "no voiceprint shown: compute one with View > Voiceprint (V), then save it.");
-    main->drawdBTimeFreq(plane.data(), 195, 1024, 16000, 512, 0, 8000, -160.0, 0.0);
     save(path);
     EXPECT_EQ(lastLog(frame), "voiceprint picture saved: " + path);
     wxImage saved;

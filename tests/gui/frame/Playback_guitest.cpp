@@ -9,10 +9,9 @@ protected:
     void load(const std::vector<int16_t>& samples, uint32_t freq, int cursor = 0,
               int windowMax = CWavPara::kDefaultWindowMax) {
         wav = testwav::wav(samples, 1, freq);
-        file = std::make_unique<testwav::TempFile>(wav);
         win().sound().replace(std::make_unique<CWavPara>(windowMax));
         CWavPara& w = *win().wave();
-        ASSERT_EQ(w.setSizeFromWav(file->c_str()), CWavPara::resultOK);
+        ASSERT_EQ(w.setSizeFromWav(dir.file("play.wav", wav).c_str()), CWavPara::resultOK);
         ASSERT_TRUE(w.setSiii());
         w.m_cursor = cursor;
         win().canvasPanelUp()->drawWave(w.m_window + cursor, w.m_windowLen - cursor, w.m_max,
@@ -37,7 +36,6 @@ protected:
     }
 
     ScopedRecordingSound sound;
-    std::unique_ptr<testwav::TempFile> file;
     std::string wav;
 };
 
@@ -79,11 +77,8 @@ TEST_F(PlaybackTest, PlayImageLoopAndCountdownFollowTheSelectionAndTheRate) {
 }
 
 TEST_F(PlaybackTest, GuardsAndMuteKeepTheDeviceSilent) {
-    load(testwav::ramp(16000), 15999);
-    // Below 16 kHz nothing plays; a missing device is told once.
-    press(frame, ID_PlayNonMute);
-    EXPECT_TRUE(sound.recorder.plays.empty() && !win().playback().playing());
-    win().wave()->m_sampleFreq = 16000;
+    load(testwav::ramp(16000), 16000);
+    // A missing device is told once.
     sound.recorder.refuse = true;
     press(frame, ID_PlayNonMute);
     press(frame, ID_PlayNonMute);

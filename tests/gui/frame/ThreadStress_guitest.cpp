@@ -61,9 +61,8 @@ TEST_F(StressQuit, DISABLED_ChildQuitsWhileAWorkerAndATourRun) {
     HeldWorker held(frame); // until the quit cancels it
     press(frame, ID_MemoTour);
     ASSERT_TRUE(pumpUntil([&] { return win().voiceprintRunning() && win().tourRunning(); }));
-    wxCommandEvent quit(wxEVT_MENU, ID_Quit);
     Asked asked; // the tour does not skip the question about the unsaved groups
-    wxTEST_DIALOG(frame->ProcessWindowEvent(quit), ExpectQuestion(wxID_NO, &asked));
+    wxTEST_DIALOG(press(frame, ID_Quit, wxEVT_MENU), ExpectQuestion(wxID_NO, &asked));
     MyFrame* closing = frame;
     frame = nullptr;
     // The program's own loop ends once its last window has been deleted.

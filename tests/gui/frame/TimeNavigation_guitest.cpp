@@ -8,17 +8,7 @@ using Where = std::tuple<long, long, double>;
 // stretch's first sample tells where it was copied from.
 class NavigationTest : public FrameTest {
 protected:
-    void openRamp(int samples, int repeatTimes = 0) {
-        open(dir.file("talk.wav", testwav::wav(testwav::ramp(samples))));
-        if (repeatTimes > 0) {
-            // A shorter stretch gives the cursor room to move.
-            ParameterValues v = frame->currentParameters();
-            v.repeatTimes = repeatTimes;
-            win().text()->SetValue(wxString::FromUTF8(formatParameterBlock(v)));
-            press(frame, ID_Confirm);
-            pumpEvents();
-        }
-    }
+    void openRamp(int samples) { open(dir.file("talk.wav", testwav::wav(testwav::ramp(samples)))); }
     void jump(const char* distance, int id) {
         win().jumptext()->SetValue(distance);
         press(frame, id);
@@ -49,14 +39,13 @@ protected:
     static Where at(long windowStart, long cursor, long sample) {
         return Where(windowStart, cursor, double(sample & 0x7FFF));
     }
-
-    ScratchDir dir;
 };
 
 } // namespace
 
 TEST_F(NavigationTest, JumpsSliderAndStepsMoveAndClamp) {
-    openRamp(1000000, 100); // E = 99 * 512 + 4096 = 54784
+    openRamp(1000000);
+    setStretch(4096, 512, 100); // room for the cursor: E = 99 * 512 + 4096 = 54784
     const int range = wave().m_cursorRange;
     ASSERT_EQ(range, 441000 - 54784);
     // Jumps move the window and keep the stretch in place.

@@ -19,7 +19,6 @@ int inkedRows(myCanvasPanel* panel) {
 } // namespace
 
 TEST_F(FrameTest, SilenceDrawsFlatAndViewsLeaveNothingBehind) {
-    ScratchDir dir;
     const int rate = 16000;
     // Silence; 30 s of it before a tone (the first window is all silent): one flat line.
     std::vector<int16_t> silence(3 * rate, 0), thenTone(30 * rate, 0);
