@@ -206,10 +206,8 @@ TEST(Cli, MemosExportAndImportThroughFiles) {
                                         {{"vowel", 0.4f, 900}, {"a, then e", 0.4f, 900}})),
                  "talk.vlh");
     TempFile grid("", "talk.TextGrid"), back("", "back.vlh");
-    EXPECT_NE(
-        cli({"memos"}).err.find("as Praat TextGrid (.TextGrid), Audacity labels (.txt) or CSV "
-                                "(.csv), UTF-8"),
-        std::string::npos);
+    EXPECT_NE(cli({"memos"}).err.find("(.TextGrid), Audacity labels (.txt) or CSV"),
+              std::string::npos);
 
     CliRun r = cli({"memos", "export", vlh.path, "--format", "textgrid", "-o", grid.path});
     EXPECT_EQ(r.out, "wrote " + grid.path + ": 1 groups, 2 memos\n") << r.err;

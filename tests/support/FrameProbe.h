@@ -7,11 +7,8 @@ struct FrameProbe {
     MyFrame* f;
     CWavPara* wave() const { return f->m_sound.wave(); }
     CWorkMemory* work() const { return f->m_sound.work(); }
-#define VOCALITH_PROBED(name)                                                                      \
-    auto& name() const {                                                                           \
-        return f->m_##name;                                                                        \
-    }
     // clang-format off
+#define VOCALITH_PROBED(name) auto& name() const { return f->m_##name; }
     VOCALITH_PROBED(canvasPanel) VOCALITH_PROBED(canvasPanelUp) VOCALITH_PROBED(canvasPanelSub)
     VOCALITH_PROBED(canvasPanelSub2) VOCALITH_PROBED(curTitle) VOCALITH_PROBED(prevTitle)
     VOCALITH_PROBED(tourRunning) VOCALITH_PROBED(playback) VOCALITH_PROBED(voiceprintRunning)

@@ -2,7 +2,6 @@
 #include "engine/sound/CWavPara.h"
 #include "engine/sound/DemoVoice.h"
 #include "engine/sound/WavHeader.h"
-#include "support/SoundFiles.h"
 
 #include <fcntl.h>
 

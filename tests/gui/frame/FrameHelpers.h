@@ -5,7 +5,6 @@
 #include <wx/progdlg.h>
 
 // What the frame's tests reach for: the engine's buffers, the memo lists, the threads.
-#include "gui/frame/MemoLists.h"
 #include "gui/frame/MemoTour.h"
 #include "gui/frame/VoiceprintWorker.h"
 #include "support/MemoGroups.h"

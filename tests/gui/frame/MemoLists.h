@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <string>
 #include <tuple>
 #include <utility>
 
@@ -14,7 +13,6 @@
 #include "engine/sound/CWavPara.h"
 #include "gui/panels/DragShape.h"
 #include "support/GuiFixture.h"
-#include "support/SoundFiles.h"
 
 // Several outcomes side by side, compared in one assertion.
 template <class... T> auto tup(const T&... values) {
