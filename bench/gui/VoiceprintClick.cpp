@@ -23,6 +23,7 @@
 #include "engine/analysis/CWorkMemory.h"
 #include "gui/app/MyApp.h"
 #include "gui/frame/MyFrame.h"
+#include "support/FrameProbe.h"
 #include "gui/frame/VoiceprintWorker.h"
 #include "engine/sound/CWavPara.h"
 #include "support/TestWav.h"
@@ -46,10 +47,10 @@ void openTenSeconds() {
                                         3000 * std::sin(2 * M_PI * 540.0 * i / 44100.0));
         return testwav::wav(s);
     }());
-    g_frame->m_waveFileName = file.path;
-    g_frame->m_chosenFileName = "bench.wav";
+    inside(g_frame).sound().waveFileName = file.path;
+    inside(g_frame).sound().chosenFileName = "bench.wav";
     g_frame->readCommon();
-    g_frame->m_playMute->SetValue(true);
+    inside(g_frame).playMute()->SetValue(true);
 }
 
 double threadCpuSeconds() {
@@ -69,7 +70,7 @@ template <class Command> Click timed(Command command) {
     const double cpu0 = threadCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     command();
-    while (g_frame->m_voiceprintRunning) {
+    while (inside(g_frame).voiceprintRunning()) {
         pump();
         wxMilliSleep(1);
     }
@@ -85,8 +86,8 @@ Click voiceprintOnce() {
 
 void prepareView(CWorkMemory::senseMode mode) {
     openTenSeconds();
-    CWorkMemory& work = *g_frame->m_workPara;
-    work.setSize(4096, g_frame->m_wavePara->m_windowLen, mode, 512, 853);
+    CWorkMemory& work = *inside(g_frame).work();
+    work.setSize(4096, inside(g_frame).wave()->m_windowLen, mode, 512, 853);
     g_frame->analyseStretch();
 }
 
@@ -128,13 +129,13 @@ void run(benchmark::State& state, CWorkMemory::senseMode mode) {
     std::vector<Click> clicks;
     for (auto _ : state) {
         // The same stretch again would reuse every frame: the memory is sized afresh each time.
-        g_frame->m_workPara->setSize(4096, g_frame->m_wavePara->m_windowLen, mode, 512, 853);
+        inside(g_frame).work()->setSize(4096, inside(g_frame).wave()->m_windowLen, mode, 512, 853);
         g_frame->analyseStretch();
         clicks.push_back(voiceprintOnce());
         state.SetIterationTime(clicks.back().seconds);
     }
     report(state, clicks, true, mode == CWorkMemory::senseNormal);
-    state.counters["frames"] = g_frame->m_workPara->m_repeatTimes;
+    state.counters["frames"] = inside(g_frame).work()->m_repeatTimes;
 }
 
 void BM_VoiceprintFromClickNormal(benchmark::State& state) {
@@ -150,7 +151,7 @@ void BM_VoiceprintAfterStep(benchmark::State& state) {
     std::vector<Click> clicks;
     long step = 512;
     for (auto _ : state) {
-        g_frame->shiftSliderPos(g_frame->m_wavePara->m_cursor + step);
+        g_frame->shiftSliderPos(inside(g_frame).wave()->m_cursor + step);
         step = -step;
         clicks.push_back(voiceprintOnce());
         state.SetIterationTime(clicks.back().seconds);
@@ -189,7 +190,7 @@ void BM_VoiceprintKeptByKey(benchmark::State& state) {
                   "key to drawn %.0f ms (its dialog shows past 300 ms), window thread CPU %.0f ms, "
                   "%ld of %ld frames reused",
                   median.seconds * 1e3, median.guiCpu * 1e3, voiceprint_detail::lastReusedFrames(),
-                  long(g_frame->m_workPara->m_repeatTimes));
+                  long(inside(g_frame).work()->m_repeatTimes));
     state.SetLabel(text);
 }
 BENCHMARK(BM_VoiceprintKeptByKey)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
