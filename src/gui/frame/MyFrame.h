@@ -207,7 +207,7 @@ public:
     void runViewCommand(int id);
     void wheel(myCanvasPanel* panel, wxMouseEvent& event);
     bool zoomedIn() const;
-    // The axis of a panel as it shows now (see myCanvasPanel::m_axisStart).
+    // The axis of a panel as it shows now (see myCanvasPanel::setAxis).
     void updateAxisSpan(myCanvasPanel* panel) const;
     // IProcMemoListener operations implemented elsewhere (see the banners above)
     void toPlay() override;

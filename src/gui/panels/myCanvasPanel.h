@@ -54,6 +54,7 @@ public:
     // its successor.
     void forgetShape(const DragShape* shape, DragShape* successor = nullptr);
     const wxBitmap* backBuffer() const { return m_camvasBitmap; }
+    // What the axis reads at the first point and per point (see drawAxes).
     void setAxis(double start, double perPoint) {
         m_axisStart = start;
         m_axisPerPoint = perPoint;
@@ -130,7 +131,7 @@ public:
     // the plots' own pixels stay as they are — src/gui/panels/CanvasAxes.cpp
     // Waveform, overview and voiceprint: seconds at the first point and per point (a sample, an
     // overview entry, a sample of the analysed stretch); level spectrum: 0 and Hz per bin. No
-    // axis while m_axisPerPoint is 0.
+    // axis while the value per point is 0.
     void drawAxes(wxDC& dc) const;
 
     // Context menus and their commands — src/gui/panels/CanvasMenus.cpp
@@ -204,7 +205,7 @@ private:
     friend struct PanelProbe; // the tests' view
     friend class MyDragImage; // draws over the panel's saved background
 
-    // Axes: see drawAxes; no axis while m_axisPerPoint is 0.
+    // Set by setAxis; see drawAxes.
     double m_axisStart = 0.0;
     double m_axisPerPoint = 0.0;
 
